@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "model/Collection.hpp"
+#include "model/cMetaDataElement.hpp"
+
+namespace tablor {
+
+// Finds the elements of one collection by exact name, so that a comparison looks each name
+// up once instead of scanning the other side. Names may repeat: the positions of one name
+// are chained in position order. Views into the names stay valid while the schema lives.
+class NameIndex {
+public:
+    static constexpr std::uint32_t kNone = UINT32_MAX;
+
+    explicit NameIndex(const Collection<cMetaDataElement>& elements);
+
+    // 0-based index of the first element with this name, or kNone.
+    std::uint32_t First(std::string_view name) const;
+    // The next element with the same name after `index`, or kNone.
+    std::uint32_t Next(std::uint32_t index) const { return next_[index]; }
+    bool Contains(std::string_view name) const { return First(name) != kNone; }
+
+private:
+    struct Chain {
+        std::uint32_t first;
+        std::uint32_t last;
+    };
+    std::unordered_map<std::string_view, Chain> byName_;
+    std::vector<std::uint32_t> next_;
+};
+
+}  // namespace tablor

@@ -1,0 +1,47 @@
+#pragma once
+#include <memory>
+
+#include "model/ElementCollections.hpp"
+
+namespace tablor {
+
+// One database's structure. Each collection is created on first reading, so a fresh schema
+// reads as four empty collections; assigning one replaces it.
+class cMetaData {
+public:
+    class Routines& Routines() { return *Ensure(routines_); }
+    class Views& Views() { return *Ensure(views_); }
+    class Constraints& Constraints() { return *Ensure(constraints_); }
+    class Tables& Tables() { return *Ensure(tables_); }
+
+    void SetRoutines(std::shared_ptr<class Routines> value) { routines_ = std::move(value); }
+    void SetViews(std::shared_ptr<class Views> value) { views_ = std::move(value); }
+    void SetConstraints(std::shared_ptr<class Constraints> value) { constraints_ = std::move(value); }
+    void SetTables(std::shared_ptr<class Tables> value) { tables_ = std::move(value); }
+
+    // Read-only access that never creates: an absent collection reads as empty.
+    const class Routines& Routines() const { return Get(routines_); }
+    const class Views& Views() const { return Get(views_); }
+    const class Constraints& Constraints() const { return Get(constraints_); }
+    const class Tables& Tables() const { return Get(tables_); }
+
+private:
+    template <class C>
+    static const std::shared_ptr<C>& Ensure(std::shared_ptr<C>& slot) {
+        if (!slot) slot = std::make_shared<C>();
+        return slot;
+    }
+    template <class C>
+    static const C& Get(const std::shared_ptr<C>& slot) {
+        static const C empty;
+        return slot ? *slot : empty;
+    }
+
+    // Declared in reverse, so that destruction releases routines, views, constraints, tables.
+    std::shared_ptr<class Tables> tables_;
+    std::shared_ptr<class Constraints> constraints_;
+    std::shared_ptr<class Views> views_;
+    std::shared_ptr<class Routines> routines_;
+};
+
+}  // namespace tablor

@@ -1,0 +1,24 @@
+#pragma once
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "compare/cDifference.hpp"
+
+namespace tablor {
+
+// One row of the differences list as the user reads it: Object Name, Type, Not found on,
+// Table, Message. The window, the command line and the report all show these texts.
+struct DifferenceRow {
+    static constexpr std::array<std::string_view, 5> kHeaders = {"Object Name", "Type", "Not found on", "Table",
+                                                                  "Message"};
+    std::array<std::string, 5> cells;
+
+    // Builds the row texts; a missing field's message gains its type and size.
+    static DifferenceRow From(const cDifference& difference);
+};
+
+// "Table", "Field", "View", "Procedure", "Function", "Constraint"; empty for other codes.
+std::string_view KindWord(int objectType);
+
+}  // namespace tablor

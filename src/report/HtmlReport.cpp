@@ -1,0 +1,111 @@
+#include "report/HtmlReport.hpp"
+
+#include <ctime>
+
+namespace tablor {
+namespace {
+
+void ReplaceAll(std::string& text, std::string_view placeholder, std::string_view value) {
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, from)) {
+        out.append(text, from, at - from);
+        out += value;
+        from = at + placeholder.size();
+    }
+    if (from == 0) return;
+    out.append(text, from, std::string::npos);
+    text = std::move(out);
+}
+
+void AppendTwoDigits(std::string& out, int value) {
+    out += static_cast<char>('0' + (value / 10) % 10);
+    out += static_cast<char>('0' + value % 10);
+}
+
+void AppendEscaped(std::string& out, std::string_view text) {
+    for (const char ch : text) {
+        switch (ch) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += ch;
+        }
+    }
+}
+
+}  // namespace
+
+ReportDate ReportDate::Today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+std::string FormatReportDate(const ReportDate& date, char separator) {
+    std::string out;
+    AppendTwoDigits(out, date.month);
+    out += separator;
+    AppendTwoDigits(out, date.day);
+    out += separator;
+    out += std::to_string(date.year);
+    return out;
+}
+
+std::string EscapeHtml(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendEscaped(out, text);
+    return out;
+}
+
+std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
+                             std::string_view object2Name, const ReportDate& date,
+                             const std::vector<DifferenceRow>& rows) {
+    // Template lines end at CR or CR LF; a lone LF stays inside its line.
+    std::string document;
+    document.reserve(templateText.size() + 64);
+    while (!templateText.empty()) {
+        const std::size_t cr = templateText.find('\r');
+        document.append(templateText.substr(0, cr));
+        document += "\r\n";
+        if (cr == std::string_view::npos) break;
+        templateText.remove_prefix(cr + 1);
+        if (!templateText.empty() && templateText.front() == '\n') templateText.remove_prefix(1);
+    }
+
+    ReplaceAll(document, "[object1name]", EscapeHtml(object1Name));
+    ReplaceAll(document, "[object2name]", EscapeHtml(object2Name));
+    ReplaceAll(document, "[currentdate]", FormatReportDate(date));
+
+    std::size_t rowBytes = 0;
+    for (const auto& row : rows)
+        for (const auto& cell : row.cells) rowBytes += cell.size() + 20;
+    document.reserve(document.size() + rowBytes + rows.size() * 16 + 64);
+    for (const auto& row : rows) {
+        document += "<tr>\r\n";
+        for (const auto& cell : row.cells) {
+            document += "<td>";
+            AppendEscaped(document, cell);
+            document += "&nbsp;</td>\r\n";
+        }
+        document += "</tr>\r\n";
+    }
+    document += "<tr>\r\n</table>\r\n</div>\r\n</body>\r\n</html>\r\n";
+    // The page is written followed by one more line end.
+    document += "\r\n";
+    return document;
+}
+
+}  // namespace tablor

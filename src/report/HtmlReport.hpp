@@ -1,0 +1,31 @@
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "report/DifferenceRow.hpp"
+
+namespace tablor {
+
+struct ReportDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    static ReportDate Today();  // the local date
+};
+
+// "mm/dd/yyyy": month first, whatever the user's regional order.
+std::string FormatReportDate(const ReportDate& date, char separator = '/');
+
+// Escapes &, <, > and " so that names show as text in a browser.
+std::string EscapeHtml(std::string_view text);
+
+// Builds the report page: the template's lines with the placeholders [object1name],
+// [object2name] and [currentdate] filled in, one table row per difference, then the closing
+// tags. Every line ends with CR LF and the page ends with one empty line. Values and cells
+// are escaped, because object names are data and must not run as markup.
+std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
+                             std::string_view object2Name, const ReportDate& date,
+                             const std::vector<DifferenceRow>& rows);
+
+}  // namespace tablor

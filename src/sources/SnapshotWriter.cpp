@@ -1,0 +1,101 @@
+#include "sources/SnapshotWriter.hpp"
+
+#include <string_view>
+
+#include "support/FileIO.hpp"
+#include "support/TablorError.hpp"
+
+namespace tablor {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+[[noreturn]] void Refuse(const std::string& what, std::string_view why) {
+    throw TablorError(errors::InvalidName, "The snapshot was not written: " + what + " " + std::string(why) +
+                                               ", which a snapshot file cannot hold.");
+}
+
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+// Values separated by "*" must not hold one; no value may break its line.
+void CheckValue(std::string_view value, const std::string& what) {
+    if (value.find('*') != std::string_view::npos) Refuse(what, "contains \"*\"");
+    if (HasLineBreak(value)) Refuse(what, "contains a line break");
+}
+
+std::string Quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
+
+void CheckModel(const SnapshotHeader& header, const cMetaData& model) {
+    CheckValue(header.ServerName, "the server name " + Quoted(header.ServerName));
+    CheckValue(header.DatabaseName, "the database name " + Quoted(header.DatabaseName));
+    CheckValue(header.UserName, "the user name " + Quoted(header.UserName));
+    for (const auto& element : model.Constraints()) CheckValue(element->ObjectName, "the constraint " + Quoted(element->ObjectName));
+    for (const auto& element : model.Views()) CheckValue(element->ObjectName, "the view " + Quoted(element->ObjectName));
+    for (const auto& element : model.Routines()) CheckValue(element->ObjectName, "the routine " + Quoted(element->ObjectName));
+    for (const auto& table : model.Tables()) {
+        // A table line holds the rest of the line, so only a line break harms a table name.
+        if (HasLineBreak(table->ObjectName)) Refuse("the table " + Quoted(table->ObjectName), "contains a line break");
+        for (const auto& field : table->Fields()) {
+            const std::string where = " of the table " + Quoted(table->ObjectName);
+            CheckValue(field->FieldName, "the column " + Quoted(field->FieldName) + where);
+            if (!field->FieldName.empty() && field->FieldName.front() == ':')
+                Refuse("the column " + Quoted(field->FieldName) + where, "starts with \":\"");
+            CheckValue(field->FieldType, "the type " + Quoted(field->FieldType) + " of the column " +
+                                             Quoted(field->FieldName) + where);
+            CheckValue(field->FieldSize, "the size " + Quoted(field->FieldSize) + " of the column " +
+                                             Quoted(field->FieldName) + where);
+        }
+    }
+}
+
+template <class C>
+void AppendNameLine(std::string& out, const C& elements) {
+    for (const auto& element : elements) {
+        out += element->ObjectName;
+        out += '*';
+    }
+    out += kLineEnd;
+}
+
+}  // namespace
+
+std::string FormatSnapshot(const SnapshotHeader& header, const cMetaData& model) {
+    CheckModel(header, model);
+
+    std::string out;
+    out.reserve(4096);
+    out += header.ServerName;
+    out += '*';
+    out += header.DatabaseName;
+    out += '*';
+    out += header.UserName;
+    out += '*';
+    out += kLineEnd;
+    AppendNameLine(out, model.Constraints());
+    AppendNameLine(out, model.Views());
+    for (const auto& routine : model.Routines()) {
+        out += routine->ObjectName;
+        out += routine->ObjectType == ObjectType::Procedure ? "+*" : "-*";
+    }
+    out += kLineEnd;
+    for (const auto& table : model.Tables()) {
+        out += ':';
+        out += table->ObjectName;
+        out += kLineEnd;
+        for (const auto& field : table->Fields()) {
+            out += field->FieldName;
+            out += '*';
+            out += field->FieldType;
+            out += '*';
+            out += field->FieldSize;
+            out += kLineEnd;
+        }
+    }
+    return out;
+}
+
+void WriteSnapshot(const std::string& fileName, const SnapshotHeader& header, const cMetaData& model) {
+    WriteFileAtomically(fileName, FormatSnapshot(header, model));
+}
+
+}  // namespace tablor

@@ -1,0 +1,168 @@
+#include "sources/cSnapShot.hpp"
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+#include "support/FileIO.hpp"
+#include "support/TablorError.hpp"
+#include "support/TextEncoding.hpp"
+
+namespace tablor {
+namespace {
+
+struct LoadAborted {};
+
+// Runs one step of the load; a failure asks the user, who may retry it, skip it or end
+// the load.
+class StepRunner {
+public:
+    explicit StepRunner(UserPrompt& prompt) : prompt_(prompt) {}
+
+    template <class Step>
+    void Run(Step&& step) {
+        for (;;) {
+            try {
+                step();
+                return;
+            } catch (const TablorError& error) {
+                switch (prompt_.Ask(FailurePrompt(error.Description(), error.Number()))) {
+                    case PromptAnswer::Retry:
+                        continue;
+                    case PromptAnswer::Ignore:
+                        return;
+                    default:
+                        throw LoadAborted{};
+                }
+            }
+        }
+    }
+
+private:
+    UserPrompt& prompt_;
+};
+
+// Lines of the decoded file. A line ends at CR LF, a lone CR or a lone LF (files kept in
+// git may have lost their CRs).
+class LineReader {
+public:
+    explicit LineReader(const std::optional<std::string>& text) : text_(text) {}
+
+    bool AtEnd() const { return !text_ || offset_ >= text_->size(); }
+
+    std::string_view ReadLine() {
+        if (!text_) throw TablorError(errors::BadFileNameOrNumber, "Bad file name or number");
+        if (AtEnd()) throw TablorError(errors::InputPastEndOfFile, "Input past end of file");
+        const std::string_view rest = std::string_view(*text_).substr(offset_);
+        const std::size_t end = rest.find_first_of("\r\n");
+        if (end == std::string_view::npos) {
+            offset_ = text_->size();
+            return rest;
+        }
+        offset_ += end + ((rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n') ? 2 : 1);
+        return rest.substr(0, end);
+    }
+
+private:
+    const std::optional<std::string>& text_;
+    std::size_t offset_ = 0;
+};
+
+// Calls `onPart` for every part of `line` split at "*". An empty text has no parts; a text
+// ending in "*" has an empty last part.
+template <class OnPart>
+void ForEachPart(std::string_view line, OnPart&& onPart) {
+    if (line.empty()) return;
+    for (;;) {
+        const std::size_t star = line.find('*');
+        onPart(line.substr(0, star));
+        if (star == std::string_view::npos) return;
+        line.remove_prefix(star + 1);
+    }
+}
+
+// The first three parts of a line; a missing one reads as nothing.
+struct ThreeParts {
+    std::array<std::string_view, 3> part;
+    int count = 0;
+    std::string_view At(int index) const {
+        if (index >= count) throw errors::SubscriptError();
+        return part[static_cast<std::size_t>(index)];
+    }
+};
+
+ThreeParts SplitThree(std::string_view line) {
+    ThreeParts parts;
+    if (line.empty()) return parts;
+    for (std::size_t k = 0; k < 3; ++k) {
+        const std::size_t star = line.find('*');
+        parts.part[k] = line.substr(0, star);
+        parts.count = static_cast<int>(k) + 1;
+        if (star == std::string_view::npos) break;
+        line.remove_prefix(star + 1);
+    }
+    return parts;
+}
+
+}  // namespace
+
+std::string cSnapShot::Fill(UserPrompt& prompt) {
+    StepRunner step(prompt);
+    try {
+        std::optional<std::string> text;
+        step.Run([&] { text = DecodeFileText(ReadFileBytes(fileName_)); });
+        LineReader reader(text);
+
+        std::array<std::string, 4> head;
+        for (auto& line : head) step.Run([&] { line = std::string(reader.ReadLine()); });
+
+        const ThreeParts header = SplitThree(head[0]);
+        step.Run([&] { SourceServer = std::string(header.At(0)); });
+        step.Run([&] { SourceDatabase = std::string(header.At(1)); });
+        step.Run([&] { SourceUser = std::string(header.At(2)); });
+
+        const std::shared_ptr<cMetaData> model = MetaData();
+
+        auto& constraints = model->Constraints();
+        constraints.Clear();
+        ForEachPart(head[1], [&](std::string_view part) {
+            if (!part.empty()) constraints.Add(std::string(part));
+        });
+        auto& views = model->Views();
+        views.Clear();
+        ForEachPart(head[2], [&](std::string_view part) {
+            if (!part.empty()) views.Add(std::string(part));
+        });
+        auto& routines = model->Routines();
+        routines.Clear();
+        ForEachPart(head[3], [&](std::string_view part) {
+            if (part.empty() || part.substr(0, 3) == "dt_") return;
+            const std::string name(part.substr(0, part.size() - 1));
+            if (part.back() == '+') routines.Add(name, 2);
+            if (part.back() == '-') routines.Add(name, 1);
+        });
+
+        auto& tables = model->Tables();
+        tables.Clear();
+        cMetaDataElement* current = nullptr;
+        long lineCount = 0;
+        while (!reader.AtEnd()) {
+            const std::string_view line = reader.ReadLine();
+            if (!line.empty() && line.front() == ':') {
+                current = tables.Add(std::string(line.substr(1))).get();
+            } else if (current != nullptr) {
+                step.Run([&] {
+                    const ThreeParts parts = SplitThree(line);
+                    current->Fields().Add(std::string(parts.At(0)), std::string(parts.At(1)),
+                                          std::string(parts.At(2)));
+                });
+            }
+            prompt.Progress("Tables", ++lineCount);
+        }
+    } catch (const LoadAborted&) {
+        // Abort: the model and the source fields keep what was loaded so far.
+    }
+    return {};
+}
+
+}  // namespace tablor

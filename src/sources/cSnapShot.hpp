@@ -1,0 +1,37 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "model/cMetaData.hpp"
+#include "support/UserPrompt.hpp"
+
+namespace tablor {
+
+// The source for one snapshot file: loads it into a schema model and tells which server,
+// database and user it was taken from.
+class cSnapShot {
+public:
+    std::string SourceServer;
+    std::string SourceDatabase;
+    std::string SourceUser;
+
+    // The loaded schema; created empty on first reading. Holders share it.
+    const std::shared_ptr<cMetaData>& MetaData() {
+        if (!metaData_) metaData_ = std::make_shared<cMetaData>();
+        return metaData_;
+    }
+    void SetMetaData(std::shared_ptr<cMetaData> value) { metaData_ = std::move(value); }
+
+    // Loads FileName into MetaData. Each failed step is put to the user as an
+    // Abort/Retry/Ignore prompt; Abort keeps what was loaded so far. Always returns "".
+    std::string Fill(UserPrompt& prompt);
+
+    const std::string& FileName() const noexcept { return fileName_; }
+    void SetFileName(std::string value) { fileName_ = std::move(value); }
+
+private:
+    std::string fileName_;
+    std::shared_ptr<cMetaData> metaData_;
+};
+
+}  // namespace tablor

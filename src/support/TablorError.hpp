@@ -1,0 +1,45 @@
+#pragma once
+#include <stdexcept>
+#include <string>
+
+namespace tablor {
+
+// A failure that carries a number and a readable description, so that prompts can show
+// "description number" the way users of the program know it.
+class TablorError : public std::runtime_error {
+public:
+    TablorError(long number, std::string description)
+        : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+
+    long Number() const noexcept { return number_; }
+    const std::string& Description() const noexcept { return description_; }
+    // The prompt text: the description, one blank, the number.
+    std::string PromptText() const { return description_ + " " + std::to_string(number_); }
+
+private:
+    long number_;
+    std::string description_;
+};
+
+// The numbers that ordinary file and collection failures carry.
+namespace errors {
+inline constexpr long SubscriptOutOfRange = 9;
+inline constexpr long BadFileNameOrNumber = 52;
+inline constexpr long FileNotFound = 53;
+inline constexpr long InputPastEndOfFile = 62;
+inline constexpr long DiskFull = 61;
+inline constexpr long PermissionDenied = 70;
+inline constexpr long PathFileAccessError = 75;
+inline constexpr long PathNotFound = 76;
+inline constexpr long InvalidProcedureCall = 5;
+inline constexpr long DuplicateKey = 457;
+inline constexpr long InvalidName = 1001;  // a name the snapshot format cannot hold
+
+TablorError SubscriptError();
+TablorError InvalidKeyError();
+TablorError DuplicateKeyError();
+// Maps an errno value from a failed file operation to a numbered error naming the path.
+TablorError FileError(int errnoValue, const std::string& path);
+}  // namespace errors
+
+}  // namespace tablor

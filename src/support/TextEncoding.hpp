@@ -1,0 +1,23 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tablor {
+
+// Strict UTF-8 check: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view bytes);
+
+// Converts Windows-1252 bytes to UTF-8. The five bytes that code page leaves undefined
+// become the C1 control characters of the same value, as Windows itself converts them,
+// so no byte is lost.
+std::string Windows1252ToUtf8(std::string_view bytes);
+
+// Text files are UTF-8; a file that is not valid UTF-8 was written on a Windows machine
+// and is read as Windows-1252. A UTF-8 byte-order mark is dropped.
+std::string DecodeFileText(std::string_view bytes);
+
+// Number of code points, for aligning columns on a terminal.
+std::size_t CodePointCount(std::string_view utf8);
+
+}  // namespace tablor
