@@ -1,0 +1,49 @@
+#pragma once
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tablor {
+
+// The small record-set interface that extraction reads through. The ODBC adapter implements
+// it; tests may script it. Failures are DatabaseError exceptions.
+class RecordSet {
+public:
+    virtual ~RecordSet() = default;
+    // Moves to the next row; false when no row is left. Call once before the first row.
+    virtual bool Next() = 0;
+    // The value of the named column in the current row (names ignore letter case);
+    // nothing for NULL.
+    virtual std::optional<std::string> Value(std::string_view column) = 0;
+};
+
+class DatabaseSession {
+public:
+    virtual ~DatabaseSession() = default;
+    // Runs a query and returns its rows, read forward only.
+    virtual std::unique_ptr<RecordSet> Query(const std::string& sql) = 0;
+    virtual void Close() = 0;
+};
+
+// Which kind of server a live source talks to; it decides the driver and the queries.
+enum class DatabaseEngine { SqlServer, PostgreSql };
+
+// What opening a session needs. The password lives here only as long as the settings do.
+struct ConnectionSettings {
+    DatabaseEngine engine = DatabaseEngine::SqlServer;
+    std::string serverName;  // host, host\instance or host,port
+    std::string databaseName;
+    std::string userName;
+    std::string password;
+    bool integratedSecurity = false;
+};
+
+class DatabaseConnector {
+public:
+    virtual ~DatabaseConnector() = default;
+    // Opens a session; a failure is a DatabaseError whose text holds no password.
+    virtual std::unique_ptr<DatabaseSession> Open(const ConnectionSettings& settings) = 0;
+};
+
+}  // namespace tablor
