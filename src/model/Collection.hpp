@@ -33,6 +33,7 @@ public:
         return items_[static_cast<std::size_t>(position - 1)];
     }
     Item_t Item(const char* key) const { return Item(std::string_view(key)); }
+    Item_t Item(int position) const { return Item(static_cast<long>(position)); }
 
     // Removes one item; the items behind it move up one position.
     void Remove(long position) {
@@ -46,6 +47,7 @@ public:
         Remove(position);
     }
     void Remove(const char* key) { Remove(std::string_view(key)); }
+    void Remove(int position) { Remove(static_cast<long>(position)); }
 
     void Clear() noexcept {
         items_.clear();

@@ -37,6 +37,7 @@ public:
         }
     }
     std::shared_ptr<cMetaDataElement> Item(const char* key) const noexcept { return Item(std::string_view(key)); }
+    std::shared_ptr<cMetaDataElement> Item(int position) const noexcept { return Item(static_cast<long>(position)); }
 };
 
 class Views : public ElementCollection<ObjectType::View> {};

@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include "PlainScanReference.hpp"
+#include "SchemaGenerator.hpp"
+#include "compare/cCompareEngine.hpp"
+
+using namespace tablor;
+
+namespace {
+
+std::vector<std::string> Messages(const coDifferences& differences) {
+    std::vector<std::string> messages;
+    for (const auto& d : differences) messages.push_back(d->Message);
+    return messages;
+}
+
+void ExpectSameList(const coDifferences& actual, const coDifferences& expected) {
+    ASSERT_EQ(actual.Count(), expected.Count());
+    for (long i = 1; i <= actual.Count(); ++i) {
+        const auto& a = *actual.Item(i);
+        const auto& e = *expected.Item(i);
+        ASSERT_EQ(a.ObjectName, e.ObjectName) << "at " << i;
+        ASSERT_EQ(a.ObjectType, e.ObjectType) << "at " << i;
+        ASSERT_EQ(a.Source, e.Source) << "at " << i;
+        ASSERT_EQ(a.Message, e.Message) << "at " << i;
+        ASSERT_EQ(a.FieldTable, e.FieldTable) << "at " << i;
+        ASSERT_EQ(a.FieldType, e.FieldType) << "at " << i;
+        ASSERT_EQ(a.FieldSize, e.FieldSize) << "at " << i;
+    }
+}
+
+}  // namespace
+
+TEST(CompareEngine, MissingFieldCarriesItsTableTypeAndSizeFromTheSideThatHasIt) {
+    cMetaData first, second;
+    auto t1 = first.Tables().Add("T");
+    t1->Fields().Add("ID", "int", "");
+    t1->Fields().Add("Name", "varchar", "50");
+    second.Tables().Add("T")->Fields().Add("ID", "bigint", "");  // types are never compared
+
+    cCompareEngine engine;
+    const auto& differences = engine.Compare(first, "srv1.db", second, "snap.snp");
+    ASSERT_EQ(differences.Count(), 1);
+    const auto& d = *differences.Item(1);
+    EXPECT_EQ(d.ObjectName, "Name");
+    EXPECT_EQ(d.ObjectType, 1);
+    EXPECT_EQ(d.Source, "snap.snp");
+    EXPECT_EQ(d.FieldTable, "T");
+    EXPECT_EQ(d.FieldType, "varchar");
+    EXPECT_EQ(d.FieldSize, "50");
+    EXPECT_EQ(d.Message, "The field Name was not found on the table T on the object snap.snp");
+}
+
+TEST(CompareEngine, ListsFirstDirectionThenSecondEachByKindInFixedOrder) {
+    cMetaData first, second;
+    first.Tables().Add("OnlyFirst")->Fields().Add("c", "int", "");
+    first.Routines().Add("fn", 1);
+    first.Constraints().Add("PK_x");
+    first.Views().Add("Orders");
+    second.Tables().Add("Orders");  // a view and a table of one name never match
+    second.Routines().Add("proc", 2);
+    second.Views().Add("v");
+
+    cCompareEngine engine;
+    const auto& differences = engine.Compare(first, "A", second, "B");
+    EXPECT_EQ(Messages(differences), (std::vector<std::string>{
+                                         "View was not found on B",
+                                         "Constraint was not found on B",
+                                         "Routine was not found on B",
+                                         "Table was not found on B",
+                                         "View was not found on A",
+                                         "Routine was not found on A",
+                                         "Table was not found on A",
+                                     }));
+    EXPECT_EQ(differences.Item(3)->ObjectType, 4);  // a missing routine keeps its own kind
+    EXPECT_EQ(differences.Item(6)->ObjectType, 3);
+    EXPECT_EQ(differences.Item(4)->FieldTable, "");  // a missing table lists none of its columns
+}
+
+TEST(CompareEngine, NamesDifferingOnlyInLetterCaseAreTwoElements) {
+    cMetaData first, second;
+    first.Views().Add("orders");
+    second.Views().Add("Orders");
+    first.Routines().Add("Same", 1);
+    second.Routines().Add("Same", 2);  // a procedure and a function of one name match
+
+    cCompareEngine engine;
+    EXPECT_EQ(Messages(engine.Compare(first, "one", second, "two")),
+              (std::vector<std::string>{"View was not found on two", "View was not found on one"}));
+}
+
+TEST(CompareEngine, TableHeldTwiceOnTheOtherSideIsComparedWithEach) {
+    cMetaData first, second;
+    auto t = first.Tables().Add("T");
+    t->Fields().Add("a", "int", "");
+    t->Fields().Add("b", "int", "");
+    second.Tables().Add("T")->Fields().Add("a", "int", "");
+    second.Tables().Add("T")->Fields().Add("b", "int", "");
+    first.Tables().Add("U")->Fields().Add("x", "int", "");
+    second.Tables().Add("U")->Fields().Add("x", "int", "");
+
+    cCompareEngine engine;
+    const auto& differences = engine.Compare(first, "A", second, "B");
+    // b is missing from the first T, a from the second; backwards, the single T on the first
+    // side holds every column of both.
+    ASSERT_EQ(differences.Count(), 2);
+    EXPECT_EQ(differences.Item(1)->ObjectName, "b");
+    EXPECT_EQ(differences.Item(2)->ObjectName, "a");
+
+    coDifferences reference;
+    tablor::testing::PlainScanCompare(first, "A", second, "B", reference);
+    ExpectSameList(differences, reference);
+}
+
+TEST(CompareEngine, SameOrEmptySchemasGiveNothingAndTheListIsReused) {
+    cCompareEngine engine;
+    cMetaData empty1, empty2;
+    EXPECT_EQ(engine.Compare(empty1, "a", empty2, "b").Count(), 0);
+
+    auto [first, second] = tablor::testing::GenerateSchemaPair({}, 7);
+    EXPECT_EQ(engine.Compare(*first, "a", *first, "a").Count(), 0);
+
+    const coDifferences& once = engine.Compare(*first, "a", *second, "b");
+    const long firstCount = once.Count();
+    ASSERT_GT(firstCount, 0);
+    const coDifferences& twice = engine.Compare(*second, "b", *second, "b");
+    EXPECT_EQ(&once, &twice);
+    EXPECT_EQ(twice.Count(), 0);
+    engine.Compare(*first, "a", *second, "b");
+    engine.Clear();
+    EXPECT_EQ(engine.Differences().Count(), 0);
+}
+
+TEST(CompareEngine, GivesTheVeryListOfThePlainScansOnRandomSchemas) {
+    cCompareEngine engine;
+    for (std::uint32_t seed = 1; seed <= 40; ++seed) {
+        tablor::testing::SchemaShape shape;
+        shape.tables = 30 + static_cast<int>(seed % 7) * 10;
+        shape.columnsPerTable = seed % 5 == 0 ? 80 : 6;  // long column lists take the hashed path
+        shape.differing = 0.02 * static_cast<double>(seed % 10);
+        shape.awkwardNames = seed % 2 == 0;
+        auto [first, second] = tablor::testing::GenerateSchemaPair(shape, seed);
+
+        coDifferences reference;
+        tablor::testing::PlainScanCompare(*first, "first.snp", *second, "srv.db", reference);
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        ExpectSameList(engine.Compare(*first, "first.snp", *second, "srv.db"), reference);
+    }
+}
+
+TEST(CompareEngine, HandlesCollectionsBeyondSixteenBits) {
+    cMetaData first, second;
+    for (int i = 0; i < 40000; ++i) {
+        first.Constraints().Add("c" + std::to_string(i));
+        if (i % 2 == 0) second.Constraints().Add("c" + std::to_string(i));
+    }
+    cCompareEngine engine;
+    const auto& differences = engine.Compare(first, "a", second, "b");
+    EXPECT_EQ(differences.Count(), 20000);
+    EXPECT_EQ(differences.Item(20000)->ObjectName, "c39999");
+}
