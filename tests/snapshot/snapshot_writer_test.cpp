@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "TempFolder.hpp"
+#include "sources/SnapshotWriter.hpp"
+#include "support/TablorError.hpp"
+
+using namespace tablor;
+using tablor::testing::TempFolder;
+
+namespace {
+
+cMetaData SampleSchema() {
+    cMetaData schema;
+    schema.Constraints().Add("PK_Orders");
+    schema.Constraints().Add("FK_Orders_Customers");
+    schema.Views().Add("OpenOrders");
+    schema.Routines().Add("GetOrders", 2);
+    schema.Routines().Add("OrderTotal", 1);
+    auto customers = schema.Tables().Add("Customers");
+    customers->Fields().Add("CustomerID", "int", "");
+    customers->Fields().Add("Name", "nvarchar", "100");
+    auto orders = schema.Tables().Add("Orders");
+    orders->Fields().Add("OrderID", "int", "");
+    orders->Fields().Add("CustomerID", "int", "");
+    schema.Tables().Add("OpenOrders")->Fields().Add("OrderID", "int", "");
+    return schema;
+}
+
+const SnapshotHeader kHeader{"SRV01", "Sales", "appuser"};
+
+std::string RefusalOf(const SnapshotHeader& header, const cMetaData& schema) {
+    try {
+        FormatSnapshot(header, schema);
+    } catch (const TablorError& error) {
+        EXPECT_EQ(error.Number(), errors::InvalidName);
+        return error.Description();
+    }
+    return "";
+}
+
+}  // namespace
+
+TEST(SnapshotWriter, WritesTheFormatByteForByte) {
+    EXPECT_EQ(FormatSnapshot(kHeader, SampleSchema()),
+              "SRV01*Sales*appuser*\r\n"
+              "PK_Orders*FK_Orders_Customers*\r\n"
+              "OpenOrders*\r\n"
+              "GetOrders+*OrderTotal-*\r\n"
+              ":Customers\r\n"
+              "CustomerID*int*\r\n"
+              "Name*nvarchar*100\r\n"
+              ":Orders\r\n"
+              "OrderID*int*\r\n"
+              "CustomerID*int*\r\n"
+              ":OpenOrders\r\n"
+              "OrderID*int*\r\n");
+}
+
+TEST(SnapshotWriter, EmptySchemaGivesFourLinesAndOddKindsAreFunctions) {
+    EXPECT_EQ(FormatSnapshot({"", "", ""}, cMetaData{}), "***\r\n\r\n\r\n\r\n");
+
+    cMetaData schema;
+    schema.Routines().Add("unknown", 0);
+    schema.Tables().Add("Empty");
+    schema.Tables().Add("Next");
+    EXPECT_EQ(FormatSnapshot(kHeader, schema), "SRV01*Sales*appuser*\r\n\r\n\r\nunknown-*\r\n:Empty\r\n:Next\r\n");
+}
+
+TEST(SnapshotWriter, RefusesNamesTheFormatCannotHoldAndNamesTheObject) {
+    {
+        cMetaData schema;
+        schema.Tables().Add("Orders")->Fields().Add("a*b", "int", "");
+        const std::string message = RefusalOf(kHeader, schema);
+        EXPECT_NE(message.find("\"a*b\""), std::string::npos) << message;
+        EXPECT_NE(message.find("\"Orders\""), std::string::npos) << message;
+    }
+    {
+        cMetaData schema;
+        schema.Tables().Add("Orders")->Fields().Add(":colon", "int", "");
+        EXPECT_NE(RefusalOf(kHeader, schema).find("\":colon\""), std::string::npos);
+    }
+    {
+        cMetaData schema;
+        schema.Views().Add("v*1");
+        EXPECT_NE(RefusalOf(kHeader, schema).find("view \"v*1\""), std::string::npos);
+    }
+    {
+        cMetaData schema;
+        schema.Constraints().Add("c\n1");
+        EXPECT_NE(RefusalOf(kHeader, schema).find("line break"), std::string::npos);
+    }
+    {
+        cMetaData schema;
+        schema.Routines().Add("r*", 1);
+        EXPECT_FALSE(RefusalOf(kHeader, schema).empty());
+    }
+    {
+        cMetaData schema;
+        schema.Tables().Add("line\rbreak");
+        EXPECT_FALSE(RefusalOf(kHeader, schema).empty());
+    }
+    EXPECT_FALSE(RefusalOf({"srv*1", "db", "u"}, cMetaData{}).empty());
+    EXPECT_FALSE(RefusalOf({"srv", "db\r\n", "u"}, cMetaData{}).empty());
+
+    // A table name may hold "*" and start with ":": its line is read to the end as the name.
+    cMetaData fine;
+    fine.Tables().Add(":odd*name");
+    EXPECT_EQ(FormatSnapshot(kHeader, fine), "SRV01*Sales*appuser*\r\n\r\n\r\n\r\n::odd*name\r\n");
+}
+
+TEST(SnapshotWriter, RefusedSchemaLeavesTheOldFileAlone) {
+    TempFolder folder;
+    const std::string path = folder.Write("keep.snp", "old content");
+    cMetaData schema;
+    schema.Views().Add("bad*name");
+    EXPECT_THROW(WriteSnapshot(path, kHeader, schema), TablorError);
+    EXPECT_EQ(TempFolder::Read(path), "old content");
+}
+
+TEST(SnapshotWriter, ReplacesAWholeFileAndReportsFailures) {
+    TempFolder folder;
+    const std::string path = folder.Write("sales.snp", std::string(10000, 'x'));
+    WriteSnapshot(path, kHeader, cMetaData{});
+    EXPECT_EQ(TempFolder::Read(path), "SRV01*Sales*appuser*\r\n\r\n\r\n\r\n");
+
+    // A missing folder is reported, not passed over in silence.
+    try {
+        WriteSnapshot(folder.File("no/such/folder/x.snp"), kHeader, cMetaData{});
+        FAIL() << "a write into a missing folder must fail";
+    } catch (const TablorError& error) {
+        EXPECT_EQ(error.Number(), errors::FileNotFound);
+        EXPECT_NE(error.Description().find("no/such/folder/x.snp"), std::string::npos);
+    }
+    const std::string notAFolder = folder.Write("plain.txt", "");
+    EXPECT_THROW(WriteSnapshot(notAFolder + "/x.snp", kHeader, cMetaData{}), TablorError);
+}
+
+TEST(SnapshotWriter, AFailedWriteKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    TempFolder folder;
+    const std::string path = folder.Write("sales.snp", "old content");
+    ::chmod(folder.Path().c_str(), 0555);
+    EXPECT_THROW(WriteSnapshot(path, kHeader, SampleSchema()), TablorError);
+    ::chmod(folder.Path().c_str(), 0755);
+    EXPECT_EQ(TempFolder::Read(path), "old content");
+}
+
+TEST(SnapshotWriter, FullDiskIsReportedAsSuch) {
+    try {
+        WriteSnapshot("/dev/full", kHeader, SampleSchema());
+        FAIL() << "writing to a full disk must fail";
+    } catch (const TablorError& error) {
+        EXPECT_EQ(error.Number(), errors::DiskFull);
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat("/dev/full", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));  // the device itself was not replaced
+}
