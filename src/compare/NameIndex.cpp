@@ -1,25 +1,48 @@
 #include "compare/NameIndex.hpp"
 
+#include <functional>
+
 namespace tablor {
+namespace {
+std::size_t HashOf(std::string_view name) { return std::hash<std::string_view>{}(name); }
+}  // namespace
 
 NameIndex::NameIndex(const Collection<cMetaDataElement>& elements) {
     const auto count = static_cast<std::size_t>(elements.Count());
-    byName_.reserve(count);
+    names_.reserve(count);
+    for (const auto& element : elements) names_.emplace_back(element->ObjectName);
     next_.assign(count, kNone);
-    std::uint32_t index = 0;
-    for (const auto& element : elements) {
-        auto [slot, inserted] = byName_.try_emplace(element->ObjectName, Chain{index, index});
-        if (!inserted) {
-            next_[slot->second.last] = index;
-            slot->second.last = index;
+    last_.assign(count, kNone);
+    std::size_t size = 16;
+    while (size < count * 2) size *= 2;
+    slots_.assign(size, 0);
+
+    const std::size_t mask = size - 1;
+    for (std::uint32_t index = 0; index < count; ++index) {
+        std::size_t slot = HashOf(names_[index]) & mask;
+        for (;; slot = (slot + 1) & mask) {
+            const std::uint32_t held = slots_[slot];
+            if (held == 0) {
+                slots_[slot] = index + 1;
+                last_[index] = index;
+                break;
+            }
+            if (names_[held - 1] == names_[index]) {
+                next_[last_[held - 1]] = index;
+                last_[held - 1] = index;
+                break;
+            }
         }
-        ++index;
     }
 }
 
 std::uint32_t NameIndex::First(std::string_view name) const {
-    const auto found = byName_.find(name);
-    return found == byName_.end() ? kNone : found->second.first;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = HashOf(name) & mask;; slot = (slot + 1) & mask) {
+        const std::uint32_t held = slots_[slot];
+        if (held == 0) return kNone;
+        if (names_[held - 1] == name) return held - 1;
+    }
 }
 
 }  // namespace tablor

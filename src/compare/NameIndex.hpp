@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "model/Collection.hpp"
@@ -11,7 +10,7 @@ namespace tablor {
 
 // Finds the elements of one collection by exact name, so that a comparison looks each name
 // up once instead of scanning the other side. Names may repeat: the positions of one name
-// are chained in position order. Views into the names stay valid while the schema lives.
+// are chained in position order. Open addressing over positions keeps building it cheap.
 class NameIndex {
 public:
     static constexpr std::uint32_t kNone = UINT32_MAX;
@@ -25,12 +24,10 @@ public:
     bool Contains(std::string_view name) const { return First(name) != kNone; }
 
 private:
-    struct Chain {
-        std::uint32_t first;
-        std::uint32_t last;
-    };
-    std::unordered_map<std::string_view, Chain> byName_;
-    std::vector<std::uint32_t> next_;
+    std::vector<std::string_view> names_;  // by index
+    std::vector<std::uint32_t> next_;      // by index
+    std::vector<std::uint32_t> slots_;     // first index + 1 of each distinct name; 0 is free
+    std::vector<std::uint32_t> last_;      // by first index: the last index of its chain
 };
 
 }  // namespace tablor

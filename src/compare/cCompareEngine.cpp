@@ -20,18 +20,41 @@ struct cCompareEngine::SchemaIndex {
     NameIndex tables;
 };
 
+namespace {
+
+std::uint64_t PairKey(std::uint32_t secondSide, std::uint32_t firstSide) {
+    return (static_cast<std::uint64_t>(secondSide) << 32) | firstSide;
+}
+
+// Column names are short; comparing the sizes first skips most of the calls into memcmp.
+inline bool SameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::char_traits<char>::compare(a.data(), b.data(), a.size()) == 0;
+}
+
+// Columns live in objects of their own; fetching the ones a few steps ahead hides much of
+// the memory latency of walking two large schemas.
+template <class Items>
+inline void PrefetchAhead(const Items& items, std::size_t index) {
+    constexpr std::size_t kAhead = 4;
+    if (index + kAhead < items.size()) __builtin_prefetch(items[index + kAhead].get());
+}
+
+}  // namespace
+
 coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::string& srcName1,
                                        const cMetaData& MetaData2, const std::string& srcName2) {
     Clear();
+    backwardMissing_.clear();
     const SchemaIndex index1(MetaData1);
     const SchemaIndex index2(MetaData2);
-    CompareOneWay(MetaData1, MetaData2, index2, srcName2);
-    CompareOneWay(MetaData2, MetaData1, index1, srcName1);
+    CompareOneWay(MetaData1, MetaData2, index2, srcName2, Pass::Forward);
+    CompareOneWay(MetaData2, MetaData1, index1, srcName1, Pass::Backward);
+    backwardMissing_.clear();
     return *differences_;
 }
 
 void cCompareEngine::CompareOneWay(const cMetaData& a, const cMetaData& b, const SchemaIndex& bIndex,
-                                   const std::string& name) {
+                                   const std::string& name, Pass pass) {
     for (const auto& view : a.Views()) {
         if (!bIndex.views.Contains(view->ObjectName))
             differences_->Add(view->ObjectName, ObjectType::View, name, "View was not found on " + name);
@@ -46,54 +69,87 @@ void cCompareEngine::CompareOneWay(const cMetaData& a, const cMetaData& b, const
         if (!bIndex.routines.Contains(routine->ObjectName))
             differences_->Add(routine->ObjectName, routine->ObjectType, name, "Routine was not found on " + name);
     }
-    const auto& bTables = b.Tables();
-    for (const auto& table : a.Tables()) {
-        std::uint32_t match = bIndex.tables.First(table->ObjectName);
+    const auto& aTables = a.Tables().Items();
+    const auto& bTables = b.Tables().Items();
+    for (std::uint32_t i = 0; i < aTables.size(); ++i) {
+        const cMetaDataElement& table = *aTables[i];
+        std::uint32_t match = bIndex.tables.First(table.ObjectName);
         if (match == NameIndex::kNone) {
-            differences_->Add(table->ObjectName, ObjectType::Table, name, "Table was not found on " + name);
+            differences_->Add(table.ObjectName, ObjectType::Table, name, "Table was not found on " + name);
             continue;
         }
         // A name held twice on the other side is compared column by column with each.
-        for (; match != NameIndex::kNone; match = bIndex.tables.Next(match))
-            CompareColumns(*table, **(bTables.begin() + match), name);
+        for (; match != NameIndex::kNone; match = bIndex.tables.Next(match)) {
+            if (pass == Pass::Forward) {
+                CompareColumns(table, *bTables[match], name, PairKey(match, i));
+                continue;
+            }
+            const auto missing = backwardMissing_.find(PairKey(i, match));
+            if (missing == backwardMissing_.end()) continue;
+            const auto& fields = table.Fields().Items();
+            for (const std::uint32_t x : missing->second) AddMissingField(table, *fields[x], name);
+        }
     }
 }
 
+void cCompareEngine::AddMissingField(const cMetaDataElement& table, const cField& field, const std::string& name) {
+    std::string message;
+    message.reserve(64 + field.FieldName.size() + table.ObjectName.size() + name.size());
+    message.append("The field ").append(field.FieldName).append(" was not found on the table ");
+    message.append(table.ObjectName).append(" on the object ").append(name);
+    auto& difference = *differences_->Add(field.FieldName, ObjectType::Field, name, std::move(message));
+    difference.FieldSize = field.FieldSize;
+    difference.FieldType = field.FieldType;
+    difference.FieldTable = table.ObjectName;
+}
+
 void cCompareEngine::CompareColumns(const cMetaDataElement& aTable, const cMetaDataElement& bTable,
-                                    const std::string& name) {
-    const auto& aFields = aTable.Fields();
-    const auto& bFields = bTable.Fields();
-    const long bCount = bFields.Count();
+                                    const std::string& name, std::uint64_t backwardPair) {
+    const auto& aItems = aTable.Fields().Items();
+    const auto& bItems = bTable.Fields().Items();
+    const std::size_t bCount = bItems.size();
 
-    // Small column lists are scanned; most tables hold their columns in the same order on
-    // both sides, so the same position is tried first. Long lists get a hash set.
-    constexpr long kScanLimit = 48;
-    std::unordered_set<std::string_view> bNames;
+    // Names are unique within a table, so each column matches at most one on the other side.
+    // Short lists are scanned, trying the same position first, since most tables hold their
+    // columns in the same order on both sides; long lists get a hash table.
+    constexpr std::size_t kScanLimit = 48;
+    std::unordered_map<std::string_view, std::uint32_t> bPositions;
     if (bCount > kScanLimit) {
-        bNames.reserve(static_cast<std::size_t>(bCount));
-        for (const auto& field : bFields) bNames.insert(field->FieldName);
+        bPositions.reserve(bCount);
+        for (std::uint32_t x = 0; x < bCount; ++x) bPositions.emplace(bItems[x]->FieldName, x);
     }
-    auto bFieldAt = [&](long i) -> const cField& { return **(bFields.begin() + i); };
+    std::vector<bool> bMatched(bCount, false);
+    std::size_t matchedCount = 0;
 
-    long position = 0;
-    for (const auto& field : aFields) {
-        const std::string& fieldName = field->FieldName;
-        bool found;
+    for (std::size_t n = 0; n < aItems.size(); ++n) {
+        PrefetchAhead(aItems, n);
+        PrefetchAhead(bItems, n);
+        const cField& field = *aItems[n];
+        std::size_t at = bCount;
         if (bCount > kScanLimit) {
-            found = bNames.count(fieldName) != 0;
+            const auto found = bPositions.find(field.FieldName);
+            if (found != bPositions.end()) at = found->second;
+        } else if (n < bCount && SameName(bItems[n]->FieldName, field.FieldName)) {
+            at = n;
         } else {
-            found = position < bCount && bFieldAt(position).FieldName == fieldName;
-            for (long x = 0; !found && x < bCount; ++x) found = bFieldAt(x).FieldName == fieldName;
+            for (std::size_t x = 0; x < bCount; ++x) {
+                if (SameName(bItems[x]->FieldName, field.FieldName)) {
+                    at = x;
+                    break;
+                }
+            }
         }
-        ++position;
-        if (found) continue;
-        auto& difference = *differences_->Add(fieldName, ObjectType::Field, name,
-                                              "The field " + fieldName + " was not found on the table " +
-                                                  aTable.ObjectName + " on the object " + name);
-        difference.FieldSize = field->FieldSize;
-        difference.FieldType = field->FieldType;
-        difference.FieldTable = aTable.ObjectName;
+        if (at == bCount) {
+            AddMissingField(aTable, field, name);
+        } else {
+            bMatched[at] = true;
+            ++matchedCount;
+        }
     }
+    if (matchedCount == bCount) return;
+    auto& missing = backwardMissing_[backwardPair];
+    for (std::uint32_t x = 0; x < bCount; ++x)
+        if (!bMatched[x]) missing.push_back(x);
 }
 
 }  // namespace tablor

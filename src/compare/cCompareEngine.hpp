@@ -1,12 +1,13 @@
 #pragma once
+#include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "compare/coDifferences.hpp"
 #include "model/cMetaData.hpp"
 
 namespace tablor {
-
-class NameIndex;
 
 // Lists what each of two schemas has and the other lacks, by exact name, in both directions.
 // The engine owns one difference list that every comparison empties and refills.
@@ -25,10 +26,19 @@ public:
 
 private:
     struct SchemaIndex;
-    void CompareOneWay(const cMetaData& a, const cMetaData& b, const SchemaIndex& bIndex, const std::string& name);
-    void CompareColumns(const cMetaDataElement& aTable, const cMetaDataElement& bTable, const std::string& name);
+    enum class Pass { Forward, Backward };
+    void CompareOneWay(const cMetaData& a, const cMetaData& b, const SchemaIndex& bIndex, const std::string& name,
+                       Pass pass);
+    // Appends the columns of aTable missing from bTable, and keeps the positions of the
+    // columns of bTable missing from aTable for the backward pass.
+    void CompareColumns(const cMetaDataElement& aTable, const cMetaDataElement& bTable, const std::string& name,
+                        std::uint64_t backwardPair);
+    void AddMissingField(const cMetaDataElement& table, const cField& field, const std::string& name);
 
     std::shared_ptr<coDifferences> differences_;
+    // Each pair of same-named tables is walked once, going forward; what the second table
+    // lacks going back waits here, by (second-side index, first-side index).
+    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> backwardMissing_;
 };
 
 }  // namespace tablor

@@ -58,6 +58,9 @@ public:
     const_iterator begin() const noexcept { return items_.begin(); }
     const_iterator end() const noexcept { return items_.end(); }
 
+    // The items in position order, for code that walks large collections by index.
+    const std::vector<Item_t>& Items() const noexcept { return items_; }
+
     // Room for this many items, so that a known number of additions allocates once.
     void Reserve(std::size_t count) { items_.reserve(count); }
 

@@ -12,66 +12,89 @@ std::uint32_t HashOf(std::string_view folded) {
 }
 }  // namespace
 
-std::size_t KeyIndex::Probe(std::string_view folded, std::uint32_t hash) const {
+std::string_view KeyIndex::KeyAt(std::size_t index) const {
+    const std::size_t end = index + 1 < starts_.size() ? starts_[index + 1] : arena_.size();
+    return std::string_view(arena_).substr(starts_[index], end - starts_[index]);
+}
+
+long KeyIndex::FindFolded(std::string_view folded, std::uint32_t hash) const {
+    if (slots_.empty()) {
+        for (std::size_t i = 0; i < hashes_.size(); ++i) {
+            if (hashes_[i] == hash && KeyAt(i) == folded) return static_cast<long>(i + 1);
+        }
+        return 0;
+    }
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const std::uint32_t position = slots_[slot];
-        if (position == 0) return slot;
-        if (hashes_[position - 1] == hash && foldedKeys_[position - 1] == folded) return slot;
+        if (position == 0) return 0;
+        if (hashes_[position - 1] == hash && KeyAt(position - 1) == folded) return position;
     }
 }
 
-void KeyIndex::Place(std::uint32_t position) {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t slot = hashes_[position - 1] & mask;
-    while (slots_[slot] != 0) slot = (slot + 1) & mask;
-    slots_[slot] = position;
-}
-
-void KeyIndex::Rebuild(std::size_t slotCount) {
-    slots_.assign(slotCount, 0);
-    for (std::size_t i = 0; i < foldedKeys_.size(); ++i) {
-        if (!foldedKeys_[i].empty()) Place(static_cast<std::uint32_t>(i + 1));
+void KeyIndex::RebuildSlots() {
+    slots_.clear();
+    if (keyCount_ <= kScanLimit) return;
+    std::size_t size = 64;
+    while (size < keyCount_ * 2) size *= 2;
+    slots_.assign(size, 0);
+    const std::size_t mask = size - 1;
+    for (std::size_t i = 0; i < starts_.size(); ++i) {
+        if (KeyAt(i).empty()) continue;
+        std::size_t slot = hashes_[i] & mask;
+        while (slots_[slot] != 0) slot = (slot + 1) & mask;
+        slots_[slot] = static_cast<std::uint32_t>(i + 1);
     }
 }
 
 void KeyIndex::Insert(std::string_view key, long position) {
-    std::string folded = FoldCase(key);
+    const std::string folded = FoldCase(key);
     const std::uint32_t hash = HashOf(folded);
-    if (!slots_.empty() && slots_[Probe(folded, hash)] != 0) throw errors::DuplicateKeyError();
+    if (FindFolded(folded, hash) != 0) throw errors::DuplicateKeyError();
 
+    // Items added without a key before this one hold empty keys.
     const auto index = static_cast<std::size_t>(position - 1);
-    if (foldedKeys_.size() <= index) {
-        foldedKeys_.resize(index + 1);
-        hashes_.resize(index + 1);
-    }
-    foldedKeys_[index] = std::move(folded);
-    hashes_[index] = hash;
+    starts_.resize(index, static_cast<std::uint32_t>(arena_.size()));
+    hashes_.resize(index, 0);
+    starts_.push_back(static_cast<std::uint32_t>(arena_.size()));
+    hashes_.push_back(hash);
+    arena_ += folded;
     ++keyCount_;
-    if ((keyCount_ + 1) * 2 > slots_.size()) {
-        Rebuild(slots_.empty() ? 16 : slots_.size() * 2);
-    } else {
-        Place(static_cast<std::uint32_t>(position));
+
+    if (keyCount_ <= kScanLimit) return;
+    if (keyCount_ * 2 > slots_.size()) {
+        RebuildSlots();
+        return;
     }
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = hash & mask;
+    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    slots_[slot] = static_cast<std::uint32_t>(position);
 }
 
 long KeyIndex::Find(std::string_view key) const {
-    if (slots_.empty()) return 0;
+    if (keyCount_ == 0) return 0;
     const std::string folded = FoldCase(key);
-    return slots_[Probe(folded, HashOf(folded))];
+    return FindFolded(folded, HashOf(folded));
 }
 
 void KeyIndex::Erase(long position) {
     const auto index = static_cast<std::size_t>(position - 1);
-    if (index >= foldedKeys_.size()) return;
-    if (!foldedKeys_[index].empty()) --keyCount_;
-    foldedKeys_.erase(foldedKeys_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (index >= starts_.size()) return;
+    const std::size_t length = KeyAt(index).size();
+    if (length > 0) {
+        --keyCount_;
+        arena_.erase(starts_[index], length);
+        for (std::size_t i = index + 1; i < starts_.size(); ++i) starts_[i] -= static_cast<std::uint32_t>(length);
+    }
+    starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(index));
     hashes_.erase(hashes_.begin() + static_cast<std::ptrdiff_t>(index));
-    Rebuild(slots_.size());
+    RebuildSlots();
 }
 
 void KeyIndex::Clear() noexcept {
-    foldedKeys_.clear();
+    arena_.clear();
+    starts_.clear();
     hashes_.clear();
     slots_.clear();
     keyCount_ = 0;

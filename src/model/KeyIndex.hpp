@@ -6,11 +6,13 @@
 
 namespace tablor {
 
-// Finds a collection position by a key that ignores letter case. Open addressing over
-// positions keeps it small: a table's column list carries one key per column.
+// Finds a collection position by a key that ignores letter case. Built to stay small, since
+// every table's column list carries one key per column: the folded keys share one buffer,
+// and a hash table is only built once a collection holds more keys than a scan handles well.
 class KeyIndex {
 public:
-    // Records `key` for `position`; fails with the duplicate-key error when the key is taken.
+    // Records `key` for `position`, which is always the collection's new last position.
+    // Fails with the duplicate-key error when the key is taken.
     void Insert(std::string_view key, long position);
     // The position holding `key`, or 0.
     long Find(std::string_view key) const;
@@ -19,13 +21,16 @@ public:
     void Clear() noexcept;
 
 private:
-    void Rebuild(std::size_t slotCount);
-    void Place(std::uint32_t position);
-    std::size_t Probe(std::string_view folded, std::uint32_t hash) const;
+    static constexpr std::size_t kScanLimit = 32;
 
-    std::vector<std::string> foldedKeys_;  // by position - 1; empty for items without a key
-    std::vector<std::uint32_t> hashes_;    // by position - 1
-    std::vector<std::uint32_t> slots_;     // positions; 0 is a free slot
+    std::string_view KeyAt(std::size_t index) const;
+    long FindFolded(std::string_view folded, std::uint32_t hash) const;
+    void RebuildSlots();
+
+    std::string arena_;                  // the folded keys, one after another
+    std::vector<std::uint32_t> starts_;  // by position - 1: where its key starts in arena_
+    std::vector<std::uint32_t> hashes_;  // by position - 1
+    std::vector<std::uint32_t> slots_;   // positions; 0 is a free slot; empty while scanning
     std::size_t keyCount_ = 0;
 };
 

@@ -79,9 +79,9 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
-std::string DecodeFileText(std::string_view bytes) {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    if (IsValidUtf8(bytes)) return std::string(bytes);
+std::string DecodeFileText(std::string bytes) {
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+    if (IsValidUtf8(bytes)) return bytes;
     return Windows1252ToUtf8(bytes);
 }
 

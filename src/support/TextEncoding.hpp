@@ -15,7 +15,8 @@ std::string Windows1252ToUtf8(std::string_view bytes);
 
 // Text files are UTF-8; a file that is not valid UTF-8 was written on a Windows machine
 // and is read as Windows-1252. A UTF-8 byte-order mark is dropped.
-std::string DecodeFileText(std::string_view bytes);
+// The buffer is reused when the bytes are UTF-8 already.
+std::string DecodeFileText(std::string bytes);
 
 // Number of code points, for aligning columns on a terminal.
 std::size_t CodePointCount(std::string_view utf8);

@@ -1,0 +1,115 @@
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+#include "LargeSchemas.hpp"
+#include "PlainScanReference.hpp"
+#include "ScriptedPrompt.hpp"
+#include "compare/cCompareEngine.hpp"
+#include "report/HtmlReport.hpp"
+#include "sources/SnapshotWriter.hpp"
+#include "sources/cSnapShot.hpp"
+#include "support/FileIO.hpp"
+
+using namespace tablor;
+
+namespace {
+
+std::string TempPath(const char* name) { return (std::filesystem::temp_directory_path() / name).string(); }
+
+std::shared_ptr<cMetaData> LoadSnapshot(const std::string& path) {
+    cSnapShot snapshot;
+    snapshot.SetFileName(path);
+    testing::ScriptedPrompt prompt;
+    snapshot.Fill(prompt);
+    return snapshot.MetaData();
+}
+
+// Both schemas as the program holds them: each read from its own snapshot file, one after
+// the other.
+const auto& Pair() {
+    static const auto pair = [] {
+        const auto generated = testing::GenerateSchemaPair(LargeShape(), 2026);
+        const std::string path = TempPath("tablor-bench-pair.snp");
+        WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *generated.first);
+        auto first = LoadSnapshot(path);
+        WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *generated.second);
+        auto second = LoadSnapshot(path);
+        std::filesystem::remove(path);
+        return std::make_pair(first, second);
+    }();
+    return pair;
+}
+
+void BM_Compare(benchmark::State& state) {
+    const auto& [first, second] = Pair();
+    cCompareEngine engine;
+    long count = 0;
+    for (auto _ : state) count = engine.Compare(*first, "first.snp", *second, "srv.db").Count();
+    state.counters["differences"] = static_cast<double>(count);
+}
+BENCHMARK(BM_Compare)->Unit(benchmark::kMillisecond);
+
+// The literal nested scans, for the speed-up figure. One run is enough: it takes seconds.
+void BM_ComparePlainScan(benchmark::State& state) {
+    const auto& [first, second] = Pair();
+    coDifferences out;
+    for (auto _ : state) testing::PlainScanCompare(*first, "first.snp", *second, "srv.db", out);
+    state.counters["differences"] = static_cast<double>(out.Count());
+}
+BENCHMARK(BM_ComparePlainScan)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_SnapshotWrite(benchmark::State& state) {
+    const auto& first = Pair().first;
+    const std::string path = TempPath("tablor-bench-write.snp");
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *first);
+        bytes = std::filesystem::file_size(path);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes * state.iterations()));
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_SnapshotWrite)->Unit(benchmark::kMillisecond);
+
+void BM_SnapshotLoad(benchmark::State& state) {
+    const std::string path = TempPath("tablor-bench-load.snp");
+    WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *Pair().first);
+    const auto bytes = std::filesystem::file_size(path);
+    for (auto _ : state) {
+        cSnapShot snapshot;
+        snapshot.SetFileName(path);
+        testing::ScriptedPrompt prompt;
+        snapshot.Fill(prompt);
+        benchmark::DoNotOptimize(snapshot.MetaData()->Tables().Count());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes * state.iterations()));
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_SnapshotLoad)->Unit(benchmark::kMillisecond);
+
+void BM_RenderReport100k(benchmark::State& state) {
+    std::vector<DifferenceRow> rows;
+    rows.reserve(100000);
+    for (int i = 0; i < 100000; ++i) {
+        cDifference d;
+        d.ObjectName = "column_" + std::to_string(i);
+        d.ObjectType = 1;
+        d.Source = "SRV01.Sales";
+        d.FieldTable = "table_" + std::to_string(i / 25);
+        d.FieldType = "nvarchar";
+        d.FieldSize = "50";
+        d.Message = "The field " + d.ObjectName + " was not found on the table " + d.FieldTable +
+                    " on the object SRV01.Sales";
+        rows.push_back(DifferenceRow::From(d));
+    }
+    const std::string templateText = ReadFileBytes(TABLOR_TEMPLATE);
+    for (auto _ : state) {
+        const std::string page = RenderHtmlReport(templateText, "first.snp", "SRV01.Sales", {2026, 12, 7}, rows);
+        benchmark::DoNotOptimize(page.data());
+        state.counters["bytes"] = static_cast<double>(page.size());
+    }
+}
+BENCHMARK(BM_RenderReport100k)->Unit(benchmark::kMillisecond);
+
+}  // namespace
