@@ -13,7 +13,8 @@ std::uint32_t HashOf(std::string_view folded) {
 }  // namespace
 
 std::string_view KeyIndex::KeyAt(std::size_t index) const {
-    const std::size_t end = index + 1 < starts_.size() ? starts_[index + 1] : arena_.size();
+    // The buffer's tail past recordedEnd_ may hold a key being inserted.
+    const std::size_t end = index + 1 < starts_.size() ? starts_[index + 1] : recordedEnd_;
     return std::string_view(arena_).substr(starts_[index], end - starts_[index]);
 }
 
@@ -48,17 +49,23 @@ void KeyIndex::RebuildSlots() {
 }
 
 void KeyIndex::Insert(std::string_view key, long position) {
-    const std::string folded = FoldCase(key);
+    // The key is folded straight into the shared buffer and taken back if it is a duplicate.
+    const std::size_t start = arena_.size();
+    AppendFolded(arena_, key);
+    const std::string_view folded = std::string_view(arena_).substr(start);
     const std::uint32_t hash = HashOf(folded);
-    if (FindFolded(folded, hash) != 0) throw errors::DuplicateKeyError();
+    if (FindFolded(folded, hash) != 0) {
+        arena_.resize(start);
+        throw errors::DuplicateKeyError();
+    }
 
     // Items added without a key before this one hold empty keys.
     const auto index = static_cast<std::size_t>(position - 1);
-    starts_.resize(index, static_cast<std::uint32_t>(arena_.size()));
+    starts_.resize(index, static_cast<std::uint32_t>(start));
     hashes_.resize(index, 0);
-    starts_.push_back(static_cast<std::uint32_t>(arena_.size()));
+    starts_.push_back(static_cast<std::uint32_t>(start));
     hashes_.push_back(hash);
-    arena_ += folded;
+    recordedEnd_ = static_cast<std::uint32_t>(arena_.size());
     ++keyCount_;
 
     if (keyCount_ <= kScanLimit) return;
@@ -85,6 +92,7 @@ void KeyIndex::Erase(long position) {
     if (length > 0) {
         --keyCount_;
         arena_.erase(starts_[index], length);
+        recordedEnd_ -= static_cast<std::uint32_t>(length);
         for (std::size_t i = index + 1; i < starts_.size(); ++i) starts_[i] -= static_cast<std::uint32_t>(length);
     }
     starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(index));
@@ -97,6 +105,7 @@ void KeyIndex::Clear() noexcept {
     starts_.clear();
     hashes_.clear();
     slots_.clear();
+    recordedEnd_ = 0;
     keyCount_ = 0;
 }
 

@@ -31,6 +31,7 @@ private:
     std::vector<std::uint32_t> starts_;  // by position - 1: where its key starts in arena_
     std::vector<std::uint32_t> hashes_;  // by position - 1
     std::vector<std::uint32_t> slots_;   // positions; 0 is a free slot; empty while scanning
+    std::uint32_t recordedEnd_ = 0;      // arena_ up to here holds recorded keys
     std::size_t keyCount_ = 0;
 };
 

@@ -17,33 +17,40 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
-// Values separated by "*" must not hold one; no value may break its line.
-void CheckValue(std::string_view value, const std::string& what) {
-    if (value.find('*') != std::string_view::npos) Refuse(what, "contains \"*\"");
-    if (HasLineBreak(value)) Refuse(what, "contains a line break");
-}
-
 std::string Quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
 
+// Values separated by "*" must not hold one; no value may break its line. The description
+// of the object is only built for a value that is refused.
+template <class Describe>
+void CheckValue(std::string_view value, Describe&& describe) {
+    if (value.find_first_of("*\r\n") == std::string_view::npos) return;
+    Refuse(describe(), value.find('*') != std::string_view::npos ? "contains \"*\"" : "contains a line break");
+}
+
+template <class C>
+void CheckNames(const C& elements, std::string_view kind) {
+    for (const auto& element : elements)
+        CheckValue(element->ObjectName, [&] { return std::string(kind) + " " + Quoted(element->ObjectName); });
+}
+
 void CheckModel(const SnapshotHeader& header, const cMetaData& model) {
-    CheckValue(header.ServerName, "the server name " + Quoted(header.ServerName));
-    CheckValue(header.DatabaseName, "the database name " + Quoted(header.DatabaseName));
-    CheckValue(header.UserName, "the user name " + Quoted(header.UserName));
-    for (const auto& element : model.Constraints()) CheckValue(element->ObjectName, "the constraint " + Quoted(element->ObjectName));
-    for (const auto& element : model.Views()) CheckValue(element->ObjectName, "the view " + Quoted(element->ObjectName));
-    for (const auto& element : model.Routines()) CheckValue(element->ObjectName, "the routine " + Quoted(element->ObjectName));
+    CheckValue(header.ServerName, [&] { return "the server name " + Quoted(header.ServerName); });
+    CheckValue(header.DatabaseName, [&] { return "the database name " + Quoted(header.DatabaseName); });
+    CheckValue(header.UserName, [&] { return "the user name " + Quoted(header.UserName); });
+    CheckNames(model.Constraints(), "the constraint");
+    CheckNames(model.Views(), "the view");
+    CheckNames(model.Routines(), "the routine");
     for (const auto& table : model.Tables()) {
         // A table line holds the rest of the line, so only a line break harms a table name.
         if (HasLineBreak(table->ObjectName)) Refuse("the table " + Quoted(table->ObjectName), "contains a line break");
         for (const auto& field : table->Fields()) {
-            const std::string where = " of the table " + Quoted(table->ObjectName);
-            CheckValue(field->FieldName, "the column " + Quoted(field->FieldName) + where);
-            if (!field->FieldName.empty() && field->FieldName.front() == ':')
-                Refuse("the column " + Quoted(field->FieldName) + where, "starts with \":\"");
-            CheckValue(field->FieldType, "the type " + Quoted(field->FieldType) + " of the column " +
-                                             Quoted(field->FieldName) + where);
-            CheckValue(field->FieldSize, "the size " + Quoted(field->FieldSize) + " of the column " +
-                                             Quoted(field->FieldName) + where);
+            const auto column = [&] {
+                return "the column " + Quoted(field->FieldName) + " of the table " + Quoted(table->ObjectName);
+            };
+            CheckValue(field->FieldName, column);
+            if (!field->FieldName.empty() && field->FieldName.front() == ':') Refuse(column(), "starts with \":\"");
+            CheckValue(field->FieldType, [&] { return "the type " + Quoted(field->FieldType) + " of " + column(); });
+            CheckValue(field->FieldSize, [&] { return "the size " + Quoted(field->FieldSize) + " of " + column(); });
         }
     }
 }

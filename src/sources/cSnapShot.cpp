@@ -54,8 +54,9 @@ public:
         if (!text_) throw TablorError(errors::BadFileNameOrNumber, "Bad file name or number");
         if (AtEnd()) throw TablorError(errors::InputPastEndOfFile, "Input past end of file");
         const std::string_view rest = std::string_view(*text_).substr(offset_);
-        const std::size_t end = rest.find_first_of("\r\n");
-        if (end == std::string_view::npos) {
+        std::size_t end = 0;
+        while (end < rest.size() && rest[end] != '\r' && rest[end] != '\n') ++end;
+        if (end == rest.size()) {
             offset_ = text_->size();
             return rest;
         }

@@ -57,7 +57,12 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 std::string FoldCase(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
+    AppendFolded(out, text);
+    return out;
+}
+
+void AppendFolded(std::string& out, std::string_view text) {
+    out.reserve(out.size() + text.size());
     for (std::size_t i = 0; i < text.size();) {
         const auto b0 = static_cast<unsigned char>(text[i]);
         if (b0 < 0x80) {
@@ -79,7 +84,6 @@ std::string FoldCase(std::string_view text) {
         }
         i += len;
     }
-    return out;
 }
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
