@@ -19,3 +19,8 @@ if [ "${TABLOR_SANITIZERS:-on}" != "off" ]; then
   (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure -j"$jobs" --timeout 900)
 fi
+
+if [ "${TABLOR_FUZZ_SECONDS:-60}" != "0" ]; then
+  echo "== Fuzzing"
+  scripts/fuzz.sh
+fi

@@ -109,9 +109,24 @@ ThreeParts SplitThree(std::string_view line) {
 
 std::string cSnapShot::Fill(UserPrompt& prompt) {
     StepRunner step(prompt);
+    std::optional<std::string> text;
     try {
-        std::optional<std::string> text;
         step.Run([&] { text = DecodeFileText(ReadFileBytes(fileName_)); });
+    } catch (const LoadAborted&) {
+        return {};
+    }
+    Load(text, prompt);
+    return {};
+}
+
+std::string cSnapShot::FillFromBytes(std::string bytes, UserPrompt& prompt) {
+    Load(DecodeFileText(std::move(bytes)), prompt);
+    return {};
+}
+
+void cSnapShot::Load(const std::optional<std::string>& text, UserPrompt& prompt) {
+    StepRunner step(prompt);
+    try {
         LineReader reader(text);
 
         std::array<std::string, 4> head;
@@ -163,7 +178,6 @@ std::string cSnapShot::Fill(UserPrompt& prompt) {
     } catch (const LoadAborted&) {
         // Abort: the model and the source fields keep what was loaded so far.
     }
-    return {};
 }
 
 }  // namespace tablor

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "model/cMetaData.hpp"
@@ -25,11 +26,16 @@ public:
     // Loads FileName into MetaData. Each failed step is put to the user as an
     // Abort/Retry/Ignore prompt; Abort keeps what was loaded so far. Always returns "".
     std::string Fill(UserPrompt& prompt);
+    // Loads a snapshot's bytes that are already in memory, as Fill loads the file's.
+    std::string FillFromBytes(std::string bytes, UserPrompt& prompt);
 
     const std::string& FileName() const noexcept { return fileName_; }
     void SetFileName(std::string value) { fileName_ = std::move(value); }
 
 private:
+    // Loads decoded text; nothing when the file could not be opened and the user went on.
+    void Load(const std::optional<std::string>& text, UserPrompt& prompt);
+
     std::string fileName_;
     std::shared_ptr<cMetaData> metaData_;
 };
