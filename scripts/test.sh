@@ -6,18 +6,43 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 jobs=$(nproc)
+passed=0
+failed=0
+
+# Runs CTest in a build folder and adds its counts to the totals.
+run_ctest() {
+  local folder=$1
+  shift
+  local log
+  log=$(mktemp)
+  local status=0
+  (cd "$folder" && env "$@" ctest --output-on-failure -j"$jobs" --timeout 900) 2>&1 | tee "$log" || status=$?
+  local line
+  line=$(grep -E '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+  rm -f "$log"
+  if [ -z "$line" ]; then
+    echo "CTest in $folder reported no result" >&2
+    exit 1
+  fi
+  local total bad
+  bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/')
+  total=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/')
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+  return "$status"
+}
+trap 'echo "tests: $passed passed, $failed failed"' EXIT
 
 echo "== Build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
-(cd build && ctest --output-on-failure -j"$jobs" --timeout 600)
+run_ctest build
 
 if [ "${TABLOR_SANITIZERS:-on}" != "off" ]; then
   echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
   cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTABLOR_SANITIZE=ON -DTABLOR_BUILD_BENCH=OFF
   cmake --build build-sanitize -j"$jobs"
-  (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --output-on-failure -j"$jobs" --timeout 900)
+  run_ctest build-sanitize ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 fi
 
 if [ "${TABLOR_FUZZ_SECONDS:-60}" != "0" ]; then
