@@ -6,8 +6,9 @@
 
 // Takes a fuzzer's bytes apart into small numbers and texts.
 class FuzzInput {
-public:
-    FuzzInput(const std::uint8_t* data, std::size_t size) : rest_(reinterpret_cast<const char*>(data), size) {}
+  public:
+    FuzzInput(const std::uint8_t* data, std::size_t size)
+        : rest_(reinterpret_cast<const char*>(data), size) {}
 
     std::uint8_t Byte() {
         if (rest_.empty()) return 0;
@@ -25,6 +26,6 @@ public:
     bool Empty() const { return rest_.empty(); }
     std::string_view Rest() const { return rest_; }
 
-private:
+  private:
     std::string_view rest_;
 };

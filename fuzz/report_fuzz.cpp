@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string page = RenderHtmlReport(templateText, name1, name2, date, rows);
 
     static const std::string kClosing = "<tr>\r\n</table>\r\n</div>\r\n</body>\r\n</html>\r\n\r\n";
-    if (page.size() < kClosing.size() || page.compare(page.size() - kClosing.size(), kClosing.size(), kClosing) != 0)
+    if (page.size() < kClosing.size() ||
+        page.compare(page.size() - kClosing.size(), kClosing.size(), kClosing) != 0)
         std::abort();
     // After the template, every line is a tag line or a cell; a cell's text holds no '<'.
     std::size_t rowStart = page.size() - kClosing.size();

@@ -12,7 +12,7 @@ using namespace tablor;
 namespace {
 
 class FuzzPrompt : public UserPrompt {
-public:
+  public:
     explicit FuzzPrompt(std::uint8_t script) : script_(script) {}
     PromptAnswer Ask(const PromptMessage&) override {
         ++asked;
@@ -25,10 +25,12 @@ public:
         lastRetry_ = false;
         return choice == 0 ? PromptAnswer::Abort : PromptAnswer::Ignore;
     }
-    std::optional<std::string> Input(std::string_view, std::string_view, std::string_view) override { return {}; }
+    std::optional<std::string> Input(std::string_view, std::string_view, std::string_view) override {
+        return {};
+    }
     int asked = 0;
 
-private:
+  private:
     std::uint8_t script_;
     bool lastRetry_ = false;
 };

@@ -15,7 +15,9 @@ using namespace tablor;
 
 namespace {
 
-std::string TempPath(const char* name) { return (std::filesystem::temp_directory_path() / name).string(); }
+std::string TempPath(const char* name) {
+    return (std::filesystem::temp_directory_path() / name).string();
+}
 
 std::shared_ptr<cMetaData> LoadSnapshot(const std::string& path) {
     cSnapShot snapshot;
@@ -108,7 +110,8 @@ void BM_RenderReport100k(benchmark::State& state) {
     }
     const std::string templateText = ReadFileBytes(TABLOR_TEMPLATE);
     for (auto _ : state) {
-        const std::string page = RenderHtmlReport(templateText, "first.snp", "SRV01.Sales", {2026, 12, 7}, rows);
+        const std::string page =
+            RenderHtmlReport(templateText, "first.snp", "SRV01.Sales", {2026, 12, 7}, rows);
         benchmark::DoNotOptimize(page.data());
         state.counters["bytes"] = static_cast<double>(page.size());
     }

@@ -43,8 +43,9 @@ int main(int argc, char** argv) {
 
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    std::printf("tables %ld + %ld, differences %ld, peak memory %.1f MB\n", first.MetaData()->Tables().Count(),
-                second.MetaData()->Tables().Count(), count, static_cast<double>(usage.ru_maxrss) / 1024.0);
+    std::printf("tables %ld + %ld, differences %ld, peak memory %.1f MB\n",
+                first.MetaData()->Tables().Count(), second.MetaData()->Tables().Count(), count,
+                static_cast<double>(usage.ru_maxrss) / 1024.0);
     ::unlink(path1.c_str());
     ::unlink(path2.c_str());
     return 0;

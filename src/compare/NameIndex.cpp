@@ -4,7 +4,9 @@
 
 namespace tablor {
 namespace {
-std::size_t HashOf(std::string_view name) { return std::hash<std::string_view>{}(name); }
+std::size_t HashOf(std::string_view name) {
+    return std::hash<std::string_view>{}(name);
+}
 }  // namespace
 
 NameIndex::NameIndex(const Collection<cMetaDataElement>& elements) {

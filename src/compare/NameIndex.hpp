@@ -12,7 +12,7 @@ namespace tablor {
 // up once instead of scanning the other side. Names may repeat: the positions of one name
 // are chained in position order. Open addressing over positions keeps building it cheap.
 class NameIndex {
-public:
+  public:
     static constexpr std::uint32_t kNone = UINT32_MAX;
 
     explicit NameIndex(const Collection<cMetaDataElement>& elements);
@@ -23,7 +23,7 @@ public:
     std::uint32_t Next(std::uint32_t index) const { return next_[index]; }
     bool Contains(std::string_view name) const { return First(name) != kNone; }
 
-private:
+  private:
     std::vector<std::string_view> names_;  // by index
     std::vector<std::uint32_t> next_;      // by index
     std::vector<std::uint32_t> slots_;     // first index + 1 of each distinct name; 0 is free

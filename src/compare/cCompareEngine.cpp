@@ -67,7 +67,8 @@ void cCompareEngine::CompareOneWay(const cMetaData& a, const cMetaData& b, const
     for (const auto& routine : a.Routines()) {
         // A procedure and a function of one name are the same routine.
         if (!bIndex.routines.Contains(routine->ObjectName))
-            differences_->Add(routine->ObjectName, routine->ObjectType, name, "Routine was not found on " + name);
+            differences_->Add(routine->ObjectName, routine->ObjectType, name,
+                              "Routine was not found on " + name);
     }
     const auto& aTables = a.Tables().Items();
     const auto& bTables = b.Tables().Items();
@@ -92,7 +93,8 @@ void cCompareEngine::CompareOneWay(const cMetaData& a, const cMetaData& b, const
     }
 }
 
-void cCompareEngine::AddMissingField(const cMetaDataElement& table, const cField& field, const std::string& name) {
+void cCompareEngine::AddMissingField(const cMetaDataElement& table, const cField& field,
+                                     const std::string& name) {
     std::string message;
     message.reserve(64 + field.FieldName.size() + table.ObjectName.size() + name.size());
     message.append("The field ").append(field.FieldName).append(" was not found on the table ");

@@ -12,27 +12,27 @@ namespace tablor {
 // Lists what each of two schemas has and the other lacks, by exact name, in both directions.
 // The engine owns one difference list that every comparison empties and refills.
 class cCompareEngine {
-public:
+  public:
     cCompareEngine() : differences_(std::make_shared<coDifferences>()) {}
 
     void Clear() noexcept { differences_->Clear(); }
 
     // First what MetaData1 has and MetaData2 lacks (not found on srcName2), then the reverse.
     // Returns the engine's own list, valid until the next Compare or Clear.
-    coDifferences& Compare(const cMetaData& MetaData1, const std::string& srcName1, const cMetaData& MetaData2,
-                           const std::string& srcName2);
+    coDifferences& Compare(const cMetaData& MetaData1, const std::string& srcName1,
+                           const cMetaData& MetaData2, const std::string& srcName2);
 
     coDifferences& Differences() noexcept { return *differences_; }
 
-private:
+  private:
     struct SchemaIndex;
     enum class Pass { Forward, Backward };
-    void CompareOneWay(const cMetaData& a, const cMetaData& b, const SchemaIndex& bIndex, const std::string& name,
-                       Pass pass);
+    void CompareOneWay(const cMetaData& a, const cMetaData& b, const SchemaIndex& bIndex,
+                       const std::string& name, Pass pass);
     // Appends the columns of aTable missing from bTable, and keeps the positions of the
     // columns of bTable missing from aTable for the backward pass.
-    void CompareColumns(const cMetaDataElement& aTable, const cMetaDataElement& bTable, const std::string& name,
-                        std::uint64_t backwardPair);
+    void CompareColumns(const cMetaDataElement& aTable, const cMetaDataElement& bTable,
+                        const std::string& name, std::uint64_t backwardPair);
     void AddMissingField(const cMetaDataElement& table, const cField& field, const std::string& name);
 
     std::shared_ptr<coDifferences> differences_;

@@ -9,7 +9,7 @@
 namespace tablor {
 
 class coDifferences : public Collection<cDifference> {
-public:
+  public:
     std::shared_ptr<cDifference> Add(std::string ObjectName, std::int32_t ObjectType, std::string Source,
                                      std::string Message, std::string_view sKey = {}) {
         auto difference = std::make_shared<cDifference>();

@@ -15,7 +15,7 @@ namespace tablor {
 // while anyone holds them, even after removal.
 template <class T>
 class Collection {
-public:
+  public:
     using Item_t = std::shared_ptr<T>;
     using const_iterator = typename std::vector<Item_t>::const_iterator;
 
@@ -64,7 +64,7 @@ public:
     // Room for this many items, so that a known number of additions allocates once.
     void Reserve(std::size_t count) { items_.reserve(count); }
 
-protected:
+  protected:
     // Appends `item`, under `key` when it is not empty. A key already used fails with the
     // duplicate-key error and leaves the collection unchanged.
     const Item_t& Append(Item_t item, std::string_view key) {
@@ -73,7 +73,7 @@ protected:
         return items_.back();
     }
 
-private:
+  private:
     std::vector<Item_t> items_;
     KeyIndex keys_;
 };

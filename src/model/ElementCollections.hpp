@@ -12,7 +12,7 @@ namespace tablor {
 // Base of the four element collections: Add builds an element of one kind.
 template <std::int32_t Kind>
 class ElementCollection : public Collection<cMetaDataElement> {
-public:
+  public:
     std::shared_ptr<cMetaDataElement> Add(std::string ObjectName, std::string_view sKey = {}) {
         auto element = std::make_shared<cMetaDataElement>();
         element->ObjectName = std::move(ObjectName);
@@ -24,7 +24,7 @@ public:
 // Callers look tables up and test the result, so Item of Tables returns nothing instead of
 // failing when the position or key is not there.
 class Tables : public ElementCollection<ObjectType::Table> {
-public:
+  public:
     std::shared_ptr<cMetaDataElement> Item(long position) const noexcept {
         if (position < 1 || position > Count()) return nullptr;
         return Collection::Item(position);
@@ -36,8 +36,12 @@ public:
             return nullptr;
         }
     }
-    std::shared_ptr<cMetaDataElement> Item(const char* key) const noexcept { return Item(std::string_view(key)); }
-    std::shared_ptr<cMetaDataElement> Item(int position) const noexcept { return Item(static_cast<long>(position)); }
+    std::shared_ptr<cMetaDataElement> Item(const char* key) const noexcept {
+        return Item(std::string_view(key));
+    }
+    std::shared_ptr<cMetaDataElement> Item(int position) const noexcept {
+        return Item(static_cast<long>(position));
+    }
 };
 
 class Views : public ElementCollection<ObjectType::View> {};
@@ -46,8 +50,9 @@ class Constraints : public ElementCollection<ObjectType::Constraint> {};
 // objType 1 makes a function, 2 a procedure; any other value leaves the kind at 0 for the
 // caller to set.
 class Routines : public Collection<cMetaDataElement> {
-public:
-    std::shared_ptr<cMetaDataElement> Add(std::string ObjectName, std::int32_t objType, std::string_view sKey = {}) {
+  public:
+    std::shared_ptr<cMetaDataElement> Add(std::string ObjectName, std::int32_t objType,
+                                          std::string_view sKey = {}) {
         auto element = std::make_shared<cMetaDataElement>();
         element->ObjectName = std::move(ObjectName);
         if (objType == 1) element->ObjectType = ObjectType::Function;

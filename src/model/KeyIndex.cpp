@@ -93,7 +93,8 @@ void KeyIndex::Erase(long position) {
         --keyCount_;
         arena_.erase(starts_[index], length);
         recordedEnd_ -= static_cast<std::uint32_t>(length);
-        for (std::size_t i = index + 1; i < starts_.size(); ++i) starts_[i] -= static_cast<std::uint32_t>(length);
+        for (std::size_t i = index + 1; i < starts_.size(); ++i)
+            starts_[i] -= static_cast<std::uint32_t>(length);
     }
     starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(index));
     hashes_.erase(hashes_.begin() + static_cast<std::ptrdiff_t>(index));

@@ -10,7 +10,7 @@ namespace tablor {
 // every table's column list carries one key per column: the folded keys share one buffer,
 // and a hash table is only built once a collection holds more keys than a scan handles well.
 class KeyIndex {
-public:
+  public:
     // Records `key` for `position`, which is always the collection's new last position.
     // Fails with the duplicate-key error when the key is taken.
     void Insert(std::string_view key, long position);
@@ -20,7 +20,7 @@ public:
     void Erase(long position);
     void Clear() noexcept;
 
-private:
+  private:
     static constexpr std::size_t kScanLimit = 32;
 
     std::string_view KeyAt(std::size_t index) const;

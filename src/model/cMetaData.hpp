@@ -8,11 +8,19 @@ namespace tablor {
 // One database's structure. Each collection is created on first reading, so a fresh schema
 // reads as four empty collections; assigning one replaces it.
 class cMetaData {
-public:
-    class Routines& Routines() { return *Ensure(routines_); }
-    class Views& Views() { return *Ensure(views_); }
-    class Constraints& Constraints() { return *Ensure(constraints_); }
-    class Tables& Tables() { return *Ensure(tables_); }
+  public:
+    class Routines& Routines() {
+        return *Ensure(routines_);
+    }
+    class Views& Views() {
+        return *Ensure(views_);
+    }
+    class Constraints& Constraints() {
+        return *Ensure(constraints_);
+    }
+    class Tables& Tables() {
+        return *Ensure(tables_);
+    }
 
     void SetRoutines(std::shared_ptr<class Routines> value) { routines_ = std::move(value); }
     void SetViews(std::shared_ptr<class Views> value) { views_ = std::move(value); }
@@ -25,7 +33,7 @@ public:
     const class Constraints& Constraints() const { return Get(constraints_); }
     const class Tables& Tables() const { return Get(tables_); }
 
-private:
+  private:
     template <class C>
     static const std::shared_ptr<C>& Ensure(std::shared_ptr<C>& slot) {
         if (!slot) slot = std::make_shared<C>();

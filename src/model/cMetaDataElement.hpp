@@ -11,7 +11,7 @@ namespace tablor {
 // column list; only tables fill it, so the list is made on first use: a large schema holds
 // tens of thousands of views, routines and constraints.
 class cMetaDataElement {
-public:
+  public:
     coFields& Fields() { return *FieldsPtr(); }
     const coFields& Fields() const noexcept {
         static const coFields empty;
@@ -26,7 +26,7 @@ public:
     std::int32_t ObjectType = 0;
     std::string ObjectName;
 
-private:
+  private:
     std::shared_ptr<coFields> fields_;
 };
 

@@ -10,8 +10,8 @@ namespace tablor {
 // One row of the differences list as the user reads it: Object Name, Type, Not found on,
 // Table, Message. The window, the command line and the report all show these texts.
 struct DifferenceRow {
-    static constexpr std::array<std::string_view, 5> kHeaders = {"Object Name", "Type", "Not found on", "Table",
-                                                                  "Message"};
+    static constexpr std::array<std::string_view, 5> kHeaders = {"Object Name", "Type", "Not found on",
+                                                                 "Table", "Message"};
     std::array<std::string, 5> cells;
 
     // Builds the row texts; a missing field's message gains its type and size.

@@ -8,7 +8,8 @@ namespace {
 void ReplaceAll(std::string& text, std::string_view placeholder, std::string_view value) {
     std::string out;
     std::size_t from = 0;
-    for (std::size_t at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, from)) {
+    for (std::size_t at = text.find(placeholder); at != std::string::npos;
+         at = text.find(placeholder, from)) {
         out.append(text, from, at - from);
         out += value;
         from = at + placeholder.size();

@@ -15,22 +15,28 @@ constexpr std::string_view kLineEnd = "\r\n";
                                                ", which a snapshot file cannot hold.");
 }
 
-bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
 
-std::string Quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
+std::string Quoted(std::string_view name) {
+    return "\"" + std::string(name) + "\"";
+}
 
 // Values separated by "*" must not hold one; no value may break its line. The description
 // of the object is only built for a value that is refused.
 template <class Describe>
 void CheckValue(std::string_view value, Describe&& describe) {
     if (value.find_first_of("*\r\n") == std::string_view::npos) return;
-    Refuse(describe(), value.find('*') != std::string_view::npos ? "contains \"*\"" : "contains a line break");
+    Refuse(describe(),
+           value.find('*') != std::string_view::npos ? "contains \"*\"" : "contains a line break");
 }
 
 template <class C>
 void CheckNames(const C& elements, std::string_view kind) {
     for (const auto& element : elements)
-        CheckValue(element->ObjectName, [&] { return std::string(kind) + " " + Quoted(element->ObjectName); });
+        CheckValue(element->ObjectName,
+                   [&] { return std::string(kind) + " " + Quoted(element->ObjectName); });
 }
 
 void CheckModel(const SnapshotHeader& header, const cMetaData& model) {
@@ -42,15 +48,20 @@ void CheckModel(const SnapshotHeader& header, const cMetaData& model) {
     CheckNames(model.Routines(), "the routine");
     for (const auto& table : model.Tables()) {
         // A table line holds the rest of the line, so only a line break harms a table name.
-        if (HasLineBreak(table->ObjectName)) Refuse("the table " + Quoted(table->ObjectName), "contains a line break");
+        if (HasLineBreak(table->ObjectName))
+            Refuse("the table " + Quoted(table->ObjectName), "contains a line break");
         for (const auto& field : table->Fields()) {
             const auto column = [&] {
-                return "the column " + Quoted(field->FieldName) + " of the table " + Quoted(table->ObjectName);
+                return "the column " + Quoted(field->FieldName) + " of the table " +
+                       Quoted(table->ObjectName);
             };
             CheckValue(field->FieldName, column);
-            if (!field->FieldName.empty() && field->FieldName.front() == ':') Refuse(column(), "starts with \":\"");
-            CheckValue(field->FieldType, [&] { return "the type " + Quoted(field->FieldType) + " of " + column(); });
-            CheckValue(field->FieldSize, [&] { return "the size " + Quoted(field->FieldSize) + " of " + column(); });
+            if (!field->FieldName.empty() && field->FieldName.front() == ':')
+                Refuse(column(), "starts with \":\"");
+            CheckValue(field->FieldType,
+                       [&] { return "the type " + Quoted(field->FieldType) + " of " + column(); });
+            CheckValue(field->FieldSize,
+                       [&] { return "the size " + Quoted(field->FieldSize) + " of " + column(); });
         }
     }
 }

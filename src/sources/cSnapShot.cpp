@@ -16,7 +16,7 @@ struct LoadAborted {};
 // Runs one step of the load; a failure asks the user, who may retry it, skip it or end
 // the load.
 class StepRunner {
-public:
+  public:
     explicit StepRunner(UserPrompt& prompt) : prompt_(prompt) {}
 
     template <class Step>
@@ -38,14 +38,14 @@ public:
         }
     }
 
-private:
+  private:
     UserPrompt& prompt_;
 };
 
 // Lines of the decoded file. A line ends at CR LF, a lone CR or a lone LF (files kept in
 // git may have lost their CRs).
 class LineReader {
-public:
+  public:
     explicit LineReader(const std::optional<std::string>& text) : text_(text) {}
 
     bool AtEnd() const { return !text_ || offset_ >= text_->size(); }
@@ -64,7 +64,7 @@ public:
         return rest.substr(0, end);
     }
 
-private:
+  private:
     const std::optional<std::string>& text_;
     std::size_t offset_ = 0;
 };

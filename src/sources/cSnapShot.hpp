@@ -11,7 +11,7 @@ namespace tablor {
 // The source for one snapshot file: loads it into a schema model and tells which server,
 // database and user it was taken from.
 class cSnapShot {
-public:
+  public:
     std::string SourceServer;
     std::string SourceDatabase;
     std::string SourceUser;
@@ -32,7 +32,7 @@ public:
     const std::string& FileName() const noexcept { return fileName_; }
     void SetFileName(std::string value) { fileName_ = std::move(value); }
 
-private:
+  private:
     // Loads decoded text; nothing when the file could not be opened and the user went on.
     void Load(const std::optional<std::string>& text, UserPrompt& prompt);
 

@@ -16,7 +16,7 @@ namespace {
 
 // Closes a descriptor on every path out of a function.
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
         if (fd_ >= 0) ::close(fd_);
@@ -30,7 +30,7 @@ public:
         return fd;
     }
 
-private:
+  private:
     int fd_;
 };
 

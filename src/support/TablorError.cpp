@@ -5,8 +5,12 @@
 
 namespace tablor::errors {
 
-TablorError SubscriptError() { return {SubscriptOutOfRange, "Subscript out of range"}; }
-TablorError InvalidKeyError() { return {InvalidProcedureCall, "Invalid procedure call or argument"}; }
+TablorError SubscriptError() {
+    return {SubscriptOutOfRange, "Subscript out of range"};
+}
+TablorError InvalidKeyError() {
+    return {InvalidProcedureCall, "Invalid procedure call or argument"};
+}
 TablorError DuplicateKeyError() {
     return {DuplicateKey, "This key is already associated with an element of this collection"};
 }

@@ -7,7 +7,7 @@ namespace tablor {
 // A failure that carries a number and a readable description, so that prompts can show
 // "description number" the way users of the program know it.
 class TablorError : public std::runtime_error {
-public:
+  public:
     TablorError(long number, std::string description)
         : std::runtime_error(description), number_(number), description_(std::move(description)) {}
 
@@ -16,7 +16,7 @@ public:
     // The prompt text: the description, one blank, the number.
     std::string PromptText() const { return description_ + " " + std::to_string(number_); }
 
-private:
+  private:
     long number_;
     std::string description_;
 };

@@ -22,7 +22,7 @@ struct PromptMessage {
 // The core never talks to the user itself: it asks through this interface, which the caller
 // hands in (dialogs in the window, the console on the command line, a script in tests).
 class UserPrompt {
-public:
+  public:
     virtual ~UserPrompt() = default;
 
     // Shows a message and returns the button the user chose.

@@ -26,7 +26,9 @@ CliResult RunTablorCli(std::vector<std::string> args) {
     return {status, out.str(), err.str()};
 }
 
-std::string Example(const std::string& name) { return std::string(TABLOR_EXAMPLES_DIR) + "/" + name; }
+std::string Example(const std::string& name) {
+    return std::string(TABLOR_EXAMPLES_DIR) + "/" + name;
+}
 
 }  // namespace
 
@@ -47,9 +49,10 @@ TEST(CliCompare, ListsTheExampleDifferencesInAlignedColumns) {
         EXPECT_NE(first[at], ' ') << title;
         EXPECT_EQ(first[at - 1], ' ') << title;
     }
-    EXPECT_NE(result.out.find("The field Phone was not found on the table Customers on the object shop-v2.snp, "
-                              "TYPE: varchar SIZE: 30"),
-              std::string::npos);
+    EXPECT_NE(
+        result.out.find("The field Phone was not found on the table Customers on the object shop-v2.snp, "
+                        "TYPE: varchar SIZE: 30"),
+        std::string::npos);
     EXPECT_TRUE(result.out.ends_with("24 difference(s) found between the two objects!\n"));
 }
 
@@ -65,7 +68,8 @@ TEST(CliCompare, ExitsZeroWhenAlikeAndTwoOnTrouble) {
     EXPECT_NE(missing.err.find(" 53"), std::string::npos);
 
     TempFolder folder;
-    const auto broken = RunTablorCli({"compare", Example("shop-v1.snp"), folder.Write("b.snp", "s*d*u*\n\n\n\n:T\nno parts\n")});
+    const auto broken = RunTablorCli(
+        {"compare", Example("shop-v1.snp"), folder.Write("b.snp", "s*d*u*\n\n\n\n:T\nno parts\n")});
     EXPECT_EQ(broken.status, cli::kTrouble);
     EXPECT_NE(broken.err.find("Subscript out of range 9"), std::string::npos) << broken.err;
 
@@ -85,21 +89,22 @@ TEST(CliCompare, ExitsZeroWhenAlikeAndTwoOnTrouble) {
 
 TEST(CliCompare, WritesTheHtmlReportFromTheTemplate) {
     TempFolder folder;
-    const std::string templatePath = folder.Write("t.html", "<p>[object1name] vs [object2name] on [currentdate]</p>\r\n");
+    const std::string templatePath =
+        folder.Write("t.html", "<p>[object1name] vs [object2name] on [currentdate]</p>\r\n");
     const std::string report = folder.File("out.html");
-    const auto result = RunTablorCli({"compare", Example("shop-v1.snp"), Example("shop-v2.snp"), "--html", report,
-                             "--template", templatePath});
+    const auto result = RunTablorCli({"compare", Example("shop-v1.snp"), Example("shop-v2.snp"), "--html",
+                                      report, "--template", templatePath});
     ASSERT_EQ(result.status, cli::kDifferences) << result.err;
     const std::string page = TempFolder::Read(report);
     EXPECT_EQ(page.rfind("<p>shop-v1.snp vs shop-v2.snp on ", 0), 0u);
     EXPECT_NE(page.find("<td>vCustomerOrders&nbsp;</td>"), std::string::npos);
     EXPECT_TRUE(page.ends_with("</html>\r\n\r\n"));
 
-    const auto noTemplate = RunTablorCli({"compare", Example("shop-v1.snp"), Example("shop-v2.snp"), "--html", report,
-                                 "--template", folder.File("missing.html")});
+    const auto noTemplate = RunTablorCli({"compare", Example("shop-v1.snp"), Example("shop-v2.snp"), "--html",
+                                          report, "--template", folder.File("missing.html")});
     EXPECT_EQ(noTemplate.status, cli::kTrouble);
     const auto badTarget = RunTablorCli({"compare", Example("shop-v1.snp"), Example("shop-v2.snp"), "--html",
-                                folder.File("no/folder/out.html"), "--template", templatePath});
+                                         folder.File("no/folder/out.html"), "--template", templatePath});
     EXPECT_EQ(badTarget.status, cli::kTrouble);
     EXPECT_NE(badTarget.err.find("out.html"), std::string::npos);
 }
@@ -121,7 +126,8 @@ TEST(CliCompare, JsonAgreesWithThePlainScansOnRandomSchemas) {
         tablor::testing::PlainScanCompare(*first, "first.snp", *second, "second.snp", expected);
         const auto result = RunTablorCli({"compare", path1, path2, "--format", "json"});
         EXPECT_EQ(result.status, expected.Count() == 0 ? 0 : 1);
-        EXPECT_EQ(result.out, cli::FormatDifferencesJson("first.snp", "second.snp", expected)) << "seed " << seed;
+        EXPECT_EQ(result.out, cli::FormatDifferencesJson("first.snp", "second.snp", expected))
+            << "seed " << seed;
     }
 }
 
@@ -131,6 +137,7 @@ TEST(CliCompare, JsonEscapesWhatItMust) {
     differences.Add("T", 0, "b", "Table was not found on b");
     EXPECT_EQ(cli::FormatDifferencesJson("a", "b", differences),
               "{\"object1\": \"a\", \"object2\": \"b\", \"count\": 1, \"differences\": [\n"
-              "  {\"ObjectName\": \"T\", \"ObjectType\": 0, \"Source\": \"b\", \"FieldTable\": \"\", \"FieldType\": "
+              "  {\"ObjectName\": \"T\", \"ObjectType\": 0, \"Source\": \"b\", \"FieldTable\": \"\", "
+              "\"FieldType\": "
               "\"\", \"FieldSize\": \"\", \"Message\": \"Table was not found on b\"}\n]}\n");
 }

@@ -32,8 +32,8 @@ TEST(HostileReport, FullDiskAndMissingFolderAreReported) {
     const std::string examples = TABLOR_EXAMPLES_DIR;
     for (const std::string& target : {std::string("/dev/full"), folder.File("missing/folder/r.html")}) {
         std::ostringstream out, err;
-        const int status = cli::RunCli({"compare", examples + "/shop-v1.snp", examples + "/shop-v2.snp", "--html",
-                                        target, "--template", templatePath},
+        const int status = cli::RunCli({"compare", examples + "/shop-v1.snp", examples + "/shop-v2.snp",
+                                        "--html", target, "--template", templatePath},
                                        out, err);
         EXPECT_EQ(status, cli::kTrouble) << target;
         EXPECT_NE(err.str().find(target), std::string::npos) << err.str();

@@ -51,7 +51,8 @@ TEST(HostileSnapshot, EmptyAndTruncatedFilesSayWhatIsWrong) {
     EXPECT_EQ(CompareOnCommandLine(folder.File("empty.snp"), err), cli::kTrouble);
     EXPECT_NE(err.find("Input past end of file 62"), std::string::npos) << err;
 
-    auto cut = LoadFile(folder.Write("cut.snp", "S*D*U*\r\nPK*\r\n\r\n\r\n:Orders\r\nOrderID*int*\r\nName*nvar"));
+    auto cut =
+        LoadFile(folder.Write("cut.snp", "S*D*U*\r\nPK*\r\n\r\n\r\n:Orders\r\nOrderID*int*\r\nName*nvar"));
     ASSERT_EQ(cut->messages.size(), 1u);
     EXPECT_EQ(cut->messages[0], "Subscript out of range 9");
     EXPECT_EQ(cut->model->Tables().Item(1)->Fields().Count(), 1);  // what came before is kept
@@ -82,9 +83,10 @@ TEST(HostileSnapshot, NulBytesAndUndefinedCodePageBytesSurviveARoundTrip) {
     EXPECT_EQ(table->ObjectName, "T\xC2\x81");
     EXPECT_EQ(table->Fields().Item(1)->FieldName, std::string("c\xC2\x9D\0", 4));
 
-    WriteSnapshot(folder.File("again.snp"),
-                  {outcome->snapshot.SourceServer, outcome->snapshot.SourceDatabase, outcome->snapshot.SourceUser},
-                  *outcome->model);
+    WriteSnapshot(
+        folder.File("again.snp"),
+        {outcome->snapshot.SourceServer, outcome->snapshot.SourceDatabase, outcome->snapshot.SourceUser},
+        *outcome->model);
     auto again = LoadFile(folder.File("again.snp"));
     EXPECT_EQ(again->model->Tables().Item(1)->Fields().Item(1)->FieldName, std::string("c\xC2\x9D\0", 4));
     EXPECT_EQ(again->snapshot.SourceServer, std::string("S\0rv", 4));
@@ -93,7 +95,8 @@ TEST(HostileSnapshot, NulBytesAndUndefinedCodePageBytesSurviveARoundTrip) {
 TEST(HostileSnapshot, AHundredMegabyteLineLoadsWhole) {
     TempFolder folder;
     const std::string longName(100u << 20, 'x');
-    const std::string path = folder.Write("long.snp", "S*D*U*\r\n\r\n\r\n\r\n:" + longName + "\r\nid*int*\r\n");
+    const std::string path =
+        folder.Write("long.snp", "S*D*U*\r\n\r\n\r\n\r\n:" + longName + "\r\nid*int*\r\n");
     auto outcome = LoadFile(path);
     EXPECT_TRUE(outcome->messages.empty());
     ASSERT_EQ(outcome->model->Tables().Count(), 1);

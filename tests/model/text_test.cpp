@@ -13,7 +13,10 @@ TEST(TextCase, FoldsCapitalsOfCommonScriptsOnly) {
     EXPECT_EQ(FoldCase("ΑΒΓ"), "αβγ");
     EXPECT_EQ(FoldCase("ДБЁ"), "дбё");
     EXPECT_EQ(FoldCase("表名"), "表名");
-    EXPECT_EQ(FoldCase("bad\xFF" "byte"), "bad\xFF" "byte");
+    EXPECT_EQ(FoldCase("bad\xFF"
+                       "byte"),
+              "bad\xFF"
+              "byte");
     EXPECT_TRUE(EqualsIgnoreCase("Straße", "STRAßE"));
     EXPECT_FALSE(EqualsIgnoreCase("a", "b"));
 }

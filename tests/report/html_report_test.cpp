@@ -16,27 +16,31 @@ const ReportDate kMarch7{2026, 3, 7};
 }  // namespace
 
 TEST(HtmlReport, LaysOutTemplateRowsAndClosingLines) {
-    const std::string page = RenderHtmlReport("<html>\r\n<body><table>", "srv.db", "old.snp", kMarch7,
-                                              {Row("T", "Table", "old.snp", "", "Table was not found on old.snp"),
-                                               Row("c", "Field", "srv.db", "T", "")});
-    EXPECT_EQ(page,
-              "<html>\r\n<body><table>\r\n"
-              "<tr>\r\n<td>T&nbsp;</td>\r\n<td>Table&nbsp;</td>\r\n<td>old.snp&nbsp;</td>\r\n<td>&nbsp;</td>\r\n"
-              "<td>Table was not found on old.snp&nbsp;</td>\r\n</tr>\r\n"
-              "<tr>\r\n<td>c&nbsp;</td>\r\n<td>Field&nbsp;</td>\r\n<td>srv.db&nbsp;</td>\r\n<td>T&nbsp;</td>\r\n"
-              "<td>&nbsp;</td>\r\n</tr>\r\n"
-              "<tr>\r\n</table>\r\n</div>\r\n</body>\r\n</html>\r\n\r\n");
+    const std::string page =
+        RenderHtmlReport("<html>\r\n<body><table>", "srv.db", "old.snp", kMarch7,
+                         {Row("T", "Table", "old.snp", "", "Table was not found on old.snp"),
+                          Row("c", "Field", "srv.db", "T", "")});
+    EXPECT_EQ(
+        page,
+        "<html>\r\n<body><table>\r\n"
+        "<tr>\r\n<td>T&nbsp;</td>\r\n<td>Table&nbsp;</td>\r\n<td>old.snp&nbsp;</td>\r\n<td>&nbsp;</td>\r\n"
+        "<td>Table was not found on old.snp&nbsp;</td>\r\n</tr>\r\n"
+        "<tr>\r\n<td>c&nbsp;</td>\r\n<td>Field&nbsp;</td>\r\n<td>srv.db&nbsp;</td>\r\n<td>T&nbsp;</td>\r\n"
+        "<td>&nbsp;</td>\r\n</tr>\r\n"
+        "<tr>\r\n</table>\r\n</div>\r\n</body>\r\n</html>\r\n\r\n");
 }
 
 TEST(HtmlReport, EmptyTemplateStartsWithTheFirstRowAndLoneLineFeedsStayInTheirLine) {
     EXPECT_EQ(RenderHtmlReport("", "a", "b", kMarch7, {}),
               "<tr>\r\n</table>\r\n</div>\r\n</body>\r\n</html>\r\n\r\n");
-    EXPECT_EQ(RenderHtmlReport("one\ntwo\rthree\r\n", "a", "b", kMarch7, {}).substr(0, 20), "one\ntwo\r\nthree\r\n<tr>");
+    EXPECT_EQ(RenderHtmlReport("one\ntwo\rthree\r\n", "a", "b", kMarch7, {}).substr(0, 20),
+              "one\ntwo\r\nthree\r\n<tr>");
 }
 
 TEST(HtmlReport, FillsEveryPlaceholderInOrderAndOnlyInExactCase) {
-    const std::string page = RenderHtmlReport("[object1name]|[object1name]|[Object1Name]|[object2name]|[currentdate]",
-                                              "left", "right", kMarch7, {});
+    const std::string page =
+        RenderHtmlReport("[object1name]|[object1name]|[Object1Name]|[object2name]|[currentdate]", "left",
+                         "right", kMarch7, {});
     EXPECT_EQ(page.substr(0, page.find("\r\n")), "left|left|[Object1Name]|right|03/07/2026");
     // A value that spells a later placeholder is filled in by that later replacement.
     const std::string chained = RenderHtmlReport("[object1name]", "[object2name]", "x", kMarch7, {});
@@ -47,8 +51,8 @@ TEST(HtmlReport, FillsEveryPlaceholderInOrderAndOnlyInExactCase) {
 }
 
 TEST(HtmlReport, EscapesNamesSoTheyShowAsText) {
-    const std::string page = RenderHtmlReport("<h1>[object1name]</h1>", "<script>alert(1)</script>", "a&b", kMarch7,
-                                              {Row("x<y", "View", "\"q\"", "", "a > b & c")});
+    const std::string page = RenderHtmlReport("<h1>[object1name]</h1>", "<script>alert(1)</script>", "a&b",
+                                              kMarch7, {Row("x<y", "View", "\"q\"", "", "a > b & c")});
     EXPECT_EQ(page.find("<script>"), std::string::npos);
     EXPECT_NE(page.find("<h1>&lt;script&gt;alert(1)&lt;/script&gt;</h1>"), std::string::npos);
     EXPECT_NE(page.find("<td>x&lt;y&nbsp;</td>"), std::string::npos);
@@ -73,14 +77,16 @@ TEST(DifferenceRowText, FieldsGainTypeAndSizeAndKindsHaveTheirWords) {
     field.FieldType = "varchar";
     field.FieldSize = "50";
     field.Message = "The field Name was not found on the table T on the object sales.snp";
-    EXPECT_EQ(DifferenceRow::From(field).cells,
-              (std::array<std::string, 5>{"Name", "Field", "sales.snp", "T",
-                                          "The field Name was not found on the table T on the object sales.snp, "
-                                          "TYPE: varchar SIZE: 50"}));
+    EXPECT_EQ(
+        DifferenceRow::From(field).cells,
+        (std::array<std::string, 5>{"Name", "Field", "sales.snp", "T",
+                                    "The field Name was not found on the table T on the object sales.snp, "
+                                    "TYPE: varchar SIZE: 50"}));
     field.FieldSize = "";
     EXPECT_TRUE(DifferenceRow::From(field).cells[4].ends_with(" SIZE: "));
 
-    const std::array<std::string_view, 7> words = {"Table", "Field", "View", "Procedure", "Function", "Constraint", ""};
+    const std::array<std::string_view, 7> words = {"Table",    "Field",      "View", "Procedure",
+                                                   "Function", "Constraint", ""};
     for (int code = 0; code < 7; ++code) EXPECT_EQ(KindWord(code), words[static_cast<std::size_t>(code)]);
     EXPECT_EQ(KindWord(-1), "");
 }

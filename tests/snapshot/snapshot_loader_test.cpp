@@ -186,8 +186,9 @@ TEST(SnapshotLoader, BadColumnLinesPromptAndIgnoreSkipsThem) {
     TempFolder folder;
     ScriptedPrompt prompt;
     prompt.Answer(PromptAnswer::Ignore).Answer(PromptAnswer::Ignore).Answer(PromptAnswer::Ignore);
-    auto loaded = Load(folder, "s*d*u*\r\n\r\n\r\n\r\n:T\r\nid*int*\r\nshort*line\r\n\r\nID*bigint*\r\nok*int*\r\n",
-                       std::move(prompt));
+    auto loaded =
+        Load(folder, "s*d*u*\r\n\r\n\r\n\r\n:T\r\nid*int*\r\nshort*line\r\n\r\nID*bigint*\r\nok*int*\r\n",
+             std::move(prompt));
     const auto texts = loaded->prompt.Texts();
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_TRUE(texts[0].ends_with(" 9"));
@@ -200,7 +201,8 @@ TEST(SnapshotLoader, BadColumnLinesPromptAndIgnoreSkipsThem) {
 
 TEST(SnapshotLoader, AbortKeepsWhatWasLoadedAndASecondLoadDoesNotDouble) {
     TempFolder folder;
-    const std::string path = folder.Write("s.snp", "s*d*u*\r\nPK*\r\nV*\r\nP+*\r\n:A\r\nx*int*\r\n:B\r\nbad\r\n:C\r\n");
+    const std::string path =
+        folder.Write("s.snp", "s*d*u*\r\nPK*\r\nV*\r\nP+*\r\n:A\r\nx*int*\r\n:B\r\nbad\r\n:C\r\n");
     cSnapShot snapshot;
     snapshot.SetFileName(path);
     ScriptedPrompt aborting;

@@ -64,7 +64,8 @@ TEST(SnapshotWriter, EmptySchemaGivesFourLinesAndOddKindsAreFunctions) {
     schema.Routines().Add("unknown", 0);
     schema.Tables().Add("Empty");
     schema.Tables().Add("Next");
-    EXPECT_EQ(FormatSnapshot(kHeader, schema), "SRV01*Sales*appuser*\r\n\r\n\r\nunknown-*\r\n:Empty\r\n:Next\r\n");
+    EXPECT_EQ(FormatSnapshot(kHeader, schema),
+              "SRV01*Sales*appuser*\r\n\r\n\r\nunknown-*\r\n:Empty\r\n:Next\r\n");
 }
 
 TEST(SnapshotWriter, RefusesNamesTheFormatCannotHoldAndNamesTheObject) {

@@ -8,7 +8,7 @@ namespace tablor::testing {
 namespace {
 
 class Builder {
-public:
+  public:
     Builder(const SchemaShape& shape, std::uint32_t seed) : shape_(shape), random_(seed) {}
 
     // A name as both sides hold it, or changed on one side.
@@ -28,7 +28,7 @@ public:
     bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(random_) < p; }
     int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
 
-private:
+  private:
     static std::string Upper(std::string text) {
         for (char& ch : text)
             if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
@@ -41,7 +41,7 @@ private:
 }  // namespace
 
 std::pair<std::shared_ptr<cMetaData>, std::shared_ptr<cMetaData>> GenerateSchemaPair(const SchemaShape& shape,
-                                                                                       std::uint32_t seed) {
+                                                                                     std::uint32_t seed) {
     Builder builder(shape, seed);
     auto first = std::make_shared<cMetaData>();
     auto second = std::make_shared<cMetaData>();
@@ -74,13 +74,16 @@ std::pair<std::shared_ptr<cMetaData>, std::shared_ptr<cMetaData>> GenerateSchema
         both([&](cMetaData& schema, int side) { tables[side] = schema.Tables().Add(names[side]); });
         for (int c = 0; c < shape.columnsPerTable; ++c) {
             const std::string column = "column_" + std::to_string(c);
-            const std::string type = types[static_cast<std::size_t>(builder.Pick(static_cast<int>(types.size())))];
-            const std::string size = type[0] == 'n' || type[0] == 'v' ? std::to_string(10 + builder.Pick(200)) : "";
+            const std::string type =
+                types[static_cast<std::size_t>(builder.Pick(static_cast<int>(types.size())))];
+            const std::string size =
+                type[0] == 'n' || type[0] == 'v' ? std::to_string(10 + builder.Pick(200)) : "";
             for (int side = 0; side < 2; ++side) {
                 auto& fields = tables[side]->Fields();
                 std::string name = builder.Name(column, side);
                 // Repeated column names would be refused: keep one column per name.
-                if (fields.Count() > 0 && name.rfind("Dup", 0) == 0) name = column + "_dup" + std::to_string(side);
+                if (fields.Count() > 0 && name.rfind("Dup", 0) == 0)
+                    name = column + "_dup" + std::to_string(side);
                 fields.Add(name, type, size);
             }
         }

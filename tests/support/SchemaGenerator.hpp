@@ -20,6 +20,6 @@ struct SchemaShape {
 
 // Two schemas of one shape, alike but for the differing share, from a seed.
 std::pair<std::shared_ptr<cMetaData>, std::shared_ptr<cMetaData>> GenerateSchemaPair(const SchemaShape& shape,
-                                                                                       std::uint32_t seed);
+                                                                                     std::uint32_t seed);
 
 }  // namespace tablor::testing

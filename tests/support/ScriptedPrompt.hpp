@@ -12,7 +12,7 @@ namespace tablor::testing {
 // icons and buttons. An unscripted question gets the first button's answer (Ok, Yes or
 // Abort); an unscripted input box is cancelled.
 class ScriptedPrompt : public UserPrompt {
-public:
+  public:
     ScriptedPrompt& Answer(PromptAnswer answer) {
         answers_.push_back(answer);
         return *this;
@@ -38,7 +38,7 @@ public:
     // The texts of all messages shown, in order.
     std::vector<std::string> Texts() const;
 
-private:
+  private:
     std::deque<PromptAnswer> answers_;
     std::deque<std::optional<std::string>> inputs_;
 };

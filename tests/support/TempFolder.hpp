@@ -6,7 +6,7 @@ namespace tablor::testing {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -18,7 +18,7 @@ public:
     std::string Write(std::string_view name, std::string_view bytes) const;
     static std::string Read(const std::string& path);
 
-private:
+  private:
     std::string path_;
 };
 

@@ -1,0 +1,42 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/cMetaData.hpp"
+
+namespace tablor {
+
+// The order in which a schema's structure is shown: indexes (0-based) into each collection's
+// items. Tables, views, stored procedures and functions are sorted by name ignoring letter
+// case; equal names keep model order. The structure viewer and `tablor-cli show` both list
+// through this, so they always agree.
+struct StructureOutline {
+    std::vector<std::size_t> tables;
+    std::vector<std::size_t> views;
+    std::vector<std::size_t> procedures;  // indexes into Routines
+    std::vector<std::size_t> functions;   // indexes into Routines
+};
+
+StructureOutline OutlineOf(const cMetaData& schema);
+
+// Stored procedures whose names begin with "dt_" (exactly so) are the server's own design
+// tools and are not shown. Functions are never filtered.
+bool IsHiddenProcedure(std::string_view name);
+
+// What the structure was read from, for the heading.
+struct StructureSource {
+    std::string server;
+    std::string database;
+    std::string source;  // the snapshot path, or the connection text with its password masked
+};
+
+// The structure as an indented text tree, two blanks per level, each line ending in "\n":
+// a heading (Server, Database, Source), an empty line, then the database with its groups
+// "Tables" (each table, its columns, each column's "Type: " and "Size: "), "Views",
+// "Stored Procedures" and "Functions". Control characters in names are written as escapes
+// (\n, \r, \t, \xHH), so that no name can break the tree's lines.
+std::string RenderStructureText(const StructureSource& source, const cMetaData& schema);
+
+}  // namespace tablor
