@@ -3,7 +3,9 @@
 namespace tablor::cli {
 
 PromptAnswer BatchPrompt::Ask(const PromptMessage& message) {
-    if (failure_.empty()) failure_ = message.title.empty() ? message.text : message.title + ": " + message.text;
+    EndProgress();
+    if (failure_.empty())
+        failure_ = message.title.empty() ? message.text : message.title + ": " + message.text;
     switch (message.buttons) {
         case PromptButtons::AbortRetryIgnore:
             return PromptAnswer::Abort;
@@ -12,6 +14,26 @@ PromptAnswer BatchPrompt::Ask(const PromptMessage& message) {
         default:
             return PromptAnswer::Ok;
     }
+}
+
+void BatchPrompt::Progress(std::string_view section, long rowsRead) {
+    if (progress_ == nullptr) return;
+    // A terminal redrawn for every row would slow the read down: a new section shows at once,
+    // counts at most ten times a second.
+    const auto now = std::chrono::steady_clock::now();
+    if (section == section_ && now - lastShown_ < std::chrono::milliseconds(100)) return;
+    section_ = std::string(section);
+    lastShown_ = now;
+    *progress_ << '\r' << label_ << ": reading " << section << ", " << rowsRead
+               << (rowsRead == 1 ? " row" : " rows") << "\x1b[K" << std::flush;
+    shown_ = true;
+}
+
+void BatchPrompt::EndProgress() {
+    if (!shown_) return;
+    *progress_ << "\r\x1b[K" << std::flush;
+    shown_ = false;
+    section_.clear();
 }
 
 }  // namespace tablor::cli

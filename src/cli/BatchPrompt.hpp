@@ -1,4 +1,6 @@
 #pragma once
+#include <chrono>
+#include <ostream>
 #include <string>
 
 #include "support/UserPrompt.hpp"
@@ -7,18 +9,34 @@ namespace tablor::cli {
 
 // Answers for a script: nothing is asked interactively. A failed step ends the command
 // (Abort) and its message is kept, so the caller can print it and exit with trouble.
+// Given a terminal stream, it shows the progress of long reads there on one line.
 class BatchPrompt : public UserPrompt {
-public:
+  public:
+    BatchPrompt() = default;
+    // `progress` (a terminal) shows "label: reading section, N rows"; null shows nothing.
+    BatchPrompt(std::ostream* progress, std::string label) : progress_(progress), label_(std::move(label)) {}
+    ~BatchPrompt() override { EndProgress(); }
+    BatchPrompt(const BatchPrompt&) = delete;
+    BatchPrompt& operator=(const BatchPrompt&) = delete;
+
     PromptAnswer Ask(const PromptMessage& message) override;
     std::optional<std::string> Input(std::string_view, std::string_view, std::string_view) override {
         return std::nullopt;
     }
+    void Progress(std::string_view section, long rowsRead) override;
+    // Clears the progress line, so that what follows starts on a clean line.
+    void EndProgress();
 
     bool Failed() const noexcept { return !failure_.empty(); }
     const std::string& Failure() const noexcept { return failure_; }
 
-private:
+  private:
     std::string failure_;
+    std::ostream* progress_ = nullptr;
+    std::string label_;
+    std::string section_;
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point lastShown_;
 };
 
 }  // namespace tablor::cli

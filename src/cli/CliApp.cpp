@@ -1,14 +1,21 @@
 #include "cli/CliApp.hpp"
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <ostream>
 
 #include "cli/BatchPrompt.hpp"
 #include "cli/DifferenceOutput.hpp"
+#include "cli/LiveSide.hpp"
+#include "cli/PasswordReader.hpp"
 #include "compare/cCompareEngine.hpp"
 #include "report/HtmlReport.hpp"
+#include "sources/cConnection.hpp"
 #include "sources/cSnapShot.hpp"
+#include "sources/odbc/OdbcConnector.hpp"
 #include "support/AppPaths.hpp"
 #include "support/FileIO.hpp"
 #include "support/TablorError.hpp"
@@ -66,6 +73,75 @@ CompareOptions ParseCompare(const std::vector<std::string>& args) {
     return options;
 }
 
+struct SnapshotOptions {
+    std::string source;
+    std::string outputFile;
+};
+
+SnapshotOptions ParseSnapshot(const std::vector<std::string>& args) {
+    SnapshotOptions options;
+    std::vector<std::string> positional;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-o" || arg == "--output") {
+            if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
+            options.outputFile = args[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw UsageError{"unknown option " + arg};
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() != 1) throw UsageError{"snapshot needs one live database"};
+    if (options.outputFile.empty()) throw UsageError{"snapshot needs -o FILE.snp"};
+    options.source = positional[0];
+    return options;
+}
+
+LiveSide ParseLive(const std::string& text) {
+    try {
+        return ParseLiveSide(text).value();
+    } catch (const LiveSideError& error) {
+        throw UsageError{RedactedAddress(text) + ": " + error.what()};
+    }
+}
+
+// The password for a live side: TABLOR_PASSWORD, else typed at the terminal, else none.
+std::string PasswordFor(const LiveSide& side, const CliEnvironment& environment) {
+    if (side.integratedSecurity) return {};
+    if (environment.passwordVariable) return *environment.passwordVariable;
+    if (environment.askPassword) {
+        if (auto typed =
+                environment.askPassword("Password for " + side.userName + " on " + side.DisplayName() + ": "))
+            return *typed;
+    }
+    return {};
+}
+
+// Reads a live database's structure; a failure is a TablorError with the source's message.
+std::shared_ptr<cConnection> FillLive(const LiveSide& side, const CliEnvironment& environment,
+                                      std::ostream& err) {
+    std::shared_ptr<DatabaseConnector> connector = environment.connector;
+    if (!connector) connector = std::make_shared<OdbcConnector>();
+    auto connection = std::make_shared<cConnection>(std::move(connector), side.engine);
+    connection->DatabaseName = side.databaseName;
+    connection->ServerName = side.serverName;
+    connection->UserName = side.userName;
+    connection->Password = PasswordFor(side, environment);
+    connection->IntegratedSecurity = side.integratedSecurity;
+
+    BatchPrompt prompt(environment.showProgress ? &err : nullptr, side.DisplayName());
+    const std::string status = connection->Fill(prompt);
+    prompt.EndProgress();
+    if (status == "ERROR") {
+        std::string message = prompt.Failure();
+        const std::string& details = connection->LastErrorDetails();
+        if (!details.empty() && message.find(details) == std::string::npos) message += "\n" + details;
+        throw TablorError(0, message);
+    }
+    return connection;
+}
+
 LoadedSide LoadSnapshotSide(const std::string& path) {
     cSnapShot snapshot;
     snapshot.SetFileName(path);
@@ -89,10 +165,25 @@ void WriteHtml(const CompareOptions& options, const LoadedSide& side1, const Loa
                                                            ReportDate::Today(), rows));
 }
 
-int RunCompare(const std::vector<std::string>& args, std::ostream& out) {
+LoadedSide LoadSide(const std::string& text, const CliEnvironment& environment, std::ostream& err) {
+    if (!ParseLiveSide(text).has_value()) return LoadSnapshotSide(text);
+    const LiveSide side = ParseLive(text);
+    return {side.DisplayName(), FillLive(side, environment, err)->MetaData()};
+}
+
+int RunCompare(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               const CliEnvironment& environment) {
     const CompareOptions options = ParseCompare(args);
-    const LoadedSide side1 = LoadSnapshotSide(options.side1);
-    const LoadedSide side2 = LoadSnapshotSide(options.side2);
+    // Both addresses are checked before either side is read.
+    for (const std::string* side : {&options.side1, &options.side2}) {
+        try {
+            (void)ParseLiveSide(*side);
+        } catch (const LiveSideError& error) {
+            throw UsageError{RedactedAddress(*side) + ": " + error.what()};
+        }
+    }
+    const LoadedSide side1 = LoadSide(options.side1, environment, err);
+    const LoadedSide side2 = LoadSide(options.side2, environment, err);
 
     cCompareEngine engine;
     const coDifferences& differences =
@@ -110,7 +201,35 @@ int RunCompare(const std::vector<std::string>& args, std::ostream& out) {
     return differences.Count() == 0 ? kNoDifferences : kDifferences;
 }
 
+int RunSnapshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                const CliEnvironment& environment) {
+    const SnapshotOptions options = ParseSnapshot(args);
+    std::optional<LiveSide> side;
+    try {
+        side = ParseLiveSide(options.source);
+    } catch (const LiveSideError& error) {
+        throw UsageError{RedactedAddress(options.source) + ": " + error.what()};
+    }
+    if (!side) throw UsageError{"snapshot reads a live database (sqlserver://... or postgresql://...)"};
+
+    const auto connection = FillLive(*side, environment, err);
+    connection->SaveSnapShot(options.outputFile);
+    cMetaData& model = *connection->MetaData();
+    out << "Snapshot of " << side->DisplayName() << " written to " << options.outputFile << ": "
+        << model.Tables().Count() << " tables, " << model.Views().Count() << " views, "
+        << model.Routines().Count() << " routines, " << model.Constraints().Count() << " constraints\n";
+    return kNoDifferences;
+}
+
 }  // namespace
+
+CliEnvironment CliEnvironment::FromProcess() {
+    CliEnvironment environment;
+    if (const char* password = std::getenv("TABLOR_PASSWORD")) environment.passwordVariable = password;
+    environment.askPassword = ReadPasswordFromTerminal;
+    environment.showProgress = isatty(STDERR_FILENO) != 0;
+    return environment;
+}
 
 std::string UsageText() {
     return R"(Usage: tablor-cli COMMAND [OPTIONS]
@@ -120,24 +239,54 @@ tables and their columns, table constraints, views, stored procedures and functi
 
 Commands:
   compare SIDE1 SIDE2 [--format text|json] [--html FILE [--template FILE]]
-      Compares two sides. A side is a snapshot file (.snp).
+      Compares two sides. A side is a snapshot file (.snp) or a live database.
       --format text   aligned columns, as the window lists them, then the count (default)
       --format json   one JSON object with every difference record
       --html FILE     also writes the HTML report to FILE
       --template FILE the report template (default: template.html beside the program)
 
+  snapshot DATABASE -o FILE.snp
+      Reads a live database and writes its structure to a snapshot file, which can be
+      compared later without reaching the server. An existing file is replaced.
+
   --help      shows this text
   --version   shows the version
 
-Exit status: 0 no differences, 1 differences found, 2 trouble (the message is on
-standard error).
+Live databases:
+  sqlserver://[USER@]HOST[:PORT][/INSTANCE]?database=NAME[&integrated=true]
+      SQL Server, through the FreeTDS ODBC driver (port 1433 unless given; an instance
+      name is looked up through the server's browser service). integrated=true logs in
+      with the Kerberos ticket of the current user instead of a user and password.
+  postgresql://[USER@]HOST[:PORT]/DATABASE
+      PostgreSQL, through the psqlODBC driver (the user schemas only).
+  A live side is named SERVER.DATABASE in the output. Names may be percent-encoded
+  ("%40" for "@").
 
-Example:
+  The password is never part of the address: it is taken from the TABLOR_PASSWORD
+  environment variable or, when standard input is a terminal, asked for without echo.
+  TABLOR_ODBC_DRIVER names another ODBC driver for SQL Server (for example
+  "ODBC Driver 18 for SQL Server"), TABLOR_ODBC_PG_DRIVER another one for PostgreSQL.
+  A server that does not answer fails after 15 seconds. On a terminal, standard error
+  shows the rows read while a database is read.
+
+Exit status: 0 no differences (snapshot: written), 1 differences found, 2 trouble
+(the message is on standard error).
+
+Examples:
   tablor-cli compare examples/shop-v1.snp examples/shop-v2.snp --html report.html
+  TABLOR_PASSWORD=... tablor-cli compare \
+      "sqlserver://sa@dbhost?database=Sales" "sqlserver://sa@dbhost:14330?database=Sales"
+  tablor-cli snapshot "sqlserver://sa@dbhost/SQLEXPRESS?database=Sales" -o sales.snp
+  tablor-cli compare postgresql://app@pghost/shop sales.snp
 )";
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunCli(args, out, err, CliEnvironment::FromProcess());
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const CliEnvironment& environment) {
     try {
         if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
             (args.empty() ? err : out) << UsageText();
@@ -147,7 +296,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             out << "tablor-cli " << TABLOR_VERSION << "\n";
             return kNoDifferences;
         }
-        if (args[0] == "compare") return RunCompare(args, out);
+        if (args[0] == "compare") return RunCompare(args, out, err, environment);
+        if (args[0] == "snapshot") return RunSnapshot(args, out, err, environment);
         throw UsageError{"unknown command " + args[0]};
     } catch (const UsageError& error) {
         err << "tablor-cli: " << error.message << "\nTry 'tablor-cli --help'.\n";

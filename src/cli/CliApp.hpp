@@ -1,7 +1,12 @@
 #pragma once
+#include <functional>
 #include <iosfwd>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "sources/DatabaseSession.hpp"
 
 namespace tablor::cli {
 
@@ -10,8 +15,25 @@ inline constexpr int kNoDifferences = 0;
 inline constexpr int kDifferences = 1;
 inline constexpr int kTrouble = 2;
 
+// What a command line reaches outside its arguments; tests put in their own.
+struct CliEnvironment {
+    // Opens live databases; ODBC, as the environment configures it, when null.
+    std::shared_ptr<DatabaseConnector> connector;
+    // The value of TABLOR_PASSWORD, when set.
+    std::optional<std::string> passwordVariable;
+    // Asks for a password without echo; nothing when it cannot ask (no terminal).
+    std::function<std::optional<std::string>(const std::string& prompt)> askPassword;
+    // Standard error is a terminal: long reads show their progress there.
+    bool showProgress = false;
+
+    // This process's: ODBC, TABLOR_PASSWORD, the terminal.
+    static CliEnvironment FromProcess();
+};
+
 // Runs one command line (without the program name) and returns the exit status.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const CliEnvironment& environment);
 
 std::string UsageText();
 

@@ -4,26 +4,31 @@
 #include <string>
 #include <string_view>
 
+#include "sources/DatabaseError.hpp"
+
 namespace tablor {
 
 // The small record-set interface that extraction reads through. The ODBC adapter implements
 // it; tests may script it. Failures are DatabaseError exceptions.
 class RecordSet {
-public:
+  public:
     virtual ~RecordSet() = default;
     // Moves to the next row; false when no row is left. Call once before the first row.
     virtual bool Next() = 0;
-    // The value of the named column in the current row (names ignore letter case);
-    // nothing for NULL.
+    // The value of the named column in the current row (names ignore letter case, since some
+    // drivers report them in lower case); nothing for NULL. A column the result does not have
+    // is a DatabaseError.
     virtual std::optional<std::string> Value(std::string_view column) = 0;
 };
 
 class DatabaseSession {
-public:
+  public:
     virtual ~DatabaseSession() = default;
-    // Runs a query and returns its rows, read forward only.
+    // Runs a query and returns its rows, read forward only. One record set is open at a time:
+    // read it to its end or drop it before the next query.
     virtual std::unique_ptr<RecordSet> Query(const std::string& sql) = 0;
-    virtual void Close() = 0;
+    // Ends the session; never fails.
+    virtual void Close() noexcept = 0;
 };
 
 // Which kind of server a live source talks to; it decides the driver and the queries.
@@ -32,7 +37,7 @@ enum class DatabaseEngine { SqlServer, PostgreSql };
 // What opening a session needs. The password lives here only as long as the settings do.
 struct ConnectionSettings {
     DatabaseEngine engine = DatabaseEngine::SqlServer;
-    std::string serverName;  // host, host\instance or host,port
+    std::string serverName;  // host, host\instance or host,port (host:port also for PostgreSQL)
     std::string databaseName;
     std::string userName;
     std::string password;
@@ -40,7 +45,7 @@ struct ConnectionSettings {
 };
 
 class DatabaseConnector {
-public:
+  public:
     virtual ~DatabaseConnector() = default;
     // Opens a session; a failure is a DatabaseError whose text holds no password.
     virtual std::unique_ptr<DatabaseSession> Open(const ConnectionSettings& settings) = 0;

@@ -11,24 +11,32 @@ namespace tablor {
 // The source for one live database: what the user entered, the connection text shown for it,
 // and the schema model read from it.
 class cConnection {
-public:
+  public:
     explicit cConnection(std::shared_ptr<DatabaseConnector> connector,
                          DatabaseEngine engine = DatabaseEngine::SqlServer);
 
     // The connection text built by the last Fill; empty before. It carries the password:
     // show DisplayConnectionString() instead.
     const std::string& ActiveConnectionString() const noexcept { return activeConnectionString_; }
-    // The same text with the password replaced by "****".
-    std::string DisplayConnectionString() const;
+    // The same text with the password replaced by "****"; empty before the first Fill.
+    const std::string& DisplayConnectionString() const noexcept { return displayConnectionString_; }
 
     // The schema; created empty on first reading. Holders share it.
     const std::shared_ptr<cMetaData>& MetaData();
     void SetMetaData(std::shared_ptr<cMetaData> value) { metaData_ = std::move(value); }
 
-    // Reads the schema from the server: "DONE", or "ERROR" after telling the user why.
+    // Reads the schema from the server: "DONE", or "ERROR" after telling the user why
+    // ("Error opening the connection! Details:" and the masked connection text, or the
+    // data-access layer's description under the title "Error retriving connection data").
+    // Progress is reported after every row read.
     std::string Fill(UserPrompt& prompt);
 
-    // Writes the model as a snapshot file. A failure is a TablorError.
+    // Why the last Fill returned "ERROR", in the data-access layer's words (for an open failure
+    // the message only names the connection); empty after "DONE". Holds no password.
+    const std::string& LastErrorDetails() const noexcept { return lastErrorDetails_; }
+
+    // Writes the model as a snapshot file, headed by ServerName, DatabaseName and UserName.
+    // A failure is a TablorError.
     void SaveSnapShot(const std::string& FileName);
 
     std::string DatabaseName;
@@ -39,10 +47,12 @@ public:
 
     DatabaseEngine Engine() const noexcept { return engine_; }
 
-private:
+  private:
     std::shared_ptr<DatabaseConnector> connector_;
     DatabaseEngine engine_;
     std::string activeConnectionString_;
+    std::string displayConnectionString_;
+    std::string lastErrorDetails_;
     std::shared_ptr<cMetaData> metaData_;
 };
 

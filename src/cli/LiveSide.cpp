@@ -1,0 +1,213 @@
+#include "cli/LiveSide.hpp"
+
+#include "support/TextCase.hpp"
+
+namespace tablor::cli {
+namespace {
+
+bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && AsciiUpper(text.substr(0, prefix.size())) == AsciiUpper(prefix);
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string PercentDecoded(std::string_view text, std::string_view what) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        const int high = i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
+        const int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+        if (high < 0 || low < 0)
+            throw LiveSideError("the " + std::string(what) +
+                                " has a \"%\" that is not followed by two hex digits");
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return out;
+}
+
+bool IsPort(std::string_view text) {
+    if (text.empty() || text.size() > 5) return false;
+    long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return value >= 1 && value <= 65535;
+}
+
+struct Address {
+    std::string user;
+    std::string host;  // IPv6 addresses keep their brackets
+    std::string port;
+    std::string path;
+    std::string query;
+    bool hasQuery = false;
+};
+
+Address SplitAddress(std::string_view rest, std::string_view scheme) {
+    Address address;
+    if (const auto question = rest.find('?'); question != std::string_view::npos) {
+        address.query = std::string(rest.substr(question + 1));
+        address.hasQuery = true;
+        rest = rest.substr(0, question);
+    }
+    std::string_view authority = rest;
+    if (const auto slash = rest.find('/'); slash != std::string_view::npos) {
+        authority = rest.substr(0, slash);
+        address.path = std::string(rest.substr(slash + 1));
+    }
+    if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
+        const std::string_view userInfo = authority.substr(0, at);
+        if (userInfo.find(':') != std::string_view::npos)
+            throw LiveSideError(
+                "a password in the address is refused, since other users can read command lines: "
+                "set TABLOR_PASSWORD or type it when asked");
+        address.user = PercentDecoded(userInfo, "user name");
+        authority = authority.substr(at + 1);
+    }
+    std::string_view host = authority;
+    std::string_view port;
+    if (!host.empty() && host.front() == '[') {
+        const auto close = host.find(']');
+        if (close == std::string_view::npos) throw LiveSideError("the host has a \"[\" without \"]\"");
+        if (close + 1 < host.size()) {
+            if (host[close + 1] != ':') throw LiveSideError("unexpected text after the host's \"]\"");
+            port = host.substr(close + 2);
+            if (port.empty()) throw LiveSideError("the port after \":\" is missing");
+        }
+        host = host.substr(0, close + 1);
+    } else if (const auto colon = host.find(':'); colon != std::string_view::npos) {
+        port = host.substr(colon + 1);
+        host = host.substr(0, colon);
+        if (port.empty()) throw LiveSideError("the port after \":\" is missing");
+    }
+    address.host = PercentDecoded(host, "host");
+    if (address.host.empty()) throw LiveSideError(std::string(scheme) + " needs a host");
+    if (!port.empty() && !IsPort(port))
+        throw LiveSideError("the port \"" + std::string(port) + "\" is not a number from 1 to 65535");
+    address.port = std::string(port);
+    return address;
+}
+
+bool TruthValue(std::string_view value) {
+    const std::string upper = AsciiUpper(value);
+    if (upper == "TRUE" || upper == "YES" || upper == "1") return true;
+    if (upper == "FALSE" || upper == "NO" || upper == "0") return false;
+    throw LiveSideError("integrated takes true or false, not \"" + std::string(value) + "\"");
+}
+
+LiveSide SqlServerSide(const Address& address) {
+    LiveSide side;
+    side.engine = DatabaseEngine::SqlServer;
+    side.userName = address.user;
+    if (address.path.find('/') != std::string::npos)
+        throw LiveSideError("sqlserver:// takes one instance name after the host, not a path");
+    const std::string instance = PercentDecoded(address.path, "instance name");
+    if (!instance.empty() && !address.port.empty())
+        throw LiveSideError("give either a port or an instance name, not both");
+
+    bool haveDatabase = false;
+    std::string_view query = address.query;
+    while (!query.empty()) {
+        const auto amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+        if (pair.empty()) continue;
+        const auto equals = pair.find('=');
+        const std::string key = AsciiUpper(pair.substr(0, equals));
+        const std::string_view value =
+            equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1);
+        if (key == "DATABASE" || key == "DATABASENAME") {
+            side.databaseName = PercentDecoded(value, "database name");
+            haveDatabase = true;
+        } else if (key == "INTEGRATED" || key == "INTEGRATEDSECURITY") {
+            side.integratedSecurity = TruthValue(value);
+        } else if (key == "PASSWORD" || key == "PWD") {
+            throw LiveSideError(
+                "a password in the address is refused, since other users can read command lines: "
+                "set TABLOR_PASSWORD or type it when asked");
+        } else {
+            throw LiveSideError("unknown setting \"" + std::string(pair.substr(0, equals)) +
+                                "\" in the address (known: database, integrated)");
+        }
+    }
+    if (!haveDatabase || side.databaseName.empty())
+        throw LiveSideError("sqlserver:// needs the database: ...?database=NAME");
+    if (!side.integratedSecurity && side.userName.empty())
+        throw LiveSideError("sqlserver:// needs a user (sqlserver://user@host...) or integrated=true");
+
+    side.serverName = address.host;
+    if (!address.port.empty()) side.serverName += "," + address.port;
+    if (!instance.empty()) side.serverName += "\\" + instance;
+    return side;
+}
+
+LiveSide PostgreSqlSide(const Address& address) {
+    if (address.hasQuery && !address.query.empty())
+        throw LiveSideError("postgresql:// takes no settings after \"?\"");
+    LiveSide side;
+    side.engine = DatabaseEngine::PostgreSql;
+    side.userName = address.user;
+    // Without a user, the server's own rules (the system user name, Kerberos) decide.
+    side.integratedSecurity = address.user.empty();
+    side.databaseName = PercentDecoded(address.path, "database name");
+    if (side.databaseName.empty())
+        throw LiveSideError("postgresql:// needs the database: postgresql://host/NAME");
+    side.serverName = address.host;
+    if (!address.port.empty()) side.serverName += ":" + address.port;
+    return side;
+}
+
+}  // namespace
+
+std::optional<LiveSide> ParseLiveSide(std::string_view text) {
+    static constexpr std::string_view kSqlServer = "sqlserver://";
+    static constexpr std::string_view kPostgreSql[] = {"postgresql://", "postgres://"};
+    if (StartsWithIgnoreCase(text, kSqlServer))
+        return SqlServerSide(SplitAddress(text.substr(kSqlServer.size()), "sqlserver://"));
+    for (const std::string_view scheme : kPostgreSql) {
+        if (StartsWithIgnoreCase(text, scheme))
+            return PostgreSqlSide(SplitAddress(text.substr(scheme.size()), "postgresql://"));
+    }
+    return std::nullopt;
+}
+
+std::string RedactedAddress(std::string_view text) {
+    std::string out(text);
+    const auto scheme = out.find("://");
+    if (scheme == std::string::npos) return out;
+    const auto authorityEnd = out.find_first_of("/?", scheme + 3);
+    const auto at = out.rfind('@', authorityEnd == std::string::npos ? std::string::npos : authorityEnd);
+    if (at != std::string::npos && at > scheme) {
+        const auto colon = out.find(':', scheme + 3);
+        if (colon != std::string::npos && colon < at) out.replace(colon + 1, at - colon - 1, "****");
+    }
+    const auto question = out.find('?');
+    if (question == std::string::npos) return out;
+    for (std::size_t start = question + 1; start < out.size();) {
+        std::size_t end = out.find('&', start);
+        if (end == std::string::npos) end = out.size();
+        const auto equals = out.find('=', start);
+        if (equals != std::string::npos && equals < end) {
+            const std::string key = AsciiUpper(std::string_view(out).substr(start, equals - start));
+            if (key == "PASSWORD" || key == "PWD") {
+                out.replace(equals + 1, end - equals - 1, "****");
+                end = equals + 5;
+            }
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+}  // namespace tablor::cli

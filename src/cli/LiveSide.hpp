@@ -1,0 +1,41 @@
+#pragma once
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "sources/DatabaseSession.hpp"
+
+namespace tablor::cli {
+
+// A side of a command that is a live database, as written on the command line:
+//   sqlserver://[user@]host[:port][/instance]?database=NAME[&integrated=true]
+//   postgresql://[user@]host[:port]/database
+struct LiveSide {
+    DatabaseEngine engine = DatabaseEngine::SqlServer;
+    std::string
+        serverName;  // as the window takes it: host, host,port or host\instance; host:port for PostgreSQL
+    std::string databaseName;
+    std::string userName;
+    bool integratedSecurity = false;
+
+    // server + "." + database, as the window names a live side.
+    std::string DisplayName() const { return serverName + "." + databaseName; }
+};
+
+// A live-side address that cannot be used; the text says why.
+class LiveSideError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The live side a text names, or nothing when it is not a database address (it is then a
+// snapshot path). A password written in the address is refused: other users can read command
+// lines. Names may be percent-encoded ("%40" for "@").
+std::optional<LiveSide> ParseLiveSide(std::string_view text);
+
+// The address as it may be shown: a password written into it (user:password@, password=...)
+// replaced by "****".
+std::string RedactedAddress(std::string_view text);
+
+}  // namespace tablor::cli

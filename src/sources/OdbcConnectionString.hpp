@@ -1,0 +1,40 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "sources/DatabaseSession.hpp"
+
+namespace tablor {
+
+// The ODBC drivers used unless the environment names others, as unixODBC registers them.
+inline constexpr std::string_view kDefaultSqlServerDriver = "FreeTDS";
+inline constexpr std::string_view kDefaultPostgreSqlDriver = "PostgreSQL Unicode";
+
+// Where a server text points: a host and, at most, either a port or a SQL Server instance name.
+struct ServerAddress {
+    std::string host;
+    std::string port;      // decimal digits; empty when none was given
+    std::string instance;  // SQL Server's named instance, found through its lookup service
+};
+
+// Splits "host", "host,port" and "host\instance" (a port, when also given, wins: no lookup);
+// PostgreSQL takes "host:port" too. "." and "(local)" mean this machine. A port that is not a
+// number from 1 to 65535 is a DatabaseError.
+ServerAddress ParseServerName(std::string_view serverName, DatabaseEngine engine);
+
+// FreeTDS parses connection strings its own way (see BuildOdbcConnectionString).
+bool IsFreeTdsDriver(std::string_view driver);
+
+// The ODBC connection string for a live source, from the same settings as the text shown for
+// it, with every value quoted the way the driver reads it back unchanged:
+//  - FreeTDS: "{value}" and every item ends with ";". FreeTDS ends a braced value at the first
+//    "};" and takes "}}" literally, so no doubling; a value holding "};" cannot be sent.
+//  - other SQL Server drivers: ODBC's own rule, "{value}" with "}" doubled.
+//  - psqlODBC: its braces keep "}" doubled and its server, database and user values keep their
+//    braces, so everything travels as one libpq option string ("key='value'"), percent-encoded
+//    in the pqopt item, which psqlODBC decodes.
+// A value that cannot reach the server intact is a DatabaseError naming the setting (never the
+// password itself).
+std::string BuildOdbcConnectionString(const ConnectionSettings& settings, std::string_view driver);
+
+}  // namespace tablor

@@ -1,0 +1,125 @@
+#include "sources/SchemaExtraction.hpp"
+
+#include <memory>
+
+#include "model/ObjectType.hpp"
+#include "support/TablorError.hpp"
+#include "support/TextCase.hpp"
+
+namespace tablor {
+namespace {
+
+// Schema and table name in one key; names hold no NUL.
+std::string TableKey(std::string_view schema, std::string_view name) {
+    std::string key;
+    key.reserve(schema.size() + name.size() + 1);
+    key += schema;
+    key += '\0';
+    key += name;
+    return key;
+}
+
+std::string Text(RecordSet& rows, std::string_view column) {
+    return rows.Value(column).value_or(std::string());
+}
+
+template <class OnRow>
+void ReadRows(DatabaseSession& session, const std::string& sql, std::string_view section, UserPrompt& prompt,
+              OnRow&& onRow) {
+    const std::unique_ptr<RecordSet> rows = session.Query(sql);
+    long count = 0;
+    while (rows->Next()) {
+        onRow(*rows);
+        prompt.Progress(section, ++count);
+    }
+}
+
+// Character columns carry their length; every other type, and a character type the server
+// gives no length for, carries none.
+std::string FieldSize(const std::string& dataType, const std::optional<std::string>& length) {
+    if (!length || AsciiUpper(dataType).find("CHAR") == std::string::npos) return {};
+    return *length;
+}
+
+// Views named sys..., in any letter case, are the server's own.
+bool IsSystemView(std::string_view name) {
+    return AsciiUpper(name.substr(0, 3)) == "SYS";
+}
+
+// Routines named dt_... belong to the design tools of old servers.
+bool IsDesignToolRoutine(std::string_view name) {
+    return name.substr(0, 3) == "dt_";
+}
+
+}  // namespace
+
+void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queries, UserPrompt& prompt) {
+    *this = SchemaExtraction();
+    ReadRows(session, queries.tables, kTables, prompt, [this](RecordSet& row) {
+        tables_.push_back({Text(row, "TABLE_SCHEMA"), Text(row, "TABLE_NAME")});
+    });
+    ReadRows(session, queries.constraints, kConstraints, prompt,
+             [this](RecordSet& row) { constraints_.push_back(Text(row, "CONSTRAINT_NAME")); });
+    ReadRows(session, queries.views, kViews, prompt, [this](RecordSet& row) {
+        std::string name = Text(row, "TABLE_NAME");
+        if (!IsSystemView(name)) views_.push_back(std::move(name));
+    });
+    ReadRows(session, queries.routines, kRoutines, prompt, [this](RecordSet& row) {
+        std::string name = Text(row, "ROUTINE_NAME");
+        if (IsDesignToolRoutine(name)) return;
+        const bool isFunction = row.Value("ROUTINE_TYPE") == std::optional<std::string>("FUNCTION");
+        routines_.push_back({std::move(name), isFunction});
+    });
+    ReadRows(session, queries.columns, kColumns, prompt, [this](RecordSet& row) {
+        const std::string schema = Text(row, "TABLE_SCHEMA");
+        const std::string table = Text(row, "TABLE_NAME");
+        cField field;
+        field.FieldName = Text(row, "COLUMN_NAME");
+        const std::optional<std::string> length = row.Value("CHARACTER_MAXIMUM_LENGTH");
+        field.FieldType = Text(row, "DATA_TYPE");
+        field.FieldSize = FieldSize(field.FieldType, length);
+        columns_[TableKey(schema, table)].push_back(std::move(field));
+    });
+}
+
+void SchemaExtraction::Apply(cMetaData& model) const {
+    Tables& tables = model.Tables();
+    tables.Clear();
+    tables.Reserve(tables_.size());
+    for (const TableRow& row : tables_) {
+        const auto table = tables.Add(row.name);
+        const auto columns = columns_.find(TableKey(row.schema, row.name));
+        if (columns == columns_.end()) continue;
+        coFields& fields = table->Fields();
+        fields.Reserve(columns->second.size());
+        for (const cField& field : columns->second) {
+            try {
+                fields.Add(field.FieldName, field.FieldType, field.FieldSize);
+            } catch (const TablorError& error) {
+                // Say where: the collection's own text names neither table nor column.
+                throw TablorError(error.Number(), error.Description() + " (column \"" + field.FieldName +
+                                                      "\" of table \"" + row.name + "\")");
+            }
+        }
+    }
+
+    Constraints& constraints = model.Constraints();
+    constraints.Clear();
+    constraints.Reserve(constraints_.size());
+    for (const std::string& name : constraints_) constraints.Add(name);
+
+    Views& views = model.Views();
+    views.Clear();
+    views.Reserve(views_.size());
+    for (const std::string& name : views_) views.Add(name);
+
+    Routines& routines = model.Routines();
+    routines.Clear();
+    routines.Reserve(routines_.size());
+    for (const RoutineRow& row : routines_) {
+        const auto routine = routines.Add(row.name, 0);
+        routine->ObjectType = row.isFunction ? ObjectType::Function : ObjectType::Procedure;
+    }
+}
+
+}  // namespace tablor

@@ -1,0 +1,40 @@
+#include "sources/SchemaQueries.hpp"
+
+namespace tablor {
+namespace {
+
+// PostgreSQL lists its own catalogue, and temporary and toast schemas, in the same views.
+std::string UserSchemasOnly(const std::string& column) {
+    return column + " NOT IN ('pg_catalog', 'information_schema') AND " + column + " NOT LIKE 'pg\\_%'";
+}
+
+}  // namespace
+
+SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
+    if (engine == DatabaseEngine::PostgreSql) {
+        return {
+            "SELECT * FROM INFORMATION_SCHEMA.TABLES WHERE " + UserSchemasOnly("TABLE_SCHEMA"),
+            // Each NOT NULL column shows up as a CHECK constraint named like 2200_16386_1_not_null.
+            "SELECT * FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS WHERE " + UserSchemasOnly("TABLE_SCHEMA") +
+                " AND NOT (CONSTRAINT_TYPE = 'CHECK' AND CONSTRAINT_NAME ~ "
+                "'^[0-9]+_[0-9]+_[0-9]+_not_null$')",
+            "SELECT * FROM INFORMATION_SCHEMA.VIEWS WHERE " + UserSchemasOnly("TABLE_SCHEMA"),
+            // Aggregates have no ROUTINE_TYPE.
+            "SELECT * FROM INFORMATION_SCHEMA.ROUTINES WHERE " + UserSchemasOnly("ROUTINE_SCHEMA") +
+                " AND ROUTINE_TYPE IS NOT NULL",
+            "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME,CHARACTER_MAXIMUM_LENGTH,DATA_TYPE FROM "
+            "INFORMATION_SCHEMA.COLUMNS WHERE " +
+                UserSchemasOnly("TABLE_SCHEMA") + " ORDER BY TABLE_NAME,ORDINAL_POSITION",
+        };
+    }
+    return {
+        "SELECT * FROM INFORMATION_SCHEMA.TABLES",
+        "SELECT * FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS",
+        "SELECT * FROM INFORMATION_SCHEMA.VIEWS",
+        "SELECT * FROM INFORMATION_SCHEMA.ROUTINES",
+        "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME,CHARACTER_MAXIMUM_LENGTH,DATA_TYPE FROM "
+        "INFORMATION_SCHEMA.COLUMNS ORDER BY TABLE_NAME,ORDINAL_POSITION",
+    };
+}
+
+}  // namespace tablor

@@ -1,0 +1,23 @@
+#pragma once
+#include <string>
+
+#include "sources/DatabaseSession.hpp"
+
+namespace tablor {
+
+// The five catalogue queries a live source reads a database's structure with.
+struct SchemaQueries {
+    std::string tables;
+    std::string constraints;
+    std::string views;
+    std::string routines;
+    // Carries TABLE_SCHEMA so that same-named tables in two schemas keep their own columns.
+    std::string columns;
+
+    // SQL Server's as they always were (the columns query gaining TABLE_SCHEMA); PostgreSQL's
+    // read the same views, limited to user schemas and without the entries that SQL Server
+    // does not list there (NOT NULL checks, aggregates).
+    static SchemaQueries For(DatabaseEngine engine);
+};
+
+}  // namespace tablor

@@ -1,0 +1,83 @@
+#include "sources/odbc/OdbcConnector.hpp"
+
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "sources/OdbcConnectionString.hpp"
+#include "sources/odbc/OdbcDiagnostics.hpp"
+#include "sources/odbc/OdbcLink.hpp"
+#include "sources/odbc/OdbcSession.hpp"
+#include "sources/odbc/WideText.hpp"
+
+namespace tablor {
+namespace {
+
+std::string EnvironmentOr(const char* name, std::string_view fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? std::string(value) : std::string(fallback);
+}
+
+// Clears a connection string's buffer, which holds the password, however the call ends.
+class WipedOnExit {
+  public:
+    explicit WipedOnExit(std::vector<SQLWCHAR>& text) : text_(text) {}
+    ~WipedOnExit() { odbc::Wipe(text_); }
+    WipedOnExit(const WipedOnExit&) = delete;
+    WipedOnExit& operator=(const WipedOnExit&) = delete;
+
+  private:
+    std::vector<SQLWCHAR>& text_;
+};
+
+}  // namespace
+
+OdbcOptions OdbcOptions::FromEnvironment() {
+    OdbcOptions options;
+    options.sqlServerDriver = EnvironmentOr("TABLOR_ODBC_DRIVER", kDefaultSqlServerDriver);
+    options.postgreSqlDriver = EnvironmentOr("TABLOR_ODBC_PG_DRIVER", kDefaultPostgreSqlDriver);
+    return options;
+}
+
+OdbcConnector::OdbcConnector(OdbcOptions options) : options_(std::move(options)) {
+    if (options_.sqlServerDriver.empty()) options_.sqlServerDriver = kDefaultSqlServerDriver;
+    if (options_.postgreSqlDriver.empty()) options_.postgreSqlDriver = kDefaultPostgreSqlDriver;
+}
+
+std::unique_ptr<DatabaseSession> OdbcConnector::Open(const ConnectionSettings& settings) {
+    using namespace odbc;
+    const std::string& driver =
+        settings.engine == DatabaseEngine::PostgreSql ? options_.postgreSqlDriver : options_.sqlServerDriver;
+    std::string connectionString = BuildOdbcConnectionString(settings, driver);
+    std::vector<SQLWCHAR> wide = ToWide(connectionString);
+    std::fill(connectionString.begin(), connectionString.end(), '\0');
+    WipedOnExit wipe(wide);
+    const std::string& secret = settings.password;
+
+    auto link = std::make_shared<OdbcLink>();
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, link->environment.Receive())))
+        throw DatabaseError("The ODBC driver manager could not be started.");
+    Check(SQLSetEnvAttr(link->environment.Get(), SQL_ATTR_ODBC_VERSION,
+                        reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+          SQL_HANDLE_ENV, link->environment.Get(), "The ODBC driver manager refused ODBC 3.");
+    Check(SQLAllocHandle(SQL_HANDLE_DBC, link->environment.Get(), link->connection.Receive()), SQL_HANDLE_ENV,
+          link->environment.Get(), "No ODBC connection could be created.");
+    SQLHDBC connection = link->connection.Get();
+    Check(SQLSetConnectAttrW(
+              connection, SQL_ATTR_LOGIN_TIMEOUT,
+              reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(options_.loginTimeoutSeconds)),
+              SQL_IS_UINTEGER),
+          SQL_HANDLE_DBC, connection, "The login timeout could not be set.");
+
+    const SQLRETURN rc = SQLDriverConnectW(connection, nullptr, wide.data(), SQL_NTS, nullptr, 0, nullptr,
+                                           SQL_DRIVER_NOPROMPT);
+    Check(rc, SQL_HANDLE_DBC, connection, "The connection could not be opened.", secret);
+    link->connected = true;
+    return std::make_unique<OdbcSession>(std::move(link), secret);
+}
+
+}  // namespace tablor

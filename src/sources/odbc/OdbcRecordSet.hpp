@@ -1,0 +1,43 @@
+#pragma once
+#include <sql.h>
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "sources/DatabaseSession.hpp"
+#include "sources/odbc/OdbcHandle.hpp"
+#include "sources/odbc/OdbcLink.hpp"
+
+namespace tablor::odbc {
+
+// The rows of one executed statement, read forward only. Values are fetched as text, column
+// by column in ascending order as the drivers require, and only as far as the caller asks.
+class OdbcRecordSet : public RecordSet {
+  public:
+    // `statement` has been executed; `hasResult` is false when it produced no result set.
+    OdbcRecordSet(std::shared_ptr<OdbcLink> link, StatementHandle statement, bool hasResult);
+    ~OdbcRecordSet() override;
+
+    bool Next() override;
+    std::optional<std::string> Value(std::string_view column) override;
+
+  private:
+    std::size_t ColumnIndex(std::string_view column);
+    std::optional<std::string> ReadColumn(std::size_t index);
+
+    std::shared_ptr<OdbcLink> link_;  // declared first: released after the statement
+    StatementHandle statement_;
+    bool open_ = false;
+    std::vector<std::string> foldedNames_;
+    std::vector<std::pair<std::string, std::size_t>> lookups_;  // names asked for, as given
+    std::vector<std::optional<std::string>> row_;
+    std::size_t columnsRead_ = 0;
+    std::vector<SQLWCHAR> buffer_;
+};
+
+}  // namespace tablor::odbc

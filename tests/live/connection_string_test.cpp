@@ -1,0 +1,195 @@
+// The ODBC connection strings built from a live source's settings: the server forms, and every
+// value reaching the driver unchanged whatever characters it holds.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "sources/OdbcConnectionString.hpp"
+
+namespace tablor {
+namespace {
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+ConnectionSettings SqlServer(std::string server, std::string user = "sa", std::string password = "pw") {
+    ConnectionSettings settings;
+    settings.serverName = std::move(server);
+    settings.databaseName = "Sales";
+    settings.userName = std::move(user);
+    settings.password = std::move(password);
+    return settings;
+}
+
+TEST(FreeTdsConnectionString, ServerForms) {
+    EXPECT_EQ(BuildOdbcConnectionString(SqlServer("db1"), "FreeTDS"),
+              "Driver={FreeTDS};Server={db1};Port={1433};Database={Sales};UID={sa};PWD={pw};"
+              "TDS_Version={7.4};ClientCharset={UTF-8};");
+    EXPECT_THAT(BuildOdbcConnectionString(SqlServer("db1,14330"), "FreeTDS"),
+                HasSubstr("Server={db1};Port={14330};"));
+    EXPECT_THAT(BuildOdbcConnectionString(SqlServer(" db1 , 14330 "), "FreeTDS"),
+                HasSubstr("Server={db1};Port={14330};"));
+    // An instance is found by the lookup service, so no port goes with it...
+    const std::string named = BuildOdbcConnectionString(SqlServer("db1\\SQLEXPRESS"), "FreeTDS");
+    EXPECT_THAT(named, HasSubstr("Server={db1\\SQLEXPRESS};Database="));
+    EXPECT_THAT(named, Not(HasSubstr("Port=")));
+    // ...unless a port is given too, which then wins.
+    EXPECT_THAT(BuildOdbcConnectionString(SqlServer("db1\\SQLEXPRESS,1500"), "FreeTDS"),
+                HasSubstr("Server={db1};Port={1500};"));
+    EXPECT_THAT(BuildOdbcConnectionString(SqlServer("."), "FreeTDS"),
+                HasSubstr("Server={localhost};Port={1433};"));
+    EXPECT_THAT(BuildOdbcConnectionString(SqlServer("(LOCAL)\\X"), "FreeTDS"),
+                HasSubstr("Server={localhost\\X};"));
+}
+
+TEST(FreeTdsConnectionString, PortThatIsNoPortIsRefused) {
+    for (const char* server : {"db1,", "db1,abc", "db1,0", "db1,65536", "db1,14 33"}) {
+        try {
+            BuildOdbcConnectionString(SqlServer(server), "FreeTDS");
+            ADD_FAILURE() << server << " was accepted";
+        } catch (const DatabaseError& error) {
+            EXPECT_THAT(error.Description(), HasSubstr("port")) << server;
+        }
+    }
+}
+
+TEST(FreeTdsConnectionString, IntegratedSecurityCarriesNoCredentials) {
+    ConnectionSettings settings = SqlServer("db1", "someone", "secret");
+    settings.integratedSecurity = true;
+    const std::string text = BuildOdbcConnectionString(settings, "FreeTDS");
+    EXPECT_THAT(text, HasSubstr("Trusted_Connection={Yes};"));
+    EXPECT_THAT(text, Not(HasSubstr("UID=")));
+    EXPECT_THAT(text, Not(HasSubstr("secret")));
+}
+
+// FreeTDS ends a braced value at the first "};" and keeps "}}" as it is: values go in braces
+// undoubled, and every item, the last one too, ends with ";".
+TEST(FreeTdsConnectionString, SpecialCharactersGoInBracesUnchanged) {
+    ConnectionSettings settings = SqlServer("my server", "us;er", "a}b;c{d=e f");
+    settings.databaseName = "{Sales} = 1";
+    const std::string text = BuildOdbcConnectionString(settings, "FreeTDS");
+    EXPECT_THAT(text, HasSubstr("Server={my server};"));
+    EXPECT_THAT(text, HasSubstr("Database={{Sales} = 1};"));
+    EXPECT_THAT(text, HasSubstr("UID={us;er};"));
+    EXPECT_THAT(text, HasSubstr("PWD={a}b;c{d=e f};"));
+    EXPECT_THAT(BuildOdbcConnectionString(SqlServer("db1", "sa", "ends}"), "FreeTDS"),
+                HasSubstr("PWD={ends}};"));
+    EXPECT_THAT(text, EndsWith(";"));
+}
+
+TEST(FreeTdsConnectionString, ValueFreeTdsCannotTakeIsRefusedWithoutShowingThePassword) {
+    try {
+        BuildOdbcConnectionString(SqlServer("db1", "sa", "x};y"), "FreeTDS");
+        FAIL() << "accepted";
+    } catch (const DatabaseError& error) {
+        EXPECT_THAT(error.Description(), HasSubstr("password"));
+        EXPECT_THAT(error.Description(), Not(HasSubstr("x};y")));
+    }
+    try {
+        BuildOdbcConnectionString(SqlServer("db1", "o};x"), "FreeTDS");
+        FAIL() << "accepted";
+    } catch (const DatabaseError& error) {
+        EXPECT_THAT(error.Description(), HasSubstr("user name \"o};x\""));
+    }
+    EXPECT_THROW(BuildOdbcConnectionString(SqlServer("db1", "sa", std::string("a\0b", 3)), "FreeTDS"),
+                 DatabaseError);
+}
+
+// Other drivers (Microsoft's) follow ODBC's own rule: "}" doubled inside braces.
+TEST(OtherSqlServerDriver, StandardQuotingAndServerSyntax) {
+    const std::string driver = "ODBC Driver 18 for SQL Server";
+    const std::string text = BuildOdbcConnectionString(SqlServer("db1,1500", "sa", "x};y"), driver);
+    EXPECT_EQ(
+        text,
+        "Driver={ODBC Driver 18 for SQL Server};Server={db1,1500};Database={Sales};UID={sa};PWD={x}};y};");
+    EXPECT_THAT(BuildOdbcConnectionString(SqlServer("db1\\SQLEXPRESS"), driver),
+                HasSubstr("Server={db1\\SQLEXPRESS};"));
+    EXPECT_THAT(BuildOdbcConnectionString(SqlServer("db1"), driver), HasSubstr("Server={db1};Database"));
+    EXPECT_TRUE(IsFreeTdsDriver("FreeTDS"));
+    EXPECT_TRUE(IsFreeTdsDriver("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"));
+    EXPECT_FALSE(IsFreeTdsDriver(driver));
+}
+
+// Reads back what psqlODBC hands to libpq: the pqopt item percent-decoded, then libpq's
+// key='value' options.
+std::map<std::string, std::string> PostgreSqlOptions(const std::string& connectionString) {
+    const auto start = connectionString.find(";pqopt=");
+    EXPECT_NE(start, std::string::npos);
+    const auto end = connectionString.find(';', start + 1);
+    const std::string encoded = connectionString.substr(start + 7, end - start - 7);
+    EXPECT_EQ(encoded.find_first_of(";{}= '"), std::string::npos) << encoded;
+    std::string options;
+    for (std::size_t i = 0; i < encoded.size(); ++i) {
+        if (encoded[i] == '%') {
+            options += static_cast<char>(std::stoi(encoded.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            options += encoded[i];
+        }
+    }
+    std::map<std::string, std::string> values;
+    std::size_t i = 0;
+    while (i < options.size()) {
+        const auto equals = options.find('=', i);
+        const std::string key = options.substr(i, equals - i);
+        EXPECT_EQ(options[equals + 1], '\'');
+        std::string value;
+        for (i = equals + 2; options[i] != '\''; ++i) {
+            if (options[i] == '\\') ++i;
+            value += options[i];
+        }
+        values[key] = value;
+        i += 2;  // closing quote and the blank
+    }
+    return values;
+}
+
+TEST(PostgreSqlConnectionString, EverythingTravelsAsQuotedLibpqOptions) {
+    ConnectionSettings settings;
+    settings.engine = DatabaseEngine::PostgreSql;
+    settings.serverName = "pg.example:6543";
+    settings.databaseName = "shop 'n' {stuff};=";
+    settings.userName = "O'Brien\\x";
+    settings.password = "a}b;c{d=e f%20+é";
+    const std::string text = BuildOdbcConnectionString(settings, "PostgreSQL Unicode");
+    EXPECT_THAT(text, ::testing::StartsWith("Driver={PostgreSQL Unicode};pqopt="));
+    EXPECT_THAT(text, EndsWith(";CommLog=0;Debug=0;"));
+    EXPECT_THAT(text, Not(HasSubstr("a}b")));
+    const auto options = PostgreSqlOptions(text);
+    EXPECT_EQ(options.at("host"), "pg.example");
+    EXPECT_EQ(options.at("port"), "6543");
+    EXPECT_EQ(options.at("dbname"), "shop 'n' {stuff};=");
+    EXPECT_EQ(options.at("user"), "O'Brien\\x");
+    EXPECT_EQ(options.at("password"), "a}b;c{d=e f%20+é");
+}
+
+TEST(PostgreSqlConnectionString, ServerFormsAndIntegratedSecurity) {
+    ConnectionSettings settings;
+    settings.engine = DatabaseEngine::PostgreSql;
+    settings.databaseName = "shop";
+    settings.userName = "app";
+    settings.password = "pw";
+    settings.serverName = "db1";
+    EXPECT_EQ(PostgreSqlOptions(BuildOdbcConnectionString(settings, "x")).count("port"), 0u);
+    settings.serverName = "db1,5433";
+    EXPECT_EQ(PostgreSqlOptions(BuildOdbcConnectionString(settings, "x")).at("port"), "5433");
+    settings.serverName = "[::1]:5434";
+    auto options = PostgreSqlOptions(BuildOdbcConnectionString(settings, "x"));
+    EXPECT_EQ(options.at("host"), "::1");
+    EXPECT_EQ(options.at("port"), "5434");
+    settings.serverName = "fe80::1";
+    EXPECT_EQ(PostgreSqlOptions(BuildOdbcConnectionString(settings, "x")).at("host"), "fe80::1");
+    settings.serverName = "db1:nope";
+    EXPECT_THROW(BuildOdbcConnectionString(settings, "x"), DatabaseError);
+
+    settings.serverName = "db1";
+    settings.integratedSecurity = true;
+    options = PostgreSqlOptions(BuildOdbcConnectionString(settings, "x"));
+    EXPECT_EQ(options.count("user"), 0u);
+    EXPECT_EQ(options.count("password"), 0u);
+}
+
+}  // namespace
+}  // namespace tablor

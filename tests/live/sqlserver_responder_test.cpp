@@ -1,0 +1,282 @@
+// The SQL Server path end to end: Fill through unixODBC and the real FreeTDS driver against
+// the scripted TDS responder, which answers as SQL Server does (upper-case column names,
+// nvarchar names, no length for int, -1 for max types) and records the login it was sent.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "ScriptedPrompt.hpp"
+#include "TdsResponder.hpp"
+#include "model/ObjectType.hpp"
+#include "sources/cConnection.hpp"
+#include "sources/odbc/OdbcConnector.hpp"
+
+namespace tablor::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+using Clock = std::chrono::steady_clock;
+
+const std::string kTables = "SELECT * FROM INFORMATION_SCHEMA.TABLES";
+const std::string kConstraints = "SELECT * FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS";
+const std::string kViews = "SELECT * FROM INFORMATION_SCHEMA.VIEWS";
+const std::string kRoutines = "SELECT * FROM INFORMATION_SCHEMA.ROUTINES";
+const std::string kColumns =
+    "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME,CHARACTER_MAXIMUM_LENGTH,DATA_TYPE FROM "
+    "INFORMATION_SCHEMA.COLUMNS ORDER BY TABLE_NAME,ORDINAL_POSITION";
+const std::string kPassword = "a}b;c{d=e f";
+
+Column Name(std::string name) {
+    return {std::move(name), ColumnType::NVarChar, 128};
+}
+
+// The catalogue of a small database, in the shapes INFORMATION_SCHEMA has on SQL Server.
+void ScriptCatalogue(TdsResponder& server) {
+    server.addResult(kTables, ResultSet{{Name("TABLE_CATALOG"),
+                                         Name("TABLE_SCHEMA"),
+                                         Name("TABLE_NAME"),
+                                         {"TABLE_TYPE", ColumnType::NVarChar, 10}},
+                                        {{"Sales", "dbo", "Customers", "BASE TABLE"},
+                                         {"Sales", "dbo", "O'Brien", "BASE TABLE"},
+                                         {"Sales", "dbo", "Items", "BASE TABLE"},
+                                         {"Sales", "archive", "Items", "BASE TABLE"},
+                                         {"Sales", "dbo", "Café Ω 表", "BASE TABLE"},
+                                         {"Sales", "dbo", "sysdiagrams_view", "VIEW"},
+                                         {"Sales", "dbo", "OpenOrders", "VIEW"}}});
+    server.addResult(
+        kConstraints,
+        ResultSet{
+            {Name("CONSTRAINT_CATALOG"),
+             Name("CONSTRAINT_SCHEMA"),
+             Name("CONSTRAINT_NAME"),
+             Name("TABLE_CATALOG"),
+             Name("TABLE_SCHEMA"),
+             Name("TABLE_NAME"),
+             {"CONSTRAINT_TYPE", ColumnType::NVarChar, 11},
+             {"IS_DEFERRABLE", ColumnType::NVarChar, 2},
+             {"INITIALLY_DEFERRED", ColumnType::NVarChar, 2}},
+            {{"Sales", "dbo", "PK_Customers", "Sales", "dbo", "Customers", "PRIMARY KEY", "NO", "NO"},
+             {"Sales", "dbo", "FK_Items_Customers", "Sales", "dbo", "Items", "FOREIGN KEY", "NO", "NO"}}});
+    const std::string definition = "CREATE VIEW OpenOrders AS SELECT " + std::string(600, 'x');
+    server.addResult(kViews, ResultSet{{Name("TABLE_CATALOG"),
+                                        Name("TABLE_SCHEMA"),
+                                        Name("TABLE_NAME"),
+                                        {"VIEW_DEFINITION", ColumnType::NVarChar, 4000},
+                                        {"CHECK_OPTION", ColumnType::NVarChar, 8},
+                                        {"IS_UPDATABLE", ColumnType::NVarChar, 2}},
+                                       {{"Sales", "dbo", "sysdiagrams_view", "CREATE VIEW ...", "NONE", "NO"},
+                                        {"Sales", "dbo", "SYSobjects2", "CREATE VIEW ...", "NONE", "NO"},
+                                        {"Sales", "dbo", "OpenOrders", definition, "NONE", "NO"},
+                                        {"Sales", "dbo", "Sy", "CREATE VIEW ...", "NONE", "NO"}}});
+    server.addResult(kRoutines,
+                     ResultSet{{Name("SPECIFIC_CATALOG"),
+                                Name("SPECIFIC_SCHEMA"),
+                                Name("SPECIFIC_NAME"),
+                                Name("ROUTINE_CATALOG"),
+                                Name("ROUTINE_SCHEMA"),
+                                Name("ROUTINE_NAME"),
+                                {"ROUTINE_TYPE", ColumnType::NVarChar, 20},
+                                Name("DATA_TYPE"),
+                                {"CHARACTER_MAXIMUM_LENGTH", ColumnType::Int},
+                                {"ROUTINE_DEFINITION", ColumnType::NVarChar, 4000}},
+                               {{"Sales", "dbo", "GetOrders", "Sales", "dbo", "GetOrders", "PROCEDURE",
+                                 std::nullopt, std::nullopt, "CREATE PROCEDURE ..."},
+                                {"Sales", "dbo", "OrderTotal", "Sales", "dbo", "OrderTotal", "FUNCTION",
+                                 "money", std::nullopt, "CREATE FUNCTION ..."},
+                                {"Sales", "dbo", "dt_addtosourcecontrol", "Sales", "dbo",
+                                 "dt_addtosourcecontrol", "PROCEDURE", std::nullopt, std::nullopt, "..."},
+                                {"Sales", "dbo", "DT_Keep", "Sales", "dbo", "DT_Keep", "PROCEDURE",
+                                 std::nullopt, std::nullopt, "..."},
+                                {"Sales", "dbo", "lower", "Sales", "dbo", "lower", "function", std::nullopt,
+                                 std::nullopt, "..."}}});
+    server.addResult(kColumns, ResultSet{{Name("TABLE_SCHEMA"),
+                                          Name("TABLE_NAME"),
+                                          Name("COLUMN_NAME"),
+                                          {"CHARACTER_MAXIMUM_LENGTH", ColumnType::Int},
+                                          Name("DATA_TYPE")},
+                                         {{"dbo", "Café Ω 表", "Имя", 10, "nchar"},
+                                          {"dbo", "Customers", "CustomerID", std::nullopt, "int"},
+                                          {"dbo", "Customers", "Name", 50, "varchar"},
+                                          {"dbo", "Customers", "Notes", 2147483647, "text"},
+                                          {"dbo", "Customers", "Bio", -1, "nvarchar"},
+                                          {"dbo", "Customers", "Photo", -1, "varbinary"},
+                                          {"archive", "Items", "ItemID", std::nullopt, "int"},
+                                          {"dbo", "Items", "ItemID", std::nullopt, "int"},
+                                          {"archive", "Items", "ArchivedOn", std::nullopt, "datetime"},
+                                          {"dbo", "Items", "Label", 40, "nvarchar"},
+                                          {"dbo", "O'Brien", "Given Name", 30, "varchar"},
+                                          {"dbo", "OpenOrders", "OrderID", std::nullopt, "int"},
+                                          {"dbo", "sysdiagrams_view", "name", 128, "sysname"}}});
+}
+
+std::vector<std::string> Names(const auto& collection) {
+    std::vector<std::string> names;
+    for (const auto& element : collection) names.push_back(element->ObjectName);
+    return names;
+}
+std::vector<std::string> Columns(const cMetaDataElement& table) {
+    std::vector<std::string> columns;
+    for (const auto& field : table.Fields())
+        columns.push_back(field->FieldName + "*" + field->FieldType + "*" + field->FieldSize);
+    return columns;
+}
+
+OdbcOptions FreeTds(unsigned loginTimeoutSeconds = 15) {
+    OdbcOptions options;
+    options.sqlServerDriver = "FreeTDS";
+    options.loginTimeoutSeconds = loginTimeoutSeconds;
+    return options;
+}
+
+class SqlServerPath : public ::testing::Test {
+  protected:
+    SqlServerPath() {
+        ScriptCatalogue(server);
+        server.expectUser("tablor", kPassword);
+        connection.ServerName = "127.0.0.1," + std::to_string(server.port());
+        connection.DatabaseName = "Sales";
+        connection.UserName = "tablor";
+        connection.Password = kPassword;
+    }
+
+    TdsResponder server;
+    cConnection connection{std::make_shared<OdbcConnector>(FreeTds())};
+    ScriptedPrompt prompt;
+};
+
+TEST_F(SqlServerPath, FiveQueriesVerbatimAndTheLoginIntact) {
+    ASSERT_EQ(connection.Fill(prompt), "DONE") << ::testing::PrintToString(prompt.Texts());
+
+    EXPECT_THAT(server.queries(), ElementsAre(kTables, kConstraints, kViews, kRoutines, kColumns));
+    const auto login = server.lastLogin();
+    ASSERT_TRUE(login.has_value());
+    EXPECT_EQ(login->user, "tablor");
+    EXPECT_EQ(login->password, kPassword);
+    EXPECT_EQ(login->database, "Sales");
+    EXPECT_FALSE(login->integrated);
+    EXPECT_EQ(login->tdsVersion, 0x74000004u);
+    EXPECT_EQ(server.loginCount(), 1u);
+}
+
+TEST_F(SqlServerPath, FiltersFieldSizesAndNames) {
+    ASSERT_EQ(connection.Fill(prompt), "DONE") << ::testing::PrintToString(prompt.Texts());
+    cMetaData& model = *connection.MetaData();
+
+    EXPECT_THAT(Names(model.Tables()), ElementsAre("Customers", "O'Brien", "Items", "Items", "Café Ω 表",
+                                                   "sysdiagrams_view", "OpenOrders"));
+    const Tables& tables = model.Tables();
+    EXPECT_THAT(Columns(*tables.Item(1)), ElementsAre("CustomerID*int*", "Name*varchar*50", "Notes*text*",
+                                                      "Bio*nvarchar*-1", "Photo*varbinary*"));
+    EXPECT_THAT(Columns(*tables.Item(2)), ElementsAre("Given Name*varchar*30"));
+    EXPECT_THAT(Columns(*tables.Item(3)), ElementsAre("ItemID*int*", "Label*nvarchar*40"));
+    EXPECT_THAT(Columns(*tables.Item(4)), ElementsAre("ItemID*int*", "ArchivedOn*datetime*"));
+    EXPECT_THAT(Columns(*tables.Item(5)), ElementsAre("Имя*nchar*10"));
+    EXPECT_THAT(Columns(*tables.Item(6)), ElementsAre("name*sysname*"));
+    EXPECT_THAT(Names(model.Constraints()), ElementsAre("PK_Customers", "FK_Items_Customers"));
+    EXPECT_THAT(Names(model.Views()), ElementsAre("OpenOrders", "Sy"));
+    // Only "FUNCTION" exactly makes a function.
+    EXPECT_THAT(Names(model.Routines()), ElementsAre("GetOrders", "OrderTotal", "DT_Keep", "lower"));
+    EXPECT_EQ(model.Routines().Item(4)->ObjectType, ObjectType::Procedure);
+    EXPECT_EQ(model.Routines().Item(1)->ObjectType, ObjectType::Procedure);
+    EXPECT_EQ(model.Routines().Item(2)->ObjectType, ObjectType::Function);
+    EXPECT_EQ(model.Routines().Item(3)->ObjectType, ObjectType::Procedure);
+}
+
+TEST_F(SqlServerPath, UserAndDatabaseNamesThatNeedQuoting) {
+    server.expectUser("us;er {x}", "ends}");
+    connection.UserName = "us;er {x}";
+    connection.Password = "ends}";
+    connection.DatabaseName = "{Sales}=1; x";
+    ASSERT_EQ(connection.Fill(prompt), "DONE") << ::testing::PrintToString(prompt.Texts());
+    EXPECT_EQ(server.lastLogin()->user, "us;er {x}");
+    EXPECT_EQ(server.lastLogin()->password, "ends}");
+    EXPECT_EQ(server.lastLogin()->database, "{Sales}=1; x");
+}
+
+// Kerberos needs a ticket this machine does not have: the driver gives up before or at login,
+// and what is shown carries neither user nor password.
+TEST_F(SqlServerPath, IntegratedSecuritySendsNoPassword) {
+    connection.IntegratedSecurity = true;
+    EXPECT_EQ(connection.Fill(prompt), "ERROR");
+    EXPECT_THAT(
+        prompt.Texts(),
+        ElementsAre(
+            "Error opening the connection! Details:Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist "
+            "Security Info=False;Initial Catalog=Sales;Data Source=" +
+            connection.ServerName));
+    if (const auto login = server.lastLogin()) {
+        EXPECT_TRUE(login->integrated);
+        EXPECT_EQ(login->password, "");
+    }
+}
+
+TEST_F(SqlServerPath, LoginFailureShowsTheConnectionOpenMessage) {
+    connection.Password = "wrong;pass";
+    EXPECT_EQ(connection.Fill(prompt), "ERROR");
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].text,
+              "Error opening the connection! Details:Provider=SQLOLEDB.1;Persist Security "
+              "Info=False;User ID=tablor;password=****;Initial Catalog=Sales;Data Source=" +
+                  connection.ServerName);
+    EXPECT_EQ(prompt.messages[0].title, "Error");
+    EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Warning);
+    EXPECT_THAT(connection.LastErrorDetails(), HasSubstr("Login failed for user 'tablor'."));
+    EXPECT_THAT(connection.LastErrorDetails(), Not(HasSubstr("wrong;pass")));
+    EXPECT_TRUE(server.queries().empty());
+}
+
+TEST_F(SqlServerPath, ClosedPortFailsWithinSeconds) {
+    std::uint16_t port = 0;
+    {
+        TdsResponder gone;
+        port = gone.port();
+    }
+    connection.ServerName = "127.0.0.1," + std::to_string(port);
+    const auto start = Clock::now();
+    EXPECT_EQ(connection.Fill(prompt), "ERROR");
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    EXPECT_THAT(prompt.Texts(),
+                ElementsAre(StartsWith("Error opening the connection! Details:Provider=SQLOLEDB.1;")));
+    EXPECT_THAT(prompt.Texts()[0], ::testing::EndsWith(";Data Source=127.0.0.1," + std::to_string(port)));
+}
+
+TEST_F(SqlServerPath, SilentServerEndsAtTheLoginTimeout) {
+    server.setSilentAfterAccept(true);
+    cConnection impatient{std::make_shared<OdbcConnector>(FreeTds(2)), DatabaseEngine::SqlServer};
+    impatient.ServerName = connection.ServerName;
+    impatient.UserName = "tablor";
+    impatient.Password = kPassword;
+    const auto start = Clock::now();
+    EXPECT_EQ(impatient.Fill(prompt), "ERROR");
+    const auto elapsed = Clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(1500));
+    EXPECT_LT(elapsed, std::chrono::seconds(8));
+    EXPECT_THAT(prompt.Texts(), ElementsAre(StartsWith("Error opening the connection! Details:")));
+}
+
+TEST_F(SqlServerPath, RefusedQueryShowsTheServersText) {
+    ASSERT_EQ(connection.Fill(prompt), "DONE");
+    server.addError(kRoutines, 229, "The SELECT permission was denied on the object 'ROUTINES'.", 14, 5);
+    EXPECT_EQ(connection.Fill(prompt), "ERROR");
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].title, "Error retriving connection data");
+    EXPECT_THAT(prompt.messages[0].text,
+                HasSubstr("The SELECT permission was denied on the object 'ROUTINES'."));
+    EXPECT_EQ(connection.MetaData()->Routines().Count(), 4);
+    EXPECT_EQ(connection.MetaData()->Tables().Count(), 7);
+}
+
+TEST_F(SqlServerPath, ConnectionDroppedMidReadLeavesTheModelAlone) {
+    ASSERT_EQ(connection.Fill(prompt), "DONE");
+    server.dropConnectionAfterRows(kColumns, 4);
+    EXPECT_EQ(connection.Fill(prompt), "ERROR");
+    EXPECT_THAT(prompt.messages.at(0).title, "Error retriving connection data");
+    EXPECT_EQ(connection.MetaData()->Tables().Item(1)->Fields().Count(), 5);
+}
+
+}  // namespace
+}  // namespace tablor::testing
