@@ -26,7 +26,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # The ODBC drivers must be registered under the names the program asks for.
-if ! odbcinst -q -d 2>/dev/null | grep -q '^\[FreeTDS\]'; then
-  echo "The FreeTDS ODBC driver is not registered (package tdsodbc)." >&2
-  exit 1
-fi
+for driver in "FreeTDS" "PostgreSQL Unicode"; do
+  if ! odbcinst -q -d 2>/dev/null | grep -qF "[$driver]"; then
+    echo "The ODBC driver \"$driver\" is not registered (packages tdsodbc, odbc-postgresql)." >&2
+    exit 1
+  fi
+done
