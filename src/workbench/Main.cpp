@@ -1,0 +1,482 @@
+#include "workbench/Main.hpp"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+
+#include "support/AppPaths.hpp"
+#include "support/TablorError.hpp"
+#include "workbench/DifferencesModel.hpp"
+#include "workbench/Pictures.hpp"
+#include "workbench/SaveFileDialog.hpp"
+#include "workbench/ServerMemory.hpp"
+#include "workbench/Twips.hpp"
+
+namespace tablor::gui {
+namespace {
+
+constexpr int kClientWidth = 10035;
+constexpr int kClientHeight = 7620;
+constexpr int kDifferencesTop = 4890;
+constexpr int kSubItemRole = Qt::UserRole;
+
+QFont NearestFont(const QString& family, double points) {
+    QFont font(family);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    return font;
+}
+
+// Labels keep the edge they line up on; a font wider than the design's grows them away from it.
+void PlaceLabel(QLabel* label, const QRect& rect, bool alignRight) {
+    QRect placed = rect;
+    const int wanted = label->sizeHint().width();
+    if (wanted > placed.width()) {
+        if (alignRight) placed.setLeft(placed.right() + 1 - wanted);
+        else placed.setWidth(wanted);
+    }
+    const int tall = label->sizeHint().height();
+    if (tall > placed.height()) placed.setTop(placed.top() - (tall - placed.height()) / 2), placed.setHeight(tall);
+    label->setAlignment((alignRight ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    label->setGeometry(placed);
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& rect, bool alignRight = false) {
+    auto* label = new QLabel(text, parent);
+    PlaceLabel(label, rect, alignRight);
+    return label;
+}
+
+QLabel* MakePicture(QWidget* parent, LargePicture picture, const QPoint& at) {
+    auto* label = new QLabel(parent);
+    label->setPixmap(Pixmap32(picture));
+    label->setGeometry(QRect(at, QSize(32, 32)));
+    return label;
+}
+
+QToolButton* PictureButton(QWidget* parent, LargePicture picture, const QString& tip, const QRect& rect) {
+    auto* button = new QToolButton(parent);
+    button->setIcon(Picture(picture));
+    button->setIconSize(QSize(28, 28));
+    button->setToolTip(tip);
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setGeometry(rect);
+    return button;
+}
+
+QToolButton* CaptionButton(QWidget* parent, LargePicture picture, const QString& caption, const QRect& rect) {
+    auto* button = PictureButton(parent, picture, QString(), rect);
+    button->setText(caption);
+    button->setIconSize(QSize(24, 24));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    return button;
+}
+
+// True when `widget` is `owner` or lies inside it, popups included.
+bool IsInside(const QWidget* widget, const QWidget* owner) {
+    for (const QWidget* w = widget; w != nullptr; w = w->parentWidget())
+        if (w == owner) return true;
+    return false;
+}
+
+}  // namespace
+
+template <class Command>
+void Main::Guarded(Command&& command) {
+    // Exceptions must not cross Qt's event loop: show the failure and carry on.
+    try {
+        command();
+    } catch (const TablorError& error) {
+        Tell(QString::fromStdString(error.PromptText()), PromptIcon::Warning);
+    } catch (const std::exception& error) {
+        Tell(QString::fromUtf8(error.what()), PromptIcon::Warning);
+    }
+}
+
+Main::Main(UserPrompt& prompt, SaveFileDialog& saveDialog, std::shared_ptr<DatabaseConnector> connector,
+           CommandHooks hooks, QWidget* parent)
+    : QMainWindow(parent),
+      qnTablor1(std::move(connector)),
+      Dialog(saveDialog),
+      prompt_(prompt),
+      sourcePrompt_(*this),
+      hooks_(std::move(hooks)) {
+    setObjectName("Main");
+    setWindowTitle("Quennet Tablor");
+    setWindowIcon(Picture(LargePicture::Application));
+    setFont(NearestFont("MS Sans Serif", 8.25));
+
+    BuildMenus();
+    BuildControls();
+    SetFocusOrder();
+    ConnectCommands();
+
+    const Twips twips = Twips::For(this);
+    resize(twips.X(kClientWidth), twips.Y(kClientHeight) + menuBar()->sizeHint().height());
+
+    // The snapshot folder is created here and nowhere else; a file of that name is left alone.
+    const QString folder = SnapShotFolder();
+    if (!QFileInfo::exists(folder)) QDir().mkpath(folder);
+    RefreshSnapShotList();
+
+    txtServer->addItems(ServerMemory::Load());
+    txtServer->setCurrentIndex(-1);
+    txtServer->setEditText(QString());
+}
+
+Main::~Main() {
+    // Focus moves while the children go; this window must no longer hear of it.
+    if (qApp != nullptr) disconnect(qApp, nullptr, this, nullptr);
+}
+
+void Main::BuildMenus() {
+    mnuFile = menuBar()->addMenu("&File");
+    mnuSnapShots = mnuFile->addMenu("SnapShots");
+    mnuRefreshList = mnuSnapShots->addAction("&Refresh List");
+    mnuSep1 = mnuFile->addSeparator();
+    mnuExit = mnuFile->addAction("E&xit");
+    mnuHelp = menuBar()->addMenu("&Help");
+    mnuHelpContents = mnuHelp->addAction("Contents");
+    Separator2 = mnuHelp->addSeparator();
+    mnuAbout = mnuHelp->addAction("&About");
+}
+
+void Main::BuildControls() {
+    const Twips t = Twips::For(this);
+    client_ = new QWidget(this);
+    setCentralWidget(client_);
+
+    connectionFrame_ = new QGroupBox("SQL Connection", client_);
+    connectionFrame_->setGeometry(t.Rect(75, 90, 4950, 2295));
+    MakeLabel(connectionFrame_, "Server", t.Rect(930, 435, 465, 195), true);
+    txtServer = new QComboBox(connectionFrame_);
+    txtServer->setEditable(true);
+    txtServer->setInsertPolicy(QComboBox::NoInsert);
+    txtServer->setCompleter(nullptr);
+    txtServer->setGeometry(t.Rect(1695, 390, 1995, 315));
+    MakeLabel(connectionFrame_, "Database", t.Rect(705, 825, 690, 195), true);
+    txtDatabase = new QLineEdit(connectionFrame_);
+    txtDatabase->setGeometry(t.Rect(1695, 780, 1995, 285));
+    MakeLabel(connectionFrame_, "User", t.Rect(1065, 1230, 330, 195), true);
+    txtUser = new QLineEdit("sa", connectionFrame_);
+    txtUser->setGeometry(t.Rect(1695, 1185, 1995, 285));
+    MakeLabel(connectionFrame_, "Password", t.Rect(705, 1620, 690, 195), true);
+    txtPassword = new QLineEdit(connectionFrame_);
+    txtPassword->setEchoMode(QLineEdit::Password);
+    txtPassword->setStyleSheet("lineedit-password-character: 42");
+    txtPassword->setGeometry(t.Rect(1695, 1575, 1995, 285));
+    chkIntegrated = new QCheckBox("Integrated Security", connectionFrame_);
+    QRect checkRect = t.Rect(1695, 1950, 1665, 225);
+    checkRect.setWidth(std::max(checkRect.width(), chkIntegrated->sizeHint().width()));
+    checkRect.setHeight(std::max(checkRect.height(), chkIntegrated->sizeHint().height()));
+    chkIntegrated->setGeometry(checkRect);
+    btnSaveSnapShot = PictureButton(connectionFrame_, LargePicture::SaveSnapshot, "Save snapshot", t.Rect(3975, 210, 705, 540));
+    btnViewConnectionStructure =
+        PictureButton(connectionFrame_, LargePicture::ViewStructure, "View structure", t.Rect(3975, 915, 705, 540));
+    btnAddConnection =
+        PictureButton(connectionFrame_, LargePicture::Add, "Add to current comparison", t.Rect(3990, 1620, 705, 540));
+    Image2 = MakePicture(connectionFrame_, LargePicture::LiveDatabase, QPoint(t.X(165), t.Y(300)));
+
+    snapShotFrame_ = new QGroupBox("Snapshot Files", client_);
+    snapShotFrame_->setGeometry(t.Rect(75, 2460, 4950, 2385));
+    FLSnapShots = new QListWidget(snapShotFrame_);
+    FLSnapShots->setSelectionMode(QAbstractItemView::SingleSelection);
+    FLSnapShots->setGeometry(t.Rect(735, 330, 3045, 1785));
+    btnDelete = PictureButton(snapShotFrame_, LargePicture::Delete, "Delete this snapshot file", t.Rect(3990, 255, 705, 540));
+    btnViewSnapStructure =
+        PictureButton(snapShotFrame_, LargePicture::ViewStructure, "View Structure", t.Rect(3990, 930, 705, 540));
+    btnAddSnapShot = PictureButton(snapShotFrame_, LargePicture::Add, "Add to current comparison", t.Rect(3990, 1605, 705, 540));
+    Image1 = MakePicture(snapShotFrame_, LargePicture::Snapshot, QPoint(t.X(105), t.Y(300)));
+
+    comparisonFrame_ = new QGroupBox("Comparison type", client_);
+    comparisonFrame_->setGeometry(t.Rect(5175, 150, 4425, 3240));
+    MakeLabel(comparisonFrame_, "The following objects will be compared:", t.Rect(945, 345, 2775, 195));
+    lvCompare = new QListWidget(comparisonFrame_);
+    lvCompare->setViewMode(QListView::IconMode);
+    lvCompare->setIconSize(QSize(32, 32));
+    lvCompare->setMovement(QListView::Static);
+    lvCompare->setResizeMode(QListView::Adjust);
+    lvCompare->setWordWrap(true);
+    lvCompare->setGridSize(QSize(t.X(1500), t.Y(900)));
+    lvCompare->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvCompare->setGeometry(t.Rect(840, 645, 3420, 1500));
+    btnClear = CaptionButton(comparisonFrame_, LargePicture::Clear, "Clear", t.Rect(1080, 2235, 1350, 840));
+    btnCompare = CaptionButton(comparisonFrame_, LargePicture::Compare, "&Compare", t.Rect(2670, 2235, 1350, 840));
+    MakePicture(comparisonFrame_, LargePicture::CompareType, QPoint(t.X(165), t.Y(255)));
+
+    btnHelp = CaptionButton(client_, LargePicture::Help, "&Help", t.Rect(6370, 3795, 990, 825));
+    btnSave = CaptionButton(client_, LargePicture::ToHtml, "To HTML", t.Rect(7550, 3795, 990, 825));
+    btnSave->setToolTip("Saves the comparison list to an html page");
+    btnExit = CaptionButton(client_, LargePicture::Exit, "E&xit", t.Rect(8730, 3795, 990, 825));
+
+    differences = new DifferencesModel(this);
+    lvDifferences = new QTreeView(client_);
+    lvDifferences->setModel(differences);
+    lvDifferences->setRootIsDecorated(false);
+    lvDifferences->setItemsExpandable(false);
+    lvDifferences->setUniformRowHeights(true);
+    lvDifferences->setAllColumnsShowFocus(true);
+    lvDifferences->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvDifferences->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvDifferences->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvDifferences->setIconSize(QSize(16, 16));
+    lvDifferences->header()->setStretchLastSection(false);
+    lvDifferences->header()->setSectionsClickable(true);
+    lvDifferences->header()->setSectionsMovable(false);
+    const int widths[DifferencesModel::kColumns] = {2200, 1440, 2000, 1440, 5000};
+    for (int column = 0; column < DifferencesModel::kColumns; ++column)
+        lvDifferences->setColumnWidth(column, t.X(widths[column]));
+    lvDifferences->setGeometry(t.Rect(90, kDifferencesTop, 9555, 2385));
+
+    WorkingPanel = new QFrame(client_);
+    WorkingPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    WorkingPanel->setAutoFillBackground(true);
+    WorkingPanel->setGeometry(t.Rect(30, 90, 9795, 4755));
+    MakePicture(WorkingPanel, LargePicture::Busy, QPoint(t.X(3540), t.Y(1455)));
+    auto* working = new QLabel("Working...", WorkingPanel);
+    working->setFont(NearestFont("Arial", 15.75));
+    PlaceLabel(working, t.Rect(4170, 1530, 1425, 360), false);
+    lblStatus = new QLabel(WorkingPanel);
+    lblStatus->setFont(NearestFont("MS Sans Serif", 12));
+    lblStatus->setAlignment(Qt::AlignCenter);
+    lblStatus->setGeometry(t.Rect(60, 2250, 9690, 465));
+    WorkingPanel->hide();
+}
+
+void Main::SetFocusOrder() {
+    QWidget* const order[] = {txtServer,      txtDatabase,          txtUser,        txtPassword, chkIntegrated,
+                              btnSaveSnapShot, btnViewConnectionStructure, btnAddConnection, FLSnapShots, btnDelete,
+                              btnViewSnapStructure, btnAddSnapShot, btnClear,       btnCompare,  btnHelp,
+                              btnExit,         lvDifferences,        lvCompare,      btnSave};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void Main::ConnectCommands() {
+    connect(mnuRefreshList, &QAction::triggered, this, &Main::RefreshSnapShotList);
+    connect(mnuExit, &QAction::triggered, this, &QWidget::close);
+    connect(btnExit, &QToolButton::clicked, this, &QWidget::close);
+    connect(mnuHelpContents, &QAction::triggered, this, [this] { RunHook(hooks_.showHelp, false); });
+    connect(btnHelp, &QToolButton::clicked, this, [this] { RunHook(hooks_.showHelp, false); });
+    connect(mnuAbout, &QAction::triggered, this, [this] { RunHook(hooks_.showAbout, false); });
+    connect(btnViewConnectionStructure, &QToolButton::clicked, this,
+            [this] { RunHook(hooks_.viewConnectionStructure, true); });
+    connect(btnViewSnapStructure, &QToolButton::clicked, this, [this] { RunHook(hooks_.viewSnapStructure, true); });
+
+    connect(btnSaveSnapShot, &QToolButton::clicked, this, [this] { Guarded([this] { SaveSnapShotCommand(); }); });
+    connect(btnDelete, &QToolButton::clicked, this, [this] { Guarded([this] { DeleteSnapShotCommand(); }); });
+    connect(btnAddConnection, &QToolButton::clicked, this, [this] { Guarded([this] { AddConnectionCommand(); }); });
+    connect(btnAddSnapShot, &QToolButton::clicked, this, [this] { Guarded([this] { AddSnapShotCommand(); }); });
+    connect(btnClear, &QToolButton::clicked, this, [this] { Guarded([this] { ClearCommand(); }); });
+    connect(btnCompare, &QToolButton::clicked, this, [this] { Guarded([this] { CompareCommand(); }); });
+    connect(btnSave, &QToolButton::clicked, this, [this] { Guarded([this] { SaveHtmlCommand(); }); });
+
+    connect(lvDifferences->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+        differences->SortBy(column);
+        // The order is never reversed, whatever the header's own indicator would do.
+        lvDifferences->header()->setSortIndicatorShown(true);
+        lvDifferences->header()->setSortIndicator(column, Qt::AscendingOrder);
+    });
+    connect(qApp, &QApplication::focusChanged, this, &Main::OnFocusChanged);
+}
+
+QString Main::SnapShotFolder() { return QFile::decodeName(QByteArray::fromStdString(AddAppPath("SnapShots"))); }
+
+std::string Main::SnapShotPath(const QString& fileName) {
+    return QFile::encodeName(SnapShotFolder() + QLatin1Char('/') + fileName).toStdString();
+}
+
+QString Main::SubItemText(const QListWidgetItem& entry, int subItem) {
+    return entry.data(kSubItemRole + subItem).toString();
+}
+
+QString Main::SelectedSnapShot() const {
+    const auto selected = FLSnapShots->selectedItems();
+    return selected.isEmpty() ? QString() : selected.front()->text();
+}
+
+QStringList Main::RememberedServers() const {
+    QStringList servers;
+    for (int i = 0; i < txtServer->count(); ++i) servers.append(txtServer->itemText(i));
+    return servers;
+}
+
+void Main::RefreshSnapShotList() {
+    FLSnapShots->clear();
+    const QDir folder(SnapShotFolder());
+    // A name starting with "." is an ordinary snapshot here, not one to hide.
+    FLSnapShots->addItems(folder.entryList({"*.snp"}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase));
+}
+
+void Main::CentreOnScreen() {
+    const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const QRect area = screen->geometry();
+    const QSize outer = frameGeometry().size();
+    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+}
+
+void Main::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        CentreOnScreen();
+    }
+}
+
+void Main::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    ApplyResizeRule();
+}
+
+// Only the differences list follows the window. Its size comes from the window's outer size,
+// kept inside the client area so that a tall title bar cannot push its bottom out of sight;
+// a size that comes out empty leaves that dimension as it was.
+void Main::ApplyResizeRule() {
+    const Twips t = Twips::For(this);
+    const QSize outer = frameGeometry().size();
+    QRect list = lvDifferences->geometry();
+    int width = outer.width() - t.X(300);
+    int height = outer.height() - list.top() - t.Y(900);
+    width = std::min(width, client_->width() - list.left());
+    height = std::min(height, client_->height() - list.top());
+    if (width > 0) list.setWidth(width);
+    if (height > 0) list.setHeight(height);
+    lvDifferences->setGeometry(list);
+}
+
+void Main::OnFocusChanged(QWidget* old, QWidget* now) {
+    if (old == nullptr || now == nullptr || now->window() != this) return;
+    if (IsInside(old, txtServer) && !IsInside(now, txtServer)) RememberServer();
+}
+
+void Main::RememberServer() {
+    const QString text = txtServer->currentText();
+    if (text.trimmed().isEmpty()) return;
+    for (int i = 0; i < txtServer->count(); ++i)
+        if (txtServer->itemText(i) == text) return;
+    // Appending the first item would otherwise select it and rewrite the typed text.
+    const QSignalBlocker quiet(txtServer);
+    txtServer->addItem(text);
+    txtServer->setEditText(text);
+}
+
+void Main::closeEvent(QCloseEvent* event) {
+    // A command still running holds this window's controls on its stack: close once it ends.
+    if (busy_) {
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
+    ServerMemory::Save(RememberedServers());
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != this && window->isVisible()) window->close();
+    event->accept();
+}
+
+void Main::AddConnectionCommand() {
+    if (lvCompare->count() >= 2) {
+        Tell("You can not compare more than two objects", PromptIcon::Information);
+        return;
+    }
+    const QString server = txtServer->currentText();
+    const QString database = txtDatabase->text();
+    auto* entry = new QListWidgetItem(Picture(LargePicture::LiveDatabase), server + "." + database);
+    entry->setData(kSubItemRole + kServer, server);
+    entry->setData(kSubItemRole + kDatabase, database);
+    entry->setData(kSubItemRole + kUser, txtUser->text());
+    entry->setData(kSubItemRole + kPassword, txtPassword->text());
+    entry->setData(kSubItemRole + kIntegratedSecurity, chkIntegrated->isChecked() ? "1" : "0");
+    entry->setData(kSubItemRole + kFileName, QString());
+    entry->setData(kSubItemRole + kSourceKind, "CONNECTION");
+    lvCompare->addItem(entry);
+}
+
+void Main::AddSnapShotCommand() {
+    const QString name = SelectedSnapShot();
+    if (name.isEmpty()) {
+        Tell("Please select a snapshot from the list!", PromptIcon::Warning);
+        return;
+    }
+    if (lvCompare->count() >= 2) {
+        Tell("You can not compare more than two objects", PromptIcon::Information);
+        return;
+    }
+    auto* entry = new QListWidgetItem(Picture(LargePicture::Snapshot), name);
+    for (int subItem = kServer; subItem <= kIntegratedSecurity; ++subItem) entry->setData(kSubItemRole + subItem, QString());
+    entry->setData(kSubItemRole + kFileName, name);
+    entry->setData(kSubItemRole + kSourceKind, "SNAPSHOT");
+    lvCompare->addItem(entry);
+}
+
+void Main::ClearCommand() { lvCompare->clear(); }
+
+void Main::RunHook(const std::function<void(Main&)>& hook, bool readsSchema) {
+    if (readsSchema && busy_) return;
+    if (hook) Guarded([&] { hook(*this); });
+}
+
+PromptAnswer Main::Tell(const QString& text, PromptIcon icon, PromptButtons buttons, const QString& title,
+                        PromptAnswer defaultAnswer) {
+    PromptMessage message;
+    message.text = text.toStdString();
+    message.title = title.toStdString();
+    message.icon = icon;
+    message.buttons = buttons;
+    message.defaultAnswer = defaultAnswer;
+    return prompt_.Ask(message);
+}
+
+Main::BusyScope::BusyScope(Main& window, const QString& status, bool disableCompare)
+    : window_(window), disableCompare_(disableCompare) {
+    window_.busy_ = true;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    window_.WorkingPanel->raise();
+    window_.WorkingPanel->show();
+    if (disableCompare_) window_.btnCompare->setEnabled(false);
+    window_.lblStatus->setText(status);
+}
+
+Main::BusyScope::~BusyScope() {
+    window_.lblStatus->clear();
+    if (disableCompare_) {
+        window_.lvDifferences->hide();
+        window_.lvDifferences->show();
+        window_.btnCompare->setEnabled(true);
+    }
+    window_.WorkingPanel->hide();
+    QGuiApplication::restoreOverrideCursor();
+    window_.busy_ = false;
+    if (window_.closeRequested_) {
+        window_.closeRequested_ = false;
+        QTimer::singleShot(0, &window_, &QWidget::close);
+    }
+}
+
+PromptAnswer Main::WindowPrompt::Ask(const PromptMessage& message) { return window_.prompt_.Ask(message); }
+
+std::optional<std::string> Main::WindowPrompt::Input(std::string_view prompt, std::string_view title,
+                                                     std::string_view proposed) {
+    return window_.prompt_.Input(prompt, title, proposed);
+}
+
+void Main::WindowPrompt::Progress(std::string_view section, long rowsRead) {
+    window_.pump_.Tick();
+    window_.prompt_.Progress(section, rowsRead);
+}
+
+}  // namespace tablor::gui

@@ -1,0 +1,197 @@
+#pragma once
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <string>
+
+#include "sources/qnTablor.hpp"
+#include "support/UserPrompt.hpp"
+#include "workbench/CommandHooks.hpp"
+#include "workbench/EventPump.hpp"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QToolButton;
+class QTreeView;
+
+namespace tablor::gui {
+
+class DifferencesModel;
+class SaveFileDialog;
+
+// The program's working window: the connection fields, the snapshot library, the comparison
+// list of at most two objects, the compare command and the differences list.
+class Main : public QMainWindow {
+    Q_OBJECT
+public:
+    // `prompt` answers every message and input box; `connector` reaches live databases.
+    Main(UserPrompt& prompt, SaveFileDialog& saveDialog, std::shared_ptr<DatabaseConnector> connector,
+         CommandHooks hooks = {}, QWidget* parent = nullptr);
+    ~Main() override;
+
+    // A comparison-list entry's stored fields, sub-items 1 to 7.
+    enum SubItem {
+        kServer = 1,
+        kDatabase = 2,
+        kUser = 3,
+        kPassword = 4,
+        kIntegratedSecurity = 5,
+        kFileName = 6,
+        kSourceKind = 7,
+    };
+    static QString SubItemText(const QListWidgetItem& entry, int subItem);
+
+    // The snapshot folder and a listed snapshot's full path.
+    static QString SnapShotFolder();
+    static std::string SnapShotPath(const QString& fileName);
+
+    // While a schema-reading command runs: the busy panel is up and no second such command
+    // may start (its sources would be cleared under it).
+    bool IsBusy() const noexcept { return busy_; }
+
+    // Enters the busy state for one command and leaves it on every way out.
+    class BusyScope {
+    public:
+        BusyScope(Main& window, const QString& status, bool disableCompare = false);
+        ~BusyScope();
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        Main& window_;
+        bool disableCompare_;
+    };
+
+    // The prompt that commands hand to the sources: it keeps the window alive while they read.
+    UserPrompt& SourcePrompt() noexcept { return sourcePrompt_; }
+    // Lets pending events through, at most every 50 ms.
+    void KeepAlive() { pump_.Tick(); }
+
+    // The comparison workspace.
+    qnTablor qnTablor1;
+
+    // Display names of the last successful comparison, for the report.
+    QString Object1Name;
+    QString Object2Name;
+
+    // Menus.
+    QMenu* mnuFile = nullptr;
+    QMenu* mnuSnapShots = nullptr;
+    QAction* mnuRefreshList = nullptr;
+    QAction* mnuSep1 = nullptr;
+    QAction* mnuExit = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpContents = nullptr;
+    QAction* Separator2 = nullptr;
+    QAction* mnuAbout = nullptr;
+
+    // "SQL Connection".
+    QComboBox* txtServer = nullptr;
+    QLineEdit* txtDatabase = nullptr;
+    QLineEdit* txtUser = nullptr;
+    QLineEdit* txtPassword = nullptr;
+    QCheckBox* chkIntegrated = nullptr;
+    QToolButton* btnSaveSnapShot = nullptr;
+    QToolButton* btnViewConnectionStructure = nullptr;
+    QToolButton* btnAddConnection = nullptr;
+    QLabel* Image2 = nullptr;
+
+    // "Snapshot Files".
+    QListWidget* FLSnapShots = nullptr;
+    QToolButton* btnDelete = nullptr;
+    QToolButton* btnViewSnapStructure = nullptr;
+    QToolButton* btnAddSnapShot = nullptr;
+    QLabel* Image1 = nullptr;
+
+    // "Comparison type".
+    QListWidget* lvCompare = nullptr;
+    QToolButton* btnClear = nullptr;
+    QToolButton* btnCompare = nullptr;
+
+    QToolButton* btnHelp = nullptr;
+    QToolButton* btnSave = nullptr;
+    QToolButton* btnExit = nullptr;
+    QTreeView* lvDifferences = nullptr;
+    DifferencesModel* differences = nullptr;
+
+    QFrame* WorkingPanel = nullptr;
+    QLabel* lblStatus = nullptr;
+    SaveFileDialog& Dialog;
+
+    // Adds one row per difference, in order, keeping the window alive meanwhile.
+    void AddDifferenceRows(const coDifferences& found);
+
+    // The selected snapshot file name, empty when none is selected.
+    QString SelectedSnapShot() const;
+    // The remembered servers, in order.
+    QStringList RememberedServers() const;
+
+public slots:
+    void RefreshSnapShotList();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Hands messages to the user's prompt and keeps the window alive while sources read.
+    class WindowPrompt : public UserPrompt {
+    public:
+        explicit WindowPrompt(Main& window) : window_(window) {}
+        PromptAnswer Ask(const PromptMessage& message) override;
+        std::optional<std::string> Input(std::string_view prompt, std::string_view title,
+                                         std::string_view proposed) override;
+        void Progress(std::string_view section, long rowsRead) override;
+
+    private:
+        Main& window_;
+    };
+
+    void BuildMenus();
+    void BuildControls();
+    void SetFocusOrder();
+    void ConnectCommands();
+    void CentreOnScreen();
+    void ApplyResizeRule();
+    void RememberServer();
+    void OnFocusChanged(QWidget* old, QWidget* now);
+
+    void SaveSnapShotCommand();
+    void DeleteSnapShotCommand();
+    void AddConnectionCommand();
+    void AddSnapShotCommand();
+    void ClearCommand();
+    void CompareCommand();
+    void SaveHtmlCommand();
+    void RunHook(const std::function<void(Main&)>& hook, bool readsSchema);
+
+    // Runs one command; an unexpected failure is shown instead of ending the program.
+    template <class Command>
+    void Guarded(Command&& command);
+    PromptAnswer Tell(const QString& text, PromptIcon icon, PromptButtons buttons = PromptButtons::Ok,
+                      const QString& title = {}, PromptAnswer defaultAnswer = PromptAnswer::Ok);
+
+    UserPrompt& prompt_;
+    WindowPrompt sourcePrompt_;
+    CommandHooks hooks_;
+    EventPump pump_;
+    bool busy_ = false;
+    bool closeRequested_ = false;
+    bool centred_ = false;
+    QWidget* client_ = nullptr;
+    QGroupBox* connectionFrame_ = nullptr;
+    QGroupBox* snapShotFrame_ = nullptr;
+    QGroupBox* comparisonFrame_ = nullptr;
+};
+
+}  // namespace tablor::gui

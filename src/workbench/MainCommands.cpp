@@ -1,0 +1,197 @@
+// The main window's long commands: compare, save and delete a snapshot, export to HTML.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QToolButton>
+#include <filesystem>
+#include <vector>
+
+#include "report/HtmlReport.hpp"
+#include "support/AppPaths.hpp"
+#include "support/FileIO.hpp"
+#include "support/TablorError.hpp"
+#include "support/TextEncoding.hpp"
+#include "workbench/DifferencesModel.hpp"
+#include "workbench/Main.hpp"
+#include "workbench/SaveFileDialog.hpp"
+
+namespace tablor::gui {
+namespace {
+
+std::string Std(const QString& text) { return text.toStdString(); }
+
+struct CompareEntry {
+    QString text;
+    QString fields[8];  // by sub-item number, 1 to 7
+};
+
+// Runs a file step until it succeeds or the user gives up on it: Retry repeats it, Ignore
+// skips it (true), Abort ends the command (false).
+template <class Step>
+bool RunFileStep(UserPrompt& prompt, Step&& step) {
+    for (;;) {
+        try {
+            step();
+            return true;
+        } catch (const TablorError& error) {
+            switch (prompt.Ask(FailurePrompt(error.Description(), error.Number()))) {
+                case PromptAnswer::Retry:
+                    continue;
+                case PromptAnswer::Ignore:
+                    return true;
+                default:
+                    return false;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void Main::CompareCommand() {
+    if (busy_) return;
+    if (lvCompare->count() != 2) {
+        Tell("Please add two objects to do a comparison!", PromptIcon::Warning);
+        return;
+    }
+    // The entries are read once: the list may change while the sources are read.
+    CompareEntry entries[2];
+    for (int i = 0; i < 2; ++i) {
+        const QListWidgetItem& item = *lvCompare->item(i);
+        entries[i].text = item.text();
+        for (int subItem = kServer; subItem <= kSourceKind; ++subItem)
+            entries[i].fields[subItem] = SubItemText(item, subItem);
+    }
+
+    BusyScope busy(*this, "Comparing " + entries[0].text + " to " + entries[1].text, true);
+    pump_.Now();
+    pump_.Now();
+
+    qnTablor1.Connections->Clear();
+    qnTablor1.SnapShots->Clear();
+    differences->Clear();
+    pump_.Tick();
+
+    std::vector<std::shared_ptr<cMetaData>> models;
+    for (const CompareEntry& entry : entries) {
+        const QString& kind = entry.fields[kSourceKind];
+        if (kind == "SNAPSHOT") {
+            const auto source = qnTablor1.SnapShots->Add(SnapShotPath(entry.fields[kFileName]));
+            if (source->Fill(sourcePrompt_) == "ERROR") return;
+            models.push_back(source->MetaData());
+        } else if (kind == "CONNECTION") {
+            const auto source = qnTablor1.Connections->Add(
+                Std(entry.fields[kServer]), Std(entry.fields[kDatabase]), Std(entry.fields[kUser]),
+                Std(entry.fields[kPassword]), entry.fields[kIntegratedSecurity] == "1");
+            if (source->Fill(sourcePrompt_) == "ERROR") return;
+            models.push_back(source->MetaData());
+        } else {
+            throw TablorError(errors::InvalidProcedureCall, "Unknown source kind: " + Std(kind));
+        }
+    }
+
+    const coDifferences& found =
+        qnTablor1.CompareEng->Compare(*models[0], Std(entries[0].text), *models[1], Std(entries[1].text));
+
+    pump_.Tick();
+    AddDifferenceRows(found);
+
+    Object1Name = entries[0].text;
+    Object2Name = entries[1].text;
+    Tell(QString::number(found.Count()) + " difference(s) found between the two objects!", PromptIcon::Information);
+}
+
+void Main::AddDifferenceRows(const coDifferences& found) {
+    // Rows go to the list in batches between event passes, so the list grows visibly without
+    // paying for a repaint per row.
+    std::vector<DifferencesModel::Row> batch;
+    for (const auto& difference : found) {
+        batch.push_back(DifferencesModel::MakeRow(*difference));
+        if (pump_.Due()) {
+            differences->Append(std::move(batch));
+            batch.clear();
+            pump_.Now();
+        }
+    }
+    differences->Append(std::move(batch));
+}
+
+void Main::SaveSnapShotCommand() {
+    if (busy_) return;
+    BusyScope busy(*this, QString());
+    pump_.Now();
+
+    const auto answer = prompt_.Input("Please enter a name for this snapshot", "Save Snapshot",
+                                      Std(txtServer->currentText()));
+    QString name = answer ? QString::fromStdString(*answer) : QString();
+    // "/" separates folders here as "\\" does on Windows: neither may lead out of the folder.
+    name.replace(QLatin1Char('\\'), QLatin1Char('-'));
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    lblStatus->setText("Creating snapshot of " + txtServer->currentText() + "->" + txtDatabase->text());
+    if (name.isEmpty()) return;
+
+    const bool integrated = chkIntegrated->isChecked();
+    qnTablor1.Connections->Clear();
+    qnTablor1.Connections->Add(Std(txtServer->currentText()), Std(txtDatabase->text()), Std(txtUser->text()),
+                               Std(txtPassword->text()), integrated);
+    const auto source = qnTablor1.Connections->Item(1);
+    if (source->Fill(sourcePrompt_) == "ERROR") return;
+
+    const std::string target = SnapShotPath(name + ".snp");
+    if (FileExist(target) && Tell("This snapshot already exists! Replace with new one?", PromptIcon::Question,
+                                  PromptButtons::YesNo, {}, PromptAnswer::Yes) != PromptAnswer::Yes)
+        return;
+    try {
+        source->SaveSnapShot(target);
+    } catch (const TablorError& error) {
+        Tell(QString::fromStdString(error.PromptText()), PromptIcon::Warning);
+    }
+    RefreshSnapShotList();
+}
+
+void Main::DeleteSnapShotCommand() {
+    const QString name = SelectedSnapShot();
+    if (name.isEmpty()) {
+        Tell("Please select a snapshot file", PromptIcon::Warning);
+        return;
+    }
+    if (Tell("Are you sure you want to permanently delete " + name + "?", PromptIcon::Warning, PromptButtons::YesNo,
+             {}, PromptAnswer::No) != PromptAnswer::Yes)
+        return;
+    std::error_code ignored;
+    std::filesystem::remove(SnapShotPath(name), ignored);
+    RefreshSnapShotList();
+}
+
+void Main::SaveHtmlCommand() {
+    // A comparison still filling the list would be saved half-way.
+    if (busy_) return;
+    if (differences->rowCount() == 0) {
+        Tell("There are no items in the list of differences, please make a comparison first.",
+             PromptIcon::Information, PromptButtons::Ok, "Nothing to save");
+        return;
+    }
+    const std::string templatePath = AddAppPath("template.html");
+    if (!FileExist(templatePath)) {
+        Tell("The template file: template.html was not found on the application directory! please re-install",
+             PromptIcon::Warning, PromptButtons::Ok, "Error");
+        return;
+    }
+    std::string templateText;
+    if (!RunFileStep(prompt_, [&] { templateText = DecodeFileText(ReadFileBytes(templatePath)); })) return;
+    const std::string document = RenderHtmlReport(templateText, Std(Object1Name), Std(Object2Name),
+                                                  ReportDate::Today(), differences->DisplayedRows());
+
+    const auto chosen = Dialog.AskSaveFileName("Save Comparison List", "HTML Document (*.html)", "SQL Comparison.html");
+    if (!chosen || chosen->isEmpty()) return;
+    const std::string target = QFile::encodeName(*chosen).toStdString();
+    if (FileExist(target) && Tell("Do you want to overwrite the existing file?", PromptIcon::Question,
+                                  PromptButtons::YesNo, {}, PromptAnswer::Yes) != PromptAnswer::Yes)
+        return;
+    RunFileStep(prompt_, [&] { WriteFileAtomically(target, document); });
+}
+
+}  // namespace tablor::gui

@@ -1,0 +1,239 @@
+#include "GuiTestSupport.hpp"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTest>
+#include <QToolButton>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "support/TextCase.hpp"
+#include "workbench/DifferencesModel.hpp"
+
+namespace tablor::testing {
+namespace {
+
+// One application for the whole test program, offscreen, with its own home so that
+// parallel test processes never share a settings file.
+class GuiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        home_ = std::make_unique<TempFolder>();
+        ::setenv("HOME", home_->Path().c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        QStandardPaths::setTestModeEnabled(true);
+        application_ = std::make_unique<QApplication>(argc_, argv_);
+    }
+    void TearDown() override { application_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[12] = "tablor-test";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<TempFolder> home_;
+    std::unique_ptr<QApplication> application_;
+};
+
+[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+
+class FakeRecordSet : public RecordSet {
+public:
+    FakeRecordSet(std::vector<FakeDatabase::Row> rows, std::function<void()> onRow)
+        : rows_(std::move(rows)), onRow_(std::move(onRow)) {}
+    bool Next() override {
+        if (started_ && onRow_) onRow_();
+        if (started_) ++at_;
+        started_ = true;
+        return at_ < rows_.size();
+    }
+    std::optional<std::string> Value(std::string_view column) override {
+        const auto& row = rows_.at(at_);
+        const auto found = row.find(AsciiUpper(column));
+        if (found == row.end()) return std::nullopt;
+        return found->second;
+    }
+
+private:
+    std::vector<FakeDatabase::Row> rows_;
+    std::function<void()> onRow_;
+    std::size_t at_ = 0;
+    bool started_ = false;
+};
+
+class FakeSession : public DatabaseSession {
+public:
+    FakeSession(const FakeDatabase& database, const FakeConnector& connector)
+        : database_(database), connector_(connector) {}
+    std::unique_ptr<RecordSet> Query(const std::string& sql) override {
+        if (connector_.failQueries) throw DatabaseError("The SELECT permission was denied on the object 'TABLES'");
+        const std::string upper = AsciiUpper(sql);
+        const auto rows = [&]() -> const std::vector<FakeDatabase::Row>& {
+            if (upper.find("INFORMATION_SCHEMA.TABLE_CONSTRAINTS") != std::string::npos) return database_.constraints;
+            if (upper.find("INFORMATION_SCHEMA.TABLES") != std::string::npos) return database_.tables;
+            if (upper.find("INFORMATION_SCHEMA.COLUMNS") != std::string::npos) return database_.columns;
+            if (upper.find("INFORMATION_SCHEMA.VIEWS") != std::string::npos) return database_.views;
+            if (upper.find("INFORMATION_SCHEMA.ROUTINES") != std::string::npos) return database_.routines;
+            throw DatabaseError("Invalid object name in: " + sql);
+        }();
+        return std::make_unique<FakeRecordSet>(rows, connector_.onRow);
+    }
+    void Close() noexcept override {}
+
+private:
+    const FakeDatabase& database_;
+    const FakeConnector& connector_;
+};
+
+}  // namespace
+
+std::optional<QString> ScriptedSaveDialog::AskSaveFileName(const QString& title, const QString& filter,
+                                                           const QString& initialName) {
+    requests.push_back({title, filter, initialName});
+    if (next_ >= answers_.size()) return std::nullopt;
+    return answers_[next_++];
+}
+
+FakeDatabase& FakeDatabase::Table(const std::string& name, std::vector<std::pair<std::string, std::string>> fields) {
+    tables.push_back({{"TABLE_SCHEMA", "dbo"}, {"TABLE_NAME", name}});
+    for (const auto& [field, type] : fields) {
+        Row column{{"TABLE_SCHEMA", "dbo"}, {"TABLE_NAME", name}, {"COLUMN_NAME", field}, {"DATA_TYPE", type}};
+        if (type.find("char") != std::string::npos) column["CHARACTER_MAXIMUM_LENGTH"] = "50";
+        columns.push_back(std::move(column));
+    }
+    return *this;
+}
+FakeDatabase& FakeDatabase::View(const std::string& name) {
+    views.push_back({{"TABLE_NAME", name}});
+    return *this;
+}
+FakeDatabase& FakeDatabase::Procedure(const std::string& name) {
+    routines.push_back({{"ROUTINE_NAME", name}, {"ROUTINE_TYPE", "PROCEDURE"}});
+    return *this;
+}
+FakeDatabase& FakeDatabase::Function(const std::string& name) {
+    routines.push_back({{"ROUTINE_NAME", name}, {"ROUTINE_TYPE", "FUNCTION"}});
+    return *this;
+}
+FakeDatabase& FakeDatabase::Constraint(const std::string& name) {
+    constraints.push_back({{"CONSTRAINT_NAME", name}});
+    return *this;
+}
+
+std::unique_ptr<DatabaseSession> FakeConnector::Open(const ConnectionSettings& settings) {
+    opened.push_back(settings);
+    const auto found = databases.find(settings.databaseName);
+    if (found == databases.end()) throw DatabaseError("Login failed for user '" + settings.userName + "'.");
+    return std::make_unique<FakeSession>(found->second, *this);
+}
+
+void GuiTest::SetUp() {
+    home_ = std::make_unique<TempFolder>();
+    ::setenv("TABLOR_HOME", home_->Path().c_str(), 1);
+    StoreServers(QString());
+}
+
+void GuiTest::TearDown() {
+    window_.reset();
+    ::unsetenv("TABLOR_HOME");
+}
+
+gui::Main& GuiTest::Window() {
+    if (!window_) window_ = std::make_unique<gui::Main>(prompt, saveDialog, connector, hooks);
+    return *window_;
+}
+
+gui::Main& GuiTest::ShownWindow() {
+    gui::Main& window = Window();
+    window.show();
+    window.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    return window;
+}
+
+void GuiTest::CopyExample(const std::string& name, const std::string& targetRelative) {
+    const std::filesystem::path examples = TABLOR_EXAMPLES_DIR;
+    const std::filesystem::path target = std::filesystem::path(Home()) / targetRelative;
+    std::filesystem::create_directories(target.parent_path());
+    std::filesystem::copy_file(examples / name, target,
+                               std::filesystem::copy_options::overwrite_existing);
+}
+
+void GuiTest::WriteSnapShot(const std::string& name, const std::string& content) {
+    std::filesystem::create_directories(Home() + "/SnapShots");
+    home_->Write("SnapShots/" + name, content);
+}
+
+void GuiTest::SelectSnapShot(const QString& name) {
+    const auto found = Window().FLSnapShots->findItems(name, Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << name.toStdString();
+    Window().FLSnapShots->setCurrentItem(found.front());
+}
+
+void GuiTest::AddSnapShotEntry(const QString& name) {
+    SelectSnapShot(name);
+    Window().btnAddSnapShot->click();
+}
+
+void GuiTest::AddConnectionEntry(const QString& server, const QString& database, const QString& user,
+                                 const QString& password, bool integrated) {
+    gui::Main& window = Window();
+    window.txtServer->setEditText(server);
+    window.txtDatabase->setText(database);
+    window.txtUser->setText(user);
+    window.txtPassword->setText(password);
+    window.chkIntegrated->setChecked(integrated);
+    window.btnAddConnection->click();
+}
+
+QStringList GuiTest::SnapShotList() {
+    QStringList names;
+    for (int i = 0; i < Window().FLSnapShots->count(); ++i) names.append(Window().FLSnapShots->item(i)->text());
+    return names;
+}
+
+QStringList GuiTest::CompareEntries() {
+    QStringList names;
+    for (int i = 0; i < Window().lvCompare->count(); ++i) names.append(Window().lvCompare->item(i)->text());
+    return names;
+}
+
+std::vector<std::string> GuiTest::DifferenceRows() {
+    std::vector<std::string> rows;
+    const gui::DifferencesModel& model = *Window().differences;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        std::string line;
+        for (int column = 0; column < gui::DifferencesModel::kColumns; ++column) {
+            if (column > 0) line += "|";
+            line += model.data(model.index(row, column), Qt::DisplayRole).toString().toStdString();
+        }
+        rows.push_back(line);
+    }
+    return rows;
+}
+
+std::string SnapShotText(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) text += line + "\r\n";
+    return text;
+}
+
+QString StoredServers() {
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor");
+    return store.value("Settings/Server").toString();
+}
+
+void StoreServers(const QString& value) {
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor");
+    if (value.isNull()) store.remove("Settings/Server");
+    else store.setValue("Settings/Server", value);
+    store.sync();
+}
+
+}  // namespace tablor::testing

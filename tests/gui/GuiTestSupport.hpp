@@ -1,0 +1,111 @@
+#pragma once
+#include <QString>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ScriptedPrompt.hpp"
+#include "TempFolder.hpp"
+#include "sources/DatabaseSession.hpp"
+#include "workbench/CommandHooks.hpp"
+#include "workbench/Main.hpp"
+#include "workbench/SaveFileDialog.hpp"
+
+#include <gtest/gtest.h>
+
+namespace tablor::testing {
+
+// Answers the save dialog from a script; an unscripted dialog is cancelled.
+class ScriptedSaveDialog : public gui::SaveFileDialog {
+public:
+    ScriptedSaveDialog& Choose(std::optional<QString> path) {
+        answers_.push_back(std::move(path));
+        return *this;
+    }
+    std::optional<QString> AskSaveFileName(const QString& title, const QString& filter,
+                                           const QString& initialName) override;
+
+    struct Request {
+        QString title, filter, initialName;
+    };
+    std::vector<Request> requests;
+
+private:
+    std::vector<std::optional<QString>> answers_;
+    std::size_t next_ = 0;
+};
+
+// A live database in memory, answering the catalogue queries by the view they name.
+struct FakeDatabase {
+    using Row = std::map<std::string, std::string>;
+    std::vector<Row> tables, columns, constraints, views, routines;
+
+    FakeDatabase& Table(const std::string& name, std::vector<std::pair<std::string, std::string>> fields = {});
+    FakeDatabase& View(const std::string& name);
+    FakeDatabase& Procedure(const std::string& name);
+    FakeDatabase& Function(const std::string& name);
+    FakeDatabase& Constraint(const std::string& name);
+};
+
+// Opens sessions on fake databases by database name; an unknown name, or a server marked
+// unreachable, fails to open. Records what each open was given.
+class FakeConnector : public DatabaseConnector {
+public:
+    std::map<std::string, FakeDatabase> databases;
+    bool failQueries = false;
+    std::vector<ConnectionSettings> opened;
+    // Called after every row a session hands out (to act while a source is reading).
+    std::function<void()> onRow;
+
+    std::unique_ptr<DatabaseSession> Open(const ConnectionSettings& settings) override;
+};
+
+// Every window test: an offscreen application, a fresh program folder (TABLOR_HOME) and an
+// empty settings store; messages, input boxes and the save dialog answered by script.
+class GuiTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    gui::Main& Window();
+    // Ends the window, as the next start of the program would find things.
+    void Restart() { window_.reset(); }
+    // Shows the window and waits until it is exposed and active.
+    gui::Main& ShownWindow();
+
+    std::string Home() const { return home_->Path(); }
+    std::string SnapShotFile(const std::string& name) const { return home_->Path() + "/SnapShots/" + name; }
+    // Copies an example file (snapshots, template) beside the program or into SnapShots.
+    void CopyExample(const std::string& name, const std::string& targetRelative);
+    void WriteSnapShot(const std::string& name, const std::string& content);
+
+    void SelectSnapShot(const QString& name);
+    void AddSnapShotEntry(const QString& name);
+    void AddConnectionEntry(const QString& server, const QString& database, const QString& user = "sa",
+                            const QString& password = "", bool integrated = false);
+    QStringList SnapShotList();
+    QStringList CompareEntries();
+    // The differences list as displayed, each row's five texts joined by "|".
+    std::vector<std::string> DifferenceRows();
+
+    ScriptedPrompt prompt;
+    ScriptedSaveDialog saveDialog;
+    std::shared_ptr<FakeConnector> connector = std::make_shared<FakeConnector>();
+    gui::CommandHooks hooks;
+
+private:
+    std::unique_ptr<TempFolder> home_;
+    std::unique_ptr<gui::Main> window_;
+};
+
+// A snapshot file's text from its lines: the source, constraints, views, routines, then
+// ":Table" lines each followed by its "Column*type*size" lines.
+std::string SnapShotText(const std::vector<std::string>& lines);
+
+// The settings store's stored server text, empty when absent.
+QString StoredServers();
+void StoreServers(const QString& value);
+
+}  // namespace tablor::testing

@@ -1,0 +1,279 @@
+// The compare command: two entries in, one row per difference out, with the busy state
+// always left, whatever the sources do.
+#include <QGuiApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <filesystem>
+
+#include "GuiTestSupport.hpp"
+#include "compare/cCompareEngine.hpp"
+#include "report/DifferenceRow.hpp"
+#include "sources/cSnapShot.hpp"
+#include "workbench/DifferencesModel.hpp"
+
+namespace tablor::testing {
+namespace {
+
+using gui::Main;
+
+class CompareCommand : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
+        CopyExample("shop-v2.snp", "SnapShots/shop-v2.snp");
+        connector->databases["Sales"]
+            .Table("Orders", {{"Id", "int"}, {"Note", "varchar"}})
+            .Table("Customers", {{"Id", "int"}})
+            .View("vOrders")
+            .Procedure("usp_Place")
+            .Function("fn_Total")
+            .Constraint("PK_Orders");
+        connector->databases["SalesCopy"] = connector->databases["Sales"];
+        connector->databases["Archive"].Table("Orders", {{"Id", "int"}}).Table("History").View("vOld");
+    }
+    void Compare() { Window().btnCompare->click(); }
+    void ExpectIdle() {
+        EXPECT_FALSE(Window().IsBusy());
+        EXPECT_TRUE(Window().WorkingPanel->isHidden());
+        EXPECT_TRUE(Window().btnCompare->isEnabled());
+        EXPECT_TRUE(Window().lblStatus->text().isEmpty());
+        EXPECT_TRUE(Window().lvDifferences->isVisibleTo(&Window()));
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    }
+    // What the engine itself finds for two snapshot files, as row texts.
+    std::vector<std::string> Expected(const std::string& a, const std::string& b) {
+        cSnapShot first, second;
+        first.SetFileName(SnapShotFile(a));
+        second.SetFileName(SnapShotFile(b));
+        first.Fill(prompt);
+        second.Fill(prompt);
+        cCompareEngine engine;
+        std::vector<std::string> rows;
+        for (const auto& d : engine.Compare(*first.MetaData(), a, *second.MetaData(), b)) {
+            const auto row = DifferenceRow::From(*d);
+            rows.push_back(row.cells[0] + "|" + row.cells[1] + "|" + row.cells[2] + "|" + row.cells[3] + "|" +
+                           row.cells[4]);
+        }
+        return rows;
+    }
+};
+
+TEST_F(CompareCommand, NeedsExactlyTwoEntries) {
+    for (int entries = 0; entries < 2; ++entries) {
+        Compare();
+        ASSERT_EQ(prompt.messages.size(), static_cast<std::size_t>(entries + 1));
+        EXPECT_EQ(prompt.messages.back().text, "Please add two objects to do a comparison!");
+        EXPECT_EQ(prompt.messages.back().icon, PromptIcon::Warning);
+        EXPECT_EQ(prompt.messages.back().buttons, PromptButtons::Ok);
+        AddSnapShotEntry("shop-v1.snp");
+    }
+    EXPECT_EQ(Window().differences->rowCount(), 0);
+    ExpectIdle();
+}
+
+TEST_F(CompareCommand, TwoSnapshotsListEveryDifferenceAndTheCount) {
+    AddSnapShotEntry("shop-v1.snp");
+    AddSnapShotEntry("shop-v2.snp");
+    Compare();
+    const auto expected = Expected("shop-v1.snp", "shop-v2.snp");
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(DifferenceRows(), expected);
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].text, std::to_string(expected.size()) + " difference(s) found between the two objects!");
+    EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Information);
+    EXPECT_EQ(prompt.messages[0].title, "");
+    EXPECT_EQ(Window().Object1Name, "shop-v1.snp");
+    EXPECT_EQ(Window().Object2Name, "shop-v2.snp");
+    EXPECT_EQ(Window().qnTablor1.SnapShots->Count(), 2);
+    EXPECT_EQ(Window().qnTablor1.Connections->Count(), 0);
+    ExpectIdle();
+
+    // Swapped entries swap the halves; one object twice differs in nothing.
+    Window().btnClear->click();
+    AddSnapShotEntry("shop-v2.snp");
+    AddSnapShotEntry("shop-v1.snp");
+    Compare();
+    EXPECT_EQ(DifferenceRows(), Expected("shop-v2.snp", "shop-v1.snp"));
+    Window().btnClear->click();
+    AddSnapShotEntry("shop-v1.snp");
+    AddSnapShotEntry("shop-v1.snp");
+    Compare();
+    EXPECT_EQ(prompt.messages.back().text, "0 difference(s) found between the two objects!");
+    EXPECT_EQ(Window().differences->rowCount(), 0);
+}
+
+TEST_F(CompareCommand, LiveAgainstLiveReadsBothThroughTheWorkspace) {
+    AddConnectionEntry("SRV01", "Sales", "reader", "pw-XYZZY", false);
+    AddConnectionEntry("SRV02", "Archive", "", "", true);
+    // The entry keeps the integrated-security value it was added with.
+    Window().chkIntegrated->setChecked(false);
+    QString statusWhileReading;
+    bool compareEnabledWhileReading = true;
+    connector->onRow = [&] {
+        statusWhileReading = Window().lblStatus->text();
+        compareEnabledWhileReading = Window().btnCompare->isEnabled();
+    };
+    Compare();
+    EXPECT_EQ(statusWhileReading, "Comparing SRV01.Sales to SRV02.Archive");
+    EXPECT_FALSE(compareEnabledWhileReading);
+    ASSERT_EQ(connector->opened.size(), 2u);
+    EXPECT_EQ(connector->opened[0].serverName, "SRV01");
+    EXPECT_EQ(connector->opened[0].userName, "reader");
+    EXPECT_EQ(connector->opened[0].password, "pw-XYZZY");
+    EXPECT_FALSE(connector->opened[0].integratedSecurity);
+    EXPECT_TRUE(connector->opened[1].integratedSecurity);
+    EXPECT_EQ(Window().qnTablor1.Connections->Count(), 2);
+
+    const auto rows = DifferenceRows();
+    const auto has = [&](const std::string& row) { return std::find(rows.begin(), rows.end(), row) != rows.end(); };
+    EXPECT_TRUE(has("Customers|Table|SRV02.Archive||Table was not found on SRV02.Archive")) << rows.size();
+    EXPECT_TRUE(has("History|Table|SRV01.Sales||Table was not found on SRV01.Sales"));
+    EXPECT_TRUE(has("Note|Field|SRV02.Archive|Orders|The field Note was not found on the table Orders on the object "
+                    "SRV02.Archive, TYPE: varchar SIZE: 50"));
+    EXPECT_EQ(prompt.messages.back().text, std::to_string(rows.size()) + " difference(s) found between the two objects!");
+    for (const auto& message : prompt.messages) EXPECT_EQ(message.text.find("XYZZY"), std::string::npos);
+    ExpectIdle();
+
+    // Live against a snapshot.
+    Window().btnClear->click();
+    AddConnectionEntry("SRV01", "Sales");
+    AddSnapShotEntry("shop-v1.snp");
+    Compare();
+    EXPECT_EQ(Window().qnTablor1.Connections->Count(), 1);
+    EXPECT_EQ(Window().qnTablor1.SnapShots->Count(), 1);
+    EXPECT_EQ(Window().Object2Name, "shop-v1.snp");
+}
+
+TEST_F(CompareCommand, AFailingFirstSourceStopsBeforeTheSecond) {
+    AddSnapShotEntry("shop-v1.snp");
+    AddSnapShotEntry("shop-v2.snp");
+    Compare();
+    prompt.messages.clear();
+    Window().btnClear->click();
+    AddConnectionEntry("SRV01", "Nowhere");
+    AddConnectionEntry("SRV02", "Sales");
+    Compare();
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].text.rfind("Error opening the connection! Details:", 0), 0u);
+    EXPECT_EQ(prompt.messages[0].title, "Error");
+    ASSERT_EQ(connector->opened.size(), 1u);
+    EXPECT_EQ(Window().differences->rowCount(), 0);
+    EXPECT_EQ(Window().Object1Name, "shop-v1.snp");
+    EXPECT_EQ(Window().Object2Name, "shop-v2.snp");
+    ExpectIdle();
+}
+
+TEST_F(CompareCommand, AFailingSecondSourceShowsItsRetrievalError) {
+    AddSnapShotEntry("shop-v1.snp");
+    AddConnectionEntry("SRV01", "Sales");
+    connector->failQueries = true;
+    Compare();
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].title, "Error retriving connection data");
+    EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Warning);
+    EXPECT_EQ(Window().differences->rowCount(), 0);
+    ExpectIdle();
+}
+
+TEST_F(CompareCommand, AMissingSnapshotFileIsTheLoadersToReport) {
+    AddSnapShotEntry("shop-v1.snp");
+    AddSnapShotEntry("shop-v2.snp");
+    std::filesystem::remove(SnapShotFile("shop-v2.snp"));
+    prompt.Answer(PromptAnswer::Abort);
+    Compare();
+    ASSERT_EQ(prompt.messages.size(), 2u);
+    EXPECT_EQ(prompt.messages[0].buttons, PromptButtons::AbortRetryIgnore);
+    EXPECT_NE(prompt.messages[0].text.find(" 53"), std::string::npos);
+    // The comparison goes on with what was loaded: everything of the first side is missing.
+    EXPECT_GT(Window().differences->rowCount(), 0);
+    EXPECT_EQ(prompt.messages[1].icon, PromptIcon::Information);
+    ExpectIdle();
+}
+
+TEST_F(CompareCommand, ASecondRunReplacesTheRowsInTheChosenOrder) {
+    AddSnapShotEntry("shop-v1.snp");
+    AddSnapShotEntry("shop-v2.snp");
+    Compare();
+    Window().differences->SortBy(0);
+    Compare();
+    auto expected = Expected("shop-v1.snp", "shop-v2.snp");
+    std::stable_sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) {
+        return QString::fromStdString(a.substr(0, a.find('|'))).toCaseFolded() <
+               QString::fromStdString(b.substr(0, b.find('|'))).toCaseFolded();
+    });
+    EXPECT_EQ(DifferenceRows(), expected);
+}
+
+TEST_F(CompareCommand, ThereIsNoLimitOnTheNumberOfRows) {
+    std::vector<std::string> lines = {"S*D*U*", "", "", ""};
+    for (int i = 0; i < 40000; ++i) lines.push_back(":T" + std::to_string(i));
+    WriteSnapShot("big.snp", SnapShotText(lines));
+    WriteSnapShot("empty.snp", SnapShotText({"S*D*U*", "", "", ""}));
+    Window().RefreshSnapShotList();
+    AddSnapShotEntry("big.snp");
+    AddSnapShotEntry("empty.snp");
+    Compare();
+    EXPECT_EQ(Window().differences->rowCount(), 40000);
+    EXPECT_EQ(prompt.messages.back().text, "40000 difference(s) found between the two objects!");
+}
+
+TEST_F(CompareCommand, AnUnexpectedFailureStillLeavesTheBusyState) {
+    AddSnapShotEntry("shop-v1.snp");
+    AddSnapShotEntry("shop-v2.snp");
+    Window().lvCompare->item(1)->setData(static_cast<int>(Qt::UserRole) + Main::kSourceKind, "snapshot");
+    Compare();
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Warning);
+    EXPECT_NE(prompt.messages[0].text.find("snapshot"), std::string::npos);
+    EXPECT_EQ(Window().differences->rowCount(), 0);
+    ExpectIdle();
+}
+
+// While sources read, the window handles events: nothing reachable may start a second
+// schema-reading command or tear the window down under the running one.
+TEST_F(CompareCommand, ASecondCommandIsRefusedWhileOneRuns) {
+    int viewerLaunches = 0;
+    hooks.viewConnectionStructure = [&](Main&) { ++viewerLaunches; };
+    hooks.viewSnapStructure = [&](Main&) { ++viewerLaunches; };
+    AddConnectionEntry("SRV01", "Sales");
+    AddConnectionEntry("SRV02", "Archive");
+    Window().differences->Append({gui::DifferencesModel::MakeRow(cDifference{})});
+    bool tried = false;
+    connector->onRow = [&] {
+        if (tried) return;
+        tried = true;
+        Window().btnCompare->setEnabled(true);  // even a button somehow enabled is refused
+        Window().btnCompare->click();
+        Window().btnSaveSnapShot->click();
+        Window().btnViewConnectionStructure->click();
+        Window().btnViewSnapStructure->click();
+        Window().btnSave->click();
+        Window().btnExit->click();
+        Window().btnCompare->setEnabled(false);
+    };
+    ShownWindow();
+    Compare();
+    EXPECT_TRUE(tried);
+    EXPECT_EQ(connector->opened.size(), 2u);
+    EXPECT_EQ(viewerLaunches, 0);
+    EXPECT_TRUE(prompt.inputRequests.empty());
+    EXPECT_TRUE(saveDialog.requests.empty());
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_NE(prompt.messages[0].text.find("difference(s) found"), std::string::npos);
+    // The close asked for meanwhile happens once the command has ended.
+    EXPECT_TRUE(Window().isVisible());
+    QTest::qWait(20);
+    EXPECT_FALSE(Window().isVisible());
+}
+
+}  // namespace
+}  // namespace tablor::testing

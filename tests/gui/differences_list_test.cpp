@@ -1,0 +1,117 @@
+// The differences list: row texts, kind words and pictures, and the ascending sort that
+// stays on for later comparisons.
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
+
+#include "GuiTestSupport.hpp"
+#include "compare/cDifference.hpp"
+#include "workbench/DifferencesModel.hpp"
+#include "workbench/Pictures.hpp"
+
+namespace tablor::testing {
+namespace {
+
+using gui::DifferencesModel;
+
+cDifference Difference(const std::string& name, int type, const std::string& source, const std::string& message) {
+    cDifference d;
+    d.ObjectName = name;
+    d.ObjectType = type;
+    d.Source = source;
+    d.Message = message;
+    return d;
+}
+
+std::vector<DifferencesModel::Row> Rows(const std::vector<cDifference>& differences) {
+    std::vector<DifferencesModel::Row> rows;
+    for (const auto& d : differences) rows.push_back(DifferencesModel::MakeRow(d));
+    return rows;
+}
+
+QStringList Column(const DifferencesModel& model, int column) {
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row) texts.append(model.index(row, column).data().toString());
+    return texts;
+}
+
+TEST(DifferencesRows, EachKindShowsItsPictureInTheFirstColumnOnly) {
+    const std::pair<int, int> pictures[] = {{0, 3}, {1, 4}, {2, 6}, {3, 8}, {4, 10}, {5, 11}, {9, 0}, {-1, 0}};
+    for (const auto& [type, picture] : pictures)
+        EXPECT_EQ(DifferencesModel::MakeRow(Difference("X", type, "b", "m")).picture, picture) << type;
+    for (int number = 1; number <= gui::kSmallPictureCount; ++number)
+        EXPECT_FALSE(gui::SmallPictureAt(number).pixmap(16, 16).isNull()) << number;
+
+    DifferencesModel model;
+    model.Append(Rows({Difference("T", 0, "b", "m"), Difference("Q", 7, "b", "m")}));
+    const QVariant picture = model.index(0, 0).data(Qt::DecorationRole);
+    EXPECT_EQ(picture.value<QIcon>().cacheKey(), gui::Picture(gui::SmallPicture::Table).cacheKey());
+    EXPECT_FALSE(model.index(0, 1).data(Qt::DecorationRole).isValid());
+    EXPECT_FALSE(model.index(1, 0).data(Qt::DecorationRole).isValid());
+}
+
+TEST(DifferencesSort, SortsAscendingByTheClickedColumnIgnoringCase) {
+    DifferencesModel model;
+    model.Append(Rows({Difference("beta", 0, "s2", "m3"), Difference("Alpha", 2, "s1", "m1"),
+                       Difference("gamma", 3, "s1", "m2"), Difference("alpha", 4, "s3", "m0")}));
+    EXPECT_FALSE(model.IsSorted());
+    EXPECT_EQ(Column(model, 0), QStringList({"beta", "Alpha", "gamma", "alpha"}));
+    model.SortBy(0);
+    // Letter case is ignored; equal texts then go by exact text.
+    EXPECT_EQ(Column(model, 0), QStringList({"Alpha", "alpha", "beta", "gamma"}));
+    model.SortBy(4);
+    EXPECT_EQ(Column(model, 4), QStringList({"m0", "m1", "m2", "m3"}));
+    model.SortBy(4);
+    EXPECT_EQ(Column(model, 4), QStringList({"m0", "m1", "m2", "m3"}));
+    // Rows with the same text keep the order they had.
+    model.SortBy(2);
+    EXPECT_EQ(Column(model, 2), QStringList({"s1", "s1", "s2", "s3"}));
+    EXPECT_EQ(Column(model, 4), QStringList({"m1", "m2", "m3", "m0"}));
+}
+
+TEST(DifferencesSort, RowsAddedLaterTakeTheirPlaceInTheChosenOrder) {
+    DifferencesModel model;
+    model.Append(Rows({Difference("b", 0, "y.snp", "1"), Difference("a", 0, "x.snp", "2")}));
+    model.SortBy(2);
+    model.Clear();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_TRUE(model.IsSorted());
+    model.Append(Rows({Difference("p", 0, "z.snp", "1"), Difference("q", 0, "x.snp", "2")}));
+    model.Append(Rows({Difference("r", 0, "y.snp", "3"), Difference("s", 0, "x.snp", "4")}));
+    EXPECT_EQ(Column(model, 2), QStringList({"x.snp", "x.snp", "y.snp", "z.snp"}));
+    EXPECT_EQ(Column(model, 0), QStringList({"q", "s", "r", "p"}));
+    const auto displayed = model.DisplayedRows();
+    ASSERT_EQ(displayed.size(), 4u);
+    EXPECT_EQ(displayed[0].cells[0], "q");
+    EXPECT_EQ(displayed[3].cells[2], "z.snp");
+}
+
+TEST(DifferencesSort, SortingKeepsTheSelectedRowSelected) {
+    DifferencesModel model;
+    model.Append(Rows({Difference("c", 0, "s", "m"), Difference("a", 0, "s", "m"), Difference("b", 0, "s", "m")}));
+    const QPersistentModelIndex selected = model.index(0, 0);
+    model.SortBy(0);
+    EXPECT_EQ(selected.row(), 2);
+    EXPECT_EQ(selected.data().toString(), "c");
+}
+
+class DifferencesView : public GuiTest {};
+
+TEST_F(DifferencesView, AHeaderClickSortsAscendingEveryTime) {
+    gui::Main& window = ShownWindow();
+    window.differences->Append(
+        Rows({Difference("b", 0, "s", "Zeta"), Difference("a", 0, "s", "alpha"), Difference("c", 0, "s", "Mu")}));
+    QHeaderView* header = window.lvDifferences->header();
+    const QPoint message(header->sectionViewportPosition(4) + 5, header->height() / 2);
+    for (int click = 0; click < 2; ++click) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, message);
+        EXPECT_EQ(Column(*window.differences, 4), QStringList({"alpha", "Mu", "Zeta"}));
+        EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        EXPECT_EQ(header->sortIndicatorSection(), 4);
+    }
+    EXPECT_EQ(window.differences->SortColumn(), 4);
+}
+
+}  // namespace
+}  // namespace tablor::testing

@@ -1,0 +1,130 @@
+// Saving the differences list as an HTML page.
+#include <QListWidget>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+
+#include "GuiTestSupport.hpp"
+#include "report/HtmlReport.hpp"
+#include "workbench/DifferencesModel.hpp"
+
+namespace tablor::testing {
+namespace {
+
+class HtmlExport : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
+        CopyExample("shop-v2.snp", "SnapShots/shop-v2.snp");
+        out_ = std::make_unique<TempFolder>();
+    }
+    void WriteTemplate(const std::string& text) {
+        std::ofstream(Home() + "/template.html", std::ios::binary) << text;
+    }
+    void Compared() {
+        AddSnapShotEntry("shop-v1.snp");
+        AddSnapShotEntry("shop-v2.snp");
+        Window().btnCompare->click();
+        ASSERT_GT(Window().differences->rowCount(), 0);
+        prompt.messages.clear();
+    }
+    std::string Target(const std::string& name = "report.html") const { return out_->File(name); }
+    void Export() { Window().btnSave->click(); }
+
+    std::unique_ptr<TempFolder> out_;
+};
+
+TEST_F(HtmlExport, AnEmptyListHasNothingToSave) {
+    WriteTemplate("<html>");
+    Export();
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].text,
+              "There are no items in the list of differences, please make a comparison first.");
+    EXPECT_EQ(prompt.messages[0].title, "Nothing to save");
+    EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Information);
+    EXPECT_EQ(prompt.messages[0].buttons, PromptButtons::Ok);
+    EXPECT_TRUE(saveDialog.requests.empty());
+}
+
+TEST_F(HtmlExport, AMissingTemplateIsAnErrorBeforeAnyDialog) {
+    Compared();
+    Export();
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].text,
+              "The template file: template.html was not found on the application directory! please re-install");
+    EXPECT_EQ(prompt.messages[0].title, "Error");
+    EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Warning);
+    EXPECT_TRUE(saveDialog.requests.empty());
+}
+
+TEST_F(HtmlExport, WritesTheDisplayedRowsThroughTheTemplateWithoutAMessage) {
+    WriteTemplate("<html><body>[object1name] vs [object2name] on [currentdate]\r\n<div><table>");
+    Compared();
+    Window().differences->SortBy(0);
+    saveDialog.Choose(QString::fromStdString(Target()));
+    Export();
+
+    ASSERT_EQ(saveDialog.requests.size(), 1u);
+    EXPECT_EQ(saveDialog.requests[0].title, "Save Comparison List");
+    EXPECT_EQ(saveDialog.requests[0].filter, "HTML Document (*.html)");
+    EXPECT_EQ(saveDialog.requests[0].initialName, "SQL Comparison.html");
+    EXPECT_TRUE(prompt.messages.empty());
+    const std::string expected =
+        RenderHtmlReport("<html><body>[object1name] vs [object2name] on [currentdate]\r\n<div><table>", "shop-v1.snp",
+                         "shop-v2.snp", ReportDate::Today(), Window().differences->DisplayedRows());
+    const std::string written = TempFolder::Read(Target());
+    EXPECT_EQ(written, expected);
+    EXPECT_EQ(written.rfind("<html><body>shop-v1.snp vs shop-v2.snp on " + FormatReportDate(ReportDate::Today()) + "\r\n", 0),
+              0u);
+    EXPECT_EQ(written.substr(written.size() - 11), "</html>\r\n\r\n");
+    // The rows come out in the order shown.
+    const auto first = Window().differences->At(0).cells[4].toStdString();
+    EXPECT_NE(written.find("<td>" + EscapeHtml(first) + "&nbsp;</td>"), std::string::npos);
+}
+
+TEST_F(HtmlExport, CancelAnEmptyNameOrNoToOverwritingWritesNothing) {
+    WriteTemplate("<table>");
+    Compared();
+    saveDialog.Choose(std::nullopt).Choose(QString());
+    Export();
+    Export();
+    EXPECT_TRUE(prompt.messages.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(out_->Path()));
+
+    out_->Write("report.html", "keep me");
+    saveDialog.Choose(QString::fromStdString(Target())).Choose(QString::fromStdString(Target()));
+    prompt.Answer(PromptAnswer::No).Answer(PromptAnswer::Yes);
+    Export();
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].text, "Do you want to overwrite the existing file?");
+    EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Question);
+    EXPECT_EQ(prompt.messages[0].buttons, PromptButtons::YesNo);
+    EXPECT_EQ(prompt.messages[0].title, "");
+    EXPECT_EQ(TempFolder::Read(Target()), "keep me");
+    Export();
+    EXPECT_EQ(prompt.messages.size(), 2u);
+    EXPECT_EQ(TempFolder::Read(Target()).substr(0, 9), "<table>\r\n");
+}
+
+TEST_F(HtmlExport, AWriteFailureOffersAbortRetryIgnore) {
+    WriteTemplate("<table>");
+    Compared();
+    const std::string target = out_->File("no-such-folder/report.html");
+    saveDialog.Choose(QString::fromStdString(target)).Choose(QString::fromStdString(target));
+    prompt.Answer(PromptAnswer::Retry).Answer(PromptAnswer::Abort).Answer(PromptAnswer::Ignore);
+    Export();
+    ASSERT_EQ(prompt.messages.size(), 2u);
+    for (const auto& message : prompt.messages) {
+        EXPECT_EQ(message.buttons, PromptButtons::AbortRetryIgnore);
+        EXPECT_EQ(message.icon, PromptIcon::Warning);
+        EXPECT_EQ(message.title, "");
+        EXPECT_EQ(message.text.substr(message.text.size() - 3), " 53");
+    }
+    Export();
+    EXPECT_EQ(prompt.messages.size(), 3u);
+    EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+}  // namespace
+}  // namespace tablor::testing
