@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "report/HtmlReport.hpp"
+#include "sources/ServerText.hpp"
 #include "support/AppPaths.hpp"
 #include "support/FileIO.hpp"
 #include "support/TablorError.hpp"
@@ -83,9 +84,10 @@ void Main::CompareCommand() {
             if (source->Fill(sourcePrompt_) == "ERROR") return;
             models.push_back(source->MetaData());
         } else if (kind == "CONNECTION") {
+            const LiveTarget live = ParseServerText(Std(entry.fields[kServer]));
             const auto source = qnTablor1.Connections->Add(
-                Std(entry.fields[kServer]), Std(entry.fields[kDatabase]), Std(entry.fields[kUser]),
-                Std(entry.fields[kPassword]), entry.fields[kIntegratedSecurity] == "1");
+                live.server, Std(entry.fields[kDatabase]), Std(entry.fields[kUser]),
+                Std(entry.fields[kPassword]), entry.fields[kIntegratedSecurity] == "1", {}, live.engine);
             if (source->Fill(sourcePrompt_) == "ERROR") return;
             models.push_back(source->MetaData());
         } else {
@@ -135,8 +137,9 @@ void Main::SaveSnapShotCommand() {
 
     const bool integrated = chkIntegrated->isChecked();
     qnTablor1.Connections->Clear();
-    qnTablor1.Connections->Add(Std(txtServer->currentText()), Std(txtDatabase->text()), Std(txtUser->text()),
-                               Std(txtPassword->text()), integrated);
+    const LiveTarget live = ParseServerText(Std(txtServer->currentText()));
+    qnTablor1.Connections->Add(live.server, Std(txtDatabase->text()), Std(txtUser->text()),
+                               Std(txtPassword->text()), integrated, {}, live.engine);
     const auto source = qnTablor1.Connections->Item(1);
     if (source->Fill(sourcePrompt_) == "ERROR") return;
 

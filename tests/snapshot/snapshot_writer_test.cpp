@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
 
 #include "TempFolder.hpp"
 #include "sources/SnapshotWriter.hpp"
@@ -138,13 +142,26 @@ TEST(SnapshotWriter, ReplacesAWholeFileAndReportsFailures) {
 }
 
 TEST(SnapshotWriter, AFailedWriteKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     TempFolder folder;
     const std::string path = folder.Write("sales.snp", "old content");
-    ::chmod(folder.Path().c_str(), 0555);
-    EXPECT_THROW(WriteSnapshot(path, kHeader, SampleSchema()), TablorError);
-    ::chmod(folder.Path().c_str(), 0755);
+    cMetaData large;
+    for (int i = 0; i < 2000; ++i) large.Tables().Add("table_" + std::to_string(i))->Fields().Add("id", "int", "");
+
+    // A file-size limit makes the write fail half-way, as a full disk would.
+    struct rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto savedSignal = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 1024;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_THROW(WriteSnapshot(path, kHeader, large), TablorError);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, savedSignal);
+
     EXPECT_EQ(TempFolder::Read(path), "old content");
+    long files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Path())) ++files;
+    EXPECT_EQ(files, 1);
 }
 
 TEST(SnapshotWriter, FullDiskIsReportedAsSuch) {
