@@ -13,6 +13,7 @@
 #include "cli/PasswordReader.hpp"
 #include "compare/cCompareEngine.hpp"
 #include "report/HtmlReport.hpp"
+#include "report/StructureText.hpp"
 #include "sources/cConnection.hpp"
 #include "sources/cSnapShot.hpp"
 #include "sources/odbc/OdbcConnector.hpp"
@@ -221,6 +222,38 @@ int RunSnapshot(const std::vector<std::string>& args, std::ostream& out, std::os
     return kNoDifferences;
 }
 
+// `show SOURCE`: the structure as the structure viewer shows it, as an indented tree.
+int RunShow(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+            const CliEnvironment& environment) {
+    std::vector<std::string> positional;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i].size() > 1 && args[i][0] == '-') throw UsageError{"unknown option " + args[i]};
+        positional.push_back(args[i]);
+    }
+    if (positional.size() != 1) throw UsageError{"show needs one snapshot or live database"};
+    const std::string& text = positional[0];
+    std::optional<LiveSide> side;
+    try {
+        side = ParseLiveSide(text);
+    } catch (const LiveSideError& error) {
+        throw UsageError{RedactedAddress(text) + ": " + error.what()};
+    }
+    if (side) {
+        const auto connection = FillLive(*side, environment, err);
+        out << RenderStructureText(
+            {connection->ServerName, connection->DatabaseName, connection->DisplayConnectionString()},
+            *connection->MetaData());
+        return kNoDifferences;
+    }
+    cSnapShot snapshot;
+    snapshot.SetFileName(text);
+    BatchPrompt prompt;
+    snapshot.Fill(prompt);
+    if (prompt.Failed()) throw TablorError(0, "cannot read " + text + ": " + prompt.Failure());
+    out << RenderStructureText({snapshot.SourceServer, snapshot.SourceDatabase, text}, *snapshot.MetaData());
+    return kNoDifferences;
+}
+
 }  // namespace
 
 CliEnvironment CliEnvironment::FromProcess() {
@@ -248,6 +281,11 @@ Commands:
   snapshot DATABASE -o FILE.snp
       Reads a live database and writes its structure to a snapshot file, which can be
       compared later without reaching the server. An existing file is replaced.
+
+  show SOURCE
+      Prints the structure of a snapshot file or a live database as the structure
+      viewer shows it, as an indented tree: tables with their columns (type and size),
+      views, stored procedures and functions, each group sorted by name.
 
   --help      shows this text
   --version   shows the version
@@ -298,6 +336,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         if (args[0] == "compare") return RunCompare(args, out, err, environment);
         if (args[0] == "snapshot") return RunSnapshot(args, out, err, environment);
+        if (args[0] == "show") return RunShow(args, out, err, environment);
         throw UsageError{"unknown command " + args[0]};
     } catch (const UsageError& error) {
         err << "tablor-cli: " << error.message << "\nTry 'tablor-cli --help'.\n";

@@ -4,8 +4,11 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "shell/HelpWindow.hpp"
 #include "shell/LiveConnector.hpp"
 #include "shell/QtPrompt.hpp"
+#include "shell/frmAbout.hpp"
+#include "viewer/ViewerLaunch.hpp"
 #include "workbench/Main.hpp"
 #include "workbench/Pictures.hpp"
 
@@ -30,8 +33,14 @@ int RunProgram(int argc, char** argv) {
 
     QtPrompt prompt;
     QtSaveFileDialog saveDialog;
-    // Filled in by the structure viewer, the help page and the About box.
+    // The visual-style manifest is not written here: only Windows reads application manifests
+    // (see support/ManifestWriter.hpp).
     CommandHooks hooks;
+    // The sources read through the window's prompt, which keeps the window alive meanwhile.
+    hooks.viewConnectionStructure = [](Main& window) { ViewConnectionStructure(window, window.SourcePrompt()); };
+    hooks.viewSnapStructure = [](Main& window) { ViewSnapStructure(window, window.SourcePrompt()); };
+    hooks.showHelp = [](Main& window) { ShowHelp(&window); };
+    hooks.showAbout = [](Main& window) { ShowAbout(&window, window.SourcePrompt()); };
     Main window(prompt, saveDialog, MakeLiveConnector(), std::move(hooks));
     prompt.SetParent(&window);
     saveDialog.SetParent(&window);

@@ -141,3 +141,13 @@ TEST(CliCompare, JsonEscapesWhatItMust) {
               "\"FieldType\": "
               "\"\", \"FieldSize\": \"\", \"Message\": \"Table was not found on b\"}\n]}\n");
 }
+
+TEST(CliShow, PrintsTheStructureTreeOfASnapshot) {
+    const auto result = RunTablorCli({"show", Example("shop-v1.snp")});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("Server: SQLPROD01\nDatabase: Shop\n", 0), 0u) << result.out.substr(0, 200);
+    EXPECT_NE(result.out.find("\n  Tables\n    Addresses\n      AddressID\n        Type: int\n        Size: \n"),
+              std::string::npos);
+    EXPECT_EQ(RunTablorCli({"show"}).status, cli::kTrouble);
+    EXPECT_EQ(RunTablorCli({"show", "/nonexistent/x.snp"}).status, cli::kTrouble);
+}

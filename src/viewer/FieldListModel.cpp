@@ -1,0 +1,57 @@
+#include "viewer/FieldListModel.hpp"
+
+#include "workbench/Pictures.hpp"
+
+namespace tablor::gui {
+
+void FieldListModel::ShowTable(std::shared_ptr<const cMetaDataElement> table) {
+    beginResetModel();
+    table_ = std::move(table);
+    endResetModel();
+}
+
+int FieldListModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid() || !table_) return 0;
+    return static_cast<int>(table_->Fields().Count());
+}
+
+int FieldListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 3;
+}
+
+QVariant FieldListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !table_) return {};
+    const auto& fields = table_->Fields().Items();
+    const auto row = static_cast<std::size_t>(index.row());
+    if (row >= fields.size()) return {};
+    const cField& field = *fields[row];
+    if (role == Qt::DecorationRole)
+        return index.column() == 0 ? QVariant(Picture(SmallPicture::Column)) : QVariant();
+    if (role != Qt::DisplayRole) return {};
+    switch (index.column()) {
+        case 0:
+            return QString::fromStdString(field.FieldName);
+        case 1:
+            return QString::fromStdString(field.FieldType);
+        case 2:
+            return QString::fromStdString(field.FieldSize);
+        default:
+            return {};
+    }
+}
+
+QVariant FieldListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    switch (section) {
+        case 0:
+            return QStringLiteral("Field");
+        case 1:
+            return QStringLiteral("Type");
+        case 2:
+            return QStringLiteral("Size");
+        default:
+            return {};
+    }
+}
+
+}  // namespace tablor::gui
