@@ -1,5 +1,6 @@
 // Builds ODBC connection strings from arbitrary settings and reads them back the way each
 // driver does: every value must come back exactly, and a refusal must not show the password.
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 
@@ -128,21 +129,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         address = ParseServerName(settings.serverName, settings.engine);
         text = BuildOdbcConnectionString(settings, driver);
     } catch (const DatabaseError& error) {
-        // A refusal names the setting, never the password's value: the password may show up
-        // only where the same refusal for another password shows it too (other settings or
-        // the message's own words).
-        if (settings.password.size() < 4 || error.Description().find(settings.password) == std::string::npos)
+        // A refusal names the setting, never the password's value. A refusal of another
+        // setting reads the same whatever the password; a refusal of the password itself
+        // holds only the message's own words, which are plain ASCII.
+        const std::string& password = settings.password;
+        const std::string& description = error.Description();
+        if (description.rfind("The password", 0) == 0) {
+            const bool distinctive =
+                std::any_of(password.begin(), password.end(), [](char c) { return c < 0x20 || c > 0x7E; });
+            if (distinctive && description.find(password) != std::string::npos) std::abort();
             return 0;
+        }
         ConnectionSettings other = settings;
-        other.password = "pw";
-        std::string otherDescription;
+        other.password = "\x01";
         try {
+            ParseServerName(other.serverName, other.engine);
             BuildOdbcConnectionString(other, driver);
         } catch (const DatabaseError& otherError) {
-            otherDescription = otherError.Description();
+            if (otherError.Description() == description) return 0;
         }
-        if (otherDescription.find(settings.password) == std::string::npos) std::abort();
-        return 0;
+        std::abort();
     }
 
     if (settings.engine == DatabaseEngine::PostgreSql) {
