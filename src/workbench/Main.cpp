@@ -129,14 +129,16 @@ Main::Main(UserPrompt& prompt, SaveFileDialog& saveDialog, std::shared_ptr<Datab
     const Twips twips = Twips::For(this);
     resize(twips.X(kClientWidth), twips.Y(kClientHeight) + menuBar()->sizeHint().height());
 
-    // The snapshot folder is created here and nowhere else; a file of that name is left alone.
+    // The snapshot folder is created here and before a save; a file of that name is left alone.
     const QString folder = SnapShotFolder();
     if (!QFileInfo::exists(folder)) QDir().mkpath(folder);
     RefreshSnapShotList();
 
-    txtServer->addItems(ServerMemory::Load());
+    const ServerMemory::Loaded servers = ServerMemory::Load();
+    txtServer->addItems(servers.servers);
     txtServer->setCurrentIndex(-1);
     txtServer->setEditText(QString());
+    if (!servers.problem.isEmpty()) Tell(servers.problem, PromptIcon::Warning);
 }
 
 Main::~Main() {
@@ -382,7 +384,8 @@ void Main::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    ServerMemory::Save(RememberedServers());
+    if (const QString problem = ServerMemory::Save(RememberedServers()); !problem.isEmpty())
+        Tell(problem, PromptIcon::Warning);
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window != this && window->isVisible()) window->close();
     event->accept();

@@ -6,6 +6,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QToolButton>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -48,6 +54,35 @@ bool RunFileStep(UserPrompt& prompt, Step&& step) {
             }
         }
     }
+}
+
+// Why no snapshot can be written into `folder`, or empty when one can. A missing folder is
+// made, as at start-up.
+QString SnapShotFolderProblem(const QString& folder) {
+    const std::string path = QFile::encodeName(folder).toStdString();
+    const QString cannot = QStringLiteral("The snapshot cannot be saved: ");
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        if (!std::filesystem::create_directories(path, error) && error)
+            return cannot + "the folder " + folder + " could not be created (" +
+                   QString::fromStdString(error.message()) + ").";
+    } else if (error) {
+        return cannot + "the folder " + folder + " could not be reached (" +
+               QString::fromStdString(error.message()) + ").";
+    } else if (status.type() != std::filesystem::file_type::directory) {
+        return cannot + folder + " is not a folder.";
+    }
+    // Modes, ACLs, read-only mounts and root's privileges all have a say: only a file made there
+    // answers for sure.
+    std::string probe = path + "/.tablor-probe-XXXXXX";
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+    if (fd < 0)
+        return cannot + "the folder " + folder + " does not accept new files (" +
+               QString::fromLocal8Bit(std::strerror(errno)) + ").";
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return {};
 }
 
 }  // namespace
@@ -134,6 +169,11 @@ void Main::SaveSnapShotCommand() {
     name.replace(QLatin1Char('/'), QLatin1Char('-'));
     lblStatus->setText("Creating snapshot of " + txtServer->currentText() + "->" + txtDatabase->text());
     if (name.isEmpty()) return;
+    // Before the database is read: a long read would be wasted on a folder that takes no file.
+    if (const QString problem = SnapShotFolderProblem(SnapShotFolder()); !problem.isEmpty()) {
+        Tell(problem, PromptIcon::Warning);
+        return;
+    }
 
     const bool integrated = chkIntegrated->isChecked();
     qnTablor1.Connections->Clear();
@@ -164,8 +204,13 @@ void Main::DeleteSnapShotCommand() {
     if (Tell("Are you sure you want to permanently delete " + name + "?", PromptIcon::Warning, PromptButtons::YesNo,
              {}, PromptAnswer::No) != PromptAnswer::Yes)
         return;
-    std::error_code ignored;
-    std::filesystem::remove(SnapShotPath(name), ignored);
+    // A file already gone needs no word; one that stays does.
+    std::error_code error;
+    std::filesystem::remove(SnapShotPath(name), error);
+    if (error && error != std::errc::no_such_file_or_directory)
+        Tell("The snapshot " + name + " could not be deleted (" + QString::fromStdString(error.message()) +
+                 ").",
+             PromptIcon::Warning);
     RefreshSnapShotList();
 }
 

@@ -1,6 +1,9 @@
 #include "workbench/ServerMemory.hpp"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace tablor::gui::ServerMemory {
 namespace {
@@ -9,6 +12,13 @@ QSettings Store() { return QSettings(QSettings::IniFormat, QSettings::UserScope,
 
 const QString kKey = QStringLiteral("Settings/Server");
 const QString kEnd = QStringLiteral("END");
+
+// QSettings reads its file as soon as it is made: a folder or a pipe in the file's place must
+// be caught before that, or a pipe would hold the program at start until someone writes to it.
+bool IsFileOrAbsent(const QString& path) {
+    const QFileInfo entry(path);
+    return entry.isFile() || !entry.exists();
+}
 
 }  // namespace
 
@@ -28,15 +38,43 @@ QString Format(const QStringList& servers) {
     return text + kEnd;
 }
 
-QStringList Load() {
-    QSettings store = Store();
-    return Parse(store.value(kKey).toString());
+// Where QSettings puts a user-scope INI file on this system, found without opening it.
+QString FileName() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/qnTablor/qnTablor.ini");
 }
 
-void Save(const QStringList& servers) {
+Loaded Load() {
+    const QString path = FileName();
+    const QString native = QDir::toNativeSeparators(path);
+    if (!IsFileOrAbsent(path))
+        return {{}, "The settings file " + native + " is not a file; the list of servers starts empty."};
+    QSettings store = Store();
+    const QVariant value = store.value(kKey);
+    // Sections are parsed when first asked for: damage elsewhere shows only once all are.
+    (void)store.allKeys();
+    if (store.status() == QSettings::AccessError)
+        return {{}, "The settings file " + native + " could not be read; the list of servers starts empty."};
+    // Part of a damaged file may still parse, but nothing in it can be trusted.
+    if (store.status() == QSettings::FormatError ||
+        (store.contains(kKey) && (!value.isValid() || value.typeId() != QMetaType::QString)))
+        return {{},
+                "The settings file " + native +
+                    " is damaged; the list of servers starts empty, and the file is written anew when the "
+                    "window closes."};
+    return {Parse(value.toString()), {}};
+}
+
+QString Save(const QStringList& servers) {
+    const QString path = FileName();
+    const QString failed = "The list of servers could not be saved in " + QDir::toNativeSeparators(path);
+    if (!IsFileOrAbsent(path)) return failed + ": it is not a file.";
     QSettings store = Store();
     store.setValue(kKey, Format(servers));
     store.sync();
+    // A damaged file read on the way is replaced all the same: only a refused write is a failure.
+    if (store.status() == QSettings::AccessError) return failed + ".";
+    return {};
 }
 
 }  // namespace tablor::gui::ServerMemory

@@ -14,9 +14,18 @@ QStringList Parse(const QString& stored);
 // The stored text for a list of servers: "A~B~END", or "END" alone.
 QString Format(const QStringList& servers);
 
-// Read and write the settings store (application "qnTablor", group "Settings", key "Server").
-QStringList Load();
-void Save(const QStringList& servers);
+// The settings file (application "qnTablor", group "Settings", key "Server").
+QString FileName();
+
+// The stored servers. A store that cannot be read or makes no sense gives none, and
+// `problem` says why, for the user.
+struct Loaded {
+    QStringList servers;
+    QString problem;
+};
+Loaded Load();
+// Stores the servers; what went wrong, for the user, or empty.
+QString Save(const QStringList& servers);
 
 }  // namespace ServerMemory
 }  // namespace tablor::gui
