@@ -11,6 +11,7 @@
 #include "model/ObjectType.hpp"
 #include "sources/cConnection.hpp"
 #include "sources/odbc/OdbcConnector.hpp"
+#include "sources/odbc/OdbcDiagnostics.hpp"
 
 namespace tablor::testing {
 namespace {
@@ -280,3 +281,10 @@ TEST_F(SqlServerPath, ConnectionDroppedMidReadLeavesTheModelAlone) {
 
 }  // namespace
 }  // namespace tablor::testing
+
+TEST(OdbcDiagnostics, MasksARepeatedPasswordButNotShortWordsInsideText) {
+    using tablor::odbc::WithoutSecret;
+    EXPECT_EQ(WithoutSecret("bad login s3cret!x for s3cret!x", "s3cret!x"), "bad login **** for ****");
+    // Masking "x" in "exist" would tell what the password is.
+    EXPECT_EQ(WithoutSecret("database does not exist", "x"), "database does not exist");
+}

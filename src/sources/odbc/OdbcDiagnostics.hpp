@@ -19,7 +19,8 @@ DatabaseError ErrorFrom(SQLSMALLINT handleType, SQLHANDLE handle, std::string_vi
 void Check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, std::string_view what,
            std::string_view secret = {});
 
-// `text` with every occurrence of `secret` replaced by "****".
+// `text` with every occurrence of `secret` replaced by "****"; a secret shorter than six
+// characters is left alone, since masking its chance occurrences in words would reveal it.
 std::string WithoutSecret(std::string text, std::string_view secret);
 
 }  // namespace tablor::odbc
