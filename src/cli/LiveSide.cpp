@@ -1,5 +1,7 @@
 #include "cli/LiveSide.hpp"
 
+#include "sources/OdbcConnectionString.hpp"
+
 #include "support/TextCase.hpp"
 
 namespace tablor::cli {
@@ -33,16 +35,6 @@ std::string PercentDecoded(std::string_view text, std::string_view what) {
         i += 2;
     }
     return out;
-}
-
-bool IsPort(std::string_view text) {
-    if (text.empty() || text.size() > 5) return false;
-    long value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
-    }
-    return value >= 1 && value <= 65535;
 }
 
 struct Address {
@@ -93,7 +85,7 @@ Address SplitAddress(std::string_view rest, std::string_view scheme) {
     }
     address.host = PercentDecoded(host, "host");
     if (address.host.empty()) throw LiveSideError(std::string(scheme) + " needs a host");
-    if (!port.empty() && !IsPort(port))
+    if (!port.empty() && !IsPortNumber(port))
         throw LiveSideError("the port \"" + std::string(port) + "\" is not a number from 1 to 65535");
     address.port = std::string(port);
     return address;

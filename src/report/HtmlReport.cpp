@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "support/MarkupEscape.hpp"
+
 namespace tablor {
 namespace {
 
@@ -24,27 +26,6 @@ void AppendTwoDigits(std::string& out, int value) {
     out += static_cast<char>('0' + value % 10);
 }
 
-void AppendEscaped(std::string& out, std::string_view text) {
-    for (const char ch : text) {
-        switch (ch) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += ch;
-        }
-    }
-}
-
 }  // namespace
 
 ReportDate ReportDate::Today() {
@@ -64,12 +45,7 @@ std::string FormatReportDate(const ReportDate& date, char separator) {
     return out;
 }
 
-std::string EscapeHtml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    AppendEscaped(out, text);
-    return out;
-}
+std::string EscapeHtml(std::string_view text) { return EscapeMarkup(text); }
 
 std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
                              std::string_view object2Name, const ReportDate& date,
@@ -98,7 +74,7 @@ std::string RenderHtmlReport(std::string_view templateText, std::string_view obj
         document += "<tr>\r\n";
         for (const auto& cell : row.cells) {
             document += "<td>";
-            AppendEscaped(document, cell);
+            AppendEscapedMarkup(document, cell);
             document += "&nbsp;</td>\r\n";
         }
         document += "</tr>\r\n";

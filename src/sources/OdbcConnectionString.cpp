@@ -10,16 +10,6 @@ namespace {
 
 constexpr std::string_view kSqlServerPort = "1433";
 
-bool IsPort(std::string_view text) {
-    if (text.empty() || text.size() > 5) return false;
-    long value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
-    }
-    return value >= 1 && value <= 65535;
-}
-
 std::string Trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) return {};
@@ -152,6 +142,16 @@ std::string PostgreSqlString(const ConnectionSettings& settings, std::string_vie
 
 }  // namespace
 
+bool IsPortNumber(std::string_view text) {
+    if (text.empty() || text.size() > 5) return false;
+    long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return value >= 1 && value <= 65535;
+}
+
 ServerAddress ParseServerName(std::string_view serverName, DatabaseEngine engine) {
     ServerAddress address;
     std::string_view rest = serverName;
@@ -172,7 +172,7 @@ ServerAddress ParseServerName(std::string_view serverName, DatabaseEngine engine
     }
     if (port) {
         const std::string digits = Trimmed(*port);
-        if (!IsPort(digits))
+        if (!IsPortNumber(digits))
             throw DatabaseError("The server name \"" + std::string(serverName) +
                                 "\" gives a port that is not a number from 1 to 65535.");
         address.port = digits;

@@ -17,6 +17,9 @@ struct ServerAddress {
     std::string instance;  // SQL Server's named instance, found through its lookup service
 };
 
+// A port number: decimal digits for 1 to 65535.
+bool IsPortNumber(std::string_view text);
+
 // Splits "host", "host,port" and "host\instance" (a port, when also given, wins: no lookup);
 // PostgreSQL takes "host:port" too. "." and "(local)" mean this machine. A port that is not a
 // number from 1 to 65535 is a DatabaseError.

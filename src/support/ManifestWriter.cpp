@@ -1,5 +1,7 @@
 #include "support/ManifestWriter.hpp"
 
+#include "support/MarkupEscape.hpp"
+
 #include <array>
 #include <charconv>
 #include <filesystem>
@@ -37,29 +39,6 @@ constexpr std::array<std::string_view, 22> kLines = {
     R"(</assembly>)",
 };
 
-std::string EscapeXml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 // Fills the placeholders of one line in a single pass, so that a value is never searched again.
 void AppendFilled(std::string& out, std::string_view line, const ManifestTarget& target) {
@@ -68,10 +47,10 @@ void AppendFilled(std::string& out, std::string_view line, const ManifestTarget&
         std::string value;
     };
     const Placeholder placeholders[] = {
-        {"EXENAME", EscapeXml(target.programName + ".exe")},
+        {"EXENAME", EscapeMarkup(target.programName + ".exe")},
         {"EXEVERSION", std::to_string(target.major) + "." + std::to_string(target.minor) + "." +
                            std::to_string(target.revision) + ".0"},
-        {"EXEDESCRIBTION", EscapeXml(target.description)},
+        {"EXEDESCRIBTION", EscapeMarkup(target.description)},
     };
     std::size_t at = 0;
     while (at < line.size()) {

@@ -1,5 +1,7 @@
 #include "support/TextCase.hpp"
 
+#include "support/TextEncoding.hpp"
+
 #include <cstdint>
 
 namespace tablor {
@@ -38,19 +40,6 @@ std::size_t DecodeAt(std::string_view text, std::size_t i, char32_t& out) {
     }
     out = c;
     return len;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 }  // namespace

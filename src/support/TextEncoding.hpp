@@ -18,6 +18,9 @@ std::string Windows1252ToUtf8(std::string_view bytes);
 // The buffer is reused when the bytes are UTF-8 already.
 std::string DecodeFileText(std::string bytes);
 
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
 // Number of code points, for aligning columns on a terminal.
 std::size_t CodePointCount(std::string_view utf8);
 

@@ -1,0 +1,33 @@
+#include "support/MarkupEscape.hpp"
+
+namespace tablor {
+
+void AppendEscapedMarkup(std::string& out, std::string_view text) {
+    for (const char ch : text) {
+        switch (ch) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += ch;
+        }
+    }
+}
+
+std::string EscapeMarkup(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendEscapedMarkup(out, text);
+    return out;
+}
+
+}  // namespace tablor
