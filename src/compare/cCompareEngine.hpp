@@ -39,6 +39,7 @@ class cCompareEngine {
     // Each pair of same-named tables is walked once, going forward; what the second table
     // lacks going back waits here, by (second-side index, first-side index).
     std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> backwardMissing_;
+    std::vector<unsigned char> matchedScratch_;  // by column of the second table: matched
 };
 
 }  // namespace tablor
