@@ -1,5 +1,9 @@
 #include "shell/SystemInfo.hpp"
 
+#ifdef TABLOR_HAVE_ODBC
+#include "sources/odbc/OdbcDrivers.hpp"
+#endif
+
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -72,6 +76,14 @@ QStringList SystemInfoSources::OdbcInstFiles() {
     return files;
 }
 
+QStringList SystemInfoSources::DefaultOdbcInstFiles() {
+#ifdef TABLOR_HAVE_ODBC
+    return {};
+#else
+    return OdbcInstFiles();
+#endif
+}
+
 QStringList InstalledOdbcDrivers(const QStringList& odbcInstFiles) {
     QStringList drivers;
     for (const QString& path : odbcInstFiles) {
@@ -101,6 +113,10 @@ std::optional<SystemInfo> ReadSystemInfo(const SystemInfoSources& sources) {
     if (info.memory.isEmpty()) info.memory = "unknown";
     info.qtVersion = QString::fromLatin1(qVersion());
     info.odbcDrivers = InstalledOdbcDrivers(sources.odbcInstFiles);
+#ifdef TABLOR_HAVE_ODBC
+    if (sources.odbcInstFiles.isEmpty())
+        for (const auto& name : odbc::InstalledDrivers()) info.odbcDrivers << QString::fromStdString(name);
+#endif
     return info;
 }
 

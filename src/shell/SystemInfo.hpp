@@ -21,11 +21,13 @@ struct SystemInfo {
 struct SystemInfoSources {
     QString cpuInfo = QStringLiteral("/proc/cpuinfo");
     QString memInfo = QStringLiteral("/proc/meminfo");
-    // The ODBC installer's driver registries, in the order unixODBC reads them.
-    QStringList odbcInstFiles = OdbcInstFiles();
+    // The ODBC installer's driver registries, in the order unixODBC reads them. Empty (the
+    // default where the live adapter is built in): the installer itself is asked.
+    QStringList odbcInstFiles = DefaultOdbcInstFiles();
 
     // $ODBCSYSINI/$ODBCINSTINI (defaults /etc and odbcinst.ini), then ~/.odbcinst.ini.
     static QStringList OdbcInstFiles();
+    static QStringList DefaultOdbcInstFiles();
 };
 
 // Gathers the facts; nothing when neither the processor nor the memory can be read, since a

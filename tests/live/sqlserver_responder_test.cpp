@@ -12,6 +12,7 @@
 #include "sources/cConnection.hpp"
 #include "sources/odbc/OdbcConnector.hpp"
 #include "sources/odbc/OdbcDiagnostics.hpp"
+#include "sources/odbc/OdbcDrivers.hpp"
 
 namespace tablor::testing {
 namespace {
@@ -287,4 +288,10 @@ TEST(OdbcDiagnostics, MasksARepeatedPasswordButNotShortWordsInsideText) {
     EXPECT_EQ(WithoutSecret("bad login s3cret!x for s3cret!x", "s3cret!x"), "bad login **** for ****");
     // Masking "x" in "exist" would tell what the password is.
     EXPECT_EQ(WithoutSecret("database does not exist", "x"), "database does not exist");
+}
+
+TEST(OdbcDrivers, TheInstallerListsTheDriversConnectionsUse) {
+    const auto drivers = tablor::odbc::InstalledDrivers();
+    EXPECT_THAT(drivers, ::testing::Contains("FreeTDS"));
+    EXPECT_THAT(drivers, ::testing::Contains("PostgreSQL Unicode"));
 }
