@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSettings>
@@ -234,6 +236,14 @@ void StoreServers(const QString& value) {
     if (value.isNull()) store.remove("Settings/Server");
     else store.setValue("Settings/Server", value);
     store.sync();
+}
+
+void SaveScreenshot(QWidget& widget, const QString& folder, const QString& name) {
+    QDir().mkpath(folder);
+    const QString path = folder + "/" + name;
+    const QImage image = widget.grab().toImage();
+    ASSERT_FALSE(image.isNull());
+    ASSERT_TRUE(image.save(path)) << path.toStdString();
 }
 
 }  // namespace tablor::testing

@@ -108,4 +108,7 @@ std::string SnapShotText(const std::vector<std::string>& lines);
 QString StoredServers();
 void StoreServers(const QString& value);
 
+// Saves a picture of a widget as PNG into `folder`, for people to look at.
+void SaveScreenshot(QWidget& widget, const QString& folder, const QString& name);
+
 }  // namespace tablor::testing

@@ -1,7 +1,5 @@
 // Pictures of the structure viewer, the About box and its System Info window, and the help
 // window, saved into the build folder for people to look at.
-#include <QDir>
-#include <QImage>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -19,14 +17,6 @@ namespace {
 using gui::Main;
 
 class ViewerScreenshot : public GuiTest {};
-
-void Save(QWidget& widget, const QString& name) {
-    QDir().mkpath(TABLOR_SCREENSHOT_DIR);
-    const QString path = QString(TABLOR_SCREENSHOT_DIR) + "/" + name;
-    const QImage image = widget.grab().toImage();
-    ASSERT_FALSE(image.isNull());
-    ASSERT_TRUE(image.save(path)) << path.toStdString();
-}
 
 TEST_F(ViewerScreenshot, StructureViewerAboutBoxSystemInfoAndHelp) {
     CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
@@ -49,25 +39,25 @@ TEST_F(ViewerScreenshot, StructureViewerAboutBoxSystemInfoAndHelp) {
     ClickNode(*viewer, orders);
     viewer->Tree->scrollTo(model.RootIndex());
     QTest::qWait(50);
-    Save(*viewer, "structure-viewer.png");
+    SaveScreenshot(*viewer, TABLOR_SCREENSHOT_DIR, "structure-viewer.png");
 
     gui::frmAbout box(prompt, &window);
     box.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
     QTest::qWait(50);
-    Save(box, "about-box.png");
+    SaveScreenshot(box, TABLOR_SCREENSHOT_DIR, "about-box.png");
     gui::SystemInfoWindow* info = box.StartSysInfo();
     ASSERT_NE(info, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(info));
     QTest::qWait(50);
-    Save(*info, "system-info.png");
+    SaveScreenshot(*info, TABLOR_SCREENSHOT_DIR, "system-info.png");
 
     std::filesystem::copy_file(TABLOR_HELP_PAGE, Home() + "/help.html");
     gui::HelpWindow* help = gui::ShowHelp(&window);
     ASSERT_NE(help, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(help));
     QTest::qWait(50);
-    Save(*help, "help-window.png");
+    SaveScreenshot(*help, TABLOR_SCREENSHOT_DIR, "help-window.png");
 }
 
 }  // namespace
