@@ -22,7 +22,7 @@ if [ -x build/bin/tablor ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY
   home="$PWD/build/tablor-home"
   mkdir -p "$home/SnapShots"
   cp examples/shop-v1.snp examples/shop-v2.snp "$home/SnapShots/"
-  cp build/bin/template.html "$home/"
+  cp build/bin/template.html build/bin/help.html "$home/"
   echo "Opening the window..."
   TABLOR_HOME="$home" exec build/bin/tablor
 fi
