@@ -18,7 +18,7 @@
 #include <fstream>
 #include <memory>
 
-#include "SchemaGenerator.hpp"
+#include "LargeSchemas.hpp"
 #include "viewer/StructureTreeModel.hpp"
 #include "viewer/StructureViewerFrm.hpp"
 #include "workbench/Pictures.hpp"
@@ -29,12 +29,8 @@ namespace {
 
 std::shared_ptr<cMetaData> LargeSchema() {
     static const std::shared_ptr<cMetaData> schema = [] {
-        testing::SchemaShape shape;
-        shape.tables = 20000;
-        shape.columnsPerTable = 25;
-        shape.views = 5000;
-        shape.routines = 10000;
-        shape.constraints = 0;
+        testing::SchemaShape shape = LargeShape();
+        shape.constraints = 0;  // the viewer shows none
         shape.differing = 0.0;
         return testing::GenerateSchemaPair(shape, 2026).first;
     }();

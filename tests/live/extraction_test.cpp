@@ -3,12 +3,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "ModelText.hpp"
 #include "ScriptedDatabase.hpp"
 #include "ScriptedPrompt.hpp"
 #include "TempFolder.hpp"
 #include "sources/cConnection.hpp"
 
 namespace tablor::testing {
+using tablor::testing::Columns;
+using tablor::testing::Names;
+
 namespace {
 
 using ::testing::ElementsAre;
@@ -48,17 +52,6 @@ Row Routine(std::string name, std::optional<std::string> type) {
     return {{"ROUTINE_SCHEMA", "dbo"}, {"ROUTINE_NAME", name}, {"ROUTINE_TYPE", type}};
 }
 
-std::vector<std::string> Names(const auto& collection) {
-    std::vector<std::string> names;
-    for (const auto& element : collection) names.push_back(element->ObjectName);
-    return names;
-}
-std::vector<std::string> Columns(const cMetaDataElement& table) {
-    std::vector<std::string> columns;
-    for (const auto& field : table.Fields())
-        columns.push_back(field->FieldName + "*" + field->FieldType + "*" + field->FieldSize);
-    return columns;
-}
 
 class FillTest : public ::testing::Test {
   protected:

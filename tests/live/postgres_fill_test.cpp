@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "ModelText.hpp"
 #include "PostgresServer.hpp"
 #include "ScriptedPrompt.hpp"
 #include "model/ObjectType.hpp"
@@ -12,6 +13,9 @@
 #include "sources/odbc/OdbcConnector.hpp"
 
 namespace tablor::testing {
+using tablor::testing::Columns;
+using tablor::testing::Names;
+
 namespace {
 
 using ::testing::ElementsAre;
@@ -19,11 +23,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::UnorderedElementsAre;
 
-std::vector<std::string> Names(const auto& collection) {
-    std::vector<std::string> names;
-    for (const auto& element : collection) names.push_back(element->ObjectName);
-    return names;
-}
 
 // Each table as "name: column*type*size, ...", sorted: the server's table order is its own.
 std::vector<std::string> TablesWithColumns(const Tables& tables) {

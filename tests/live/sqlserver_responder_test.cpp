@@ -6,6 +6,7 @@
 
 #include <chrono>
 
+#include "ModelText.hpp"
 #include "ScriptedPrompt.hpp"
 #include "TdsResponder.hpp"
 #include "model/ObjectType.hpp"
@@ -15,6 +16,9 @@
 #include "sources/odbc/OdbcDrivers.hpp"
 
 namespace tablor::testing {
+using tablor::testing::Columns;
+using tablor::testing::Names;
+
 namespace {
 
 using ::testing::ElementsAre;
@@ -115,17 +119,6 @@ void ScriptCatalogue(TdsResponder& server) {
                                           {"dbo", "sysdiagrams_view", "name", 128, "sysname"}}});
 }
 
-std::vector<std::string> Names(const auto& collection) {
-    std::vector<std::string> names;
-    for (const auto& element : collection) names.push_back(element->ObjectName);
-    return names;
-}
-std::vector<std::string> Columns(const cMetaDataElement& table) {
-    std::vector<std::string> columns;
-    for (const auto& field : table.Fields())
-        columns.push_back(field->FieldName + "*" + field->FieldType + "*" + field->FieldSize);
-    return columns;
-}
 
 OdbcOptions FreeTds(unsigned loginTimeoutSeconds = 15) {
     OdbcOptions options;

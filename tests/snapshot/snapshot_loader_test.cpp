@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "ModelText.hpp"
 #include "ScriptedPrompt.hpp"
 #include "TempFolder.hpp"
 #include "sources/SnapshotWriter.hpp"
@@ -9,6 +10,8 @@
 using namespace tablor;
 using tablor::testing::ScriptedPrompt;
 using tablor::testing::TempFolder;
+
+using tablor::testing::Names;
 
 namespace {
 
@@ -25,11 +28,6 @@ std::unique_ptr<Loaded> Load(const TempFolder& folder, std::string_view bytes, S
     return loaded;
 }
 
-std::vector<std::string> Names(const Collection<cMetaDataElement>& elements) {
-    std::vector<std::string> names;
-    for (const auto& element : elements) names.push_back(element->ObjectName);
-    return names;
-}
 
 }  // namespace
 

@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "model/cMetaData.hpp"
+
+namespace tablor::testing {
+
+// The names of a collection's elements, in position order, for comparing in one assertion.
+inline std::vector<std::string> Names(const Collection<cMetaDataElement>& elements) {
+    std::vector<std::string> names;
+    for (const auto& element : elements) names.push_back(element->ObjectName);
+    return names;
+}
+
+// A table's columns as "name*type*size", the way a snapshot holds them.
+inline std::vector<std::string> Columns(const cMetaDataElement& table) {
+    std::vector<std::string> columns;
+    for (const auto& field : table.Fields())
+        columns.push_back(field->FieldName + "*" + field->FieldType + "*" + field->FieldSize);
+    return columns;
+}
+
+}  // namespace tablor::testing
