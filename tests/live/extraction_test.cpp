@@ -52,7 +52,6 @@ Row Routine(std::string name, std::optional<std::string> type) {
     return {{"ROUTINE_SCHEMA", "dbo"}, {"ROUTINE_NAME", name}, {"ROUTINE_TYPE", type}};
 }
 
-
 class FillTest : public ::testing::Test {
   protected:
     FillTest() {

@@ -28,7 +28,6 @@ std::unique_ptr<Loaded> Load(const TempFolder& folder, std::string_view bytes, S
     return loaded;
 }
 
-
 }  // namespace
 
 TEST(SnapshotLoader, ReadsEveryLineKind) {
