@@ -1,9 +1,11 @@
 // Builds ODBC connection strings from arbitrary settings and reads them back the way each
-// driver does: every value must come back exactly, and a refusal must not show the password.
+// driver does: every value must come back exactly, the driver manager must load the chosen
+// driver and nothing else, and a refusal must not show the password.
 #include <algorithm>
 #include <cstdlib>
 #include <map>
 
+#include "ConnectionStringReaders.hpp"
 #include "FuzzInput.hpp"
 #include "sources/DatabaseError.hpp"
 #include "sources/OdbcConnectionString.hpp"
@@ -151,6 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
 
+    if (!tablor::testing::DriverManagerLoadsOnly(text, driver)) std::abort();
     if (settings.engine == DatabaseEngine::PostgreSql) {
         const Pairs outer = ParseOdbc(text, false);
         const auto pqopt = outer.find("pqopt");
@@ -166,6 +169,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const bool freeTds = IsFreeTdsDriver(driver);
     const Pairs pairs = ParseOdbc(text, freeTds);
+    const Pairs asRead =
+        freeTds ? tablor::testing::ReadLikeFreeTds(text) : tablor::testing::ReadLikeOdbcStandard(text);
+    if (asRead != pairs) std::abort();
     Expect(pairs, "Database", settings.databaseName);
     if (settings.integratedSecurity) {
         if (pairs.count("PWD") != 0 || pairs.count("UID") != 0) std::abort();

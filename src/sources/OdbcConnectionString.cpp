@@ -2,7 +2,10 @@
 
 #include <cctype>
 #include <optional>
+#include <utility>
+#include <vector>
 
+#include "sources/DriverManagerReading.hpp"
 #include "support/TextCase.hpp"
 
 namespace tablor {
@@ -21,29 +24,34 @@ std::string LocalHostAlias(std::string host) {
     return host;
 }
 
-// What a setting is called in messages: the password's value must never be shown.
+// What a setting is called in messages. Refusals name the setting, never its value: the value
+// may be a password, or text made to mislead whoever reads the message.
 struct Setting {
     std::string_view name;
     std::string_view value;
-    bool secret = false;
 };
 
 [[noreturn]] void Refuse(const Setting& setting, std::string_view why) {
-    std::string text = "The " + std::string(setting.name);
-    if (!setting.secret) text += " \"" + std::string(setting.value) + "\"";
-    text += " " + std::string(why);
-    throw DatabaseError(text);
+    throw DatabaseError("The " + std::string(setting.name) + " " + std::string(why));
 }
 
 void CheckNoNul(const Setting& setting) {
     if (setting.value.find('\0') != std::string_view::npos) Refuse(setting, "contains a NUL character.");
 }
 
+// FreeTDS ends a braced value at the first "};" and keeps "}}" as it is, while the driver
+// manager ends it at a lone "}". A value with "}" but no ";" goes unbraced, which both read
+// up to the ";"; any other value goes in braces, and the whole string is then checked against
+// the driver manager's reading (CheckDriverManagerReading).
 std::string FreeTdsQuoted(const Setting& setting) {
     CheckNoNul(setting);
-    if (setting.value.find("};") != std::string_view::npos)
+    const std::string_view value = setting.value;
+    if (value.find("};") != std::string_view::npos)
         Refuse(setting, "contains \"};\", which the FreeTDS driver cannot receive.");
-    return "{" + std::string(setting.value) + "}";
+    if (value.find('}') != std::string_view::npos && value.find(';') == std::string_view::npos &&
+        value.front() != '{')
+        return std::string(value);
+    return "{" + std::string(value) + "}";
 }
 
 std::string OdbcQuoted(const Setting& setting) {
@@ -87,6 +95,52 @@ std::string PercentEncoded(std::string_view text) {
     return out;
 }
 
+// A connection string being built: its text, and which setting each stretch of it came from.
+class ItemList {
+  public:
+    void Add(std::string_view key, const Setting& setting, const std::string& quoted) {
+        text_ += key;
+        text_ += '=';
+        text_ += quoted;
+        text_ += ';';
+        ends_.push_back({text_.size(), setting.name});
+    }
+    const std::string& Text() const { return text_; }
+    // The setting whose item holds the character at `offset`.
+    std::string_view SettingAt(std::size_t offset) const {
+        for (const auto& [end, name] : ends_)
+            if (offset < end) return name;
+        return ends_.empty() ? std::string_view("connection string") : ends_.back().second;
+    }
+
+  private:
+    std::string text_;
+    std::vector<std::pair<std::size_t, std::string_view>> ends_;
+};
+
+// The driver manager reads the string before the driver does, with rules of its own, to find
+// the driver to load: it must find the one driver chosen here and none of the keywords that
+// make it read a data source, write a file or set attributes. A value that would make it read
+// part of the value as such a keyword is refused, naming the setting it came from.
+void CheckDriverManagerReading(const ItemList& items, std::string_view driver) {
+    static constexpr std::string_view kManagerKeywords[] = {
+        "DRIVER", "DSN", "FILEDSN", "SAVEFILE", "DMENVATTR", "DMCONNATTR", "DMSTMTATTR"};
+    bool first = true;
+    for (const DriverManagerItem& item : ReadAsDriverManager(items.Text())) {
+        const bool driverItem = EqualsIgnoreCase(item.keyword, "DRIVER");
+        if (first && driverItem && item.value == driver) {
+            first = false;
+            continue;
+        }
+        first = false;
+        for (const std::string_view keyword : kManagerKeywords) {
+            if (EqualsIgnoreCase(item.keyword, keyword))
+                Refuse({items.SettingAt(item.keywordOffset), {}},
+                       "holds characters that the ODBC driver manager would read as settings of its own.");
+        }
+    }
+}
+
 std::string SqlServerString(const ConnectionSettings& settings, std::string_view driver) {
     const bool freeTds = IsFreeTdsDriver(driver);
     auto quoted = [freeTds](const Setting& setting) {
@@ -94,35 +148,37 @@ std::string SqlServerString(const ConnectionSettings& settings, std::string_view
     };
     const ServerAddress address = ParseServerName(settings.serverName, DatabaseEngine::SqlServer);
 
-    std::string text = "Driver=" + OdbcQuoted({"driver name", driver}) + ";";
+    ItemList items;
+    auto add = [&](std::string_view key, const Setting& setting, bool driverItem = false) {
+        items.Add(key, setting, driverItem ? OdbcQuoted(setting) : quoted(setting));
+    };
+    add("Driver", {"driver name", driver}, true);
+    std::string server = address.host;
     if (freeTds) {
-        if (address.instance.empty()) {
-            text += "Server=" + quoted({"server name", address.host}) + ";";
-            const std::string port = address.port.empty() ? std::string(kSqlServerPort) : address.port;
-            text += "Port=" + quoted({"port", port}) + ";";
-        } else {
-            text += "Server=" + quoted({"server name", address.host + "\\" + address.instance}) + ";";
-        }
+        if (!address.instance.empty()) server += "\\" + address.instance;
+        add("Server", {"server name", server});
+        if (address.instance.empty())
+            add("Port", {"port", address.port.empty() ? kSqlServerPort : std::string_view(address.port)});
     } else {
-        std::string server = address.host;
         if (!address.port.empty())
             server += "," + address.port;
         else if (!address.instance.empty())
             server += "\\" + address.instance;
-        text += "Server=" + quoted({"server name", server}) + ";";
+        add("Server", {"server name", server});
     }
-    text += "Database=" + quoted({"database name", settings.databaseName}) + ";";
+    add("Database", {"database name", settings.databaseName});
     if (settings.integratedSecurity) {
-        text += "Trusted_Connection=" + quoted({"", "Yes"}) + ";";
+        add("Trusted_Connection", {"", "Yes"});
     } else {
-        text += "UID=" + quoted({"user name", settings.userName}) + ";";
-        text += "PWD=" + quoted({"password", settings.password, true}) + ";";
+        add("UID", {"user name", settings.userName});
+        add("PWD", {"password", settings.password});
     }
     if (freeTds) {
-        text += "TDS_Version=" + quoted({"", "7.4"}) + ";";
-        text += "ClientCharset=" + quoted({"", "UTF-8"}) + ";";
+        add("TDS_Version", {"", "7.4"});
+        add("ClientCharset", {"", "UTF-8"});
     }
-    return text;
+    CheckDriverManagerReading(items, driver);
+    return items.Text();
 }
 
 std::string PostgreSqlString(const ConnectionSettings& settings, std::string_view driver) {
@@ -133,11 +189,16 @@ std::string PostgreSqlString(const ConnectionSettings& settings, std::string_vie
     AppendLibpqOption(options, "dbname", {"database name", settings.databaseName});
     if (!settings.integratedSecurity) {
         AppendLibpqOption(options, "user", {"user name", settings.userName});
-        AppendLibpqOption(options, "password", {"password", settings.password, true});
+        AppendLibpqOption(options, "password", {"password", settings.password});
     }
     // The driver's own logs would hold the option string, password included: keep them off.
-    return "Driver=" + OdbcQuoted({"driver name", driver}) + ";pqopt=" + PercentEncoded(options) +
-           ";CommLog=0;Debug=0;";
+    ItemList items;
+    items.Add("Driver", {"driver name", driver}, OdbcQuoted({"driver name", driver}));
+    items.Add("pqopt", {"connection options", {}}, PercentEncoded(options));
+    items.Add("CommLog", {"", {}}, "0");
+    items.Add("Debug", {"", {}}, "0");
+    CheckDriverManagerReading(items, driver);
+    return items.Text();
 }
 
 }  // namespace

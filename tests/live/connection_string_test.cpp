@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
+#include <vector>
 
+#include "ConnectionStringReaders.hpp"
 #include "sources/OdbcConnectionString.hpp"
 
 namespace tablor {
@@ -64,37 +67,78 @@ TEST(FreeTdsConnectionString, IntegratedSecurityCarriesNoCredentials) {
     EXPECT_THAT(text, Not(HasSubstr("secret")));
 }
 
-// FreeTDS ends a braced value at the first "};" and keeps "}}" as it is: values go in braces
-// undoubled, and every item, the last one too, ends with ";".
-TEST(FreeTdsConnectionString, SpecialCharactersGoInBracesUnchanged) {
-    ConnectionSettings settings = SqlServer("my server", "us;er", "a}b;c{d=e f");
-    settings.databaseName = "{Sales} = 1";
-    const std::string text = BuildOdbcConnectionString(settings, "FreeTDS");
-    EXPECT_THAT(text, HasSubstr("Server={my server};"));
-    EXPECT_THAT(text, HasSubstr("Database={{Sales} = 1};"));
-    EXPECT_THAT(text, HasSubstr("UID={us;er};"));
-    EXPECT_THAT(text, HasSubstr("PWD={a}b;c{d=e f};"));
-    EXPECT_THAT(BuildOdbcConnectionString(SqlServer("db1", "sa", "ends}"), "FreeTDS"),
-                HasSubstr("PWD={ends}};"));
+// Every value reaches the driver exactly as typed, and the driver manager, which reads the string
+// first with rules of its own, loads the chosen driver and nothing else; a value that cannot be
+// carried that way is refused, naming the setting but never the value.
+TEST(SqlServerConnectionString, ValuesArriveExactlyAndNeverSteerTheDriverManager) {
+    const std::vector<std::string> values = {
+        "my server",
+        "us;er",
+        "a}b;c{d=e f",
+        "ends}",
+        "{Sales} = 1",
+        "x}y=z",
+        "}",
+        "{",
+        "a}}b",
+        "Sales}Driver=/tmp/x.so;X={",
+        "x}DSN=evil;",
+        "p} DMConnAttr=[1]=1;q={",
+        "x};Driver=/tmp/x.so",
+        "a}SAVEFILE=/tmp/f;b={",
+        "a}b;FILEDSN={/tmp/f}",
+        "a}Driver=/tmp/x.so",
+    };
+    enum Field { Server, Database, User, Password };
+    const char* names[] = {"server name", "database name", "user name", "password"};
+    for (const std::string driver : {"FreeTDS", "ODBC Driver 18 for SQL Server"}) {
+        const bool freeTds = IsFreeTdsDriver(driver);
+        for (int field = Server; field <= Password; ++field) {
+            for (const std::string& value : values) {
+                ConnectionSettings settings = SqlServer("db1", "sa", "pw");
+                std::string* target[] = {&settings.serverName, &settings.databaseName, &settings.userName,
+                                         &settings.password};
+                *target[field] = value;
+                const std::string what = driver + " / " + names[field] + " / " + value;
+                std::string text;
+                try {
+                    text = BuildOdbcConnectionString(settings, driver);
+                } catch (const DatabaseError& error) {
+                    EXPECT_THAT(error.Description(), HasSubstr(names[field])) << what;
+                    EXPECT_THAT(error.Description(), Not(HasSubstr(value))) << what;
+                    continue;
+                }
+                EXPECT_TRUE(testing::DriverManagerLoadsOnly(text, driver)) << what << "\n" << text;
+                const auto read =
+                    freeTds ? testing::ReadLikeFreeTds(text) : testing::ReadLikeOdbcStandard(text);
+                const char* keys[] = {"Server", "Database", "UID", "PWD"};
+                if (field != Server) {
+                    EXPECT_EQ(read.at(keys[field]), value) << what << "\n" << text;
+                }
+                EXPECT_EQ(read.at("Database"), settings.databaseName) << what;
+            }
+        }
+    }
+    // The test password with braces still goes through, whole.
+    const std::string text = BuildOdbcConnectionString(SqlServer("db1", "sa", "a}b;c{d=e f"), "FreeTDS");
+    EXPECT_EQ(testing::ReadLikeFreeTds(text).at("PWD"), "a}b;c{d=e f");
     EXPECT_THAT(text, EndsWith(";"));
 }
 
-TEST(FreeTdsConnectionString, ValueFreeTdsCannotTakeIsRefusedWithoutShowingThePassword) {
-    try {
-        BuildOdbcConnectionString(SqlServer("db1", "sa", "x};y"), "FreeTDS");
-        FAIL() << "accepted";
-    } catch (const DatabaseError& error) {
-        EXPECT_THAT(error.Description(), HasSubstr("password"));
-        EXPECT_THAT(error.Description(), Not(HasSubstr("x};y")));
+TEST(FreeTdsConnectionString, ValueFreeTdsCannotTakeIsRefusedWithoutShowingIt) {
+    for (const auto& [user, password, setting] :
+         std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"sa", "x};y", "password"},
+             {"o};x", "pw", "user name"},
+             {"sa", std::string("a\0b", 3), "password"}}) {
+        try {
+            BuildOdbcConnectionString(SqlServer("db1", user, password), "FreeTDS");
+            ADD_FAILURE() << setting << " accepted";
+        } catch (const DatabaseError& error) {
+            EXPECT_THAT(error.Description(), HasSubstr(setting));
+            EXPECT_THAT(error.Description(), Not(HasSubstr(setting == "password" ? password : user)));
+        }
     }
-    try {
-        BuildOdbcConnectionString(SqlServer("db1", "o};x"), "FreeTDS");
-        FAIL() << "accepted";
-    } catch (const DatabaseError& error) {
-        EXPECT_THAT(error.Description(), HasSubstr("user name \"o};x\""));
-    }
-    EXPECT_THROW(BuildOdbcConnectionString(SqlServer("db1", "sa", std::string("a\0b", 3)), "FreeTDS"),
-                 DatabaseError);
 }
 
 // Other drivers (Microsoft's) follow ODBC's own rule: "}" doubled inside braces.
