@@ -123,12 +123,13 @@ void cCompareEngine::CompareColumns(const cMetaDataElement& aTable, const cMetaD
     const auto& bItems = bTable.Fields().Items();
     const std::size_t bCount = bItems.size();
 
-    // Names are unique within a table, so each column matches at most one on the other side.
-    // Short lists are scanned, trying the same position first, since most tables hold their
-    // columns in the same order on both sides; long lists get a hash table.
+    // Each column is looked for by exact name. Short lists are scanned, trying the same position
+    // first, since most tables hold their columns in the same order on both sides; long lists
+    // get a hash table of each name's first position. Names may repeat (empty names do).
     constexpr std::size_t kScanLimit = 48;
+    const bool hashed = bCount > kScanLimit;
     std::unordered_map<std::string_view, std::uint32_t> bPositions;
-    if (bCount > kScanLimit) {
+    if (hashed) {
         bPositions.reserve(bCount);
         for (std::uint32_t x = 0; x < bCount; ++x) bPositions.emplace(bItems[x]->FieldName, x);
     }
@@ -141,7 +142,7 @@ void cCompareEngine::CompareColumns(const cMetaDataElement& aTable, const cMetaD
         PrefetchAhead(bItems, n);
         const cField& field = *aItems[n];
         std::size_t at = bCount;
-        if (bCount > kScanLimit) {
+        if (hashed) {
             const auto found = bPositions.find(field.FieldName);
             if (found != bPositions.end()) at = found->second;
         } else if (n < bCount && SameName(bItems[n]->FieldName, field.FieldName)) {
@@ -156,15 +157,24 @@ void cCompareEngine::CompareColumns(const cMetaDataElement& aTable, const cMetaD
         }
         if (at == bCount) {
             AddMissingField(aTable, field, name);
-        } else {
+        } else if (bMatched[at] == 0) {
             bMatched[at] = 1;
             ++matchedCount;
         }
     }
     if (matchedCount == bCount) return;
+    // A column left unmatched is missing only when no column of its name was matched: with
+    // repeated names, one match stands for all of them.
+    const auto nameMatched = [&](std::uint32_t x) {
+        if (hashed) return bMatched[bPositions.find(bItems[x]->FieldName)->second] != 0;
+        for (std::size_t y = 0; y < bCount; ++y)
+            if (bMatched[y] != 0 && SameName(bItems[y]->FieldName, bItems[x]->FieldName)) return true;
+        return false;
+    };
     auto& missing = backwardMissing_[backwardPair];
     for (std::uint32_t x = 0; x < bCount; ++x)
-        if (!bMatched[x]) missing.push_back(x);
+        if (!bMatched[x] && !nameMatched(x)) missing.push_back(x);
+    if (missing.empty()) backwardMissing_.erase(backwardPair);
 }
 
 }  // namespace tablor

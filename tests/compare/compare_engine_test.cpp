@@ -112,6 +112,34 @@ TEST(CompareEngine, TableHeldTwiceOnTheOtherSideIsComparedWithEach) {
     ExpectSameList(differences, reference);
 }
 
+// Column names may repeat (empty names do) or differ in letter case only (PostgreSQL): a column
+// is missing when the other table has no column of exactly its name.
+TEST(CompareEngine, RepeatedAndCaseTwinColumnsMatchByExactName) {
+    struct Case {
+        std::vector<std::string> first, second, missing;
+    };
+    const std::vector<Case> cases = {
+        {{"", ""}, {"", "x"}, {"x"}},   {{"", "x"}, {"", ""}, {"x"}},
+        {{"", ""}, {""}, {}},           {{"id", "ID"}, {"id"}, {"ID"}},
+        {{"id"}, {"ID", "id"}, {"ID"}}, {{"a", "", "b", ""}, {"", "b", "a", "c"}, {"c"}},
+    };
+    for (const Case& c : cases) {
+        cMetaData first, second;
+        auto t1 = first.Tables().Add("T");
+        for (const auto& name : c.first) t1->Fields().Add(name, "int", "");
+        auto t2 = second.Tables().Add("T");
+        for (const auto& name : c.second) t2->Fields().Add(name, "int", "");
+        cCompareEngine engine;
+        const auto& differences = engine.Compare(first, "A", second, "B");
+        std::vector<std::string> missing;
+        for (const auto& d : differences) missing.push_back(d->ObjectName);
+        EXPECT_EQ(missing, c.missing) << c.first.size() << " / " << c.second.size();
+        coDifferences reference;
+        tablor::testing::PlainScanCompare(first, "A", second, "B", reference);
+        ExpectSameList(differences, reference);
+    }
+}
+
 TEST(CompareEngine, SameOrEmptySchemasGiveNothingAndTheListIsReused) {
     cCompareEngine engine;
     cMetaData empty1, empty2;

@@ -143,13 +143,20 @@ TEST_F(FillTest, OpenFailureShowsTheMaskedConnectionText) {
     EXPECT_EQ(connection.LastErrorDetails(), "[FreeTDS][SQL Server]Login failed for user 'appuser'.");
 }
 
-// Column names that differ only in case cannot share one table's column list: the failure
-// names them, and the sections not reached keep their content.
-TEST_F(FillTest, ColumnsEqualButForCaseFailNamingThem) {
+// Column names that differ only in letter case (legal in PostgreSQL) are both kept; the same
+// name twice fails naming it, and the sections not reached keep their content.
+TEST_F(FillTest, CaseTwinColumnsAreKeptAndRepeatedNamesFailNamingThem) {
+    database->SetRows(kColumns,
+                      {Column("public", "T", "id", "", "int"), Column("public", "T", "ID", "", "int")});
+    database->SetRows(kTables, {Table("public", "T")});
     ASSERT_EQ(connection.Fill(prompt), "DONE");
+    const auto& twins = connection.MetaData()->Tables().Item(1)->Fields();
+    ASSERT_EQ(twins.Count(), 2);
+    EXPECT_EQ(twins.Item(2)->FieldName, "ID");
+
     database->SetRows(kTables, {Table("public", "first"), Table("public", "T"), Table("public", "last")});
     database->SetRows(kConstraints, {});
-    database->SetRows(kColumns, {Column("public", "T", "Name", "5", "varchar"),
+    database->SetRows(kColumns, {Column("public", "T", "name", "5", "varchar"),
                                  Column("public", "T", "name", "5", "varchar")});
 
     EXPECT_EQ(connection.Fill(prompt), "ERROR");

@@ -38,6 +38,12 @@ class Builder {
     std::mt19937 random_;
 };
 
+bool HasField(const coFields& fields, const std::string& name) {
+    for (const auto& field : fields)
+        if (field->FieldName == name) return true;
+    return false;
+}
+
 }  // namespace
 
 std::pair<std::shared_ptr<cMetaData>, std::shared_ptr<cMetaData>> GenerateSchemaPair(const SchemaShape& shape,
@@ -81,8 +87,12 @@ std::pair<std::shared_ptr<cMetaData>, std::shared_ptr<cMetaData>> GenerateSchema
             for (int side = 0; side < 2; ++side) {
                 auto& fields = tables[side]->Fields();
                 std::string name = builder.Name(column, side);
-                // Repeated column names would be refused: keep one column per name.
-                if (fields.Count() > 0 && name.rfind("Dup", 0) == 0)
+                // The same name twice would be refused; empty names may repeat, and a name that
+                // differs from another column's in letter case only stands beside it.
+                if (name.rfind("Dup", 0) == 0)
+                    name = builder.Pick(2) == 0 ? std::string()
+                                                : "COLUMN_" + std::to_string(builder.Pick(c + 1));
+                if (fields.Count() > 0 && !name.empty() && HasField(fields, name))
                     name = column + "_dup" + std::to_string(side);
                 fields.Add(name, type, size);
             }
