@@ -130,6 +130,7 @@ std::shared_ptr<cConnection> FillLive(const LiveSide& side, const CliEnvironment
     connection->UserName = side.userName;
     connection->Password = PasswordFor(side, environment);
     connection->IntegratedSecurity = side.integratedSecurity;
+    connection->QueryTimeoutSeconds = side.queryTimeoutSeconds;
 
     BatchPrompt prompt(environment.showProgress ? &err : nullptr, side.DisplayName());
     const std::string status = connection->Fill(prompt);
@@ -292,11 +293,15 @@ Commands:
 
 Live databases:
   sqlserver://[USER@]HOST[:PORT][/INSTANCE]?database=NAME[&integrated=true]
+                                                [&queryTimeout=SECONDS]
       SQL Server, through the FreeTDS ODBC driver (port 1433 unless given; an instance
       name is looked up through the server's browser service). integrated=true logs in
       with the Kerberos ticket of the current user instead of a user and password.
-  postgresql://[USER@]HOST[:PORT]/DATABASE
+  postgresql://[USER@]HOST[:PORT]/DATABASE[?queryTimeout=SECONDS]
       PostgreSQL, through the psqlODBC driver (the user schemas only).
+  queryTimeout=SECONDS  how long one catalogue query, with the reading of its rows, may
+      take (default 300, at most 86400); after it the server is taken to have stopped
+      answering and the command ends with status 2 without writing anything.
   A live side is named SERVER.DATABASE in the output. Names may be percent-encoded
   ("%40" for "@").
 
@@ -304,8 +309,9 @@ Live databases:
   environment variable or, when standard input is a terminal, asked for without echo.
   TABLOR_ODBC_DRIVER names another ODBC driver for SQL Server (for example
   "ODBC Driver 18 for SQL Server"), TABLOR_ODBC_PG_DRIVER another one for PostgreSQL.
-  A server that does not answer fails after 15 seconds. On a terminal, standard error
-  shows the rows read while a database is read.
+  Opening the connection, login included, fails after 15 seconds in total. A query that
+  returns more than 10000000 rows is taken as a server gone wrong: reading stops with
+  status 2. On a terminal, standard error shows the rows read while a database is read.
 
 Exit status: 0 no differences (snapshot: written), 1 differences found, 2 trouble
 (the message is on standard error).

@@ -1,7 +1,9 @@
 #include "cli/LiveSide.hpp"
 
-#include "sources/OdbcConnectionString.hpp"
+#include <charconv>
+#include <utility>
 
+#include "sources/OdbcConnectionString.hpp"
 #include "support/TextCase.hpp"
 
 namespace tablor::cli {
@@ -37,20 +39,35 @@ std::string PercentDecoded(std::string_view text, std::string_view what) {
     return out;
 }
 
+constexpr std::string_view kPasswordRefused =
+    "a password is not accepted in the address, since other users can read command lines: "
+    "set TABLOR_PASSWORD or type it when asked";
+
+// Where a password written as user:password@ would be: from after the first ':' to the last
+// '@'. A password may hold '/', '?' and '@', so the authority cannot be cut at the first of
+// those; a ':' that comes before any '/', '?' or '[' and before the last '@' is taken as one,
+// even if it was meant for a port (names holding '@' can be written "%40").
+std::optional<std::pair<std::size_t, std::size_t>> PasswordSpan(std::string_view rest) {
+    const auto lastAt = rest.rfind('@');
+    if (lastAt == std::string_view::npos) return std::nullopt;
+    const auto colon = rest.find_first_of(":/?[");
+    if (colon == std::string_view::npos || colon > lastAt || rest[colon] != ':') return std::nullopt;
+    return std::pair{colon + 1, lastAt};
+}
+
 struct Address {
     std::string user;
     std::string host;  // IPv6 addresses keep their brackets
     std::string port;
     std::string path;
     std::string query;
-    bool hasQuery = false;
 };
 
 Address SplitAddress(std::string_view rest, std::string_view scheme) {
+    if (PasswordSpan(rest)) throw LiveSideError(std::string(kPasswordRefused));
     Address address;
     if (const auto question = rest.find('?'); question != std::string_view::npos) {
         address.query = std::string(rest.substr(question + 1));
-        address.hasQuery = true;
         rest = rest.substr(0, question);
     }
     std::string_view authority = rest;
@@ -60,10 +77,7 @@ Address SplitAddress(std::string_view rest, std::string_view scheme) {
     }
     if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
         const std::string_view userInfo = authority.substr(0, at);
-        if (userInfo.find(':') != std::string_view::npos)
-            throw LiveSideError(
-                "a password in the address is refused, since other users can read command lines: "
-                "set TABLOR_PASSWORD or type it when asked");
+        if (userInfo.find(':') != std::string_view::npos) throw LiveSideError(std::string(kPasswordRefused));
         address.user = PercentDecoded(userInfo, "user name");
         authority = authority.substr(at + 1);
     }
@@ -91,6 +105,36 @@ Address SplitAddress(std::string_view rest, std::string_view scheme) {
     return address;
 }
 
+unsigned TimeoutValue(std::string_view value) {
+    unsigned seconds = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+    if (value.empty() || error != std::errc() || end != value.data() + value.size() || seconds < 1 ||
+        seconds > kMaxQueryTimeoutSeconds)
+        throw LiveSideError("queryTimeout takes a whole number of seconds from 1 to " +
+                            std::to_string(kMaxQueryTimeoutSeconds) + ", not \"" + std::string(value) + "\"");
+    return seconds;
+}
+
+// Calls onSetting(KEY, value) for each key=value after "?"; keys ignore letter case. A
+// password among them is refused whatever else the scheme takes.
+template <class OnSetting>
+void ForEachSetting(std::string_view query, std::string_view known, OnSetting&& onSetting) {
+    while (!query.empty()) {
+        const auto amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+        if (pair.empty()) continue;
+        const auto equals = pair.find('=');
+        const std::string key = AsciiUpper(pair.substr(0, equals));
+        const std::string_view value =
+            equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1);
+        if (key == "PASSWORD" || key == "PWD") throw LiveSideError(std::string(kPasswordRefused));
+        if (!onSetting(key, value))
+            throw LiveSideError("unknown setting \"" + std::string(pair.substr(0, equals)) +
+                                "\" in the address (known: " + std::string(known) + ")");
+    }
+}
+
 bool TruthValue(std::string_view value) {
     const std::string upper = AsciiUpper(value);
     if (upper == "TRUE" || upper == "YES" || upper == "1") return true;
@@ -109,30 +153,20 @@ LiveSide SqlServerSide(const Address& address) {
         throw LiveSideError("give either a port or an instance name, not both");
 
     bool haveDatabase = false;
-    std::string_view query = address.query;
-    while (!query.empty()) {
-        const auto amp = query.find('&');
-        const std::string_view pair = query.substr(0, amp);
-        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
-        if (pair.empty()) continue;
-        const auto equals = pair.find('=');
-        const std::string key = AsciiUpper(pair.substr(0, equals));
-        const std::string_view value =
-            equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1);
-        if (key == "DATABASE" || key == "DATABASENAME") {
-            side.databaseName = PercentDecoded(value, "database name");
-            haveDatabase = true;
-        } else if (key == "INTEGRATED" || key == "INTEGRATEDSECURITY") {
-            side.integratedSecurity = TruthValue(value);
-        } else if (key == "PASSWORD" || key == "PWD") {
-            throw LiveSideError(
-                "a password in the address is refused, since other users can read command lines: "
-                "set TABLOR_PASSWORD or type it when asked");
-        } else {
-            throw LiveSideError("unknown setting \"" + std::string(pair.substr(0, equals)) +
-                                "\" in the address (known: database, integrated)");
-        }
-    }
+    ForEachSetting(address.query, "database, integrated, queryTimeout",
+                   [&](const std::string& key, std::string_view value) {
+                       if (key == "DATABASE" || key == "DATABASENAME") {
+                           side.databaseName = PercentDecoded(value, "database name");
+                           haveDatabase = true;
+                       } else if (key == "INTEGRATED" || key == "INTEGRATEDSECURITY") {
+                           side.integratedSecurity = TruthValue(value);
+                       } else if (key == "QUERYTIMEOUT") {
+                           side.queryTimeoutSeconds = TimeoutValue(value);
+                       } else {
+                           return false;
+                       }
+                       return true;
+                   });
     if (!haveDatabase || side.databaseName.empty())
         throw LiveSideError("sqlserver:// needs the database: ...?database=NAME");
     if (!side.integratedSecurity && side.userName.empty())
@@ -145,10 +179,13 @@ LiveSide SqlServerSide(const Address& address) {
 }
 
 LiveSide PostgreSqlSide(const Address& address) {
-    if (address.hasQuery && !address.query.empty())
-        throw LiveSideError("postgresql:// takes no settings after \"?\"");
     LiveSide side;
     side.engine = DatabaseEngine::PostgreSql;
+    ForEachSetting(address.query, "queryTimeout", [&](const std::string& key, std::string_view value) {
+        if (key != "QUERYTIMEOUT") return false;
+        side.queryTimeoutSeconds = TimeoutValue(value);
+        return true;
+    });
     side.userName = address.user;
     // Without a user, the server's own rules (the system user name, Kerberos) decide.
     side.integratedSecurity = address.user.empty();
@@ -178,11 +215,9 @@ std::string RedactedAddress(std::string_view text) {
     std::string out(text);
     const auto scheme = out.find("://");
     if (scheme == std::string::npos) return out;
-    const auto authorityEnd = out.find_first_of("/?", scheme + 3);
-    const auto at = out.rfind('@', authorityEnd == std::string::npos ? std::string::npos : authorityEnd);
-    if (at != std::string::npos && at > scheme) {
-        const auto colon = out.find(':', scheme + 3);
-        if (colon != std::string::npos && colon < at) out.replace(colon + 1, at - colon - 1, "****");
+    if (const auto span = PasswordSpan(std::string_view(out).substr(scheme + 3))) {
+        out.replace(scheme + 3 + span->first, span->second - span->first, "****");
+        return out;
     }
     const auto question = out.find('?');
     if (question == std::string::npos) return out;
@@ -192,10 +227,8 @@ std::string RedactedAddress(std::string_view text) {
         const auto equals = out.find('=', start);
         if (equals != std::string::npos && equals < end) {
             const std::string key = AsciiUpper(std::string_view(out).substr(start, equals - start));
-            if (key == "PASSWORD" || key == "PWD") {
-                out.replace(equals + 1, end - equals - 1, "****");
-                end = equals + 5;
-            }
+            // A password may hold '&': everything after its '=' goes.
+            if (key == "PASSWORD" || key == "PWD") return out.replace(equals + 1, std::string::npos, "****");
         }
         start = end + 1;
     }

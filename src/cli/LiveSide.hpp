@@ -9,8 +9,8 @@
 namespace tablor::cli {
 
 // A side of a command that is a live database, as written on the command line:
-//   sqlserver://[user@]host[:port][/instance]?database=NAME[&integrated=true]
-//   postgresql://[user@]host[:port]/database
+//   sqlserver://[user@]host[:port][/instance]?database=NAME[&integrated=true][&queryTimeout=S]
+//   postgresql://[user@]host[:port]/database[?queryTimeout=S]
 struct LiveSide {
     DatabaseEngine engine = DatabaseEngine::SqlServer;
     std::string
@@ -18,10 +18,14 @@ struct LiveSide {
     std::string databaseName;
     std::string userName;
     bool integratedSecurity = false;
+    unsigned queryTimeoutSeconds = kDefaultQueryTimeoutSeconds;
 
     // server + "." + database, as the window names a live side.
     std::string DisplayName() const { return serverName + "." + databaseName; }
 };
+
+// queryTimeout takes at most a day.
+inline constexpr unsigned kMaxQueryTimeoutSeconds = 86400;
 
 // A live-side address that cannot be used; the text says why.
 class LiveSideError : public std::runtime_error {
@@ -35,7 +39,7 @@ class LiveSideError : public std::runtime_error {
 std::optional<LiveSide> ParseLiveSide(std::string_view text);
 
 // The address as it may be shown: a password written into it (user:password@, password=...)
-// replaced by "****".
+// replaced by "****", even when it holds '/', '?', '@' or '&'.
 std::string RedactedAddress(std::string_view text);
 
 }  // namespace tablor::cli

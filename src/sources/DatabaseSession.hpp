@@ -34,6 +34,10 @@ class DatabaseSession {
 // Which kind of server a live source talks to; it decides the driver and the queries.
 enum class DatabaseEngine { SqlServer, PostgreSql };
 
+// How long one query, with the reading of its rows, may take before the server is taken to
+// have stopped answering.
+inline constexpr unsigned kDefaultQueryTimeoutSeconds = 300;
+
 // What opening a session needs. The password lives here only as long as the settings do.
 struct ConnectionSettings {
     DatabaseEngine engine = DatabaseEngine::SqlServer;
@@ -42,6 +46,7 @@ struct ConnectionSettings {
     std::string userName;
     std::string password;
     bool integratedSecurity = false;
+    unsigned queryTimeoutSeconds = kDefaultQueryTimeoutSeconds;
 };
 
 class DatabaseConnector {

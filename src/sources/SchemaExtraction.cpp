@@ -24,11 +24,14 @@ std::string Text(RecordSet& rows, std::string_view column) {
 }
 
 template <class OnRow>
-void ReadRows(DatabaseSession& session, const std::string& sql, std::string_view section, UserPrompt& prompt,
-              OnRow&& onRow) {
+void ReadRows(DatabaseSession& session, const std::string& sql, std::string_view section, long rowLimit,
+              UserPrompt& prompt, OnRow&& onRow) {
     const std::unique_ptr<RecordSet> rows = session.Query(sql);
     long count = 0;
     while (rows->Next()) {
+        if (count == rowLimit)
+            throw DatabaseError("Reading stopped: the server sent more than " + std::to_string(rowLimit) +
+                                " rows of " + std::string(section) + ", far more than any real schema has.");
         onRow(*rows);
         prompt.Progress(section, ++count);
     }
@@ -54,23 +57,23 @@ bool IsDesignToolRoutine(std::string_view name) {
 }  // namespace
 
 void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queries, UserPrompt& prompt) {
-    *this = SchemaExtraction();
-    ReadRows(session, queries.tables, kTables, prompt, [this](RecordSet& row) {
+    *this = SchemaExtraction(rowLimit_);
+    ReadRows(session, queries.tables, kTables, rowLimit_, prompt, [this](RecordSet& row) {
         tables_.push_back({Text(row, "TABLE_SCHEMA"), Text(row, "TABLE_NAME")});
     });
-    ReadRows(session, queries.constraints, kConstraints, prompt,
+    ReadRows(session, queries.constraints, kConstraints, rowLimit_, prompt,
              [this](RecordSet& row) { constraints_.push_back(Text(row, "CONSTRAINT_NAME")); });
-    ReadRows(session, queries.views, kViews, prompt, [this](RecordSet& row) {
+    ReadRows(session, queries.views, kViews, rowLimit_, prompt, [this](RecordSet& row) {
         std::string name = Text(row, "TABLE_NAME");
         if (!IsSystemView(name)) views_.push_back(std::move(name));
     });
-    ReadRows(session, queries.routines, kRoutines, prompt, [this](RecordSet& row) {
+    ReadRows(session, queries.routines, kRoutines, rowLimit_, prompt, [this](RecordSet& row) {
         std::string name = Text(row, "ROUTINE_NAME");
         if (IsDesignToolRoutine(name)) return;
         const bool isFunction = row.Value("ROUTINE_TYPE") == std::optional<std::string>("FUNCTION");
         routines_.push_back({std::move(name), isFunction});
     });
-    ReadRows(session, queries.columns, kColumns, prompt, [this](RecordSet& row) {
+    ReadRows(session, queries.columns, kColumns, rowLimit_, prompt, [this](RecordSet& row) {
         const std::string schema = Text(row, "TABLE_SCHEMA");
         const std::string table = Text(row, "TABLE_NAME");
         cField field;

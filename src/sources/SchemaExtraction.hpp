@@ -23,9 +23,15 @@ class SchemaExtraction {
     static constexpr std::string_view kRoutines = "routines";
     static constexpr std::string_view kColumns = "columns";
 
+    // Far more rows than any real schema has in one query: a server sending more has gone
+    // wrong, and reading on would only fill memory.
+    static constexpr long kRowLimit = 10'000'000;
+
+    explicit SchemaExtraction(long rowLimit = kRowLimit) : rowLimit_(rowLimit) {}
+
     // Runs the queries in the order tables, constraints, views, routines, columns, one record
     // set at a time, and keeps what the model needs of each row. Progress is reported after
-    // every row. Failures are DatabaseErrors.
+    // every row. Failures are DatabaseErrors, a query with more rows than the limit among them.
     void Read(DatabaseSession& session, const SchemaQueries& queries, UserPrompt& prompt);
 
     // Clears and refills the sections one at a time, in the order tables (each with its
@@ -50,6 +56,7 @@ class SchemaExtraction {
     std::vector<RoutineRow> routines_;
     // Columns by schema and table name, each list in query order.
     std::unordered_map<std::string, std::vector<cField>> columns_;
+    long rowLimit_;
 };
 
 }  // namespace tablor

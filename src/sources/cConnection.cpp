@@ -42,6 +42,7 @@ std::string cConnection::Fill(UserPrompt& prompt) {
     settings.userName = UserName;
     settings.password = Password;
     settings.integratedSecurity = IntegratedSecurity;
+    settings.queryTimeoutSeconds = QueryTimeoutSeconds;
     activeConnectionString_ = BuildConnectionText(settings);
     displayConnectionString_ = BuildDisplayConnectionText(settings);
     lastErrorDetails_.clear();

@@ -44,6 +44,9 @@ class cConnection {
     std::string Password;
     std::string UserName;
     std::string ServerName;
+    // A query, with the reading of its rows, that takes longer ends the read as a server that
+    // stopped answering.
+    unsigned QueryTimeoutSeconds = kDefaultQueryTimeoutSeconds;
 
     DatabaseEngine Engine() const noexcept { return engine_; }
 

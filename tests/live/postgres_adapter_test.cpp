@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "PostgresServer.hpp"
+#include "StallingProxy.hpp"
 #include "sources/odbc/OdbcConnector.hpp"
 
 namespace tablor::testing {
@@ -117,6 +118,36 @@ TEST_F(PostgresAdapter, ClosedPortFailsAtOnce) {
         EXPECT_THAT(error.Description(), HasSubstr("Connection refused"));
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// A server that goes quiet during the login or a query ends the call with a message saying
+// so, however long the driver would wait on its own.
+TEST_F(PostgresAdapter, StalledServerEndsTheCall) {
+    struct Case {
+        std::string name;
+        std::string stallOn;  // what the client sends before the replies stop; empty: at once
+        std::string shows;
+    };
+    const std::vector<Case> cases = {
+        {"during the login", "", "stopped answering: the login did not complete within 2 seconds."},
+        {"during a query", "stall here", "stopped answering: no reply within 1 seconds."},
+    };
+    OdbcOptions options = PostgresServer::Driver();
+    options.loginTimeoutSeconds = 2;
+    OdbcConnector impatient(options);
+    for (const Case& run : cases) {
+        SCOPED_TRACE(run.name);
+        StallingProxy proxy(static_cast<std::uint16_t>(std::stoi(server.port)), run.stallOn);
+        ConnectionSettings settings = server.Settings("tablor_shop");
+        settings.serverName = "127.0.0.1:" + std::to_string(proxy.Port());
+        settings.queryTimeoutSeconds = 1;
+        try {
+            impatient.Open(settings)->Query("SELECT 'stall here' AS x, pg_sleep(0) AS y")->Next();
+            FAIL() << "answered";
+        } catch (const DatabaseError& error) {
+            EXPECT_EQ(error.Description(), "The server " + settings.serverName + " " + run.shows);
+        }
+    }
 }
 
 TEST_F(PostgresAdapter, UnknownDriverIsAnError) {

@@ -4,9 +4,11 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 #include "PostgresServer.hpp"
+#include "StallingProxy.hpp"
 #include "TempFolder.hpp"
 #include "cli/CliApp.hpp"
 
@@ -75,6 +77,19 @@ TEST_F(PostgresCli, SnapshotThenCompareWithTheLiveDatabase) {
     EXPECT_EQ(Run({"compare", v2, server.Address("tablor_shop_v2")}), cli::kNoDifferences)
         << out.str() << err.str();
     EXPECT_EQ(Run({"compare", v2, server.Address("tablor_shop")}), cli::kDifferences) << err.str();
+}
+
+// A server that goes quiet while the catalogue is read: status 2, the reason, and no file.
+TEST_F(PostgresCli, StalledServerWritesNoSnapshot) {
+    StallingProxy proxy(static_cast<std::uint16_t>(std::stoi(server.port)), "INFORMATION_SCHEMA.TABLES");
+    TempFolder folder;
+    const std::string file = folder.File("stalled.snp");
+    const std::string address = "postgresql://" + server.user + "@127.0.0.1:" + std::to_string(proxy.Port()) +
+                                "/tablor_shop?queryTimeout=1";
+    EXPECT_EQ(Run({"snapshot", address, "-o", file}), cli::kTrouble);
+    EXPECT_THAT(err.str(), HasSubstr("The server 127.0.0.1:" + std::to_string(proxy.Port()) +
+                                     " stopped answering: no reply within 1 seconds."));
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 // The program itself: the password from TABLOR_PASSWORD, nothing asked without a terminal.

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 
 #include "ModelText.hpp"
 #include "ScriptedPrompt.hpp"
 #include "TdsResponder.hpp"
 #include "model/ObjectType.hpp"
+#include "sources/SchemaExtraction.hpp"
+#include "sources/SchemaQueries.hpp"
 #include "sources/cConnection.hpp"
 #include "sources/odbc/OdbcConnector.hpp"
 #include "sources/odbc/OdbcDiagnostics.hpp"
@@ -118,7 +121,6 @@ void ScriptCatalogue(TdsResponder& server) {
                                           {"dbo", "OpenOrders", "OrderID", std::nullopt, "int"},
                                           {"dbo", "sysdiagrams_view", "name", 128, "sysname"}}});
 }
-
 
 OdbcOptions FreeTds(unsigned loginTimeoutSeconds = 15) {
     OdbcOptions options;
@@ -271,6 +273,65 @@ TEST_F(SqlServerPath, ConnectionDroppedMidReadLeavesTheModelAlone) {
     EXPECT_EQ(connection.Fill(prompt), "ERROR");
     EXPECT_THAT(prompt.messages.at(0).title, "Error retriving connection data");
     EXPECT_EQ(connection.MetaData()->Tables().Item(1)->Fields().Count(), 5);
+}
+
+// A server that trickles its login or goes quiet ends the read, with a message saying so,
+// however long the driver would wait on its own.
+TEST_F(SqlServerPath, StalledServerEndsTheRead) {
+    struct Case {
+        std::string name;
+        std::function<void(TdsResponder&)> stall;
+        std::string shows;
+    };
+    const std::vector<Case> cases = {
+        {"login one byte at a time",
+         [](TdsResponder& s) { s.setLoginTrickle(std::chrono::milliseconds(500)); },
+         "stopped answering: the login did not complete within 2 seconds."},
+        {"quiet after the login", [](TdsResponder& s) { s.setSilentAfterLogin(true); },
+         "stopped answering: no reply within 1 seconds."},
+        {"quiet in the middle of a result", [](TdsResponder& s) { s.stallAfterRows(kColumns, 3); },
+         "stopped answering: no reply within 1 seconds."},
+    };
+    for (const Case& run : cases) {
+        SCOPED_TRACE(run.name);
+        TdsResponder stalling;
+        ScriptCatalogue(stalling);
+        run.stall(stalling);
+        cConnection impatient{std::make_shared<OdbcConnector>(FreeTds(2)), DatabaseEngine::SqlServer};
+        impatient.ServerName = "127.0.0.1," + std::to_string(stalling.port());
+        impatient.DatabaseName = "Sales";
+        impatient.UserName = "tablor";
+        impatient.Password = kPassword;
+        impatient.QueryTimeoutSeconds = 1;
+        ScriptedPrompt seen;
+        EXPECT_EQ(impatient.Fill(seen), "ERROR");
+        EXPECT_THAT(impatient.LastErrorDetails(), "The server " + impatient.ServerName + " " + run.shows);
+        EXPECT_EQ(impatient.MetaData()->Tables().Count(), 0);
+    }
+}
+
+// Rows without end are cut off at the limit instead of filling memory; the connection is
+// left clean for the next query.
+TEST_F(SqlServerPath, EndlessRowsStopAtTheLimit) {
+    server.sendRowsWithoutEnd(kTables);
+    OdbcConnector connector(FreeTds());
+    ConnectionSettings settings;
+    settings.serverName = connection.ServerName;
+    settings.databaseName = "Sales";
+    settings.userName = "tablor";
+    settings.password = kPassword;
+    const auto session = connector.Open(settings);
+    SchemaExtraction extraction(1000);
+    try {
+        extraction.Read(*session, SchemaQueries::For(DatabaseEngine::SqlServer), prompt);
+        FAIL() << "read to the end";
+    } catch (const DatabaseError& error) {
+        EXPECT_EQ(error.Description(),
+                  "Reading stopped: the server sent more than 1000 rows of tables, far more than any real "
+                  "schema has.");
+    }
+    auto rows = session->Query(kViews);
+    EXPECT_TRUE(rows->Next());
 }
 
 }  // namespace

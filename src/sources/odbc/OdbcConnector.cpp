@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "sources/OdbcConnectionString.hpp"
+#include "sources/odbc/OdbcDeadline.hpp"
 #include "sources/odbc/OdbcDiagnostics.hpp"
 #include "sources/odbc/OdbcLink.hpp"
 #include "sources/odbc/OdbcSession.hpp"
@@ -33,6 +36,30 @@ class WipedOnExit {
   private:
     std::vector<SQLWCHAR>& text_;
 };
+
+// Holds the process's login turn from construction to destruction.
+class LoginTurn {
+  public:
+    explicit LoginTurn(odbc::SocketWatch& watch) : watch_(watch) { watch_.BeginLogin(); }
+    ~LoginTurn() { watch_.EndLogin(); }
+    LoginTurn(const LoginTurn&) = delete;
+    LoginTurn& operator=(const LoginTurn&) = delete;
+
+  private:
+    odbc::SocketWatch& watch_;
+};
+
+// The port the driver will connect to, when the address says; without one the driver's own
+// configuration decides, and every new socket of the login counts as the connection's.
+std::optional<std::uint16_t> PeerPort(const ConnectionSettings& settings) {
+    try {
+        const ServerAddress address = ParseServerName(settings.serverName, settings.engine);
+        if (address.port.empty()) return std::nullopt;
+        return static_cast<std::uint16_t>(std::stoul(address.port));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
 
 }  // namespace
 
@@ -73,9 +100,26 @@ std::unique_ptr<DatabaseSession> OdbcConnector::Open(const ConnectionSettings& s
               SQL_IS_UINTEGER),
           SQL_HANDLE_DBC, connection, "The login timeout could not be set.");
 
-    const SQLRETURN rc = SQLDriverConnectW(connection, nullptr, wide.data(), SQL_NTS, nullptr, 0, nullptr,
-                                           SQL_DRIVER_NOPROMPT);
-    Check(rc, SQL_HANDLE_DBC, connection, "The connection could not be opened.", secret);
+    link->serverName = settings.serverName;
+    link->queryTimeoutSeconds = settings.queryTimeoutSeconds;
+    link->watch = std::make_shared<SocketWatch>(PeerPort(settings));
+    SQLRETURN rc = SQL_ERROR;
+    {
+        LoginTurn turn(*link->watch);
+        // The driver's login timeout holds for each read only; this one for the whole login.
+        Deadline deadline(link->watch, options_.loginTimeoutSeconds);
+        rc = SQLDriverConnectW(connection, nullptr, wide.data(), SQL_NTS, nullptr, 0, nullptr,
+                               SQL_DRIVER_NOPROMPT);
+    }
+    if (!SQL_SUCCEEDED(rc)) {
+        DatabaseError error =
+            ErrorFrom(SQL_HANDLE_DBC, connection, "The connection could not be opened.", secret);
+        if (link->watch->WasCutOff() || error.SqlState() == "HYT00")
+            throw StoppedAnswering(settings.serverName, "the login did not complete within " +
+                                                            std::to_string(options_.loginTimeoutSeconds) +
+                                                            " seconds.");
+        throw error;
+    }
     link->connected = true;
     return std::make_unique<OdbcSession>(std::move(link), secret);
 }

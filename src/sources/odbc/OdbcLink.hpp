@@ -1,6 +1,11 @@
 #pragma once
 #include <sql.h>
 
+#include <memory>
+#include <string>
+
+#include "sources/DatabaseSession.hpp"
+#include "sources/odbc/OdbcDeadline.hpp"
 #include "sources/odbc/OdbcHandle.hpp"
 
 namespace tablor::odbc {
@@ -11,6 +16,9 @@ struct OdbcLink {
     EnvironmentHandle environment;
     ConnectionHandle connection;
     bool connected = false;
+    std::shared_ptr<SocketWatch> watch;
+    std::string serverName;  // for messages
+    unsigned queryTimeoutSeconds = kDefaultQueryTimeoutSeconds;
 
     OdbcLink() = default;
     OdbcLink(const OdbcLink&) = delete;

@@ -5,26 +5,33 @@
 
 #include <algorithm>
 
+#include "sources/odbc/OdbcDeadline.hpp"
 #include "sources/odbc/OdbcDiagnostics.hpp"
 #include "sources/odbc/WideText.hpp"
 #include "support/TextCase.hpp"
 
 namespace tablor::odbc {
 
-OdbcRecordSet::OdbcRecordSet(std::shared_ptr<OdbcLink> link, StatementHandle statement, bool hasResult)
-    : link_(std::move(link)), statement_(std::move(statement)), open_(hasResult), buffer_(256) {
+OdbcRecordSet::OdbcRecordSet(std::shared_ptr<OdbcLink> link, StatementHandle statement, bool hasResult,
+                             Deadline deadline)
+    : link_(std::move(link)),
+      deadline_(std::move(deadline)),
+      statement_(std::move(statement)),
+      open_(hasResult),
+      buffer_(256) {
     if (!open_) return;
     SQLSMALLINT count = 0;
-    Check(SQLNumResultCols(statement_.Get(), &count), SQL_HANDLE_STMT, statement_.Get(),
-          "The columns of the result could not be counted.");
+    CheckAnswered(SQLNumResultCols(statement_.Get(), &count), SQL_HANDLE_STMT, statement_.Get(),
+                  "The columns of the result could not be counted.", *link_);
     foldedNames_.reserve(static_cast<std::size_t>(count));
     for (SQLUSMALLINT column = 1; column <= static_cast<SQLUSMALLINT>(count); ++column) {
         std::vector<SQLWCHAR> name(256);
         SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
-        Check(SQLDescribeColW(statement_.Get(), column, name.data(), static_cast<SQLSMALLINT>(name.size()),
-                              &length, &type, &size, &digits, &nullable),
-              SQL_HANDLE_STMT, statement_.Get(), "A column of the result could not be described.");
+        CheckAnswered(
+            SQLDescribeColW(statement_.Get(), column, name.data(), static_cast<SQLSMALLINT>(name.size()),
+                            &length, &type, &size, &digits, &nullable),
+            SQL_HANDLE_STMT, statement_.Get(), "A column of the result could not be described.", *link_);
         const std::size_t units = std::min<std::size_t>(static_cast<std::size_t>(length), name.size() - 1);
         foldedNames_.push_back(FoldCase(FromWide(name.data(), units)));
     }
@@ -42,9 +49,10 @@ bool OdbcRecordSet::Next() {
         // Frees the connection for the next statement.
         SQLFreeStmt(statement_.Get(), SQL_CLOSE);
         open_ = false;
+        deadline_.Disarm();
         return false;
     }
-    Check(rc, SQL_HANDLE_STMT, statement_.Get(), "The next row could not be read.");
+    CheckAnswered(rc, SQL_HANDLE_STMT, statement_.Get(), "The next row could not be read.", *link_);
     columnsRead_ = 0;
     return true;
 }
@@ -83,7 +91,7 @@ std::optional<std::string> OdbcRecordSet::ReadColumn(std::size_t index) {
         const SQLRETURN rc =
             SQLGetData(statement_.Get(), column, SQL_C_WCHAR, buffer_.data(), bufferBytes, &indicator);
         if (rc == SQL_NO_DATA) break;  // a long value's last piece was already read
-        Check(rc, SQL_HANDLE_STMT, statement_.Get(), "A value could not be read.");
+        CheckAnswered(rc, SQL_HANDLE_STMT, statement_.Get(), "A value could not be read.", *link_);
         if (indicator == SQL_NULL_DATA) return std::nullopt;
         const bool truncated =
             rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= bufferBytes);

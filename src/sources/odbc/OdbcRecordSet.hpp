@@ -20,7 +20,9 @@ namespace tablor::odbc {
 class OdbcRecordSet : public RecordSet {
   public:
     // `statement` has been executed; `hasResult` is false when it produced no result set.
-    OdbcRecordSet(std::shared_ptr<OdbcLink> link, StatementHandle statement, bool hasResult);
+    // `deadline` stays armed until the last row is read or the record set is gone.
+    OdbcRecordSet(std::shared_ptr<OdbcLink> link, StatementHandle statement, bool hasResult,
+                  Deadline deadline);
     ~OdbcRecordSet() override;
 
     bool Next() override;
@@ -31,6 +33,7 @@ class OdbcRecordSet : public RecordSet {
     std::optional<std::string> ReadColumn(std::size_t index);
 
     std::shared_ptr<OdbcLink> link_;  // declared first: released after the statement
+    Deadline deadline_;               // disarmed only once the statement is freed
     StatementHandle statement_;
     bool open_ = false;
     std::vector<std::string> foldedNames_;

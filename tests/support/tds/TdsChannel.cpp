@@ -108,31 +108,55 @@ std::optional<TdsChannel::Message> TdsChannel::read() {
     }
 }
 
-bool TdsChannel::write(std::uint8_t type, std::span<const std::uint8_t> payload, bool complete) {
+std::vector<std::uint8_t> TdsChannel::packets(std::uint8_t type, std::span<const std::uint8_t> payload,
+                                              bool complete) {
     const std::size_t chunk = packetSize_ - kHeaderSize;
+    std::vector<std::uint8_t> bytes;
     std::size_t offset = 0;
     do {
         const std::size_t size = std::min(chunk, payload.size() - offset);
         const bool last = offset + size == payload.size();
         const std::size_t length = size + kHeaderSize;
-        std::vector<std::uint8_t> packet{
-            type,
-            static_cast<std::uint8_t>(last && complete ? kEndOfMessage : 0),
-            static_cast<std::uint8_t>(length >> 8),
-            static_cast<std::uint8_t>(length),
-            static_cast<std::uint8_t>(kSpid >> 8),
-            static_cast<std::uint8_t>(kSpid),
-            nextPacketId_++,
-            0,
-        };
-        packet.insert(packet.end(), payload.begin() + static_cast<std::ptrdiff_t>(offset),
-                      payload.begin() + static_cast<std::ptrdiff_t>(offset + size));
-        if (!writeAll(packet.data(), packet.size())) {
-            return false;
-        }
+        bytes.insert(bytes.end(), {
+                                      type,
+                                      static_cast<std::uint8_t>(last && complete ? kEndOfMessage : 0),
+                                      static_cast<std::uint8_t>(length >> 8),
+                                      static_cast<std::uint8_t>(length),
+                                      static_cast<std::uint8_t>(kSpid >> 8),
+                                      static_cast<std::uint8_t>(kSpid),
+                                      nextPacketId_++,
+                                      0,
+                                  });
+        bytes.insert(bytes.end(), payload.begin() + static_cast<std::ptrdiff_t>(offset),
+                     payload.begin() + static_cast<std::ptrdiff_t>(offset + size));
         offset += size;
     } while (offset < payload.size());
+    return bytes;
+}
+
+bool TdsChannel::write(std::uint8_t type, std::span<const std::uint8_t> payload, bool complete) {
+    const std::vector<std::uint8_t> bytes = packets(type, payload, complete);
+    return writeAll(bytes.data(), bytes.size());
+}
+
+bool TdsChannel::writeSlowly(std::uint8_t type, std::span<const std::uint8_t> payload,
+                             std::chrono::milliseconds interval) {
+    const std::vector<std::uint8_t> bytes = packets(type, payload, true);
+    for (const std::uint8_t byte : bytes) {
+        if (!writeAll(&byte, 1)) {
+            return false;
+        }
+        pollfd wake{wakeFd_, POLLIN, 0};
+        if (::poll(&wake, 1, static_cast<int>(interval.count())) != 0) {
+            return false;  // stopping (or interrupted: give up all the same)
+        }
+    }
     return true;
+}
+
+bool TdsChannel::readable() {
+    pollfd fds{fd_, POLLIN, 0};
+    return ::poll(&fds, 1, 0) > 0;
 }
 
 void TdsChannel::waitForHangUp() {

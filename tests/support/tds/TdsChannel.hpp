@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -30,12 +31,22 @@ class TdsChannel {
     // the last packet lacks end-of-message, as when a server dies mid-reply.
     bool write(std::uint8_t type, std::span<const std::uint8_t> payload, bool complete = true);
 
+    // As write, but one byte at a time with `interval` between them, as a server that
+    // trickles its reply. false once the peer is gone or the responder is stopping.
+    bool writeSlowly(std::uint8_t type, std::span<const std::uint8_t> payload,
+                     std::chrono::milliseconds interval);
+
+    // The peer has sent something (or hung up) that read() would see without waiting.
+    bool readable();
+
     void setPacketSize(std::size_t size) { packetSize_ = size; }
 
     // Blocks until the peer hangs up or the responder stops, reading nothing.
     void waitForHangUp();
 
   private:
+    std::vector<std::uint8_t> packets(std::uint8_t type, std::span<const std::uint8_t> payload,
+                                      bool complete);
     bool readExact(std::uint8_t* data, std::size_t size);
     bool writeAll(const std::uint8_t* data, std::size_t size);
     bool waitFor(short events);

@@ -135,6 +135,26 @@ void TdsResponder::dropConnectionAfterRows(std::string sqlText, std::size_t rowC
     drops_.insert_or_assign(std::move(sqlText), rowCount);
 }
 
+void TdsResponder::setLoginTrickle(std::chrono::milliseconds interval) {
+    std::lock_guard lock(mutex_);
+    loginTrickle_ = interval;
+}
+
+void TdsResponder::setSilentAfterLogin(bool silent) {
+    std::lock_guard lock(mutex_);
+    silentAfterLogin_ = silent;
+}
+
+void TdsResponder::stallAfterRows(std::string sqlText, std::size_t rowCount) {
+    std::lock_guard lock(mutex_);
+    stalls_.insert_or_assign(std::move(sqlText), rowCount);
+}
+
+void TdsResponder::sendRowsWithoutEnd(std::string sqlText) {
+    std::lock_guard lock(mutex_);
+    endless_.insert(std::move(sqlText));
+}
+
 std::optional<ReceivedLogin> TdsResponder::lastLogin() const {
     std::lock_guard lock(mutex_);
     return lastLogin_;
@@ -200,9 +220,12 @@ void TdsResponder::serve(int fd) {
                 case tds::packet::kPrelogin:
                     open = channel.write(tds::packet::kReply, TdsWriter::preloginReply(kPreloginVersion));
                     break;
-                case tds::packet::kLogin7:
+                case tds::packet::kLogin7: {
                     open = answerLogin(channel, message->payload);
+                    std::lock_guard lock(mutex_);
+                    silent = silentAfterLogin_;
                     break;
+                }
                 case tds::packet::kSqlBatch:
                     open = answerBatch(channel, message->payload);
                     break;
@@ -221,6 +244,10 @@ void TdsResponder::serve(int fd) {
                 default:
                     return;  // not something a SQL Server client sends
             }
+            if (open && silent) {
+                channel.waitForHangUp();
+                return;
+            }
         }
     } catch (const std::exception&) {
         // A test double must not take the test process down with it; the
@@ -234,11 +261,13 @@ bool TdsResponder::answerLogin(TdsChannel& channel, std::span<const std::uint8_t
         return false;
     }
     std::optional<std::pair<std::string, std::string>> expected;
+    std::chrono::milliseconds trickle{0};
     {
         std::lock_guard lock(mutex_);
         lastLogin_ = login;
         ++loginCount_;
         expected = expectedUser_;
+        trickle = loginTrickle_;
     }
 
     TdsWriter reply;
@@ -276,7 +305,9 @@ bool TdsResponder::answerLogin(TdsChannel& channel, std::span<const std::uint8_t
     reply.loginAck(version, "Microsoft SQL Server", kProgramVersion);
     reply.envChange(tds::EnvChange::PacketSize, std::to_string(packetSize), std::to_string(packetSize));
     reply.done(tds::done::kFinal, 0, 0);
-    if (!channel.write(tds::packet::kReply, reply.bytes())) {
+    const bool sent = trickle.count() > 0 ? channel.writeSlowly(tds::packet::kReply, reply.bytes(), trickle)
+                                          : channel.write(tds::packet::kReply, reply.bytes());
+    if (!sent) {
         return false;
     }
     channel.setPacketSize(packetSize);
@@ -287,6 +318,8 @@ bool TdsResponder::answerBatch(TdsChannel& channel, std::span<const std::uint8_t
     std::string sql = tds::utf16leToUtf8(skipAllHeaders(payload));
     std::optional<Reply> canned;
     std::optional<std::size_t> dropAfter;
+    std::optional<std::size_t> stallAfter;
+    bool endless = false;
     {
         std::lock_guard lock(mutex_);
         queries_.push_back(sql);
@@ -296,19 +329,29 @@ bool TdsResponder::answerBatch(TdsChannel& channel, std::span<const std::uint8_t
         if (const auto found = drops_.find(sql); found != drops_.end()) {
             dropAfter = found->second;
         }
+        if (const auto found = stalls_.find(sql); found != stalls_.end()) {
+            stallAfter = found->second;
+        }
+        endless = endless_.count(sql) != 0;
+    }
+    const bool hasRows = canned && !canned->results.empty() && !canned->results.front().columns.empty();
+    if (endless && hasRows) {
+        return streamWithoutEnd(channel, canned->results.front());
     }
 
     TdsWriter reply;
-    if (dropAfter) {
-        if (canned && !canned->results.empty() && !canned->results.front().columns.empty()) {
+    if (dropAfter || stallAfter) {
+        if (hasRows) {
             const ResultSet& result = canned->results.front();
             reply.colMetadata(result.columns);
-            const std::size_t rows = std::min(*dropAfter, result.rows.size());
+            const std::size_t rows = std::min(dropAfter ? *dropAfter : *stallAfter, result.rows.size());
             for (std::size_t i = 0; i < rows; ++i) {
                 reply.row(result.columns, result.rows[i]);
             }
         }
-        channel.write(tds::packet::kReply, reply.bytes(), false);
+        if (channel.write(tds::packet::kReply, reply.bytes(), false) && stallAfter) {
+            channel.waitForHangUp();
+        }
         return false;
     }
 
@@ -335,6 +378,32 @@ bool TdsResponder::answerBatch(TdsChannel& channel, std::span<const std::uint8_t
         }
     }
     return channel.write(tds::packet::kReply, reply.bytes());
+}
+
+bool TdsResponder::streamWithoutEnd(TdsChannel& channel, const ResultSet& result) {
+    TdsWriter head;
+    head.colMetadata(result.columns);
+    if (!channel.write(tds::packet::kReply, head.bytes(), false)) {
+        return false;
+    }
+    for (;;) {
+        if (channel.readable()) {
+            const auto message = channel.read();
+            if (!message || message->type != tds::packet::kAttention) {
+                return false;
+            }
+            TdsWriter done;
+            done.done(tds::done::kAttention, 0, 0);
+            return channel.write(tds::packet::kReply, done.bytes());
+        }
+        TdsWriter rows;
+        for (const auto& row : result.rows) {
+            rows.row(result.columns, row);
+        }
+        if (!channel.write(tds::packet::kReply, rows.bytes(), false)) {
+            return false;
+        }
+    }
 }
 
 bool TdsResponder::answerRpc(TdsChannel& channel, std::span<const std::uint8_t> payload) {

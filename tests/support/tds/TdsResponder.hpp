@@ -1,11 +1,13 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <list>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <thread>
@@ -53,6 +55,15 @@ class TdsResponder {
     // Send the column metadata and the first rowCount rows of the reply to
     // sqlText, then close the socket in the middle of the message.
     void dropConnectionAfterRows(std::string sqlText, std::size_t rowCount);
+    // Answer the login one byte every `interval` (zero: at once).
+    void setLoginTrickle(std::chrono::milliseconds interval);
+    // Let the login in, then never answer again.
+    void setSilentAfterLogin(bool silent);
+    // As dropConnectionAfterRows, but keep the connection open and say nothing more.
+    void stallAfterRows(std::string sqlText, std::size_t rowCount);
+    // Answer sqlText with its result's rows over and over, without end, until the client
+    // sends an attention (acknowledged as SQL Server does) or hangs up.
+    void sendRowsWithoutEnd(std::string sqlText);
 
     std::optional<ReceivedLogin> lastLogin() const;
     std::size_t loginCount() const;
@@ -75,6 +86,7 @@ class TdsResponder {
     void serve(int fd);
     bool answerLogin(tds::TdsChannel& channel, std::span<const std::uint8_t> payload);
     bool answerBatch(tds::TdsChannel& channel, std::span<const std::uint8_t> payload);
+    bool streamWithoutEnd(tds::TdsChannel& channel, const ResultSet& result);
     bool answerRpc(tds::TdsChannel& channel, std::span<const std::uint8_t> payload);
 
     int listenFd_ = -1;
@@ -87,6 +99,10 @@ class TdsResponder {
     std::map<std::string, Reply, std::less<>> replies_;
     std::map<std::string, std::size_t, std::less<>> drops_;
     bool silent_ = false;
+    std::chrono::milliseconds loginTrickle_{0};
+    bool silentAfterLogin_ = false;
+    std::map<std::string, std::size_t, std::less<>> stalls_;
+    std::set<std::string, std::less<>> endless_;
     std::optional<ReceivedLogin> lastLogin_;
     std::size_t loginCount_ = 0;
     std::vector<std::string> queries_;
