@@ -15,7 +15,6 @@
 #include "cli/CliApp.hpp"
 #include "cli/DifferenceOutput.hpp"
 #include "sources/SnapshotWriter.hpp"
-#include "support/TablorError.hpp"
 
 using namespace tablor;
 using tablor::testing::TempFolder;
@@ -216,16 +215,11 @@ TEST(CliTerminal, HostileNamesReachTheTerminalEscaped) {
         TempFolder folder;
         const std::string fileName = name + ".snp";
         cMetaData model;
+        // A snapshot holds no line break in a name; the file name and the rows below still do.
         const std::string tableName = name.find('\r') == std::string::npos ? name : "t";
         model.Tables().Add(tableName)->Fields().Add(tableName, "int", "");
-        std::string path;
-        try {
-            WriteSnapshot(folder.File(fileName), {"s", "d", "u"}, model);
-            path = folder.File(fileName);
-        } catch (const TablorError&) {
-            path = folder.File("plain.snp");  // a name no snapshot holds still reaches the rows below
-            WriteSnapshot(path, {"s", "d", "u"}, model);
-        }
+        const std::string path = folder.File(fileName);
+        WriteSnapshot(path, {"s", "d", "u"}, model);
         const std::string empty = folder.File("empty.snp");
         WriteSnapshot(empty, {"s", "d", "u"}, cMetaData());
 
