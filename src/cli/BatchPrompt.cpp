@@ -1,5 +1,7 @@
 #include "cli/BatchPrompt.hpp"
 
+#include "support/TerminalText.hpp"
+
 namespace tablor::cli {
 
 PromptAnswer BatchPrompt::Ask(const PromptMessage& message) {
@@ -24,8 +26,8 @@ void BatchPrompt::Progress(std::string_view section, long rowsRead) {
     if (section == section_ && now - lastShown_ < std::chrono::milliseconds(100)) return;
     section_ = std::string(section);
     lastShown_ = now;
-    *progress_ << '\r' << label_ << ": reading " << section << ", " << rowsRead
-               << (rowsRead == 1 ? " row" : " rows") << "\x1b[K" << std::flush;
+    *progress_ << '\r' << EscapeForTerminal(label_) << ": reading " << EscapeForTerminal(section) << ", "
+               << rowsRead << (rowsRead == 1 ? " row" : " rows") << "\x1b[K" << std::flush;
     shown_ = true;
 }
 

@@ -2,10 +2,13 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <streambuf>
 
 #include "cli/BatchPrompt.hpp"
 #include "cli/DifferenceOutput.hpp"
@@ -20,6 +23,7 @@
 #include "support/AppPaths.hpp"
 #include "support/FileIO.hpp"
 #include "support/TablorError.hpp"
+#include "support/TerminalText.hpp"
 #include "support/TextEncoding.hpp"
 
 namespace tablor::cli {
@@ -112,8 +116,8 @@ std::string PasswordFor(const LiveSide& side, const CliEnvironment& environment)
     if (side.integratedSecurity) return {};
     if (environment.passwordVariable) return *environment.passwordVariable;
     if (environment.askPassword) {
-        if (auto typed =
-                environment.askPassword("Password for " + side.userName + " on " + side.DisplayName() + ": "))
+        if (auto typed = environment.askPassword(
+                EscapeForTerminal("Password for " + side.userName + " on " + side.DisplayName()) + ": "))
             return *typed;
     }
     return {};
@@ -217,9 +221,10 @@ int RunSnapshot(const std::vector<std::string>& args, std::ostream& out, std::os
     const auto connection = FillLive(*side, environment, err);
     connection->SaveSnapShot(options.outputFile);
     cMetaData& model = *connection->MetaData();
-    out << "Snapshot of " << side->DisplayName() << " written to " << options.outputFile << ": "
-        << model.Tables().Count() << " tables, " << model.Views().Count() << " views, "
-        << model.Routines().Count() << " routines, " << model.Constraints().Count() << " constraints\n";
+    out << "Snapshot of " << EscapeForTerminal(side->DisplayName()) << " written to "
+        << EscapeForTerminal(options.outputFile) << ": " << model.Tables().Count() << " tables, "
+        << model.Views().Count() << " views, " << model.Routines().Count() << " routines, "
+        << model.Constraints().Count() << " constraints\n";
     return kNoDifferences;
 }
 
@@ -254,6 +259,43 @@ int RunShow(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     out << RenderStructureText({snapshot.SourceServer, snapshot.SourceDatabase, text}, *snapshot.MetaData());
     return kNoDifferences;
 }
+
+// Passes output on and keeps the reason of the first write that failed, before later calls
+// overwrite errno.
+class OutputRecorder : public std::streambuf {
+  public:
+    explicit OutputRecorder(std::streambuf& target) : target_(target) {}
+    // errno of the first failed write; -1 when it gave none; 0 when none failed.
+    int Error() const noexcept { return error_; }
+
+  protected:
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        errno = 0;
+        const std::streamsize written = target_.sputn(text, count);
+        if (written < count) Record();
+        return written;
+    }
+    int_type overflow(int_type ch) override {
+        if (traits_type::eq_int_type(ch, traits_type::eof())) return traits_type::not_eof(ch);
+        errno = 0;
+        const int_type put = target_.sputc(traits_type::to_char_type(ch));
+        if (traits_type::eq_int_type(put, traits_type::eof())) Record();
+        return put;
+    }
+    int sync() override {
+        errno = 0;
+        const int result = target_.pubsync();
+        if (result != 0) Record();
+        return result;
+    }
+
+  private:
+    void Record() {
+        if (error_ == 0) error_ = errno != 0 ? errno : -1;
+    }
+    std::streambuf& target_;
+    int error_ = 0;
+};
 
 }  // namespace
 
@@ -326,7 +368,16 @@ Examples:
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    return RunCli(args, out, err, CliEnvironment::FromProcess());
+    OutputRecorder recorder(*out.rdbuf());
+    std::ostream recorded(&recorder);
+    const int status = RunCli(args, recorded, err, CliEnvironment::FromProcess());
+    recorded.flush();
+    if (recorded && recorder.Error() == 0) return status;
+    // Output lost to a full disk or a closed pipe must not pass for a result.
+    err << "tablor-cli: cannot write to standard output";
+    if (recorder.Error() > 0) err << ": " << std::strerror(recorder.Error());
+    err << "\n";
+    return kTrouble;
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -345,11 +396,15 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (args[0] == "show") return RunShow(args, out, err, environment);
         throw UsageError{"unknown command " + args[0]};
     } catch (const UsageError& error) {
-        err << "tablor-cli: " << error.message << "\nTry 'tablor-cli --help'.\n";
+        err << "tablor-cli: " << EscapeForTerminal(error.message) << "\nTry 'tablor-cli --help'.\n";
     } catch (const TablorError& error) {
-        err << "tablor-cli: " << (error.Number() != 0 ? error.PromptText() : error.Description()) << "\n";
+        // Messages carry names, paths and server text; their own line breaks stay.
+        err << "tablor-cli: "
+            << EscapeForTerminal(error.Number() != 0 ? error.PromptText() : error.Description(),
+                                 LineBreaks::Keep)
+            << "\n";
     } catch (const std::exception& error) {
-        err << "tablor-cli: " << error.what() << "\n";
+        err << "tablor-cli: " << EscapeForTerminal(error.what(), LineBreaks::Keep) << "\n";
     }
     return kTrouble;
 }

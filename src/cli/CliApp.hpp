@@ -30,7 +30,8 @@ struct CliEnvironment {
     static CliEnvironment FromProcess();
 };
 
-// Runs one command line (without the program name) and returns the exit status.
+// Runs one command line (without the program name) and returns the exit status. The first form
+// is the program's: it flushes `out`, and output that could not be written is trouble.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliEnvironment& environment);

@@ -7,18 +7,31 @@
 namespace tablor {
 namespace {
 
-void ReplaceAll(std::string& text, std::string_view placeholder, std::string_view value) {
+struct Placeholder {
+    std::string_view name;
+    std::string value;
+};
+
+// One pass, so that a name holding a placeholder is never filled in itself.
+std::string FillPlaceholders(std::string_view text, const std::vector<Placeholder>& placeholders) {
     std::string out;
+    out.reserve(text.size() + 64);
     std::size_t from = 0;
-    for (std::size_t at = text.find(placeholder); at != std::string::npos;
-         at = text.find(placeholder, from)) {
+    for (std::size_t at = text.find('['); at != std::string_view::npos; at = text.find('[', at)) {
+        const Placeholder* match = nullptr;
+        for (const auto& placeholder : placeholders)
+            if (text.substr(at, placeholder.name.size()) == placeholder.name) match = &placeholder;
+        if (match == nullptr) {
+            ++at;
+            continue;
+        }
         out.append(text, from, at - from);
-        out += value;
-        from = at + placeholder.size();
+        out += match->value;
+        at += match->name.size();
+        from = at;
     }
-    if (from == 0) return;
-    out.append(text, from, std::string::npos);
-    text = std::move(out);
+    out.append(text, from, std::string_view::npos);
+    return out;
 }
 
 void AppendTwoDigits(std::string& out, int value) {
@@ -45,7 +58,9 @@ std::string FormatReportDate(const ReportDate& date, char separator) {
     return out;
 }
 
-std::string EscapeHtml(std::string_view text) { return EscapeMarkup(text); }
+std::string EscapeHtml(std::string_view text) {
+    return EscapeMarkup(text);
+}
 
 std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
                              std::string_view object2Name, const ReportDate& date,
@@ -62,9 +77,9 @@ std::string RenderHtmlReport(std::string_view templateText, std::string_view obj
         if (!templateText.empty() && templateText.front() == '\n') templateText.remove_prefix(1);
     }
 
-    ReplaceAll(document, "[object1name]", EscapeHtml(object1Name));
-    ReplaceAll(document, "[object2name]", EscapeHtml(object2Name));
-    ReplaceAll(document, "[currentdate]", FormatReportDate(date));
+    document = FillPlaceholders(document, {{"[object1name]", EscapeHtml(object1Name)},
+                                           {"[object2name]", EscapeHtml(object2Name)},
+                                           {"[currentdate]", FormatReportDate(date)}});
 
     std::size_t rowBytes = 0;
     for (const auto& row : rows)

@@ -17,13 +17,14 @@ struct ReportDate {
 // "mm/dd/yyyy": month first, whatever the user's regional order.
 std::string FormatReportDate(const ReportDate& date, char separator = '/');
 
-// Escapes &, <, > and " so that names show as text in a browser.
+// Escapes &, <, >, " and ' so that names show as text in a browser.
 std::string EscapeHtml(std::string_view text);
 
 // Builds the report page: the template's lines with the placeholders [object1name],
-// [object2name] and [currentdate] filled in, one table row per difference, then the closing
-// tags. Every line ends with CR LF and the page ends with one empty line. Values and cells
-// are escaped, because object names are data and must not run as markup.
+// [object2name] and [currentdate] filled in (in one pass: a value that spells a placeholder
+// stays as it is), one table row per difference, then the closing tags. Every line ends with
+// CR LF and the page ends with one empty line. Values and cells are escaped, because object
+// names are data and must not run as markup.
 std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
                              std::string_view object2Name, const ReportDate& date,
                              const std::vector<DifferenceRow>& rows);

@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "model/ObjectType.hpp"
+#include "support/TerminalText.hpp"
 #include "support/TextCase.hpp"
 
 namespace tablor {
@@ -25,30 +26,10 @@ std::vector<std::size_t> AllOf(std::size_t count) {
     return indexes;
 }
 
-void AppendEscaped(std::string& out, std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\t')
-            out += "\\t";
-        else if (byte < 0x20 || byte == 0x7F) {
-            out += "\\x";
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0x0F];
-        } else {
-            out += c;
-        }
-    }
-}
-
 void Line(std::string& out, int depth, std::string_view prefix, std::string_view text) {
     out.append(static_cast<std::size_t>(depth) * 2, ' ');
     out += prefix;
-    AppendEscaped(out, text);
+    AppendForTerminal(out, text);
     out += '\n';
 }
 

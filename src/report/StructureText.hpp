@@ -36,7 +36,7 @@ struct StructureSource {
 // a heading (Server, Database, Source), an empty line, then the database with its groups
 // "Tables" (each table, its columns, each column's "Type: " and "Size: "), "Views",
 // "Stored Procedures" and "Functions". Control characters in names are written as escapes
-// (\n, \r, \t, \xHH), so that no name can break the tree's lines.
+// (EscapeForTerminal), so that no name can break the tree's lines or drive the terminal.
 std::string RenderStructureText(const StructureSource& source, const cMetaData& schema);
 
 }  // namespace tablor

@@ -17,6 +17,9 @@ void AppendEscapedMarkup(std::string& out, std::string_view text) {
             case '"':
                 out += "&quot;";
                 break;
+            case '\'':
+                out += "&#39;";
+                break;
             default:
                 out += ch;
         }

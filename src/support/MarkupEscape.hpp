@@ -4,7 +4,7 @@
 
 namespace tablor {
 
-// Escapes &, <, > and " so that text shows as text inside HTML or XML.
+// Escapes &, <, >, " and ' so that text shows as text inside HTML or XML, in any attribute too.
 void AppendEscapedMarkup(std::string& out, std::string_view text);
 std::string EscapeMarkup(std::string_view text);
 

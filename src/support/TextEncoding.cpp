@@ -66,9 +66,28 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
             out += ch;
             continue;
         }
-        AppendUtf8(out, b < 0xA0 ? kHighControls[b - 0x80] : b);
+        AppendUtf8(out, Windows1252CodePoint(b));
     }
     return out;
+}
+
+char32_t Windows1252CodePoint(unsigned char byte) {
+    return byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte;
+}
+
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4;
+    else if (lead >= 0x80)
+        return 0;
+    if (at + length > text.size() || !IsValidUtf8(text.substr(at, length))) return 0;
+    return length;
 }
 
 void AppendUtf8(std::string& out, char32_t c) {

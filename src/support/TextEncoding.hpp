@@ -18,6 +18,12 @@ std::string Windows1252ToUtf8(std::string_view bytes);
 // The buffer is reused when the bytes are UTF-8 already.
 std::string DecodeFileText(std::string bytes);
 
+// The length of the valid UTF-8 sequence that starts at `at`; 0 when the byte there begins none.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
+
+// The code point a Windows-1252 byte stands for.
+char32_t Windows1252CodePoint(unsigned char byte);
+
 // Appends one code point as UTF-8.
 void AppendUtf8(std::string& out, char32_t codePoint);
 

@@ -1,5 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "PlainScanReference.hpp"
@@ -28,6 +35,56 @@ CliResult RunTablorCli(std::vector<std::string> args) {
 
 std::string Example(const std::string& name) {
     return std::string(TABLOR_EXAMPLES_DIR) + "/" + name;
+}
+
+// The built program with standard output on `stdoutPath`: its exit status and standard error.
+CliResult RunProgram(std::vector<std::string> args, const char* stdoutPath, const TempFolder& folder) {
+    const std::string errPath = folder.File("stderr.txt");
+    args.insert(args.begin(), TABLOR_CLI_PATH);
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath, O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, TABLOR_CLI_PATH, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return {-1, {}, {}};
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, {}, TempFolder::Read(errPath)};
+}
+
+// Names that would drive a terminal: ESC, OSC 52 (writes the clipboard), CSI, BEL, C1 as UTF-8,
+// a lone 0x9B (CSI on 8-bit terminals), DEL, CR.
+const std::vector<std::string> kHostileNames = {
+    "esc\x1b"
+    "c",
+    "\x1b]52;c;aGVsbG8=\x07",
+    "\x1b[2J\x1b[H",
+    "bell\x07",
+    "c1\xC2\x9B"
+    "31m",
+    "raw\x9B"
+    "31m",
+    "del\x7F",
+    "cr\rover"};
+
+// A control the output did not write itself: a byte below 0x20 other than its line feeds, DEL,
+// C1 as UTF-8 (C2 80..C2 9F), or a byte 0x80..0x9F that no lead byte precedes.
+bool HoldsControls(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        const auto before = i > 0 ? static_cast<unsigned char>(text[i - 1]) : 0;
+        if ((byte < 0x20 && byte != '\n') || byte == 0x7F || (byte == 0xC2 && next >= 0x80 && next < 0xA0) ||
+            (byte >= 0x80 && byte < 0xA0 && before < 0x80))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -146,8 +203,81 @@ TEST(CliShow, PrintsTheStructureTreeOfASnapshot) {
     const auto result = RunTablorCli({"show", Example("shop-v1.snp")});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out.rfind("Server: SQLPROD01\nDatabase: Shop\n", 0), 0u) << result.out.substr(0, 200);
-    EXPECT_NE(result.out.find("\n  Tables\n    Addresses\n      AddressID\n        Type: int\n        Size: \n"),
-              std::string::npos);
+    EXPECT_NE(
+        result.out.find("\n  Tables\n    Addresses\n      AddressID\n        Type: int\n        Size: \n"),
+        std::string::npos);
     EXPECT_EQ(RunTablorCli({"show"}).status, cli::kTrouble);
     EXPECT_EQ(RunTablorCli({"show", "/nonexistent/x.snp"}).status, cli::kTrouble);
+}
+
+TEST(CliTerminal, HostileNamesReachTheTerminalEscaped) {
+    for (const std::string& name : kHostileNames) {
+        TempFolder folder;
+        const std::string fileName = name + ".snp";
+        cMetaData model;
+        // A snapshot holds no line break in a name; the file name and the rows below still do.
+        const std::string tableName = name.find('\r') == std::string::npos ? name : "t";
+        model.Tables().Add(tableName)->Fields().Add(tableName, "int", "");
+        const std::string path = folder.File(fileName);
+        WriteSnapshot(path, {"s", "d", "u"}, model);
+        const std::string empty = folder.File("empty.snp");
+        WriteSnapshot(empty, {"s", "d", "u"}, cMetaData());
+
+        const auto compared = RunTablorCli({"compare", path, empty});
+        EXPECT_EQ(compared.status, cli::kDifferences) << compared.err;
+        EXPECT_FALSE(HoldsControls(compared.out)) << compared.out;
+        const auto shown = RunTablorCli({"show", path});
+        EXPECT_EQ(shown.status, cli::kNoDifferences) << shown.err;
+        EXPECT_FALSE(HoldsControls(shown.out)) << shown.out;
+        const auto missing = RunTablorCli({"compare", folder.File("gone-" + fileName), empty});
+        EXPECT_EQ(missing.status, cli::kTrouble);
+        EXPECT_FALSE(HoldsControls(missing.err)) << missing.err;
+        const auto usage = RunTablorCli({"compare", "a", "b", "--" + name});
+        EXPECT_FALSE(HoldsControls(usage.err)) << usage.err;
+        const std::string text =
+            cli::FormatDifferencesText({DifferenceRow{{name, "Table", name, name, name + "\nsecond line"}}});
+        EXPECT_FALSE(HoldsControls(text)) << text;
+    }
+}
+
+TEST(CliTerminal, PrintableUnicodeNamesPassUnchanged) {
+    TempFolder folder;
+    const std::string name = "Kunde_Ωμέγα_表_é";
+    cMetaData model;
+    model.Tables().Add(name);
+    const std::string path = folder.File(name + ".snp");
+    WriteSnapshot(path, {"s", "d", "u"}, model);
+    const std::string empty = folder.File("empty.snp");
+    WriteSnapshot(empty, {"s", "d", "u"}, cMetaData());
+    EXPECT_NE(RunTablorCli({"compare", path, empty}).out.find(name + "  Table  empty.snp"),
+              std::string::npos);
+    EXPECT_NE(RunTablorCli({"show", path}).out.find("    " + name + "\n"), std::string::npos);
+}
+
+TEST(CliProgram, OutputThatCannotBeWrittenIsTrouble) {
+    TempFolder folder;
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"compare", Example("shop-v1.snp"), Example("shop-v2.snp")},
+             {"compare", Example("shop-v1.snp"), Example("shop-v1.snp")},
+             {"compare", Example("shop-v1.snp"), Example("shop-v2.snp"), "--format", "json"},
+             {"show", Example("shop-v1.snp")}}) {
+        const auto result = RunProgram(args, "/dev/full", folder);
+        EXPECT_EQ(result.status, cli::kTrouble) << args[0] << " " << args.back();
+        EXPECT_NE(result.err.find("tablor-cli: cannot write to standard output: "), std::string::npos)
+            << result.err;
+    }
+    EXPECT_EQ(RunProgram({"show", Example("shop-v1.snp")}, "/dev/null", folder).status, cli::kNoDifferences);
+}
+
+TEST(CliCompare, JsonStaysValidUtf8ForNamesThatAreNot) {
+    TempFolder folder;
+    // Latin-1 é and a lone 0x9B: read as Windows-1252, "é" and "›".
+    const std::string path = folder.Write("caf\xE9\x9B.snp", TempFolder::Read(Example("shop-v1.snp")));
+    const auto result = RunTablorCli({"compare", path, Example("shop-v2.snp"), "--format", "json"});
+    ASSERT_EQ(result.status, cli::kDifferences) << result.err;
+    nlohmann::json parsed;
+    ASSERT_NO_THROW(parsed = nlohmann::json::parse(result.out)) << result.out.substr(0, 200);
+    EXPECT_EQ(parsed["object1"], "caf\u00e9\u203a.snp");
+    EXPECT_EQ(parsed["count"], 24);
+    EXPECT_EQ(cli::JsonString("del\x7F c1\xC2\x85"), "\"del\\u007f c1\\u0085\"");
 }

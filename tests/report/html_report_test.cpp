@@ -42,9 +42,11 @@ TEST(HtmlReport, FillsEveryPlaceholderInOrderAndOnlyInExactCase) {
         RenderHtmlReport("[object1name]|[object1name]|[Object1Name]|[object2name]|[currentdate]", "left",
                          "right", kMarch7, {});
     EXPECT_EQ(page.substr(0, page.find("\r\n")), "left|left|[Object1Name]|right|03/07/2026");
-    // A value that spells a later placeholder is filled in by that later replacement.
-    const std::string chained = RenderHtmlReport("[object1name]", "[object2name]", "x", kMarch7, {});
-    EXPECT_EQ(chained.substr(0, chained.find("\r\n")), "x");
+    // A value that spells a placeholder (a snapshot named so) stays as it is.
+    for (const char* value : {"[object2name]", "[currentdate]", "[object1name]"}) {
+        const std::string filled = RenderHtmlReport("[object1name]|[object2name]", value, "x", kMarch7, {});
+        EXPECT_EQ(filled.substr(0, filled.find("\r\n")), std::string(value) + "|x");
+    }
     // Rows are appended after the replacements, so their text is never replaced.
     const std::string rows = RenderHtmlReport("", "a", "b", kMarch7, {Row("[object1name]", "", "", "", "")});
     EXPECT_NE(rows.find("<td>[object1name]&nbsp;</td>"), std::string::npos);
@@ -58,6 +60,13 @@ TEST(HtmlReport, EscapesNamesSoTheyShowAsText) {
     EXPECT_NE(page.find("<td>x&lt;y&nbsp;</td>"), std::string::npos);
     EXPECT_NE(page.find("<td>&quot;q&quot;&nbsp;</td>"), std::string::npos);
     EXPECT_NE(page.find("<td>a &gt; b &amp; c&nbsp;</td>"), std::string::npos);
+}
+
+TEST(HtmlReport, EscapesApostrophesSoNamesCannotLeaveAnAttribute) {
+    const std::string page = RenderHtmlReport("<a title='[object1name]'>", "x' onmouseover='alert(1)", "b",
+                                              kMarch7, {Row("it's", "", "", "", "")});
+    EXPECT_EQ(page.substr(0, page.find("\r\n")), "<a title='x&#39; onmouseover=&#39;alert(1)'>");
+    EXPECT_NE(page.find("<td>it&#39;s&nbsp;</td>"), std::string::npos);
 }
 
 TEST(HtmlReport, DateIsMonthDayYearWithTwoDigits) {

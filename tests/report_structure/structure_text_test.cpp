@@ -89,5 +89,20 @@ TEST(StructureText, ControlCharactersInNamesCannotBreakTheLines) {
     EXPECT_NE(text.find("Database: D\\x7F\n"), std::string::npos) << text;
 }
 
+TEST(StructureText, C1ControlsAreEscapedAndOtherUnicodeStays) {
+    cMetaData schema;
+    schema.Tables().Add(
+        "c1\xC2\x9B"
+        "31m");
+    schema.Tables().Add(
+        "raw\x9B"
+        "31m");
+    schema.Tables().Add("Ωμέγα_表_\xC2\xA0é");
+    const std::string text = RenderStructureText({"S", "D", "src"}, schema);
+    EXPECT_NE(text.find("    c1\\xC2\\x9B31m\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("    raw\\x9B31m\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("    Ωμέγα_表_\xC2\xA0é\n"), std::string::npos) << text;
+}
+
 }  // namespace
 }  // namespace tablor
