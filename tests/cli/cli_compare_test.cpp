@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <sstream>
 
@@ -109,6 +110,22 @@ TEST(CliCompare, WritesTheHtmlReportFromTheTemplate) {
     EXPECT_NE(badTarget.err.find("out.html"), std::string::npos);
 }
 
+TEST(CliCompare, RefusesAReportThatWouldOverwriteAComparedSnapshot) {
+    TempFolder folder;
+    const std::string input = folder.Write("a.snp", TempFolder::Read(Example("shop-v1.snp")));
+    ASSERT_EQ(::symlink(input.c_str(), folder.File("link.html").c_str()), 0);
+    ASSERT_EQ(::link(input.c_str(), folder.File("hard.html").c_str()), 0);
+    for (const std::string& report :
+         {input, folder.Path() + "/./../" + folder.Path().substr(folder.Path().rfind('/') + 1) + "/a.snp",
+          folder.File("link.html"), folder.File("hard.html")}) {
+        const auto result = RunTablorCli({"compare", Example("shop-v2.snp"), input, "--html", report});
+        EXPECT_EQ(result.status, cli::kTrouble) << report;
+        EXPECT_TRUE(result.out.empty()) << report;
+        EXPECT_NE(result.err.find("would overwrite the compared snapshot"), std::string::npos) << result.err;
+        EXPECT_EQ(TempFolder::Read(input), TempFolder::Read(Example("shop-v1.snp"))) << report;
+    }
+}
+
 TEST(CliCompare, JsonAgreesWithThePlainScansOnRandomSchemas) {
     TempFolder folder;
     for (std::uint32_t seed = 100; seed < 110; ++seed) {
@@ -146,8 +163,9 @@ TEST(CliShow, PrintsTheStructureTreeOfASnapshot) {
     const auto result = RunTablorCli({"show", Example("shop-v1.snp")});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out.rfind("Server: SQLPROD01\nDatabase: Shop\n", 0), 0u) << result.out.substr(0, 200);
-    EXPECT_NE(result.out.find("\n  Tables\n    Addresses\n      AddressID\n        Type: int\n        Size: \n"),
-              std::string::npos);
+    EXPECT_NE(
+        result.out.find("\n  Tables\n    Addresses\n      AddressID\n        Type: int\n        Size: \n"),
+        std::string::npos);
     EXPECT_EQ(RunTablorCli({"show"}).status, cli::kTrouble);
     EXPECT_EQ(RunTablorCli({"show", "/nonexistent/x.snp"}).status, cli::kTrouble);
 }
