@@ -188,6 +188,13 @@ int RunCompare(const std::vector<std::string>& args, std::ostream& out, std::ost
             throw UsageError{RedactedAddress(*side) + ": " + error.what()};
         }
     }
+    // Through another path or a link, the report must not overwrite a snapshot it compares.
+    for (const std::string* side : {&options.side1, &options.side2}) {
+        if (!options.htmlFile.empty() && SameFile(options.htmlFile, *side))
+            throw TablorError(0, "the report " + options.htmlFile +
+                                     " would overwrite the compared snapshot " + *side +
+                                     "; nothing was written");
+    }
     const LoadedSide side1 = LoadSide(options.side1, environment, err);
     const LoadedSide side2 = LoadSide(options.side2, environment, err);
 

@@ -4,8 +4,11 @@
 
 #include "cli/CliApp.hpp"
 #include "shell/Program.hpp"
+#include "support/FileIO.hpp"
 
 int main(int argc, char** argv) {
+    // Ctrl-C or a shutdown during a write leaves no temporary file and the old target whole.
+    tablor::InstallInterruptCleanup();
     const int status = tablor::gui::RunProgram(argc, argv);
     if (status >= 0) return status;
     // No display to open a window on: do what the command line would.

@@ -166,6 +166,22 @@ TEST(CliCompare, WritesTheHtmlReportFromTheTemplate) {
     EXPECT_NE(badTarget.err.find("out.html"), std::string::npos);
 }
 
+TEST(CliCompare, RefusesAReportThatWouldOverwriteAComparedSnapshot) {
+    TempFolder folder;
+    const std::string input = folder.Write("a.snp", TempFolder::Read(Example("shop-v1.snp")));
+    ASSERT_EQ(::symlink(input.c_str(), folder.File("link.html").c_str()), 0);
+    ASSERT_EQ(::link(input.c_str(), folder.File("hard.html").c_str()), 0);
+    for (const std::string& report :
+         {input, folder.Path() + "/./../" + folder.Path().substr(folder.Path().rfind('/') + 1) + "/a.snp",
+          folder.File("link.html"), folder.File("hard.html")}) {
+        const auto result = RunTablorCli({"compare", Example("shop-v2.snp"), input, "--html", report});
+        EXPECT_EQ(result.status, cli::kTrouble) << report;
+        EXPECT_TRUE(result.out.empty()) << report;
+        EXPECT_NE(result.err.find("would overwrite the compared snapshot"), std::string::npos) << result.err;
+        EXPECT_EQ(TempFolder::Read(input), TempFolder::Read(Example("shop-v1.snp"))) << report;
+    }
+}
+
 TEST(CliCompare, JsonAgreesWithThePlainScansOnRandomSchemas) {
     TempFolder folder;
     for (std::uint32_t seed = 100; seed < 110; ++seed) {

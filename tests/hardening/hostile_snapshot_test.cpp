@@ -10,6 +10,8 @@
 #include "cli/CliApp.hpp"
 #include "sources/SnapshotWriter.hpp"
 #include "sources/cSnapShot.hpp"
+#include "support/FileIO.hpp"
+#include "support/TablorError.hpp"
 
 using namespace tablor;
 using tablor::testing::ScriptedPrompt;
@@ -118,4 +120,23 @@ TEST(HostileSnapshot, AMillionColumnsLoad) {
     for (const auto& table : outcome->model->Tables()) columns += table->Fields().Count();
     EXPECT_EQ(columns, 1000000);
     EXPECT_EQ(outcome->model->Tables().Item(40)->Fields().Item("COLUMN24999")->FieldSize, "50");
+}
+
+TEST(HostileSnapshot, EndlessAndOversizedInputsStopAtTheLimit) {
+    constexpr std::size_t limit = 1u << 20;
+    TempFolder folder;
+    const std::string atLimit = folder.Write("at.snp", std::string(limit, 'x'));
+    EXPECT_EQ(ReadFileBytes(atLimit, limit).size(), limit);
+    for (const std::string& path :
+         {std::string("/dev/zero"), folder.Write("over.snp", std::string(limit + 1, 'x'))}) {
+        try {
+            ReadFileBytes(path, limit);
+            ADD_FAILURE() << path;
+        } catch (const TablorError& error) {
+            EXPECT_EQ(error.Number(), errors::PathFileAccessError);
+            EXPECT_NE(error.Description().find(path + " is larger than 1 MiB, more than any schema"),
+                      std::string::npos)
+                << error.Description();
+        }
+    }
 }
