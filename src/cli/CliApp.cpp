@@ -327,6 +327,8 @@ Commands:
       --format json   one JSON object with every difference record
       --html FILE     also writes the HTML report to FILE
       --template FILE the report template (default: template.html beside the program)
+      The report may not be one of the compared snapshots, a named pipe or a socket.
+      Snapshot and template files over 1 GiB are refused: no real schema is that large.
 
   snapshot DATABASE -o FILE.snp
       Reads a live database and writes its structure to a snapshot file, which can be
