@@ -97,15 +97,12 @@ void BM_RenderReport100k(benchmark::State& state) {
     std::vector<DifferenceRow> rows;
     rows.reserve(100000);
     for (int i = 0; i < 100000; ++i) {
-        cDifference d;
-        d.ObjectName = "column_" + std::to_string(i);
-        d.ObjectType = 1;
-        d.Source = "SRV01.Sales";
-        d.FieldTable = "table_" + std::to_string(i / 25);
-        d.FieldType = "nvarchar";
-        d.FieldSize = "50";
-        d.Message = "The field " + d.ObjectName + " was not found on the table " + d.FieldTable +
-                    " on the object SRV01.Sales";
+        const std::string column = "column_" + std::to_string(i);
+        const std::string table = "table_" + std::to_string(i / 25);
+        cDifference d(
+            column, 1, "SRV01.Sales",
+            "The field " + column + " was not found on the table " + table + " on the object SRV01.Sales");
+        d.SetFieldDetails(table, "nvarchar", "50");
         rows.push_back(DifferenceRow::From(d));
     }
     const std::string templateText = ReadFileBytes(TABLOR_TEMPLATE);

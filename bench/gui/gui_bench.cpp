@@ -5,12 +5,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QListWidget>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
 #include <QToolButton>
-#include <QListWidget>
+#include <QTreeView>
 #include <cstdlib>
 #include <random>
 
@@ -28,12 +28,14 @@ using namespace tablor;
 constexpr int kRows = 100000;
 
 class NoDialog : public gui::SaveFileDialog {
-public:
-    std::optional<QString> AskSaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+  public:
+    std::optional<QString> AskSaveFileName(const QString&, const QString&, const QString&) override {
+        return {};
+    }
 };
 
 class NoConnector : public DatabaseConnector {
-public:
+  public:
     std::unique_ptr<DatabaseSession> Open(const ConnectionSettings&) override { throw DatabaseError("none"); }
 };
 
@@ -49,9 +51,8 @@ const coDifferences& LargeDifferences() {
             const std::string side = sides[random() % 2];
             auto d = made.Add(name, kind, side, "Object " + name + " was not found on " + side);
             if (kind == 1) {
-                d->FieldTable = "Table_" + std::to_string(random() % 5000);
-                d->FieldType = "nvarchar";
-                d->FieldSize = std::to_string(random() % 400);
+                d->SetFieldDetails("Table_" + std::to_string(random() % 5000), "nvarchar",
+                                   std::to_string(random() % 400));
             }
         }
         return made;
@@ -104,9 +105,9 @@ void BM_List100kDifferences(benchmark::State& state) {
     for (auto _ : state) {
         window.differences->Clear();
         longest = std::max(longest, LongestWaitMs([&] {
-            window.AddDifferenceRows(differences);
-            QApplication::processEvents();  // the list painted with its rows
-        }));
+                               window.AddDifferenceRows(differences);
+                               QApplication::processEvents();  // the list painted with its rows
+                           }));
     }
     state.counters["rows"] = window.differences->rowCount();
     state.counters["longest_wait_ms"] = longest;
@@ -138,7 +139,8 @@ void BM_Compare100kFromSnapshots(benchmark::State& state) {
     gui::Main& window = *bench.window;
     for (const char* side : {"left", "right"}) {
         std::string text = std::string(side) + "*Db*u*\r\n\r\n\r\n\r\n";
-        for (int i = 0; i < kRows / 2; ++i) text += ":" + std::string(side) + "_table_" + std::to_string(i) + "\r\n";
+        for (int i = 0; i < kRows / 2; ++i)
+            text += ":" + std::string(side) + "_table_" + std::to_string(i) + "\r\n";
         bench.home.Write("SnapShots/" + std::string(side) + ".snp", text);
     }
     window.RefreshSnapShotList();

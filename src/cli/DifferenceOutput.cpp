@@ -115,12 +115,13 @@ std::string FormatDifferencesJson(const std::string& object1, const std::string&
     for (const auto& d : differences) {
         out += first ? "\n  " : ",\n  ";
         first = false;
-        out += "{\"ObjectName\": " + JsonString(d->ObjectName) +
+        out += "{\"ObjectName\": " + JsonString(d->ObjectName()) +
                ", \"ObjectType\": " + std::to_string(d->ObjectType) +
-               ", \"Source\": " + JsonString(d->Source) + ", \"FieldTable\": " + JsonString(d->FieldTable) +
-               ", \"FieldType\": " + JsonString(d->FieldType) +
-               ", \"FieldSize\": " + JsonString(d->FieldSize) + ", \"Message\": " + JsonString(d->Message) +
-               "}";
+               ", \"Source\": " + JsonString(d->Source()) +
+               ", \"FieldTable\": " + JsonString(d->FieldTable()) +
+               ", \"FieldType\": " + JsonString(d->FieldType()) +
+               ", \"FieldSize\": " + JsonString(d->FieldSize()) +
+               ", \"Message\": " + JsonString(d->Message()) + "}";
     }
     out += first ? "]}\n" : "\n]}\n";
     return out;

@@ -59,36 +59,36 @@ coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::st
     backwardMissing_.clear();
     const SchemaIndex index1(MetaData1);
     const SchemaIndex index2(MetaData2);
-    CompareOneWay(MetaData1, MetaData2, index2, srcName2, Pass::Forward);
-    CompareOneWay(MetaData2, MetaData1, index1, srcName1, Pass::Backward);
+    // Every difference refers to the name of the side that lacks it; one copy serves them all.
+    const auto name1 = std::make_shared<const std::string>(srcName1);
+    const auto name2 = std::make_shared<const std::string>(srcName2);
+    CompareOneWay(MetaData1, MetaData2, index2, name2, Pass::Forward);
+    CompareOneWay(MetaData2, MetaData1, index1, name1, Pass::Backward);
     backwardMissing_.clear();
     return *differences_;
 }
 
 void cCompareEngine::CompareOneWay(const cMetaData& a, const cMetaData& b, const SchemaIndex& bIndex,
-                                   const std::string& name, Pass pass) {
+                                   const SideName& name, Pass pass) {
     for (const auto& view : a.Views()) {
-        if (!bIndex.views.Contains(view->ObjectName))
-            differences_->Add(view->ObjectName, ObjectType::View, name, "View was not found on " + name);
+        if (!bIndex.views.Contains(view->ObjectName)) differences_->AddFound(ObjectType::View, view, name);
     }
     for (const auto& constraint : a.Constraints()) {
         if (!bIndex.constraints.Contains(constraint->ObjectName))
-            differences_->Add(constraint->ObjectName, ObjectType::Constraint, name,
-                              "Constraint was not found on " + name);
+            differences_->AddFound(ObjectType::Constraint, constraint, name);
     }
     for (const auto& routine : a.Routines()) {
         // A procedure and a function of one name are the same routine.
         if (!bIndex.routines.Contains(routine->ObjectName))
-            differences_->Add(routine->ObjectName, routine->ObjectType, name,
-                              "Routine was not found on " + name);
+            differences_->AddFound(routine->ObjectType, routine, name);
     }
     const auto& aTables = a.Tables().Items();
     const auto& bTables = b.Tables().Items();
     for (std::uint32_t i = 0; i < aTables.size(); ++i) {
-        const cMetaDataElement& table = *aTables[i];
-        std::uint32_t match = bIndex.tables.First(table.ObjectName);
+        const auto& table = aTables[i];
+        std::uint32_t match = bIndex.tables.First(table->ObjectName);
         if (match == NameIndex::kNone) {
-            differences_->Add(table.ObjectName, ObjectType::Table, name, "Table was not found on " + name);
+            differences_->AddFound(ObjectType::Table, table, name);
             continue;
         }
         // A name held twice on the other side is compared column by column with each.
@@ -99,27 +99,16 @@ void cCompareEngine::CompareOneWay(const cMetaData& a, const cMetaData& b, const
             }
             const auto missing = backwardMissing_.find(PairKey(i, match));
             if (missing == backwardMissing_.end()) continue;
-            const auto& fields = table.Fields().Items();
-            for (const std::uint32_t x : missing->second) AddMissingField(table, *fields[x], name);
+            for (const std::uint32_t x : missing->second)
+                differences_->AddFound(ObjectType::Field, table, name, x);
         }
     }
 }
 
-void cCompareEngine::AddMissingField(const cMetaDataElement& table, const cField& field,
-                                     const std::string& name) {
-    std::string message;
-    message.reserve(64 + field.FieldName.size() + table.ObjectName.size() + name.size());
-    message.append("The field ").append(field.FieldName).append(" was not found on the table ");
-    message.append(table.ObjectName).append(" on the object ").append(name);
-    auto& difference = *differences_->Add(field.FieldName, ObjectType::Field, name, std::move(message));
-    difference.FieldSize = field.FieldSize;
-    difference.FieldType = field.FieldType;
-    difference.FieldTable = table.ObjectName;
-}
-
-void cCompareEngine::CompareColumns(const cMetaDataElement& aTable, const cMetaDataElement& bTable,
-                                    const std::string& name, std::uint64_t backwardPair) {
-    const auto& aItems = aTable.Fields().Items();
+void cCompareEngine::CompareColumns(const std::shared_ptr<cMetaDataElement>& aTable,
+                                    const cMetaDataElement& bTable, const SideName& name,
+                                    std::uint64_t backwardPair) {
+    const auto& aItems = aTable->Fields().Items();
     const auto& bItems = bTable.Fields().Items();
     const std::size_t bCount = bItems.size();
 
@@ -156,7 +145,7 @@ void cCompareEngine::CompareColumns(const cMetaDataElement& aTable, const cMetaD
             }
         }
         if (at == bCount) {
-            AddMissingField(aTable, field, name);
+            differences_->AddFound(ObjectType::Field, aTable, name, static_cast<std::uint32_t>(n));
         } else if (bMatched[at] == 0) {
             bMatched[at] = 1;
             ++matchedCount;

@@ -26,14 +26,14 @@ class cCompareEngine {
 
   private:
     struct SchemaIndex;
+    using SideName = std::shared_ptr<const std::string>;
     enum class Pass { Forward, Backward };
     void CompareOneWay(const cMetaData& a, const cMetaData& b, const SchemaIndex& bIndex,
-                       const std::string& name, Pass pass);
+                       const SideName& name, Pass pass);
     // Appends the columns of aTable missing from bTable, and keeps the positions of the
     // columns of bTable missing from aTable for the backward pass.
-    void CompareColumns(const cMetaDataElement& aTable, const cMetaDataElement& bTable,
-                        const std::string& name, std::uint64_t backwardPair);
-    void AddMissingField(const cMetaDataElement& table, const cField& field, const std::string& name);
+    void CompareColumns(const std::shared_ptr<cMetaDataElement>& aTable, const cMetaDataElement& bTable,
+                        const SideName& name, std::uint64_t backwardPair);
 
     std::shared_ptr<coDifferences> differences_;
     // Each pair of same-named tables is walked once, going forward; what the second table

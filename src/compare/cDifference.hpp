@@ -1,19 +1,52 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "model/cMetaDataElement.hpp"
 
 namespace tablor {
 
 // One thing that one side has and the other lacks. `Source` names the side that lacks it;
 // the field members are filled only for a missing table column.
-struct cDifference {
+//
+// A difference the engine finds holds no texts of its own: it points at the element (for a
+// column, its table and position) and at the side's name, which the schemas already hold, and
+// builds its message when asked. A comparison of many same-named tables gives millions of
+// differences, so this keeps each one small.
+class cDifference {
+  public:
+    // A difference with texts of its own.
+    cDifference(std::string ObjectName, std::int32_t ObjectType, std::string Source, std::string Message);
+    // An element that the `source` side lacks, or with `field` set, that column of a table.
+    cDifference(std::int32_t ObjectType, std::shared_ptr<const cMetaDataElement> element,
+                std::shared_ptr<const std::string> source, std::uint32_t field = kNoField);
+
+    static constexpr std::uint32_t kNoField = UINT32_MAX;
+
     std::int32_t ObjectType = 0;
-    std::string FieldType;
-    std::string FieldSize;
-    std::string FieldTable;
-    std::string Message;
-    std::string Source;
-    std::string ObjectName;
+
+    const std::string& ObjectName() const;
+    const std::string& Source() const;
+    const std::string& FieldTable() const;
+    const std::string& FieldType() const;
+    const std::string& FieldSize() const;
+    std::string Message() const;
+
+    // Gives a difference with texts of its own the column's details.
+    void SetFieldDetails(std::string FieldTable, std::string FieldType, std::string FieldSize);
+
+  private:
+    struct OwnTexts;
+    const cMetaDataElement& Element() const { return *static_cast<const cMetaDataElement*>(data_.get()); }
+    const OwnTexts* Texts() const { return source_ ? nullptr : static_cast<const OwnTexts*>(data_.get()); }
+    const cField& Field() const;
+
+    // The element, or for a difference with texts of its own (no source_), its OwnTexts: one
+    // pointer for either keeps a difference at 40 bytes.
+    std::shared_ptr<const void> data_;
+    std::shared_ptr<const std::string> source_;
+    std::uint32_t field_ = kNoField;
 };
 
 }  // namespace tablor

@@ -12,12 +12,15 @@ class coDifferences : public Collection<cDifference> {
   public:
     std::shared_ptr<cDifference> Add(std::string ObjectName, std::int32_t ObjectType, std::string Source,
                                      std::string Message, std::string_view sKey = {}) {
-        auto difference = std::make_shared<cDifference>();
-        difference->ObjectName = std::move(ObjectName);
-        difference->ObjectType = ObjectType;
-        difference->Source = std::move(Source);
-        difference->Message = std::move(Message);
-        return Append(std::move(difference), sKey);
+        return Append(std::make_shared<cDifference>(std::move(ObjectName), ObjectType, std::move(Source),
+                                                    std::move(Message)),
+                      sKey);
+    }
+    // A difference found by the engine, which refers to the schemas instead of copying texts.
+    void AddFound(std::int32_t ObjectType, std::shared_ptr<const cMetaDataElement> element,
+                  const std::shared_ptr<const std::string>& source,
+                  std::uint32_t field = cDifference::kNoField) {
+        Append(std::make_shared<cDifference>(ObjectType, std::move(element), source, field), {});
     }
 };
 

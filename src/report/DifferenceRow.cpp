@@ -25,13 +25,13 @@ std::string_view KindWord(int objectType) {
 
 DifferenceRow DifferenceRow::From(const cDifference& difference) {
     DifferenceRow row;
-    row.cells[0] = difference.ObjectName;
+    row.cells[0] = difference.ObjectName();
     row.cells[1] = std::string(KindWord(difference.ObjectType));
-    row.cells[2] = difference.Source;
-    row.cells[3] = difference.FieldTable;
-    row.cells[4] = difference.Message;
+    row.cells[2] = difference.Source();
+    row.cells[3] = difference.FieldTable();
+    row.cells[4] = difference.Message();
     if (difference.ObjectType == ObjectType::Field)
-        row.cells[4] += ", TYPE: " + difference.FieldType + " SIZE: " + difference.FieldSize;
+        row.cells[4] += ", TYPE: " + difference.FieldType() + " SIZE: " + difference.FieldSize();
     return row;
 }
 

@@ -10,7 +10,7 @@ namespace {
 
 std::vector<std::string> Messages(const coDifferences& differences) {
     std::vector<std::string> messages;
-    for (const auto& d : differences) messages.push_back(d->Message);
+    for (const auto& d : differences) messages.push_back(d->Message());
     return messages;
 }
 
@@ -19,13 +19,13 @@ void ExpectSameList(const coDifferences& actual, const coDifferences& expected) 
     for (long i = 1; i <= actual.Count(); ++i) {
         const auto& a = *actual.Item(i);
         const auto& e = *expected.Item(i);
-        ASSERT_EQ(a.ObjectName, e.ObjectName) << "at " << i;
+        ASSERT_EQ(a.ObjectName(), e.ObjectName()) << "at " << i;
         ASSERT_EQ(a.ObjectType, e.ObjectType) << "at " << i;
-        ASSERT_EQ(a.Source, e.Source) << "at " << i;
-        ASSERT_EQ(a.Message, e.Message) << "at " << i;
-        ASSERT_EQ(a.FieldTable, e.FieldTable) << "at " << i;
-        ASSERT_EQ(a.FieldType, e.FieldType) << "at " << i;
-        ASSERT_EQ(a.FieldSize, e.FieldSize) << "at " << i;
+        ASSERT_EQ(a.Source(), e.Source()) << "at " << i;
+        ASSERT_EQ(a.Message(), e.Message()) << "at " << i;
+        ASSERT_EQ(a.FieldTable(), e.FieldTable()) << "at " << i;
+        ASSERT_EQ(a.FieldType(), e.FieldType()) << "at " << i;
+        ASSERT_EQ(a.FieldSize(), e.FieldSize()) << "at " << i;
     }
 }
 
@@ -42,13 +42,13 @@ TEST(CompareEngine, MissingFieldCarriesItsTableTypeAndSizeFromTheSideThatHasIt) 
     const auto& differences = engine.Compare(first, "srv1.db", second, "snap.snp");
     ASSERT_EQ(differences.Count(), 1);
     const auto& d = *differences.Item(1);
-    EXPECT_EQ(d.ObjectName, "Name");
+    EXPECT_EQ(d.ObjectName(), "Name");
     EXPECT_EQ(d.ObjectType, 1);
-    EXPECT_EQ(d.Source, "snap.snp");
-    EXPECT_EQ(d.FieldTable, "T");
-    EXPECT_EQ(d.FieldType, "varchar");
-    EXPECT_EQ(d.FieldSize, "50");
-    EXPECT_EQ(d.Message, "The field Name was not found on the table T on the object snap.snp");
+    EXPECT_EQ(d.Source(), "snap.snp");
+    EXPECT_EQ(d.FieldTable(), "T");
+    EXPECT_EQ(d.FieldType(), "varchar");
+    EXPECT_EQ(d.FieldSize(), "50");
+    EXPECT_EQ(d.Message(), "The field Name was not found on the table T on the object snap.snp");
 }
 
 TEST(CompareEngine, ListsFirstDirectionThenSecondEachByKindInFixedOrder) {
@@ -74,7 +74,7 @@ TEST(CompareEngine, ListsFirstDirectionThenSecondEachByKindInFixedOrder) {
                                      }));
     EXPECT_EQ(differences.Item(3)->ObjectType, 4);  // a missing routine keeps its own kind
     EXPECT_EQ(differences.Item(6)->ObjectType, 3);
-    EXPECT_EQ(differences.Item(4)->FieldTable, "");  // a missing table lists none of its columns
+    EXPECT_EQ(differences.Item(4)->FieldTable(), "");  // a missing table lists none of its columns
 }
 
 TEST(CompareEngine, NamesDifferingOnlyInLetterCaseAreTwoElements) {
@@ -104,8 +104,8 @@ TEST(CompareEngine, TableHeldTwiceOnTheOtherSideIsComparedWithEach) {
     // b is missing from the first T, a from the second; backwards, the single T on the first
     // side holds every column of both.
     ASSERT_EQ(differences.Count(), 2);
-    EXPECT_EQ(differences.Item(1)->ObjectName, "b");
-    EXPECT_EQ(differences.Item(2)->ObjectName, "a");
+    EXPECT_EQ(differences.Item(1)->ObjectName(), "b");
+    EXPECT_EQ(differences.Item(2)->ObjectName(), "a");
 
     coDifferences reference;
     tablor::testing::PlainScanCompare(first, "A", second, "B", reference);
@@ -132,7 +132,7 @@ TEST(CompareEngine, RepeatedAndCaseTwinColumnsMatchByExactName) {
         cCompareEngine engine;
         const auto& differences = engine.Compare(first, "A", second, "B");
         std::vector<std::string> missing;
-        for (const auto& d : differences) missing.push_back(d->ObjectName);
+        for (const auto& d : differences) missing.push_back(d->ObjectName());
         EXPECT_EQ(missing, c.missing) << c.first.size() << " / " << c.second.size();
         coDifferences reference;
         tablor::testing::PlainScanCompare(first, "A", second, "B", reference);
@@ -185,5 +185,5 @@ TEST(CompareEngine, HandlesCollectionsBeyondSixteenBits) {
     cCompareEngine engine;
     const auto& differences = engine.Compare(first, "a", second, "b");
     EXPECT_EQ(differences.Count(), 20000);
-    EXPECT_EQ(differences.Item(20000)->ObjectName, "c39999");
+    EXPECT_EQ(differences.Item(20000)->ObjectName(), "c39999");
 }

@@ -1,9 +1,9 @@
 // The compare command: two entries in, one row per difference out, with the busy state
 // always left, whatever the sources do.
-#include <QGuiApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -25,7 +25,7 @@ namespace {
 using gui::Main;
 
 class CompareCommand : public GuiTest {
-protected:
+  protected:
     void SetUp() override {
         GuiTest::SetUp();
         CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
@@ -88,7 +88,8 @@ TEST_F(CompareCommand, TwoSnapshotsListEveryDifferenceAndTheCount) {
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(DifferenceRows(), expected);
     ASSERT_EQ(prompt.messages.size(), 1u);
-    EXPECT_EQ(prompt.messages[0].text, std::to_string(expected.size()) + " difference(s) found between the two objects!");
+    EXPECT_EQ(prompt.messages[0].text,
+              std::to_string(expected.size()) + " difference(s) found between the two objects!");
     EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Information);
     EXPECT_EQ(prompt.messages[0].title, "");
     EXPECT_EQ(Window().Object1Name, "shop-v1.snp");
@@ -134,12 +135,16 @@ TEST_F(CompareCommand, LiveAgainstLiveReadsBothThroughTheWorkspace) {
     EXPECT_EQ(Window().qnTablor1.Connections->Count(), 2);
 
     const auto rows = DifferenceRows();
-    const auto has = [&](const std::string& row) { return std::find(rows.begin(), rows.end(), row) != rows.end(); };
+    const auto has = [&](const std::string& row) {
+        return std::find(rows.begin(), rows.end(), row) != rows.end();
+    };
     EXPECT_TRUE(has("Customers|Table|SRV02.Archive||Table was not found on SRV02.Archive")) << rows.size();
     EXPECT_TRUE(has("History|Table|SRV01.Sales||Table was not found on SRV01.Sales"));
-    EXPECT_TRUE(has("Note|Field|SRV02.Archive|Orders|The field Note was not found on the table Orders on the object "
-                    "SRV02.Archive, TYPE: varchar SIZE: 50"));
-    EXPECT_EQ(prompt.messages.back().text, std::to_string(rows.size()) + " difference(s) found between the two objects!");
+    EXPECT_TRUE(
+        has("Note|Field|SRV02.Archive|Orders|The field Note was not found on the table Orders on the object "
+            "SRV02.Archive, TYPE: varchar SIZE: 50"));
+    EXPECT_EQ(prompt.messages.back().text,
+              std::to_string(rows.size()) + " difference(s) found between the two objects!");
     for (const auto& message : prompt.messages) EXPECT_EQ(message.text.find("XYZZY"), std::string::npos);
     ExpectIdle();
 
@@ -246,7 +251,8 @@ TEST_F(CompareCommand, ASecondCommandIsRefusedWhileOneRuns) {
     hooks.viewSnapStructure = [&](Main&) { ++viewerLaunches; };
     AddConnectionEntry("SRV01", "Sales");
     AddConnectionEntry("SRV02", "Archive");
-    Window().differences->Append({gui::DifferencesModel::MakeRow(cDifference{})});
+    Window().differences->Append(
+        {gui::DifferencesModel::MakeRow(cDifference(std::string(), 0, std::string(), std::string()))});
     bool tried = false;
     connector->onRow = [&] {
         if (tried) return;

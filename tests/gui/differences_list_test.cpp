@@ -15,13 +15,9 @@ namespace {
 
 using gui::DifferencesModel;
 
-cDifference Difference(const std::string& name, int type, const std::string& source, const std::string& message) {
-    cDifference d;
-    d.ObjectName = name;
-    d.ObjectType = type;
-    d.Source = source;
-    d.Message = message;
-    return d;
+cDifference Difference(const std::string& name, int type, const std::string& source,
+                       const std::string& message) {
+    return cDifference(name, type, source, message);
 }
 
 std::vector<DifferencesModel::Row> Rows(const std::vector<cDifference>& differences) {
@@ -37,7 +33,8 @@ QStringList Column(const DifferencesModel& model, int column) {
 }
 
 TEST(DifferencesRows, EachKindShowsItsPictureInTheFirstColumnOnly) {
-    const std::pair<int, int> pictures[] = {{0, 3}, {1, 4}, {2, 6}, {3, 8}, {4, 10}, {5, 11}, {9, 0}, {-1, 0}};
+    const std::pair<int, int> pictures[] = {{0, 3},  {1, 4},  {2, 6}, {3, 8},
+                                            {4, 10}, {5, 11}, {9, 0}, {-1, 0}};
     for (const auto& [type, picture] : pictures)
         EXPECT_EQ(DifferencesModel::MakeRow(Difference("X", type, "b", "m")).picture, picture) << type;
     for (int number = 1; number <= gui::kSmallPictureCount; ++number)
@@ -89,7 +86,8 @@ TEST(DifferencesSort, RowsAddedLaterTakeTheirPlaceInTheChosenOrder) {
 
 TEST(DifferencesSort, SortingKeepsTheSelectedRowSelected) {
     DifferencesModel model;
-    model.Append(Rows({Difference("c", 0, "s", "m"), Difference("a", 0, "s", "m"), Difference("b", 0, "s", "m")}));
+    model.Append(
+        Rows({Difference("c", 0, "s", "m"), Difference("a", 0, "s", "m"), Difference("b", 0, "s", "m")}));
     const QPersistentModelIndex selected = model.index(0, 0);
     model.SortBy(0);
     EXPECT_EQ(selected.row(), 2);
@@ -100,8 +98,8 @@ class DifferencesView : public GuiTest {};
 
 TEST_F(DifferencesView, AHeaderClickSortsAscendingEveryTime) {
     gui::Main& window = ShownWindow();
-    window.differences->Append(
-        Rows({Difference("b", 0, "s", "Zeta"), Difference("a", 0, "s", "alpha"), Difference("c", 0, "s", "Mu")}));
+    window.differences->Append(Rows(
+        {Difference("b", 0, "s", "Zeta"), Difference("a", 0, "s", "alpha"), Difference("c", 0, "s", "Mu")}));
     QHeaderView* header = window.lvDifferences->header();
     const QPoint message(header->sectionViewportPosition(4) + 5, header->height() / 2);
     for (int click = 0; click < 2; ++click) {

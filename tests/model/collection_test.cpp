@@ -111,8 +111,8 @@ TEST(Collection, RemovedItemStaysValidForItsHolder) {
     coDifferences differences;
     auto held = differences.Add("T", 0, "srv.db", "Table was not found on srv.db");
     differences.Clear();
-    EXPECT_EQ(held->ObjectName, "T");
-    EXPECT_EQ(held->Message, "Table was not found on srv.db");
+    EXPECT_EQ(held->ObjectName(), "T");
+    EXPECT_EQ(held->Message(), "Table was not found on srv.db");
 }
 
 TEST(Collection, HoldsFarMoreThanSixteenBitsOfEntries) {

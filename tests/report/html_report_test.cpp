@@ -78,20 +78,15 @@ TEST(HtmlReport, DateIsMonthDayYearWithTwoDigits) {
 }
 
 TEST(DifferenceRowText, FieldsGainTypeAndSizeAndKindsHaveTheirWords) {
-    cDifference field;
-    field.ObjectName = "Name";
-    field.ObjectType = 1;
-    field.Source = "sales.snp";
-    field.FieldTable = "T";
-    field.FieldType = "varchar";
-    field.FieldSize = "50";
-    field.Message = "The field Name was not found on the table T on the object sales.snp";
+    cDifference field("Name", 1, "sales.snp",
+                      "The field Name was not found on the table T on the object sales.snp");
+    field.SetFieldDetails("T", "varchar", "50");
     EXPECT_EQ(
         DifferenceRow::From(field).cells,
         (std::array<std::string, 5>{"Name", "Field", "sales.snp", "T",
                                     "The field Name was not found on the table T on the object sales.snp, "
                                     "TYPE: varchar SIZE: 50"}));
-    field.FieldSize = "";
+    field.SetFieldDetails("T", "varchar", "");
     EXPECT_TRUE(DifferenceRow::From(field).cells[4].ends_with(" SIZE: "));
 
     const std::array<std::string_view, 7> words = {"Table",    "Field",      "View", "Procedure",

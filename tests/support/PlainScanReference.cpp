@@ -36,9 +36,7 @@ void OneWay(const cMetaData& a, const cMetaData& b, const std::string& name, coD
                 auto& d = *out.Add(field->FieldName, 1, name,
                                    "The field " + field->FieldName + " was not found on the table " +
                                        table->ObjectName + " on the object " + name);
-                d.FieldSize = field->FieldSize;
-                d.FieldType = field->FieldType;
-                d.FieldTable = table->ObjectName;
+                d.SetFieldDetails(table->ObjectName, field->FieldType, field->FieldSize);
             }
         }
         if (!found) out.Add(table->ObjectName, 0, name, "Table was not found on " + name);

@@ -1,0 +1,88 @@
+#include "compare/cDifference.hpp"
+
+#include "model/ObjectType.hpp"
+
+namespace tablor {
+namespace {
+
+const std::string& NoText() {
+    static const std::string empty;
+    return empty;
+}
+
+}  // namespace
+
+struct cDifference::OwnTexts {
+    std::string objectName, source, message, fieldTable, fieldType, fieldSize;
+};
+
+cDifference::cDifference(std::string ObjectName, std::int32_t ObjectType, std::string Source,
+                         std::string Message)
+    : ObjectType(ObjectType),
+      data_(std::make_shared<const OwnTexts>(
+          OwnTexts{std::move(ObjectName), std::move(Source), std::move(Message), {}, {}, {}})) {}
+
+cDifference::cDifference(std::int32_t ObjectType, std::shared_ptr<const cMetaDataElement> element,
+                         std::shared_ptr<const std::string> source, std::uint32_t field)
+    : ObjectType(ObjectType), data_(std::move(element)), source_(std::move(source)), field_(field) {}
+
+const cField& cDifference::Field() const {
+    return *Element().Fields().Items()[field_];
+}
+
+const std::string& cDifference::ObjectName() const {
+    if (const OwnTexts* texts = Texts()) return texts->objectName;
+    return field_ == kNoField ? Element().ObjectName : Field().FieldName;
+}
+
+const std::string& cDifference::Source() const {
+    return source_ ? *source_ : Texts()->source;
+}
+
+const std::string& cDifference::FieldTable() const {
+    if (const OwnTexts* texts = Texts()) return texts->fieldTable;
+    return field_ == kNoField ? NoText() : Element().ObjectName;
+}
+
+const std::string& cDifference::FieldType() const {
+    if (const OwnTexts* texts = Texts()) return texts->fieldType;
+    return field_ == kNoField ? NoText() : Field().FieldType;
+}
+
+const std::string& cDifference::FieldSize() const {
+    if (const OwnTexts* texts = Texts()) return texts->fieldSize;
+    return field_ == kNoField ? NoText() : Field().FieldSize;
+}
+
+std::string cDifference::Message() const {
+    if (const OwnTexts* texts = Texts()) return texts->message;
+    const std::string& side = *source_;
+    if (field_ != kNoField) {
+        const std::string& column = Field().FieldName;
+        const std::string& table = Element().ObjectName;
+        std::string message;
+        message.reserve(64 + column.size() + table.size() + side.size());
+        message.append("The field ").append(column).append(" was not found on the table ");
+        return message.append(table).append(" on the object ").append(side);
+    }
+    switch (ObjectType) {
+        case ObjectType::Table:
+            return "Table was not found on " + side;
+        case ObjectType::View:
+            return "View was not found on " + side;
+        case ObjectType::Constraint:
+            return "Constraint was not found on " + side;
+        default:
+            return "Routine was not found on " + side;
+    }
+}
+
+void cDifference::SetFieldDetails(std::string FieldTable, std::string FieldType, std::string FieldSize) {
+    // Copies of a difference share their texts: details go into texts of this one's own.
+    data_ =
+        std::make_shared<const OwnTexts>(OwnTexts{ObjectName(), Source(), Message(), std::move(FieldTable),
+                                                  std::move(FieldType), std::move(FieldSize)});
+    source_.reset();
+}
+
+}  // namespace tablor
