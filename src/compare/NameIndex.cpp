@@ -12,7 +12,11 @@ std::size_t HashOf(std::string_view name) {
 NameIndex::NameIndex(const Collection<cMetaDataElement>& elements) {
     const auto count = static_cast<std::size_t>(elements.Count());
     names_.reserve(count);
-    for (const auto& element : elements) names_.emplace_back(element->ObjectName);
+    hashes_.reserve(count);
+    for (const auto& element : elements) {
+        names_.emplace_back(element->ObjectName);
+        hashes_.push_back(HashOf(names_.back()));
+    }
     next_.assign(count, kNone);
     last_.assign(count, kNone);
     std::size_t size = 16;
@@ -21,7 +25,7 @@ NameIndex::NameIndex(const Collection<cMetaDataElement>& elements) {
 
     const std::size_t mask = size - 1;
     for (std::uint32_t index = 0; index < count; ++index) {
-        std::size_t slot = HashOf(names_[index]) & mask;
+        std::size_t slot = hashes_[index] & mask;
         for (;; slot = (slot + 1) & mask) {
             const std::uint32_t held = slots_[slot];
             if (held == 0) {
@@ -29,7 +33,7 @@ NameIndex::NameIndex(const Collection<cMetaDataElement>& elements) {
                 last_[index] = index;
                 break;
             }
-            if (names_[held - 1] == names_[index]) {
+            if (hashes_[held - 1] == hashes_[index] && names_[held - 1] == names_[index]) {
                 next_[last_[held - 1]] = index;
                 last_[held - 1] = index;
                 break;
@@ -40,10 +44,12 @@ NameIndex::NameIndex(const Collection<cMetaDataElement>& elements) {
 
 std::uint32_t NameIndex::First(std::string_view name) const {
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t slot = HashOf(name) & mask;; slot = (slot + 1) & mask) {
+    const std::size_t hash = HashOf(name);
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const std::uint32_t held = slots_[slot];
         if (held == 0) return kNone;
-        if (names_[held - 1] == name) return held - 1;
+        // Most probes that miss stop at the hash, without reading the other name.
+        if (hashes_[held - 1] == hash && names_[held - 1] == name) return held - 1;
     }
 }
 

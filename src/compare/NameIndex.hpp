@@ -25,6 +25,7 @@ class NameIndex {
 
   private:
     std::vector<std::string_view> names_;  // by index
+    std::vector<std::size_t> hashes_;      // by index
     std::vector<std::uint32_t> next_;      // by index
     std::vector<std::uint32_t> slots_;     // first index + 1 of each distinct name; 0 is free
     std::vector<std::uint32_t> last_;      // by first index: the last index of its chain

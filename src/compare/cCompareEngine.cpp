@@ -27,7 +27,7 @@ std::uint64_t PairKey(std::uint32_t secondSide, std::uint32_t firstSide) {
 }
 
 // Column names are short: compared inline, eight bytes at a time, instead of through memcmp.
-inline bool SameName(const std::string& a, const std::string& b) {
+inline bool SameName(std::string_view a, std::string_view b) {
     std::size_t n = a.size();
     if (n != b.size()) return false;
     const char* x = a.data();
@@ -41,14 +41,6 @@ inline bool SameName(const std::string& a, const std::string& b) {
     for (; n > 0; --n)
         if (*x++ != *y++) return false;
     return true;
-}
-
-// Columns live in objects of their own; fetching the ones a few steps ahead hides much of
-// the memory latency of walking two large schemas.
-template <class Items>
-inline void PrefetchAhead(const Items& items, std::size_t index) {
-    constexpr std::size_t kAhead = 4;
-    if (index + kAhead < items.size()) __builtin_prefetch(items[index + kAhead].get());
 }
 
 }  // namespace
@@ -108,37 +100,37 @@ void cCompareEngine::CompareOneWay(const cMetaData& a, const cMetaData& b, const
 void cCompareEngine::CompareColumns(const std::shared_ptr<cMetaDataElement>& aTable,
                                     const cMetaDataElement& bTable, const SideName& name,
                                     std::uint64_t backwardPair) {
-    const auto& aItems = aTable->Fields().Items();
-    const auto& bItems = bTable.Fields().Items();
-    const std::size_t bCount = bItems.size();
+    const coFields& aFields = aTable->Fields();
+    const coFields& bFields = bTable.Fields();
+    const auto aCount = static_cast<std::size_t>(aFields.Count());
+    const auto bCount = static_cast<std::size_t>(bFields.Count());
 
-    // Each column is looked for by exact name. Short lists are scanned, trying the same position
-    // first, since most tables hold their columns in the same order on both sides; long lists
-    // get a hash table of each name's first position. Names may repeat (empty names do).
+    // Each column is looked for by exact name, read from each list's name buffer. Short lists
+    // are scanned, trying the same position first, since most tables hold their columns in
+    // the same order on both sides; long lists get a hash table of each name's first
+    // position. Names may repeat (empty names do).
     constexpr std::size_t kScanLimit = 48;
     const bool hashed = bCount > kScanLimit;
     std::unordered_map<std::string_view, std::uint32_t> bPositions;
     if (hashed) {
         bPositions.reserve(bCount);
-        for (std::uint32_t x = 0; x < bCount; ++x) bPositions.emplace(bItems[x]->FieldName, x);
+        for (std::uint32_t x = 0; x < bCount; ++x) bPositions.emplace(bFields.NameAt(x), x);
     }
     std::vector<unsigned char>& bMatched = matchedScratch_;
     bMatched.assign(bCount, 0);
     std::size_t matchedCount = 0;
 
-    for (std::size_t n = 0; n < aItems.size(); ++n) {
-        PrefetchAhead(aItems, n);
-        PrefetchAhead(bItems, n);
-        const cField& field = *aItems[n];
+    for (std::size_t n = 0; n < aCount; ++n) {
+        const std::string_view field = aFields.NameAt(n);
         std::size_t at = bCount;
         if (hashed) {
-            const auto found = bPositions.find(field.FieldName);
+            const auto found = bPositions.find(field);
             if (found != bPositions.end()) at = found->second;
-        } else if (n < bCount && SameName(bItems[n]->FieldName, field.FieldName)) {
+        } else if (n < bCount && SameName(bFields.NameAt(n), field)) {
             at = n;
         } else {
             for (std::size_t x = 0; x < bCount; ++x) {
-                if (SameName(bItems[x]->FieldName, field.FieldName)) {
+                if (SameName(bFields.NameAt(x), field)) {
                     at = x;
                     break;
                 }
@@ -155,9 +147,9 @@ void cCompareEngine::CompareColumns(const std::shared_ptr<cMetaDataElement>& aTa
     // A column left unmatched is missing only when no column of its name was matched: with
     // repeated names, one match stands for all of them.
     const auto nameMatched = [&](std::uint32_t x) {
-        if (hashed) return bMatched[bPositions.find(bItems[x]->FieldName)->second] != 0;
+        if (hashed) return bMatched[bPositions.find(bFields.NameAt(x))->second] != 0;
         for (std::size_t y = 0; y < bCount; ++y)
-            if (bMatched[y] != 0 && SameName(bItems[y]->FieldName, bItems[x]->FieldName)) return true;
+            if (bMatched[y] != 0 && SameName(bFields.NameAt(y), bFields.NameAt(x))) return true;
         return false;
     };
     auto& missing = backwardMissing_[backwardPair];
