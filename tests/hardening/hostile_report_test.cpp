@@ -15,7 +15,9 @@ using tablor::testing::TempFolder;
 TEST(HostileReport, AFiftyMegabyteTemplateRendersWhole) {
     const std::string line = "<p>[object1name] filler text of the template</p>\r\n";
     const std::string filled = "<p>a filler text of the template</p>\r\n";
-    const std::string closing = "<tr>\r\n</table>\r\n</div>\r\n</body>\r\n</html>\r\n\r\n";
+    const std::string closing =
+        "<tr>\r\n<td colspan=\"5\">No differences were found between a and b.</td>\r\n</tr>\r\n"
+        "<tr>\r\n</table>\r\n</div>\r\n</body>\r\n</html>\r\n\r\n";
     std::string templateText;
     templateText.reserve(51u << 20);
     std::size_t lines = 0;
