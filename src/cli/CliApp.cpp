@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <streambuf>
@@ -157,18 +158,22 @@ LoadedSide LoadSnapshotSide(const std::string& path) {
     return {std::filesystem::path(path).filename().string(), snapshot.MetaData()};
 }
 
+// The differences as the user reads them, one row made at a time.
+std::function<DifferenceRow(std::size_t)> RowAt(const coDifferences& differences) {
+    return [&differences](std::size_t index) { return DifferenceRow::From(*differences.Items()[index]); };
+}
+
 void WriteHtml(const CompareOptions& options, const LoadedSide& side1, const LoadedSide& side2,
                const coDifferences& differences) {
     const std::string templatePath =
         options.templateFile.empty() ? AddAppPath("template.html") : options.templateFile;
     if (!FileExist(templatePath))
         throw TablorError(errors::FileNotFound, "The template file: " + templatePath + " was not found");
-    std::vector<DifferenceRow> rows;
-    rows.reserve(static_cast<std::size_t>(differences.Count()));
-    for (const auto& difference : differences) rows.push_back(DifferenceRow::From(*difference));
     const std::string templateText = DecodeFileText(ReadFileBytes(templatePath));
-    WriteFileAtomically(options.htmlFile, RenderHtmlReport(templateText, side1.displayName, side2.displayName,
-                                                           ReportDate::Today(), rows));
+    WriteFileAtomically(
+        options.htmlFile,
+        RenderHtmlReport(templateText, side1.displayName, side2.displayName, ReportDate::Today(),
+                         static_cast<std::size_t>(differences.Count()), RowAt(differences)));
 }
 
 LoadedSide LoadSide(const std::string& text, const CliEnvironment& environment, std::ostream& err) {
@@ -202,14 +207,10 @@ int RunCompare(const std::vector<std::string>& args, std::ostream& out, std::ost
     const coDifferences& differences =
         engine.Compare(*side1.model, side1.displayName, *side2.model, side2.displayName);
 
-    if (options.format == "json") {
-        out << FormatDifferencesJson(side1.displayName, side2.displayName, differences);
-    } else {
-        std::vector<DifferenceRow> rows;
-        rows.reserve(static_cast<std::size_t>(differences.Count()));
-        for (const auto& difference : differences) rows.push_back(DifferenceRow::From(*difference));
-        out << FormatDifferencesText(rows);
-    }
+    if (options.format == "json")
+        WriteDifferencesJson(out, side1.displayName, side2.displayName, differences);
+    else
+        WriteDifferencesText(out, static_cast<std::size_t>(differences.Count()), RowAt(differences));
     if (!options.htmlFile.empty()) WriteHtml(options, side1, side2, differences);
     return differences.Count() == 0 ? kNoDifferences : kDifferences;
 }
