@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -174,6 +175,33 @@ TEST(CliCompare, TextAndJsonAreWrittenRowByRow) {
         EXPECT_EQ(cli::RunCli(args, out, err, cli::CliEnvironment{}), cli::kDifferences) << err.str();
         EXPECT_GT(sizes.total, 16u * 1024) << args.back();
         EXPECT_LT(sizes.largest, 1024u) << args.back();
+    }
+}
+
+TEST(CliCompare, SnapshotsOfOneNameAreToldApartByTheirFolders) {
+    TempFolder folder;
+    const std::string content = TempFolder::Read(Example("shop-v1.snp"));
+    struct Case {
+        std::string path1, path2, name1, name2;
+    };
+    const std::vector<Case> cases = {
+        {"a/v1/shop.snp", "b/v1/shop.snp", "a/v1/shop.snp", "b/v1/shop.snp"},
+        {"x/shop.snp", "y/shop.snp", "x/shop.snp", "y/shop.snp"},
+        {"x/shop.snp", "x/other.snp", "shop.snp", "other.snp"},
+        {"x/shop.snp", "x/shop.snp", "shop.snp", "shop.snp"},
+        {"x/shop.snp", "y/../x/shop.snp", "shop.snp", "shop.snp"},  // the same file by two paths
+    };
+    for (const Case& c : cases) {
+        for (const std::string& path : {c.path1, c.path2}) {
+            std::filesystem::create_directories(std::filesystem::path(folder.File(path)).parent_path());
+            if (path.find("..") == std::string::npos) folder.Write(path, content);
+        }
+        const auto result =
+            RunTablorCli({"compare", folder.File(c.path1), folder.File(c.path2), "--format", "json"});
+        ASSERT_EQ(result.status, cli::kNoDifferences) << result.err;
+        const auto parsed = nlohmann::json::parse(result.out);
+        EXPECT_EQ(parsed["object1"], c.name1) << c.path1 << " " << c.path2;
+        EXPECT_EQ(parsed["object2"], c.name2) << c.path1 << " " << c.path2;
     }
 }
 
