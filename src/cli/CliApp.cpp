@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <streambuf>
@@ -45,6 +47,7 @@ struct UsageError {
 struct LoadedSide {
     std::string displayName;
     std::shared_ptr<cMetaData> model;
+    std::string snapshotPath;  // empty for a live database
 };
 
 CompareOptions ParseCompare(const std::vector<std::string>& args) {
@@ -154,7 +157,53 @@ LoadedSide LoadSnapshotSide(const std::string& path) {
     BatchPrompt prompt;
     snapshot.Fill(prompt);
     if (prompt.Failed()) throw TablorError(0, "cannot read " + path + ": " + prompt.Failure());
-    return {std::filesystem::path(path).filename().string(), snapshot.MetaData()};
+    return {std::filesystem::path(path).filename().string(), snapshot.MetaData(), path};
+}
+
+// The path's folder and file names, last first; empty and "." names say nothing about a side.
+std::vector<std::string> NamesFromEnd(const std::string& path) {
+    std::vector<std::string> names;
+    std::size_t end = path.size();
+    while (end > 0) {
+        const std::size_t slash = path.rfind('/', end - 1);
+        const std::size_t begin = slash == std::string::npos ? 0 : slash + 1;
+        const std::string name = path.substr(begin, end - begin);
+        if (!name.empty() && name != ".") names.push_back(name);
+        if (slash == std::string::npos) break;
+        end = slash;
+    }
+    return names;
+}
+
+// Two snapshots of one file name in different folders are named by as many trailing folders as
+// tell them apart, so that "Not found on" says which side lacks a thing.
+void NameSnapshotsApart(LoadedSide& side1, LoadedSide& side2) {
+    if (side1.snapshotPath.empty() || side2.snapshotPath.empty() || side1.displayName != side2.displayName ||
+        SameFile(side1.snapshotPath, side2.snapshotPath))
+        return;
+    const std::vector<std::string> names1 = NamesFromEnd(side1.snapshotPath);
+    const std::vector<std::string> names2 = NamesFromEnd(side2.snapshotPath);
+    std::size_t same = 0;
+    while (same < names1.size() && same < names2.size() && names1[same] == names2[same]) ++same;
+    if (same == names1.size() && same == names2.size()) {
+        // Only the way they are written differs ("/x.snp" and "x.snp"): the paths tell them apart.
+        side1.displayName = side1.snapshotPath;
+        side2.displayName = side2.snapshotPath;
+        return;
+    }
+    const auto suffix = [same](const std::vector<std::string>& names) {
+        std::string text;
+        for (std::size_t i = std::min(same + 1, names.size()); i-- > 0;)
+            text += names[i] + (i > 0 ? "/" : "");
+        return text;
+    };
+    side1.displayName = suffix(names1);
+    side2.displayName = suffix(names2);
+}
+
+// The differences as the user reads them, one row made at a time.
+std::function<DifferenceRow(std::size_t)> RowAt(const coDifferences& differences) {
+    return [&differences](std::size_t index) { return DifferenceRow::From(*differences.Items()[index]); };
 }
 
 void WriteHtml(const CompareOptions& options, const LoadedSide& side1, const LoadedSide& side2,
@@ -163,18 +212,17 @@ void WriteHtml(const CompareOptions& options, const LoadedSide& side1, const Loa
         options.templateFile.empty() ? AddAppPath("template.html") : options.templateFile;
     if (!FileExist(templatePath))
         throw TablorError(errors::FileNotFound, "The template file: " + templatePath + " was not found");
-    std::vector<DifferenceRow> rows;
-    rows.reserve(static_cast<std::size_t>(differences.Count()));
-    for (const auto& difference : differences) rows.push_back(DifferenceRow::From(*difference));
     const std::string templateText = DecodeFileText(ReadFileBytes(templatePath));
-    WriteFileAtomically(options.htmlFile, RenderHtmlReport(templateText, side1.displayName, side2.displayName,
-                                                           ReportDate::Today(), rows));
+    WriteFileAtomically(
+        options.htmlFile,
+        RenderHtmlReport(templateText, side1.displayName, side2.displayName, ReportDate::Today(),
+                         static_cast<std::size_t>(differences.Count()), RowAt(differences)));
 }
 
 LoadedSide LoadSide(const std::string& text, const CliEnvironment& environment, std::ostream& err) {
     if (!ParseLiveSide(text).has_value()) return LoadSnapshotSide(text);
     const LiveSide side = ParseLive(text);
-    return {side.DisplayName(), FillLive(side, environment, err)->MetaData()};
+    return {side.DisplayName(), FillLive(side, environment, err)->MetaData(), {}};
 }
 
 int RunCompare(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -195,21 +243,18 @@ int RunCompare(const std::vector<std::string>& args, std::ostream& out, std::ost
                                      " would overwrite the compared snapshot " + *side +
                                      "; nothing was written");
     }
-    const LoadedSide side1 = LoadSide(options.side1, environment, err);
-    const LoadedSide side2 = LoadSide(options.side2, environment, err);
+    LoadedSide side1 = LoadSide(options.side1, environment, err);
+    LoadedSide side2 = LoadSide(options.side2, environment, err);
+    NameSnapshotsApart(side1, side2);
 
     cCompareEngine engine;
     const coDifferences& differences =
         engine.Compare(*side1.model, side1.displayName, *side2.model, side2.displayName);
 
-    if (options.format == "json") {
-        out << FormatDifferencesJson(side1.displayName, side2.displayName, differences);
-    } else {
-        std::vector<DifferenceRow> rows;
-        rows.reserve(static_cast<std::size_t>(differences.Count()));
-        for (const auto& difference : differences) rows.push_back(DifferenceRow::From(*difference));
-        out << FormatDifferencesText(rows);
-    }
+    if (options.format == "json")
+        WriteDifferencesJson(out, side1.displayName, side2.displayName, differences);
+    else
+        WriteDifferencesText(out, static_cast<std::size_t>(differences.Count()), RowAt(differences));
     if (!options.htmlFile.empty()) WriteHtml(options, side1, side2, differences);
     return differences.Count() == 0 ? kNoDifferences : kDifferences;
 }
@@ -323,6 +368,8 @@ tables and their columns, table constraints, views, stored procedures and functi
 Commands:
   compare SIDE1 SIDE2 [--format text|json] [--html FILE [--template FILE]]
       Compares two sides. A side is a snapshot file (.snp) or a live database.
+      A snapshot is named by its file name; two of one name in different folders are
+      named by as many of their folders as tell them apart (a/v1/shop.snp, b/v1/shop.snp).
       --format text   aligned columns, as the window lists them, then the count (default)
       --format json   one JSON object with every difference record
       --html FILE     also writes the HTML report to FILE

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <ostream>
+#include <sstream>
 
 #include "support/TerminalText.hpp"
 #include "support/TextEncoding.hpp"
@@ -13,37 +15,45 @@ std::string CountLine(long count) {
     return std::to_string(count) + " difference(s) found between the two objects!";
 }
 
-std::string FormatDifferencesText(const std::vector<DifferenceRow>& rows) {
-    std::vector<std::array<std::string, 5>> cells;
-    cells.reserve(rows.size());
-    for (const auto& row : rows) {
-        auto& escaped = cells.emplace_back();
-        for (std::size_t c = 0; c < escaped.size(); ++c) escaped[c] = EscapeForTerminal(row.cells[c]);
-    }
+void WriteDifferencesText(std::ostream& out, std::size_t rowCount,
+                          const std::function<DifferenceRow(std::size_t)>& rowAt) {
+    const auto escapedRow = [&](std::size_t index) {
+        DifferenceRow row = rowAt(index);
+        for (auto& cell : row.cells) cell = EscapeForTerminal(cell);
+        return row;
+    };
+    // Widths first, then each row is written as it is made: a long list is never held as text.
     std::array<std::size_t, 5> width{};
     for (std::size_t c = 0; c < width.size(); ++c) width[c] = CodePointCount(DifferenceRow::kHeaders[c]);
-    for (const auto& row : cells)
-        for (std::size_t c = 0; c < width.size(); ++c) width[c] = std::max(width[c], CodePointCount(row[c]));
+    for (std::size_t i = 0; i < rowCount; ++i) {
+        const DifferenceRow row = escapedRow(i);
+        for (std::size_t c = 0; c < width.size(); ++c)
+            width[c] = std::max(width[c], std::min(CodePointCount(row.cells[c]), kMaxPaddedWidth));
+    }
 
-    std::string out;
-    const auto appendLine = [&](auto cellAt) {
-        std::string line;
+    std::string line;
+    const auto writeLine = [&](auto cellAt) {
+        line.clear();
+        std::size_t end = 0;  // padding after the last cell with text is left out
         for (std::size_t c = 0; c < width.size(); ++c) {
             const std::string_view cell = cellAt(c);
             line += cell;
-            if (c + 1 < width.size()) line.append(width[c] - CodePointCount(cell) + 2, ' ');
+            if (!cell.empty()) end = line.size();
+            if (c + 1 < width.size())
+                line.append(width[c] - std::min(width[c], CodePointCount(cell)) + 2, ' ');
         }
-        while (!line.empty() && line.back() == ' ') line.pop_back();
-        out += line;
-        out += '\n';
+        line.resize(end);
+        line += '\n';
+        out.write(line.data(), static_cast<std::streamsize>(line.size()));
     };
-    if (!rows.empty()) {
-        appendLine([](std::size_t c) { return DifferenceRow::kHeaders[c]; });
-        for (const auto& row : cells) appendLine([&](std::size_t c) { return std::string_view(row[c]); });
+    if (rowCount > 0) {
+        writeLine([](std::size_t c) { return DifferenceRow::kHeaders[c]; });
+        for (std::size_t i = 0; i < rowCount && out; ++i) {
+            const DifferenceRow row = escapedRow(i);
+            writeLine([&](std::size_t c) { return std::string_view(row.cells[c]); });
+        }
     }
-    out += CountLine(static_cast<long>(rows.size()));
-    out += '\n';
-    return out;
+    out << CountLine(static_cast<long>(rowCount)) << '\n';
 }
 
 namespace {
@@ -107,24 +117,32 @@ std::string JsonString(std::string_view text) {
     return out;
 }
 
+void WriteDifferencesJson(std::ostream& out, const std::string& object1, const std::string& object2,
+                          const coDifferences& differences) {
+    out << "{\"object1\": " << JsonString(object1) << ", \"object2\": " << JsonString(object2)
+        << ", \"count\": " << differences.Count() << ", \"differences\": [";
+    bool first = true;
+    std::string record;
+    for (const auto& d : differences) {
+        if (!out) return;
+        record = first ? "\n  " : ",\n  ";
+        first = false;
+        record +=
+            "{\"ObjectName\": " + JsonString(d->ObjectName()) +
+            ", \"ObjectType\": " + std::to_string(d->ObjectType) + ", \"Source\": " + JsonString(d->Source()) +
+            ", \"FieldTable\": " + JsonString(d->FieldTable()) +
+            ", \"FieldType\": " + JsonString(d->FieldType()) + ", \"FieldSize\": " + JsonString(d->FieldSize()) +
+            ", \"Message\": " + JsonString(d->Message()) + "}";
+        out.write(record.data(), static_cast<std::streamsize>(record.size()));
+    }
+    out << (first ? "]}\n" : "\n]}\n");
+}
+
 std::string FormatDifferencesJson(const std::string& object1, const std::string& object2,
                                   const coDifferences& differences) {
-    std::string out = "{\"object1\": " + JsonString(object1) + ", \"object2\": " + JsonString(object2) +
-                      ", \"count\": " + std::to_string(differences.Count()) + ", \"differences\": [";
-    bool first = true;
-    for (const auto& d : differences) {
-        out += first ? "\n  " : ",\n  ";
-        first = false;
-        out += "{\"ObjectName\": " + JsonString(d->ObjectName()) +
-               ", \"ObjectType\": " + std::to_string(d->ObjectType) +
-               ", \"Source\": " + JsonString(d->Source()) +
-               ", \"FieldTable\": " + JsonString(d->FieldTable()) +
-               ", \"FieldType\": " + JsonString(d->FieldType()) +
-               ", \"FieldSize\": " + JsonString(d->FieldSize()) +
-               ", \"Message\": " + JsonString(d->Message()) + "}";
-    }
-    out += first ? "]}\n" : "\n]}\n";
-    return out;
+    std::ostringstream out;
+    WriteDifferencesJson(out, object1, object2, differences);
+    return std::move(out).str();
 }
 
 }  // namespace tablor::cli

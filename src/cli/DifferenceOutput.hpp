@@ -1,7 +1,9 @@
 #pragma once
+#include <cstddef>
+#include <functional>
+#include <iosfwd>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "compare/coDifferences.hpp"
 #include "report/DifferenceRow.hpp"
@@ -11,12 +13,22 @@ namespace tablor::cli {
 // "N difference(s) found between the two objects!"
 std::string CountLine(long count);
 
-// The rows in aligned columns under their headers, then the count line. Cells are escaped for
-// the terminal (EscapeForTerminal).
-std::string FormatDifferencesText(const std::vector<DifferenceRow>& rows);
+// Columns are padded to at most this many characters, so that one huge name cannot pad every
+// row; it covers the longest names SQL Server and PostgreSQL allow.
+inline constexpr std::size_t kMaxPaddedWidth = 128;
 
-// {"object1": …, "object2": …, "count": N, "differences": [ … ]} with each record's members
-// under their own names, in the engine's order.
+// Writes the rows in aligned columns under their headers, then the count line, each row as it is
+// made (rowAt is asked for each row twice). A cell wider than kMaxPaddedWidth is written whole
+// and the next column follows after the usual gap. Cells are escaped for the terminal
+// (EscapeForTerminal).
+void WriteDifferencesText(std::ostream& out, std::size_t rowCount,
+                          const std::function<DifferenceRow(std::size_t)>& rowAt);
+
+// Writes {"object1": …, "object2": …, "count": N, "differences": [ … ]} with each record's
+// members under their own names, in the engine's order, each record as it is made.
+void WriteDifferencesJson(std::ostream& out, const std::string& object1, const std::string& object2,
+                          const coDifferences& differences);
+// The same document as one string.
 std::string FormatDifferencesJson(const std::string& object1, const std::string& object2,
                                   const coDifferences& differences);
 

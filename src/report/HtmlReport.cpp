@@ -34,6 +34,16 @@ std::string FillPlaceholders(std::string_view text, const std::vector<Placeholde
     return out;
 }
 
+void AppendRow(std::string& out, const DifferenceRow& row) {
+    out += "<tr>\r\n";
+    for (const auto& cell : row.cells) {
+        out += "<td>";
+        AppendEscapedMarkup(out, cell);
+        out += "&nbsp;</td>\r\n";
+    }
+    out += "</tr>\r\n";
+}
+
 void AppendTwoDigits(std::string& out, int value) {
     out += static_cast<char>('0' + (value / 10) % 10);
     out += static_cast<char>('0' + value % 10);
@@ -65,6 +75,13 @@ std::string EscapeHtml(std::string_view text) {
 std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
                              std::string_view object2Name, const ReportDate& date,
                              const std::vector<DifferenceRow>& rows) {
+    return RenderHtmlReport(templateText, object1Name, object2Name, date, rows.size(),
+                            [&rows](std::size_t index) { return rows[index]; });
+}
+
+std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
+                             std::string_view object2Name, const ReportDate& date, std::size_t rowCount,
+                             const std::function<DifferenceRow(std::size_t)>& rowAt) {
     // Template lines end at CR or CR LF; a lone LF stays inside its line.
     std::string document;
     document.reserve(templateText.size() + 64);
@@ -81,18 +98,23 @@ std::string RenderHtmlReport(std::string_view templateText, std::string_view obj
                                            {"[object2name]", EscapeHtml(object2Name)},
                                            {"[currentdate]", FormatReportDate(date)}});
 
+    // Rows are made twice, once to measure, so that a long list is held once, in the page.
+    std::string row;
     std::size_t rowBytes = 0;
-    for (const auto& row : rows)
-        for (const auto& cell : row.cells) rowBytes += cell.size() + 20;
-    document.reserve(document.size() + rowBytes + rows.size() * 16 + 64);
-    for (const auto& row : rows) {
-        document += "<tr>\r\n";
-        for (const auto& cell : row.cells) {
-            document += "<td>";
-            AppendEscapedMarkup(document, cell);
-            document += "&nbsp;</td>\r\n";
-        }
-        document += "</tr>\r\n";
+    for (std::size_t i = 0; i < rowCount; ++i) {
+        row.clear();
+        AppendRow(row, rowAt(i));
+        rowBytes += row.size();
+    }
+    document.reserve(document.size() + rowBytes + 256 + object1Name.size() * 6 + object2Name.size() * 6);
+    for (std::size_t i = 0; i < rowCount; ++i) AppendRow(document, rowAt(i));
+    if (rowCount == 0) {
+        // An empty table would look like a failed report.
+        document += "<tr>\r\n<td colspan=\"5\">No differences were found between ";
+        AppendEscapedMarkup(document, object1Name);
+        document += " and ";
+        AppendEscapedMarkup(document, object2Name);
+        document += ".</td>\r\n</tr>\r\n";
     }
     document += "<tr>\r\n</table>\r\n</div>\r\n</body>\r\n</html>\r\n";
     // The page is written followed by one more line end.

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,11 +24,16 @@ std::string EscapeHtml(std::string_view text);
 
 // Builds the report page: the template's lines with the placeholders [object1name],
 // [object2name] and [currentdate] filled in (in one pass: a value that spells a placeholder
-// stays as it is), one table row per difference, then the closing tags. Every line ends with
-// CR LF and the page ends with one empty line. Values and cells are escaped, because object
-// names are data and must not run as markup.
+// stays as it is), one table row per difference (or, with none, one row saying so), then the
+// closing tags. Every line ends with CR LF and the page ends with one empty line. Values and
+// cells are escaped, because object names are data and must not run as markup.
 std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
                              std::string_view object2Name, const ReportDate& date,
                              const std::vector<DifferenceRow>& rows);
+// The same page from rows made on demand (each is asked for twice), so that a long list of
+// differences is not held as texts beside the page.
+std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
+                             std::string_view object2Name, const ReportDate& date, std::size_t rowCount,
+                             const std::function<DifferenceRow(std::size_t)>& rowAt);
 
 }  // namespace tablor

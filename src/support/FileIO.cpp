@@ -289,14 +289,14 @@ void ReplaceByRename(const std::string& requested, const std::string& path, cons
     std::string temp = FolderOf(path) + "/." + NameOf(path) + ".XXXXXX";
     std::optional<InterruptsHeld> held(std::in_place);
     FileDescriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (fd.get() < 0) throw errors::FileError(errno, requested);
+    if (fd.get() < 0) throw errors::FileError(errno, requested, errors::FileAction::Create);
     PendingWrite pending;
     pending.Publish(kRemoveTemporary, temp);
     held.reset();
 
     const auto fail = [&](int err) {
         ::unlink(temp.c_str());
-        return errors::FileError(err, requested);
+        return errors::FileError(err, requested, errors::FileAction::Create);
     };
     WriteAll(fd.get(), content, fail);
     // The group is kept when the user may give it; otherwise the folder's default stands.
@@ -346,7 +346,7 @@ void WriteInPlace(const std::string& requested, const std::string& path, const s
         backup = path + ".backup-XXXXXX";
         std::optional<InterruptsHeld> held(std::in_place);
         FileDescriptor copy(::mkostemp(backup.data(), O_CLOEXEC));
-        if (copy.get() < 0) throw errors::FileError(errno, requested);
+        if (copy.get() < 0) throw errors::FileError(errno, requested, errors::FileAction::Create);
         pending.Publish(kRemoveTemporary, backup);
         held.reset();
         const auto fail = [&](int err) {

@@ -15,10 +15,11 @@ TablorError DuplicateKeyError() {
     return {DuplicateKey, "This key is already associated with an element of this collection"};
 }
 
-TablorError FileError(int errnoValue, const std::string& path) {
+TablorError FileError(int errnoValue, const std::string& path, FileAction action) {
     const std::string detail = std::string(" (") + path + ": " + std::strerror(errnoValue) + ")";
     switch (errnoValue) {
         case ENOENT:
+            if (action == FileAction::Create) return {PathNotFound, "Path not found" + detail};
             return {FileNotFound, "File not found" + detail};
         case ENOTDIR:
             return {PathNotFound, "Path not found" + detail};

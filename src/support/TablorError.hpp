@@ -38,8 +38,11 @@ inline constexpr long InvalidName = 1001;  // a name the snapshot format cannot 
 TablorError SubscriptError();
 TablorError InvalidKeyError();
 TablorError DuplicateKeyError();
+// What the failed file operation did: a missing name is a missing file when opening, but a
+// missing folder when creating a file in it.
+enum class FileAction { Open, Create };
 // Maps an errno value from a failed file operation to a numbered error naming the path.
-TablorError FileError(int errnoValue, const std::string& path);
+TablorError FileError(int errnoValue, const std::string& path, FileAction action = FileAction::Open);
 }  // namespace errors
 
 }  // namespace tablor

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -87,6 +88,35 @@ bool HoldsControls(std::string_view text) {
     return false;
 }
 
+// Takes output as it comes and remembers the largest single write.
+class WriteSizes : public std::streambuf {
+  public:
+    std::size_t total = 0;
+    std::size_t largest = 0;
+
+  protected:
+    std::streamsize xsputn(const char*, std::streamsize count) override {
+        total += static_cast<std::size_t>(count);
+        largest = std::max(largest, static_cast<std::size_t>(count));
+        return count;
+    }
+    int_type overflow(int_type ch) override {
+        total += 1;
+        largest = std::max<std::size_t>(largest, 1);
+        return traits_type::not_eof(ch);
+    }
+};
+
+// A snapshot holding one table per name.
+std::string TablesSnapshot(const TempFolder& folder, const std::string& file,
+                           const std::vector<std::string>& names) {
+    cMetaData model;
+    for (const auto& name : names) model.Tables().Add(name);
+    const std::string path = folder.File(file);
+    WriteSnapshot(path, {"s", "d", "u"}, model);
+    return path;
+}
+
 }  // namespace
 
 TEST(CliCompare, ListsTheExampleDifferencesInAlignedColumns) {
@@ -111,6 +141,68 @@ TEST(CliCompare, ListsTheExampleDifferencesInAlignedColumns) {
                         "TYPE: varchar SIZE: 30"),
         std::string::npos);
     EXPECT_TRUE(result.out.ends_with("24 difference(s) found between the two objects!\n"));
+}
+
+TEST(CliCompare, TextKeepsTheBlankThatEndsAMessage) {
+    const auto result = RunTablorCli({"compare", Example("shop-v1.snp"), Example("shop-v2.snp")});
+    EXPECT_NE(result.out.find("on the object shop-v1.snp, TYPE: int SIZE: \n"), std::string::npos);
+}
+
+TEST(CliCompare, TextPadsAHugeNameNoWiderThanTheCap) {
+    TempFolder folder;
+    const std::string huge(100000, 'N');
+    std::vector<std::string> names = {huge};
+    for (int i = 0; i < 20; ++i) names.push_back("t" + std::to_string(i));
+    const std::string path = TablesSnapshot(folder, "huge.snp", names);
+    const std::string empty = TablesSnapshot(folder, "empty.snp", {});
+    const auto result = RunTablorCli({"compare", path, empty});
+    ASSERT_EQ(result.status, cli::kDifferences) << result.err;
+    EXPECT_LT(result.out.size(), huge.size() + 64 * 1024);
+    EXPECT_NE(result.out.find(huge + "  Table  empty.snp"), std::string::npos);
+}
+
+TEST(CliCompare, TextAndJsonAreWrittenRowByRow) {
+    TempFolder folder;
+    std::vector<std::string> names;
+    for (int i = 0; i < 300; ++i) names.push_back("Table_" + std::to_string(i));
+    const std::string path = TablesSnapshot(folder, "many.snp", names);
+    const std::string empty = TablesSnapshot(folder, "empty.snp", {});
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"compare", path, empty}, {"compare", path, empty, "--format", "json"}}) {
+        WriteSizes sizes;
+        std::ostream out(&sizes);
+        std::ostringstream err;
+        EXPECT_EQ(cli::RunCli(args, out, err, cli::CliEnvironment{}), cli::kDifferences) << err.str();
+        EXPECT_GT(sizes.total, 16u * 1024) << args.back();
+        EXPECT_LT(sizes.largest, 1024u) << args.back();
+    }
+}
+
+TEST(CliCompare, SnapshotsOfOneNameAreToldApartByTheirFolders) {
+    TempFolder folder;
+    const std::string content = TempFolder::Read(Example("shop-v1.snp"));
+    struct Case {
+        std::string path1, path2, name1, name2;
+    };
+    const std::vector<Case> cases = {
+        {"a/v1/shop.snp", "b/v1/shop.snp", "a/v1/shop.snp", "b/v1/shop.snp"},
+        {"x/shop.snp", "y/shop.snp", "x/shop.snp", "y/shop.snp"},
+        {"x/shop.snp", "x/other.snp", "shop.snp", "other.snp"},
+        {"x/shop.snp", "x/shop.snp", "shop.snp", "shop.snp"},
+        {"x/shop.snp", "y/../x/shop.snp", "shop.snp", "shop.snp"},  // the same file by two paths
+    };
+    for (const Case& c : cases) {
+        for (const std::string& path : {c.path1, c.path2}) {
+            std::filesystem::create_directories(std::filesystem::path(folder.File(path)).parent_path());
+            if (path.find("..") == std::string::npos) folder.Write(path, content);
+        }
+        const auto result =
+            RunTablorCli({"compare", folder.File(c.path1), folder.File(c.path2), "--format", "json"});
+        ASSERT_EQ(result.status, cli::kNoDifferences) << result.err;
+        const auto parsed = nlohmann::json::parse(result.out);
+        EXPECT_EQ(parsed["object1"], c.name1) << c.path1 << " " << c.path2;
+        EXPECT_EQ(parsed["object2"], c.name2) << c.path1 << " " << c.path2;
+    }
 }
 
 TEST(CliCompare, ExitsZeroWhenAlikeAndTwoOnTrouble) {
@@ -250,9 +342,11 @@ TEST(CliTerminal, HostileNamesReachTheTerminalEscaped) {
         EXPECT_FALSE(HoldsControls(missing.err)) << missing.err;
         const auto usage = RunTablorCli({"compare", "a", "b", "--" + name});
         EXPECT_FALSE(HoldsControls(usage.err)) << usage.err;
-        const std::string text =
-            cli::FormatDifferencesText({DifferenceRow{{name, "Table", name, name, name + "\nsecond line"}}});
-        EXPECT_FALSE(HoldsControls(text)) << text;
+        std::ostringstream text;
+        cli::WriteDifferencesText(text, 1, [&](std::size_t) {
+            return DifferenceRow{{name, "Table", name, name, name + "\nsecond line"}};
+        });
+        EXPECT_FALSE(HoldsControls(text.str())) << text.str();
     }
 }
 

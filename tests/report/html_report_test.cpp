@@ -31,8 +31,9 @@ TEST(HtmlReport, LaysOutTemplateRowsAndClosingLines) {
 }
 
 TEST(HtmlReport, EmptyTemplateStartsWithTheFirstRowAndLoneLineFeedsStayInTheirLine) {
-    EXPECT_EQ(RenderHtmlReport("", "a", "b", kMarch7, {}),
-              "<tr>\r\n</table>\r\n</div>\r\n</body>\r\n</html>\r\n\r\n");
+    EXPECT_EQ(
+        RenderHtmlReport("", "a", "b", kMarch7, {Row("T", "", "", "", "")}).rfind("<tr>\r\n<td>T&nbsp;", 0),
+        0u);
     EXPECT_EQ(RenderHtmlReport("one\ntwo\rthree\r\n", "a", "b", kMarch7, {}).substr(0, 20),
               "one\ntwo\r\nthree\r\n<tr>");
 }
@@ -50,6 +51,14 @@ TEST(HtmlReport, FillsEveryPlaceholderInOrderAndOnlyInExactCase) {
     // Rows are appended after the replacements, so their text is never replaced.
     const std::string rows = RenderHtmlReport("", "a", "b", kMarch7, {Row("[object1name]", "", "", "", "")});
     EXPECT_NE(rows.find("<td>[object1name]&nbsp;</td>"), std::string::npos);
+}
+
+TEST(HtmlReport, NoRowsSayPlainlyThatTheSidesAgree) {
+    EXPECT_EQ(
+        RenderHtmlReport("<table>", "a<b", "c.snp", kMarch7, {}),
+        "<table>\r\n"
+        "<tr>\r\n<td colspan=\"5\">No differences were found between a&lt;b and c.snp.</td>\r\n</tr>\r\n"
+        "<tr>\r\n</table>\r\n</div>\r\n</body>\r\n</html>\r\n\r\n");
 }
 
 TEST(HtmlReport, EscapesNamesSoTheyShowAsText) {

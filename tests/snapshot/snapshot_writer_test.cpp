@@ -134,7 +134,7 @@ TEST(SnapshotWriter, ReplacesAWholeFileAndReportsFailures) {
         WriteSnapshot(folder.File("no/such/folder/x.snp"), kHeader, cMetaData{});
         FAIL() << "a write into a missing folder must fail";
     } catch (const TablorError& error) {
-        EXPECT_EQ(error.Number(), errors::FileNotFound);
+        EXPECT_EQ(error.Number(), errors::PathNotFound);
         EXPECT_NE(error.Description().find("no/such/folder/x.snp"), std::string::npos);
     }
     const std::string notAFolder = folder.Write("plain.txt", "");
