@@ -336,7 +336,7 @@ TEST_F(MainWindow, LaunchersRunTheirHooksAndSurviveTheirFailures) {
     EXPECT_TRUE(Window().WorkingPanel->isHidden());
     EXPECT_TRUE(Window().lblStatus->text().isEmpty());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(Window().testAttribute(Qt::WA_SetCursor));
+    EXPECT_EQ(Window().cursor().shape(), Qt::ArrowCursor);
 }
 
 }  // namespace
