@@ -1,5 +1,6 @@
 #include "shell/QtPrompt.hpp"
 
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -15,11 +16,16 @@ QString TitleOr(std::string_view title) {
 
 QMessageBox::Icon BoxIcon(PromptIcon icon) {
     switch (icon) {
-        case PromptIcon::Information: return QMessageBox::Information;
-        case PromptIcon::Warning: return QMessageBox::Warning;
-        case PromptIcon::Question: return QMessageBox::Question;
-        case PromptIcon::Critical: return QMessageBox::Critical;
-        case PromptIcon::None: break;
+        case PromptIcon::Information:
+            return QMessageBox::Information;
+        case PromptIcon::Warning:
+            return QMessageBox::Warning;
+        case PromptIcon::Question:
+            return QMessageBox::Question;
+        case PromptIcon::Critical:
+            return QMessageBox::Critical;
+        case PromptIcon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
@@ -46,9 +52,12 @@ std::vector<ButtonAnswer> ButtonsOf(PromptButtons buttons) {
 // What a box closed without a button click means: the safe way out of each kind.
 PromptAnswer Dismissed(PromptButtons buttons) {
     switch (buttons) {
-        case PromptButtons::YesNo: return PromptAnswer::No;
-        case PromptButtons::AbortRetryIgnore: return PromptAnswer::Abort;
-        case PromptButtons::Ok: break;
+        case PromptButtons::YesNo:
+            return PromptAnswer::No;
+        case PromptButtons::AbortRetryIgnore:
+            return PromptAnswer::Abort;
+        case PromptButtons::Ok:
+            break;
     }
     return PromptAnswer::Ok;
 }
@@ -63,17 +72,27 @@ PromptAnswer QtPrompt::Ask(const PromptMessage& message) {
     box.setText(QString::fromStdString(message.text));
     box.setIcon(BoxIcon(message.icon));
     const auto buttons = ButtonsOf(message.buttons);
-    QMessageBox::StandardButtons set;
-    for (const auto& pair : buttons) set |= pair.button;
-    box.setStandardButtons(set);
-    box.setDefaultButton(buttons.front().button);
-    for (const auto& pair : buttons)
-        if (pair.answer == message.defaultAnswer) box.setDefaultButton(pair.button);
-    if (message.buttons == PromptButtons::YesNo) box.setEscapeButton(QMessageBox::No);
+    std::vector<QAbstractButton*> shown;
+    if (message.buttons == PromptButtons::AbortRetryIgnore) {
+        // The platform's own captions, in the order Abort, Retry, Ignore: standard buttons would
+        // be sorted by role, and every platform keeps action buttons in the order added.
+        QDialogButtonBox captions;
+        for (const auto& pair : buttons) {
+            const auto standard = static_cast<QDialogButtonBox::StandardButton>(pair.button);
+            shown.push_back(box.addButton(captions.addButton(standard)->text(), QMessageBox::ActionRole));
+        }
+        box.setEscapeButton(shown.front());
+    } else {
+        for (const auto& pair : buttons) shown.push_back(box.addButton(pair.button));
+        if (message.buttons == PromptButtons::YesNo) box.setEscapeButton(QMessageBox::No);
+    }
+    box.setDefaultButton(qobject_cast<QPushButton*>(shown.front()));
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        if (buttons[i].answer == message.defaultAnswer)
+            box.setDefaultButton(qobject_cast<QPushButton*>(shown[i]));
     box.exec();
-    const auto clicked = box.standardButton(box.clickedButton());
-    for (const auto& pair : buttons)
-        if (pair.button == clicked) return pair.answer;
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        if (shown[i] == box.clickedButton()) return buttons[i].answer;
     return Dismissed(message.buttons);
 }
 
@@ -90,8 +109,8 @@ std::optional<std::string> QtPrompt::Input(std::string_view prompt, std::string_
 
 std::optional<QString> QtSaveFileDialog::AskSaveFileName(const QString& title, const QString& filter,
                                                          const QString& initialName) {
-    const QString chosen =
-        QFileDialog::getSaveFileName(parent_, title, initialName, filter, nullptr, QFileDialog::DontConfirmOverwrite);
+    const QString chosen = QFileDialog::getSaveFileName(parent_, title, initialName, filter, nullptr,
+                                                        QFileDialog::DontConfirmOverwrite);
     if (chosen.isEmpty()) return std::nullopt;
     return chosen;
 }

@@ -41,7 +41,7 @@ frmAbout::frmAbout(UserPrompt& prompt, QWidget* parent, SystemInfoReader readSys
     setFont(font);
 
     picIcon = new QLabel(this);
-    picIcon->setPixmap(Pixmap32(LargePicture::Application));
+    picIcon->setPixmap(Pixmap32(LargePicture::Application, *picIcon));
     picIcon->setFixedSize(36, 36);
     picIcon->setAlignment(Qt::AlignCenter);
 

@@ -14,9 +14,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <QWindow>
+#include <utility>
 
 #include "support/AppPaths.hpp"
 #include "support/TablorError.hpp"
@@ -31,7 +35,9 @@ namespace {
 
 constexpr int kClientWidth = 10035;
 constexpr int kClientHeight = 7620;
-constexpr int kDifferencesTop = 4890;
+constexpr QRect kDifferences(90, 4890, 9555, 2385);
+constexpr int kDifferencesRightMargin = kClientWidth - kDifferences.left() - kDifferences.width();
+constexpr int kDifferencesBottomMargin = kClientHeight - kDifferences.top() - kDifferences.height();
 constexpr int kSubItemRole = Qt::UserRole;
 
 QFont NearestFont(const QString& family, double points) {
@@ -46,11 +52,14 @@ void PlaceLabel(QLabel* label, const QRect& rect, bool alignRight) {
     QRect placed = rect;
     const int wanted = label->sizeHint().width();
     if (wanted > placed.width()) {
-        if (alignRight) placed.setLeft(placed.right() + 1 - wanted);
-        else placed.setWidth(wanted);
+        if (alignRight)
+            placed.setLeft(placed.right() + 1 - wanted);
+        else
+            placed.setWidth(wanted);
     }
     const int tall = label->sizeHint().height();
-    if (tall > placed.height()) placed.setTop(placed.top() - (tall - placed.height()) / 2), placed.setHeight(tall);
+    if (tall > placed.height())
+        placed.setTop(placed.top() - (tall - placed.height()) / 2), placed.setHeight(tall);
     label->setAlignment((alignRight ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     label->setGeometry(placed);
 }
@@ -63,7 +72,7 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& rect, bool 
 
 QLabel* MakePicture(QWidget* parent, LargePicture picture, const QPoint& at) {
     auto* label = new QLabel(parent);
-    label->setPixmap(Pixmap32(picture));
+    label->setPixmap(Pixmap32(picture, *label));
     label->setGeometry(QRect(at, QSize(32, 32)));
     return label;
 }
@@ -86,6 +95,46 @@ QToolButton* CaptionButton(QWidget* parent, LargePicture picture, const QString&
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     return button;
 }
+
+// The design puts pictures where most styles draw a frame's caption line; they start where the
+// frame's contents do.
+void KeepBelowCaption(QGroupBox* frame) {
+    const int top = frame->contentsRect().top();
+    for (QWidget* child : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child->y() < top) child->move(child->x(), top);
+}
+
+// Wraps comparison entries inside a name too: after the characters that part its words, and
+// anywhere in a part too wide for a line. The entry's own text stays as it is.
+class WrappingDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QStyle* style = option->widget != nullptr ? option->widget->style() : QApplication::style();
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, option, option->widget) + 1;
+        const int room = option->rect.width() - 2 * margin;
+        if (room <= 0 || option->fontMetrics.horizontalAdvance(option->text) <= room) return;
+        static const QString kSeparators = QStringLiteral(".-_\\/:,@");
+        constexpr QChar kBreak(0x200B);
+        QStringList parts;
+        QString part;
+        for (const QChar c : std::as_const(option->text)) {
+            part += c;
+            if (kSeparators.contains(c)) parts.append(std::exchange(part, QString()));
+        }
+        if (!part.isEmpty()) parts.append(part);
+        for (QString& each : parts)
+            if (option->fontMetrics.horizontalAdvance(each) > room) {
+                QString spread;
+                for (const QChar c : std::as_const(each)) spread += QString(c) + kBreak;
+                each = spread;
+            }
+        option->text = parts.join(kBreak);
+    }
+};
 
 // True when `widget` is `owner` or lies inside it, popups included.
 bool IsInside(const QWidget* widget, const QWidget* owner) {
@@ -152,7 +201,8 @@ void Main::BuildMenus() {
     mnuRefreshList = mnuSnapShots->addAction("&Refresh List");
     mnuSep1 = mnuFile->addSeparator();
     mnuExit = mnuFile->addAction("E&xit");
-    mnuHelp = menuBar()->addMenu("&Help");
+    // The Help button takes Alt+H, so that the key opens help; the menu takes the next letter.
+    mnuHelp = menuBar()->addMenu("H&elp");
     mnuHelpContents = mnuHelp->addAction("Contents");
     Separator2 = mnuHelp->addSeparator();
     mnuAbout = mnuHelp->addAction("&About");
@@ -187,23 +237,28 @@ void Main::BuildControls() {
     checkRect.setWidth(std::max(checkRect.width(), chkIntegrated->sizeHint().width()));
     checkRect.setHeight(std::max(checkRect.height(), chkIntegrated->sizeHint().height()));
     chkIntegrated->setGeometry(checkRect);
-    btnSaveSnapShot = PictureButton(connectionFrame_, LargePicture::SaveSnapshot, "Save snapshot", t.Rect(3975, 210, 705, 540));
-    btnViewConnectionStructure =
-        PictureButton(connectionFrame_, LargePicture::ViewStructure, "View structure", t.Rect(3975, 915, 705, 540));
-    btnAddConnection =
-        PictureButton(connectionFrame_, LargePicture::Add, "Add to current comparison", t.Rect(3990, 1620, 705, 540));
+    btnSaveSnapShot = PictureButton(connectionFrame_, LargePicture::SaveSnapshot, "Save snapshot",
+                                    t.Rect(3975, 210, 705, 540));
+    btnViewConnectionStructure = PictureButton(connectionFrame_, LargePicture::ViewStructure,
+                                               "View structure", t.Rect(3975, 915, 705, 540));
+    btnAddConnection = PictureButton(connectionFrame_, LargePicture::Add, "Add to current comparison",
+                                     t.Rect(3990, 1620, 705, 540));
     Image2 = MakePicture(connectionFrame_, LargePicture::LiveDatabase, QPoint(t.X(165), t.Y(300)));
+    pictures_.emplace_back(Image2, LargePicture::LiveDatabase);
 
     snapShotFrame_ = new QGroupBox("Snapshot Files", client_);
     snapShotFrame_->setGeometry(t.Rect(75, 2460, 4950, 2385));
     FLSnapShots = new QListWidget(snapShotFrame_);
     FLSnapShots->setSelectionMode(QAbstractItemView::SingleSelection);
     FLSnapShots->setGeometry(t.Rect(735, 330, 3045, 1785));
-    btnDelete = PictureButton(snapShotFrame_, LargePicture::Delete, "Delete this snapshot file", t.Rect(3990, 255, 705, 540));
-    btnViewSnapStructure =
-        PictureButton(snapShotFrame_, LargePicture::ViewStructure, "View Structure", t.Rect(3990, 930, 705, 540));
-    btnAddSnapShot = PictureButton(snapShotFrame_, LargePicture::Add, "Add to current comparison", t.Rect(3990, 1605, 705, 540));
+    btnDelete = PictureButton(snapShotFrame_, LargePicture::Delete, "Delete this snapshot file",
+                              t.Rect(3990, 255, 705, 540));
+    btnViewSnapStructure = PictureButton(snapShotFrame_, LargePicture::ViewStructure, "View Structure",
+                                         t.Rect(3990, 930, 705, 540));
+    btnAddSnapShot = PictureButton(snapShotFrame_, LargePicture::Add, "Add to current comparison",
+                                   t.Rect(3990, 1605, 705, 540));
     Image1 = MakePicture(snapShotFrame_, LargePicture::Snapshot, QPoint(t.X(105), t.Y(300)));
+    pictures_.emplace_back(Image1, LargePicture::Snapshot);
 
     comparisonFrame_ = new QGroupBox("Comparison type", client_);
     comparisonFrame_->setGeometry(t.Rect(5175, 150, 4425, 3240));
@@ -214,12 +269,22 @@ void Main::BuildControls() {
     lvCompare->setMovement(QListView::Static);
     lvCompare->setResizeMode(QListView::Adjust);
     lvCompare->setWordWrap(true);
-    lvCompare->setGridSize(QSize(t.X(1500), t.Y(900)));
+    lvCompare->setItemDelegate(new WrappingDelegate(lvCompare));
     lvCompare->setSelectionMode(QAbstractItemView::SingleSelection);
     lvCompare->setGeometry(t.Rect(840, 645, 3420, 1500));
+    // The two entries side by side, each as tall as the list: long names wrap instead of being cut.
+    // Nothing is left to scroll to, and the room kept for a scroll bar, or a row filled to its
+    // last pixel, would push the second entry down.
+    lvCompare->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lvCompare->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const QRect compareArea = lvCompare->contentsRect();
+    lvCompare->setGridSize(QSize((compareArea.width() - 1) / 2, compareArea.height()));
     btnClear = CaptionButton(comparisonFrame_, LargePicture::Clear, "Clear", t.Rect(1080, 2235, 1350, 840));
-    btnCompare = CaptionButton(comparisonFrame_, LargePicture::Compare, "&Compare", t.Rect(2670, 2235, 1350, 840));
-    MakePicture(comparisonFrame_, LargePicture::CompareType, QPoint(t.X(165), t.Y(255)));
+    btnCompare =
+        CaptionButton(comparisonFrame_, LargePicture::Compare, "&Compare", t.Rect(2670, 2235, 1350, 840));
+    pictures_.emplace_back(
+        MakePicture(comparisonFrame_, LargePicture::CompareType, QPoint(t.X(165), t.Y(255))),
+        LargePicture::CompareType);
 
     btnHelp = CaptionButton(client_, LargePicture::Help, "&Help", t.Rect(6370, 3795, 990, 825));
     btnSave = CaptionButton(client_, LargePicture::ToHtml, "To HTML", t.Rect(7550, 3795, 990, 825));
@@ -243,13 +308,15 @@ void Main::BuildControls() {
     const int widths[DifferencesModel::kColumns] = {2200, 1440, 2000, 1440, 5000};
     for (int column = 0; column < DifferencesModel::kColumns; ++column)
         lvDifferences->setColumnWidth(column, t.X(widths[column]));
-    lvDifferences->setGeometry(t.Rect(90, kDifferencesTop, 9555, 2385));
+    lvDifferences->setGeometry(
+        t.Rect(kDifferences.left(), kDifferences.top(), kDifferences.width(), kDifferences.height()));
 
     WorkingPanel = new QFrame(client_);
     WorkingPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     WorkingPanel->setAutoFillBackground(true);
     WorkingPanel->setGeometry(t.Rect(30, 90, 9795, 4755));
-    MakePicture(WorkingPanel, LargePicture::Busy, QPoint(t.X(3540), t.Y(1455)));
+    pictures_.emplace_back(MakePicture(WorkingPanel, LargePicture::Busy, QPoint(t.X(3540), t.Y(1455))),
+                           LargePicture::Busy);
     auto* working = new QLabel("Working...", WorkingPanel);
     working->setFont(NearestFont("Arial", 15.75));
     PlaceLabel(working, t.Rect(4170, 1530, 1425, 360), false);
@@ -258,13 +325,30 @@ void Main::BuildControls() {
     lblStatus->setAlignment(Qt::AlignCenter);
     lblStatus->setGeometry(t.Rect(60, 2250, 9690, 465));
     WorkingPanel->hide();
+
+    for (QGroupBox* frame : {connectionFrame_, snapShotFrame_, comparisonFrame_}) KeepBelowCaption(frame);
 }
 
 void Main::SetFocusOrder() {
-    QWidget* const order[] = {txtServer,      txtDatabase,          txtUser,        txtPassword, chkIntegrated,
-                              btnSaveSnapShot, btnViewConnectionStructure, btnAddConnection, FLSnapShots, btnDelete,
-                              btnViewSnapStructure, btnAddSnapShot, btnClear,       btnCompare,  btnHelp,
-                              btnExit,         lvDifferences,        lvCompare,      btnSave};
+    QWidget* const order[] = {txtServer,
+                              txtDatabase,
+                              txtUser,
+                              txtPassword,
+                              chkIntegrated,
+                              btnSaveSnapShot,
+                              btnViewConnectionStructure,
+                              btnAddConnection,
+                              FLSnapShots,
+                              btnDelete,
+                              btnViewSnapStructure,
+                              btnAddSnapShot,
+                              btnClear,
+                              btnCompare,
+                              btnHelp,
+                              btnExit,
+                              lvDifferences,
+                              lvCompare,
+                              btnSave};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -277,12 +361,16 @@ void Main::ConnectCommands() {
     connect(mnuAbout, &QAction::triggered, this, [this] { RunHook(hooks_.showAbout, false); });
     connect(btnViewConnectionStructure, &QToolButton::clicked, this,
             [this] { RunHook(hooks_.viewConnectionStructure, true); });
-    connect(btnViewSnapStructure, &QToolButton::clicked, this, [this] { RunHook(hooks_.viewSnapStructure, true); });
+    connect(btnViewSnapStructure, &QToolButton::clicked, this,
+            [this] { RunHook(hooks_.viewSnapStructure, true); });
 
-    connect(btnSaveSnapShot, &QToolButton::clicked, this, [this] { Guarded([this] { SaveSnapShotCommand(); }); });
+    connect(btnSaveSnapShot, &QToolButton::clicked, this,
+            [this] { Guarded([this] { SaveSnapShotCommand(); }); });
     connect(btnDelete, &QToolButton::clicked, this, [this] { Guarded([this] { DeleteSnapShotCommand(); }); });
-    connect(btnAddConnection, &QToolButton::clicked, this, [this] { Guarded([this] { AddConnectionCommand(); }); });
-    connect(btnAddSnapShot, &QToolButton::clicked, this, [this] { Guarded([this] { AddSnapShotCommand(); }); });
+    connect(btnAddConnection, &QToolButton::clicked, this,
+            [this] { Guarded([this] { AddConnectionCommand(); }); });
+    connect(btnAddSnapShot, &QToolButton::clicked, this,
+            [this] { Guarded([this] { AddSnapShotCommand(); }); });
     connect(btnClear, &QToolButton::clicked, this, [this] { Guarded([this] { ClearCommand(); }); });
     connect(btnCompare, &QToolButton::clicked, this, [this] { Guarded([this] { CompareCommand(); }); });
     connect(btnSave, &QToolButton::clicked, this, [this] { Guarded([this] { SaveHtmlCommand(); }); });
@@ -296,7 +384,9 @@ void Main::ConnectCommands() {
     connect(qApp, &QApplication::focusChanged, this, &Main::OnFocusChanged);
 }
 
-QString Main::SnapShotFolder() { return QFile::decodeName(QByteArray::fromStdString(AddAppPath("SnapShots"))); }
+QString Main::SnapShotFolder() {
+    return QFile::decodeName(QByteArray::fromStdString(AddAppPath("SnapShots")));
+}
 
 std::string Main::SnapShotPath(const QString& fileName) {
     return QFile::encodeName(SnapShotFolder() + QLatin1Char('/') + fileName).toStdString();
@@ -321,7 +411,8 @@ void Main::RefreshSnapShotList() {
     FLSnapShots->clear();
     const QDir folder(SnapShotFolder());
     // A name starting with "." is an ordinary snapshot here, not one to hide.
-    FLSnapShots->addItems(folder.entryList({"*.snp"}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase));
+    FLSnapShots->addItems(
+        folder.entryList({"*.snp"}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase));
 }
 
 void Main::CentreOnScreen() {
@@ -338,6 +429,17 @@ void Main::showEvent(QShowEvent* event) {
         centred_ = true;
         CentreOnScreen();
     }
+    // Only a shown window knows its screen, and it may be moved to one of another pixel ratio.
+    if (!followsScreen_ && windowHandle() != nullptr) {
+        followsScreen_ = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, &Main::RenderPictures);
+    }
+    RenderPictures();
+    ApplyResizeRule();
+}
+
+void Main::RenderPictures() {
+    for (const auto& [label, picture] : pictures_) label->setPixmap(Pixmap32(picture, *label));
 }
 
 void Main::resizeEvent(QResizeEvent* event) {
@@ -345,17 +447,14 @@ void Main::resizeEvent(QResizeEvent* event) {
     ApplyResizeRule();
 }
 
-// Only the differences list follows the window. Its size comes from the window's outer size,
-// kept inside the client area so that a tall title bar cannot push its bottom out of sight;
-// a size that comes out empty leaves that dimension as it was.
+// Only the differences list follows the window, keeping the design's margins to the client
+// area's right and bottom edges. The frame is left out: window managers add it late or never
+// report it. A size that comes out empty leaves that dimension as it was.
 void Main::ApplyResizeRule() {
     const Twips t = Twips::For(this);
-    const QSize outer = frameGeometry().size();
     QRect list = lvDifferences->geometry();
-    int width = outer.width() - t.X(300);
-    int height = outer.height() - list.top() - t.Y(900);
-    width = std::min(width, client_->width() - list.left());
-    height = std::min(height, client_->height() - list.top());
+    const int width = client_->width() - list.left() - t.X(kDifferencesRightMargin);
+    const int height = client_->height() - list.top() - t.Y(kDifferencesBottomMargin);
     if (width > 0) list.setWidth(width);
     if (height > 0) list.setHeight(height);
     lvDifferences->setGeometry(list);
@@ -399,6 +498,7 @@ void Main::AddConnectionCommand() {
     const QString server = txtServer->currentText();
     const QString database = txtDatabase->text();
     auto* entry = new QListWidgetItem(Picture(LargePicture::LiveDatabase), server + "." + database);
+    entry->setToolTip(entry->text());
     entry->setData(kSubItemRole + kServer, server);
     entry->setData(kSubItemRole + kDatabase, database);
     entry->setData(kSubItemRole + kUser, txtUser->text());
@@ -420,13 +520,17 @@ void Main::AddSnapShotCommand() {
         return;
     }
     auto* entry = new QListWidgetItem(Picture(LargePicture::Snapshot), name);
-    for (int subItem = kServer; subItem <= kIntegratedSecurity; ++subItem) entry->setData(kSubItemRole + subItem, QString());
+    entry->setToolTip(name);
+    for (int subItem = kServer; subItem <= kIntegratedSecurity; ++subItem)
+        entry->setData(kSubItemRole + subItem, QString());
     entry->setData(kSubItemRole + kFileName, name);
     entry->setData(kSubItemRole + kSourceKind, "SNAPSHOT");
     lvCompare->addItem(entry);
 }
 
-void Main::ClearCommand() { lvCompare->clear(); }
+void Main::ClearCommand() {
+    lvCompare->clear();
+}
 
 void Main::RunHook(const std::function<void(Main&)>& hook, bool readsSchema) {
     if (readsSchema && busy_) return;
@@ -447,7 +551,8 @@ PromptAnswer Main::Tell(const QString& text, PromptIcon icon, PromptButtons butt
 Main::BusyScope::BusyScope(Main& window, const QString& status, bool disableCompare)
     : window_(window), disableCompare_(disableCompare) {
     window_.busy_ = true;
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    // On this window only: the boxes a command asks with keep the ordinary pointer.
+    window_.setCursor(Qt::WaitCursor);
     window_.WorkingPanel->raise();
     window_.WorkingPanel->show();
     if (disableCompare_) window_.btnCompare->setEnabled(false);
@@ -462,7 +567,7 @@ Main::BusyScope::~BusyScope() {
         window_.btnCompare->setEnabled(true);
     }
     window_.WorkingPanel->hide();
-    QGuiApplication::restoreOverrideCursor();
+    window_.unsetCursor();
     window_.busy_ = false;
     if (window_.closeRequested_) {
         window_.closeRequested_ = false;
@@ -470,7 +575,9 @@ Main::BusyScope::~BusyScope() {
     }
 }
 
-PromptAnswer Main::WindowPrompt::Ask(const PromptMessage& message) { return window_.prompt_.Ask(message); }
+PromptAnswer Main::WindowPrompt::Ask(const PromptMessage& message) {
+    return window_.prompt_.Ask(message);
+}
 
 std::optional<std::string> Main::WindowPrompt::Input(std::string_view prompt, std::string_view title,
                                                      std::string_view proposed) {

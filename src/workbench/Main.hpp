@@ -4,11 +4,14 @@
 #include <QStringList>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "sources/qnTablor.hpp"
 #include "support/UserPrompt.hpp"
 #include "workbench/CommandHooks.hpp"
 #include "workbench/EventPump.hpp"
+#include "workbench/Pictures.hpp"
 
 class QAction;
 class QCheckBox;
@@ -32,7 +35,7 @@ class SaveFileDialog;
 // list of at most two objects, the compare command and the differences list.
 class Main : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // `prompt` answers every message and input box; `connector` reaches live databases.
     Main(UserPrompt& prompt, SaveFileDialog& saveDialog, std::shared_ptr<DatabaseConnector> connector,
          CommandHooks hooks = {}, QWidget* parent = nullptr);
@@ -60,13 +63,13 @@ public:
 
     // Enters the busy state for one command and leaves it on every way out.
     class BusyScope {
-    public:
+      public:
         BusyScope(Main& window, const QString& status, bool disableCompare = false);
         ~BusyScope();
         BusyScope(const BusyScope&) = delete;
         BusyScope& operator=(const BusyScope&) = delete;
 
-    private:
+      private:
         Main& window_;
         bool disableCompare_;
     };
@@ -135,25 +138,25 @@ public:
     // The remembered servers, in order.
     QStringList RememberedServers() const;
 
-public slots:
+  public slots:
     void RefreshSnapShotList();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     // Hands messages to the user's prompt and keeps the window alive while sources read.
     class WindowPrompt : public UserPrompt {
-    public:
+      public:
         explicit WindowPrompt(Main& window) : window_(window) {}
         PromptAnswer Ask(const PromptMessage& message) override;
         std::optional<std::string> Input(std::string_view prompt, std::string_view title,
                                          std::string_view proposed) override;
         void Progress(std::string_view section, long rowsRead) override;
 
-    private:
+      private:
         Main& window_;
     };
 
@@ -163,6 +166,7 @@ private:
     void ConnectCommands();
     void CentreOnScreen();
     void ApplyResizeRule();
+    void RenderPictures();
     void RememberServer();
     void OnFocusChanged(QWidget* old, QWidget* now);
 
@@ -192,6 +196,8 @@ private:
     QGroupBox* connectionFrame_ = nullptr;
     QGroupBox* snapShotFrame_ = nullptr;
     QGroupBox* comparisonFrame_ = nullptr;
+    std::vector<std::pair<QLabel*, LargePicture>> pictures_;
+    bool followsScreen_ = false;
 };
 
 }  // namespace tablor::gui

@@ -2,6 +2,8 @@
 #include <QIcon>
 #include <QPixmap>
 
+class QWidget;
+
 namespace tablor::gui {
 
 // The small pictures shared by the differences list and the structure viewer, numbered as
@@ -43,7 +45,8 @@ const QIcon& Picture(SmallPicture picture);
 // By image-list number; an empty icon outside 1..11.
 const QIcon& SmallPictureAt(int number);
 const QIcon& Picture(LargePicture picture);
-// A 32 x 32 rendering, for the fixed pictures of the window.
-QPixmap Pixmap32(LargePicture picture);
+// A 32 x 32 rendering for the fixed pictures of a window, in the device pixels of the screen
+// `shownOn` is on: an SVG scaled up from a smaller rendering would blur.
+QPixmap Pixmap32(LargePicture picture, const QWidget& shownOn);
 
 }  // namespace tablor::gui

@@ -24,7 +24,7 @@ namespace {
 // One application for the whole test program, offscreen, with its own home so that
 // parallel test processes never share a settings file.
 class GuiEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         home_ = std::make_unique<TempFolder>();
         ::setenv("HOME", home_->Path().c_str(), 1);
@@ -34,7 +34,7 @@ public:
     }
     void TearDown() override { application_.reset(); }
 
-private:
+  private:
     int argc_ = 1;
     char name_[12] = "tablor-test";
     char* argv_[2] = {name_, nullptr};
@@ -45,7 +45,7 @@ private:
 [[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
 class FakeRecordSet : public RecordSet {
-public:
+  public:
     FakeRecordSet(std::vector<FakeDatabase::Row> rows, std::function<void()> onRow)
         : rows_(std::move(rows)), onRow_(std::move(onRow)) {}
     bool Next() override {
@@ -61,7 +61,7 @@ public:
         return found->second;
     }
 
-private:
+  private:
     std::vector<FakeDatabase::Row> rows_;
     std::function<void()> onRow_;
     std::size_t at_ = 0;
@@ -69,14 +69,16 @@ private:
 };
 
 class FakeSession : public DatabaseSession {
-public:
+  public:
     FakeSession(const FakeDatabase& database, const FakeConnector& connector)
         : database_(database), connector_(connector) {}
     std::unique_ptr<RecordSet> Query(const std::string& sql) override {
-        if (connector_.failQueries) throw DatabaseError("The SELECT permission was denied on the object 'TABLES'");
+        if (connector_.failQueries)
+            throw DatabaseError("The SELECT permission was denied on the object 'TABLES'");
         const std::string upper = AsciiUpper(sql);
         const auto rows = [&]() -> const std::vector<FakeDatabase::Row>& {
-            if (upper.find("INFORMATION_SCHEMA.TABLE_CONSTRAINTS") != std::string::npos) return database_.constraints;
+            if (upper.find("INFORMATION_SCHEMA.TABLE_CONSTRAINTS") != std::string::npos)
+                return database_.constraints;
             if (upper.find("INFORMATION_SCHEMA.TABLES") != std::string::npos) return database_.tables;
             if (upper.find("INFORMATION_SCHEMA.COLUMNS") != std::string::npos) return database_.columns;
             if (upper.find("INFORMATION_SCHEMA.VIEWS") != std::string::npos) return database_.views;
@@ -87,7 +89,7 @@ public:
     }
     void Close() noexcept override {}
 
-private:
+  private:
     const FakeDatabase& database_;
     const FakeConnector& connector_;
 };
@@ -101,10 +103,12 @@ std::optional<QString> ScriptedSaveDialog::AskSaveFileName(const QString& title,
     return answers_[next_++];
 }
 
-FakeDatabase& FakeDatabase::Table(const std::string& name, std::vector<std::pair<std::string, std::string>> fields) {
+FakeDatabase& FakeDatabase::Table(const std::string& name,
+                                  std::vector<std::pair<std::string, std::string>> fields) {
     tables.push_back({{"TABLE_SCHEMA", "dbo"}, {"TABLE_NAME", name}});
     for (const auto& [field, type] : fields) {
-        Row column{{"TABLE_SCHEMA", "dbo"}, {"TABLE_NAME", name}, {"COLUMN_NAME", field}, {"DATA_TYPE", type}};
+        Row column{
+            {"TABLE_SCHEMA", "dbo"}, {"TABLE_NAME", name}, {"COLUMN_NAME", field}, {"DATA_TYPE", type}};
         if (type.find("char") != std::string::npos) column["CHARACTER_MAXIMUM_LENGTH"] = "50";
         columns.push_back(std::move(column));
     }
@@ -163,8 +167,7 @@ void GuiTest::CopyExample(const std::string& name, const std::string& targetRela
     const std::filesystem::path examples = TABLOR_EXAMPLES_DIR;
     const std::filesystem::path target = std::filesystem::path(Home()) / targetRelative;
     std::filesystem::create_directories(target.parent_path());
-    std::filesystem::copy_file(examples / name, target,
-                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(examples / name, target, std::filesystem::copy_options::overwrite_existing);
 }
 
 void GuiTest::WriteSnapShot(const std::string& name, const std::string& content) {
@@ -196,7 +199,8 @@ void GuiTest::AddConnectionEntry(const QString& server, const QString& database,
 
 QStringList GuiTest::SnapShotList() {
     QStringList names;
-    for (int i = 0; i < Window().FLSnapShots->count(); ++i) names.append(Window().FLSnapShots->item(i)->text());
+    for (int i = 0; i < Window().FLSnapShots->count(); ++i)
+        names.append(Window().FLSnapShots->item(i)->text());
     return names;
 }
 
@@ -233,14 +237,20 @@ QString StoredServers() {
 
 void StoreServers(const QString& value) {
     QSettings store(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor");
-    if (value.isNull()) store.remove("Settings/Server");
-    else store.setValue("Settings/Server", value);
+    if (value.isNull())
+        store.remove("Settings/Server");
+    else
+        store.setValue("Settings/Server", value);
     store.sync();
 }
 
 void SaveScreenshot(QWidget& widget, const QString& folder, const QString& name) {
     QDir().mkpath(folder);
-    const QString path = folder + "/" + name;
+    // Pictures taken on a scaled screen sit beside the others.
+    QString file = name;
+    if (const qreal scale = widget.devicePixelRatio(); scale != 1.0)
+        file.insert(file.lastIndexOf('.'), QStringLiteral("@%1x").arg(scale));
+    const QString path = folder + "/" + file;
     const QImage image = widget.grab().toImage();
     ASSERT_FALSE(image.isNull());
     ASSERT_TRUE(image.save(path)) << path.toStdString();

@@ -1,11 +1,12 @@
 // The window itself: controls, start-up, remembered servers, the comparison list, resizing
 // and closing.
-#include <QGuiApplication>
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -207,13 +209,105 @@ TEST_F(MainWindow, OnlyTheDifferencesListFollowsTheWindowSize) {
     EXPECT_EQ(window.lvDifferences->height(), list.height() + t.Y(1000));
     EXPECT_EQ(window.lvDifferences->pos(), list.topLeft());
     EXPECT_EQ(window.findChildren<QGroupBox*>().front()->geometry(), frame);
-    EXPECT_EQ(window.lvDifferences->width(), window.frameGeometry().width() - t.X(300));
 
     // Too small for a list: it keeps the size it had.
     const QSize before = window.lvDifferences->size();
     window.resize(10, 10);
     QApplication::processEvents();
     EXPECT_EQ(window.lvDifferences->size(), before);
+}
+
+TEST_F(MainWindow, TheDifferencesListKeepsItsMarginsFromTheClientAreaFromTheStart) {
+    // The window manager adds its frame after the window is first laid out.
+    Window().setWindowFlag(Qt::FramelessWindowHint);
+    Main& window = ShownWindow();
+    const QWidget& client = *window.centralWidget();
+    auto margins = [&] {
+        const QRect list = window.lvDifferences->geometry();
+        return std::pair(client.width() - list.right(), client.height() - list.bottom());
+    };
+    const auto atShow = margins();
+    window.setWindowFlag(Qt::FramelessWindowHint, false);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    for (int step = 1; step <= 2; ++step) {
+        window.resize(window.width() + 40, window.height() + 60);
+        QApplication::processEvents();
+        EXPECT_EQ(margins(), atShow) << step;
+    }
+}
+
+TEST_F(MainWindow, EntriesShowTheirWholeNamesAndCarryThemInTheirTips) {
+    WriteSnapShot("nightly-production-inventory-2024.snp", "");
+    Main& window = ShownWindow();
+    window.RefreshSnapShotList();
+    AddConnectionEntry("production-warehouse-eu", "inventory_history");
+    AddSnapShotEntry("nightly-production-inventory-2024.snp");
+    QApplication::processEvents();
+    const QListWidget& list = *window.lvCompare;
+    ASSERT_EQ(list.count(), 2);
+    for (int row = 0; row < list.count(); ++row) {
+        const QModelIndex index = list.model()->index(row, 0);
+        EXPECT_EQ(index.data(Qt::ToolTipRole).toString().toStdString(),
+                  index.data().toString().toStdString());
+        // The size the entry needs with its text wrapped, as the list lays its entries out.
+        QStyleOptionViewItem option;
+        option.initFrom(&list);
+        option.widget = &list;
+        option.font = list.font();
+        option.decorationSize = list.iconSize();
+        option.decorationPosition = QStyleOptionViewItem::Top;
+        option.displayAlignment = Qt::AlignCenter;
+        option.features = QStyleOptionViewItem::WrapText;
+        option.rect = QRect(QPoint(), list.gridSize());
+        const QSize needed = list.itemDelegate()->sizeHint(option, index);
+        const QRect shown = list.visualRect(index);
+        EXPECT_GE(shown.height(), needed.height()) << index.data().toString().toStdString();
+        EXPECT_GE(shown.width(), needed.width()) << index.data().toString().toStdString();
+        EXPECT_TRUE(list.viewport()->rect().contains(shown));
+    }
+}
+
+TEST_F(MainWindow, PicturesSitInsideTheirFramesAtTheScreensPixelRatio) {
+    Main& window = ShownWindow();
+    for (const QGroupBox* frame : window.findChildren<QGroupBox*>()) {
+        const QRect inside = frame->contentsRect();
+        for (const QWidget* child : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const auto* picture = qobject_cast<const QLabel*>(child);
+            const bool isPicture = qobject_cast<const QToolButton*>(child) != nullptr ||
+                                   (picture != nullptr && !picture->pixmap().isNull());
+            if (!isPicture) continue;
+            EXPECT_TRUE(inside.contains(child->geometry())) << frame->title().toStdString();
+            if (picture != nullptr) {
+                EXPECT_EQ(picture->pixmap().devicePixelRatio(), window.devicePixelRatio());
+            }
+        }
+    }
+}
+
+TEST_F(MainWindow, AltHOpensHelpAndTheHelpMenuHasAKeyOfItsOwn) {
+    int helps = 0;
+    hooks.showHelp = [&](Main&) { ++helps; };
+    Main& window = ShownWindow();
+    EXPECT_EQ(QString(window.mnuHelp->title()).remove('&'), "Help");
+    EXPECT_EQ(window.btnHelp->text(), "&Help");
+
+    // Every key the menu bar and the buttons take is taken once.
+    QList<QKeySequence> keys;
+    for (const QAction* menu : window.menuBar()->actions()) keys.append(QKeySequence::mnemonic(menu->text()));
+    for (const QAbstractButton* button : window.findChildren<QAbstractButton*>())
+        if (!QKeySequence::mnemonic(button->text()).isEmpty())
+            keys.append(QKeySequence::mnemonic(button->text()));
+    for (const QKeySequence& key : keys) EXPECT_EQ(keys.count(key), 1) << key.toString().toStdString();
+
+    QTest::keyClick(&window, Qt::Key_H, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return helps == 1; }));
+
+    const QKeyCombination menuKey = QKeySequence::mnemonic(window.mnuHelp->title())[0];
+    QTest::keyClick(&window, menuKey.key(), menuKey.keyboardModifiers());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.mnuHelp->isVisible(); }));
+    window.mnuHelp->close();
+    EXPECT_EQ(helps, 1);
 }
 
 TEST_F(MainWindow, LaunchersRunTheirHooksAndSurviveTheirFailures) {
@@ -242,6 +336,7 @@ TEST_F(MainWindow, LaunchersRunTheirHooksAndSurviveTheirFailures) {
     EXPECT_TRUE(Window().WorkingPanel->isHidden());
     EXPECT_TRUE(Window().lblStatus->text().isEmpty());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(Window().cursor().shape(), Qt::ArrowCursor);
 }
 
 }  // namespace

@@ -1,12 +1,17 @@
 // The window's message and input boxes show exactly what the caller gives them.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
+#include <algorithm>
 #include <functional>
 
 #include "GuiTestSupport.hpp"
@@ -17,14 +22,18 @@ namespace {
 
 using gui::QtPrompt;
 
-// Runs `act` on the modal dialog once it is up.
+// Runs `act` on the modal dialog once it is up (a command may let events through before).
 template <class Dialog>
 void WhenShown(std::function<void(Dialog&)> act) {
-    QTimer::singleShot(0, [act] {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
         auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
+        if (dialog == nullptr) return;
+        poll->stop();
+        poll->deleteLater();
         act(*dialog);
     });
+    poll->start(5);
 }
 
 PromptMessage Message(std::string text, std::string title, PromptIcon icon, PromptButtons buttons,
@@ -78,7 +87,8 @@ TEST_F(QtPromptTest, QuestionsAnswerByTheButtonClickedAndKeepTheirDefault) {
         EXPECT_EQ(box.icon(), QMessageBox::Question);
         box.button(QMessageBox::No)->click();
     });
-    EXPECT_EQ(prompt.Ask(Message("Replace?", "", PromptIcon::Question, PromptButtons::YesNo)), PromptAnswer::No);
+    EXPECT_EQ(prompt.Ask(Message("Replace?", "", PromptIcon::Question, PromptButtons::YesNo)),
+              PromptAnswer::No);
     EXPECT_EQ(defaultButton, QMessageBox::Yes);
 
     WhenShown<QMessageBox>([&](QMessageBox& box) {
@@ -93,16 +103,68 @@ TEST_F(QtPromptTest, QuestionsAnswerByTheButtonClickedAndKeepTheirDefault) {
     WhenShown<QMessageBox>([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
     EXPECT_EQ(prompt.Ask(Message("Delete?", "", PromptIcon::Warning, PromptButtons::YesNo, PromptAnswer::No)),
               PromptAnswer::No);
+}
 
-    for (const auto& [button, answer] : {std::pair{QMessageBox::Abort, PromptAnswer::Abort},
-                                         std::pair{QMessageBox::Retry, PromptAnswer::Retry},
-                                         std::pair{QMessageBox::Ignore, PromptAnswer::Ignore}}) {
-        WhenShown<QMessageBox>([button = button](QMessageBox& box) {
-            EXPECT_EQ(box.standardButtons(), QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
-            box.button(button)->click();
+// The buttons' captions from left to right, as shown.
+std::string CaptionsShown(const QMessageBox& box) {
+    QList<QAbstractButton*> buttons = box.buttons();
+    std::sort(buttons.begin(), buttons.end(), [&](const QAbstractButton* a, const QAbstractButton* b) {
+        return a->mapTo(&box, QPoint()).x() < b->mapTo(&box, QPoint()).x();
+    });
+    QStringList captions;
+    for (const QAbstractButton* button : buttons) captions.append(QString(button->text()).remove('&'));
+    return captions.join(',').toStdString();
+}
+
+TEST_F(QtPromptTest, AbortRetryIgnoreAreShownInThatOrderAndAnswerByTheButtonClicked) {
+    QtPrompt prompt;
+    for (const auto& [caption, answer] :
+         {std::pair{"Abort", PromptAnswer::Abort}, std::pair{"Retry", PromptAnswer::Retry},
+          std::pair{"Ignore", PromptAnswer::Ignore}}) {
+        WhenShown<QMessageBox>([caption = QString(caption)](QMessageBox& box) {
+            EXPECT_EQ(CaptionsShown(box), "Abort,Retry,Ignore");
+            EXPECT_EQ(QString(box.defaultButton()->text()).remove('&'), "Abort");
+            for (QAbstractButton* button : box.buttons())
+                if (QString(button->text()).remove('&') == caption) button->click();
         });
         EXPECT_EQ(prompt.Ask(FailurePrompt("Disk full", 61)), answer);
     }
+    WhenShown<QMessageBox>([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
+    EXPECT_EQ(prompt.Ask(FailurePrompt("Disk full", 61)), PromptAnswer::Abort);
+}
+
+// While a command runs, the busy pointer stays on the window and off the boxes it asks with.
+TEST_F(QtPromptTest, BoxesAskedDuringACommandShowTheOrdinaryPointer) {
+    CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
+    CopyExample("shop-v2.snp", "SnapShots/shop-v2.snp");
+    QtPrompt boxes;
+    gui::Main window(boxes, saveDialog, connector, hooks);
+    boxes.SetParent(&window);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    auto pointerOf = [](const QWidget& widget) {
+        const QCursor* override = QGuiApplication::overrideCursor();
+        return override != nullptr ? override->shape() : widget.cursor().shape();
+    };
+    std::vector<Qt::CursorShape> onBoxes, onWindow;
+    auto note = [&](QDialog& box) {
+        onBoxes.push_back(pointerOf(box));
+        onWindow.push_back(pointerOf(window));
+        box.reject();
+    };
+    WhenShown<QInputDialog>(note);
+    window.btnSaveSnapShot->click();
+    for (const char* name : {"shop-v1.snp", "shop-v2.snp"}) {
+        window.FLSnapShots->setCurrentItem(window.FLSnapShots->findItems(name, Qt::MatchExactly).front());
+        window.btnAddSnapShot->click();
+    }
+    WhenShown<QMessageBox>(note);
+    window.btnCompare->click();
+
+    EXPECT_EQ(onBoxes, std::vector<Qt::CursorShape>(2, Qt::ArrowCursor));
+    EXPECT_EQ(onWindow, std::vector<Qt::CursorShape>(2, Qt::WaitCursor));
+    EXPECT_EQ(pointerOf(window), Qt::ArrowCursor);
 }
 
 TEST_F(QtPromptTest, TheInputBoxProposesAnAnswerAndCancelGivesNothing) {

@@ -25,6 +25,15 @@ TEST_F(Screenshot, MainWindowAtStartAndAfterAComparison) {
     QTest::qWait(50);
     SaveScreenshot(window, TABLOR_SCREENSHOT_DIR, "main-window-compared.png");
 
+    // Long names, shown whole.
+    window.btnClear->click();
+    WriteSnapShot("nightly-production-inventory-2024.snp", "");
+    window.RefreshSnapShotList();
+    AddConnectionEntry("production-warehouse-eu", "inventory_history");
+    AddSnapShotEntry("nightly-production-inventory-2024.snp");
+    QTest::qWait(50);
+    SaveScreenshot(window, TABLOR_SCREENSHOT_DIR, "main-window-long-names.png");
+
     // The busy panel, as a long command shows it.
     {
         gui::Main::BusyScope busy(window, "Comparing shop-v1.snp to shop-v2.snp", true);

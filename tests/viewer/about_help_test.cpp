@@ -1,11 +1,13 @@
 // The About box with its System Info window, and the help window.
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -177,6 +179,18 @@ TEST_F(HelpPage, ButtonAndMenuOpenTheInstalledPageInOneWindowAndAMissingPageShow
     window.mnuHelpContents->trigger();
     EXPECT_EQ(HelpWindows(window).size(), 1);
     EXPECT_TRUE(help->isVisible());
+}
+
+TEST(HelpPageText, TheWindowsServerFormsAreGivenWhereTheWindowIsDescribed) {
+    QFile file(TABLOR_HELP_PAGE);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QTextDocument page;
+    page.setHtml(QString::fromUtf8(file.readAll()));
+    const QString text = page.toPlainText();
+    const qsizetype from = text.indexOf("A live database");
+    const QString window = text.mid(from, text.indexOf("A snapshot", from) - from);
+    for (const char* form : {"postgresql://HOST[:PORT]", "host\\instance", "host,port"})
+        EXPECT_TRUE(window.contains(form)) << form;
 }
 
 }  // namespace
