@@ -1,5 +1,6 @@
 #include "compare/cCompareEngine.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #include "compare/NameIndex.hpp"
@@ -55,6 +56,8 @@ coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::st
     const auto name1 = std::make_shared<const std::string>(srcName1);
     const auto name2 = std::make_shared<const std::string>(srcName2);
     CompareOneWay(MetaData1, MetaData2, index2, name2, Pass::Forward);
+    // Sorted by pair, each pair's columns still in position order, for the backward pass.
+    std::sort(backwardMissing_.begin(), backwardMissing_.end());
     CompareOneWay(MetaData2, MetaData1, index1, name1, Pass::Backward);
     backwardMissing_.clear();
     return *differences_;
@@ -89,10 +92,11 @@ void cCompareEngine::CompareOneWay(const cMetaData& a, const cMetaData& b, const
                 CompareColumns(table, *bTables[match], name, PairKey(match, i));
                 continue;
             }
-            const auto missing = backwardMissing_.find(PairKey(i, match));
-            if (missing == backwardMissing_.end()) continue;
-            for (const std::uint32_t x : missing->second)
-                differences_->AddFound(ObjectType::Field, table, name, x);
+            const std::uint64_t pair = PairKey(i, match);
+            auto missing = std::lower_bound(backwardMissing_.begin(), backwardMissing_.end(),
+                                            std::make_pair(pair, std::uint32_t{0}));
+            for (; missing != backwardMissing_.end() && missing->first == pair; ++missing)
+                differences_->AddFound(ObjectType::Field, table, name, missing->second);
         }
     }
 }
@@ -152,10 +156,8 @@ void cCompareEngine::CompareColumns(const std::shared_ptr<cMetaDataElement>& aTa
             if (bMatched[y] != 0 && SameName(bFields.NameAt(y), bFields.NameAt(x))) return true;
         return false;
     };
-    auto& missing = backwardMissing_[backwardPair];
     for (std::uint32_t x = 0; x < bCount; ++x)
-        if (!bMatched[x] && !nameMatched(x)) missing.push_back(x);
-    if (missing.empty()) backwardMissing_.erase(backwardPair);
+        if (!bMatched[x] && !nameMatched(x)) backwardMissing_.emplace_back(backwardPair, x);
 }
 
 }  // namespace tablor

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "compare/coDifferences.hpp"
@@ -37,8 +38,9 @@ class cCompareEngine {
 
     std::shared_ptr<coDifferences> differences_;
     // Each pair of same-named tables is walked once, going forward; what the second table
-    // lacks going back waits here, by (second-side index, first-side index).
-    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> backwardMissing_;
+    // lacks going back waits here: the pair (second-side index, first-side index) and the
+    // column's position. A flat list, since many same-named tables make millions of pairs.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> backwardMissing_;
     std::vector<unsigned char> matchedScratch_;  // by column of the second table: matched
 };
 
