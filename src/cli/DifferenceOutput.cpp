@@ -127,12 +127,13 @@ void WriteDifferencesJson(std::ostream& out, const std::string& object1, const s
         if (!out) return;
         record = first ? "\n  " : ",\n  ";
         first = false;
-        record +=
-            "{\"ObjectName\": " + JsonString(d->ObjectName()) +
-            ", \"ObjectType\": " + std::to_string(d->ObjectType) + ", \"Source\": " + JsonString(d->Source()) +
-            ", \"FieldTable\": " + JsonString(d->FieldTable()) +
-            ", \"FieldType\": " + JsonString(d->FieldType()) + ", \"FieldSize\": " + JsonString(d->FieldSize()) +
-            ", \"Message\": " + JsonString(d->Message()) + "}";
+        record += "{\"ObjectName\": " + JsonString(d->ObjectName()) +
+                  ", \"ObjectType\": " + std::to_string(d->ObjectType) +
+                  ", \"Source\": " + JsonString(d->Source()) +
+                  ", \"FieldTable\": " + JsonString(d->FieldTable()) +
+                  ", \"FieldType\": " + JsonString(d->FieldType()) +
+                  ", \"FieldSize\": " + JsonString(d->FieldSize()) +
+                  ", \"Message\": " + JsonString(d->Message()) + "}";
         out.write(record.data(), static_cast<std::streamsize>(record.size()));
     }
     out << (first ? "]}\n" : "\n]}\n");

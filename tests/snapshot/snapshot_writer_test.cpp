@@ -145,7 +145,8 @@ TEST(SnapshotWriter, AFailedWriteKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
     TempFolder folder;
     const std::string path = folder.Write("sales.snp", "old content");
     cMetaData large;
-    for (int i = 0; i < 2000; ++i) large.Tables().Add("table_" + std::to_string(i))->Fields().Add("id", "int", "");
+    for (int i = 0; i < 2000; ++i)
+        large.Tables().Add("table_" + std::to_string(i))->Fields().Add("id", "int", "");
 
     // A file-size limit makes the write fail half-way, as a full disk would.
     struct rlimit saved {};
