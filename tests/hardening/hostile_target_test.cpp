@@ -10,6 +10,7 @@
 
 #include <filesystem>
 
+#include "FileSizeLimit.hpp"
 #include "TempFolder.hpp"
 #include "support/FileIO.hpp"
 #include "support/TablorError.hpp"
@@ -159,16 +160,10 @@ TEST(HostileTarget, AFailedWriteInPlaceLeavesTheOldContent) {
     const std::string path = folder.Write("shared.snp", "old content");
     ASSERT_EQ(::link(path.c_str(), folder.File("other.snp").c_str()), 0);
 
-    // A file-size limit makes the write fail half-way, as a full disk would.
-    struct rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto savedSignal = ::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 1024;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    EXPECT_THROW(WriteFileAtomically(path, std::string(100000, 'n')), TablorError);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, savedSignal);
+    {
+        const tablor::testing::FileSizeLimit fullDisk(1024);  // the write fails half-way
+        EXPECT_THROW(WriteFileAtomically(path, std::string(100000, 'n')), TablorError);
+    }
 
     EXPECT_EQ(TempFolder::Read(folder.File("other.snp")), "old content");
     EXPECT_EQ(EntriesIn(folder.Path()), 2u);

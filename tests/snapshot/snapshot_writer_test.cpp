@@ -5,6 +5,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "FileSizeLimit.hpp"
 #include "TempFolder.hpp"
 #include "sources/SnapshotWriter.hpp"
 #include "support/TablorError.hpp"
@@ -148,16 +149,10 @@ TEST(SnapshotWriter, AFailedWriteKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
     for (int i = 0; i < 2000; ++i)
         large.Tables().Add("table_" + std::to_string(i))->Fields().Add("id", "int", "");
 
-    // A file-size limit makes the write fail half-way, as a full disk would.
-    struct rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto savedSignal = ::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 1024;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    EXPECT_THROW(WriteSnapshot(path, kHeader, large), TablorError);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, savedSignal);
+    {
+        const tablor::testing::FileSizeLimit fullDisk(1024);  // the write fails half-way
+        EXPECT_THROW(WriteSnapshot(path, kHeader, large), TablorError);
+    }
 
     EXPECT_EQ(TempFolder::Read(path), "old content");
     long files = 0;
