@@ -72,16 +72,12 @@ std::string EscapeHtml(std::string_view text) {
     return EscapeMarkup(text);
 }
 
-std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
-                             std::string_view object2Name, const ReportDate& date,
-                             const std::vector<DifferenceRow>& rows) {
-    return RenderHtmlReport(templateText, object1Name, object2Name, date, rows.size(),
-                            [&rows](std::size_t index) { return rows[index]; });
-}
+namespace {
 
-std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
-                             std::string_view object2Name, const ReportDate& date, std::size_t rowCount,
-                             const std::function<DifferenceRow(std::size_t)>& rowAt) {
+// The page around the rows; `rowAt(i)` gives row i, as a reference or a value.
+template <class RowAt>
+std::string Render(std::string_view templateText, std::string_view object1Name, std::string_view object2Name,
+                   const ReportDate& date, std::size_t rowCount, const RowAt& rowAt) {
     // Template lines end at CR or CR LF; a lone LF stays inside its line.
     std::string document;
     document.reserve(templateText.size() + 64);
@@ -98,13 +94,11 @@ std::string RenderHtmlReport(std::string_view templateText, std::string_view obj
                                            {"[object2name]", EscapeHtml(object2Name)},
                                            {"[currentdate]", FormatReportDate(date)}});
 
-    // Rows are made twice, once to measure, so that a long list is held once, in the page.
-    std::string row;
+    // Rows are asked for twice, once to measure, so that a long list is held once, in the page.
     std::size_t rowBytes = 0;
     for (std::size_t i = 0; i < rowCount; ++i) {
-        row.clear();
-        AppendRow(row, rowAt(i));
-        rowBytes += row.size();
+        const auto& row = rowAt(i);
+        for (const auto& cell : row.cells) rowBytes += cell.size() + 20;
     }
     document.reserve(document.size() + rowBytes + 256 + object1Name.size() * 6 + object2Name.size() * 6);
     for (std::size_t i = 0; i < rowCount; ++i) AppendRow(document, rowAt(i));
@@ -120,6 +114,21 @@ std::string RenderHtmlReport(std::string_view templateText, std::string_view obj
     // The page is written followed by one more line end.
     document += "\r\n";
     return document;
+}
+
+}  // namespace
+
+std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
+                             std::string_view object2Name, const ReportDate& date,
+                             const std::vector<DifferenceRow>& rows) {
+    return Render(templateText, object1Name, object2Name, date, rows.size(),
+                  [&rows](std::size_t index) -> const DifferenceRow& { return rows[index]; });
+}
+
+std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
+                             std::string_view object2Name, const ReportDate& date, std::size_t rowCount,
+                             const std::function<DifferenceRow(std::size_t)>& rowAt) {
+    return Render(templateText, object1Name, object2Name, date, rowCount, rowAt);
 }
 
 }  // namespace tablor
