@@ -19,7 +19,7 @@ import time
 from dataclasses import dataclass, field
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-TEST_TIMEOUT = 300  # seconds per test program; a hang counts as killed
+TEST_TIMEOUT = 120  # seconds per test program; a hang counts as killed
 
 
 @dataclass
@@ -124,7 +124,6 @@ MUTANTS = [
       CLI),
     M("text-column-gap", OUT, "+ 2, ' ');", "+ 1, ' ');", CLI),
     M("text-header-without-rows", OUT, "if (rowCount > 0) {", "if (rowCount >= 0) {", CLI),
-    M("text-trailing-padding", OUT, "if (!cell.empty()) end = line.size();", "end = line.size();", CLI),
     M("json-delete-raw", OUT, "byte < 0x20 || byte == 0x7F", "byte < 0x20", CLI),
     M("json-last-c1-raw", OUT, "static_cast<unsigned char>(text[i + 1]) < 0xA0",
       "static_cast<unsigned char>(text[i + 1]) < 0x9F", CLI),
@@ -179,6 +178,7 @@ MUTANTS = [
 #  - the ASCII branch of FoldCodePoint: ASCII never reaches it.
 #  - the lead-byte mask in DecodeAt / IsValidUtf8 (0x7F >> len vs 0xFF >> len): bit 5 of a lead is 0.
 #  - NameIndex comparing hashes before names: only a full 64-bit hash collision would tell.
+#  - keeping the padding after a row's last cell: the message, always last, is never empty.
 
 
 def run(cmd, log, timeout=None, env=None):
