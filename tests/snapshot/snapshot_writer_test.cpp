@@ -107,6 +107,12 @@ TEST(SnapshotWriter, RefusesNamesTheFormatCannotHoldAndNamesTheObject) {
     }
     EXPECT_FALSE(RefusalOf({"srv*1", "db", "u"}, cMetaData{}).empty());
     EXPECT_FALSE(RefusalOf({"srv", "db\r\n", "u"}, cMetaData{}).empty());
+    EXPECT_FALSE(RefusalOf({"srv", "db", "u*1"}, cMetaData{}).empty());
+    {
+        cMetaData schema;
+        schema.Tables().Add("Orders")->Fields().Add("Amount", "decimal", "10*2");
+        EXPECT_NE(RefusalOf(kHeader, schema).find("size \"10*2\""), std::string::npos);
+    }
 
     // A table name may hold "*" and start with ":": its line is read to the end as the name.
     cMetaData fine;
@@ -145,7 +151,8 @@ TEST(SnapshotWriter, AFailedWriteKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
     TempFolder folder;
     const std::string path = folder.Write("sales.snp", "old content");
     cMetaData large;
-    for (int i = 0; i < 2000; ++i) large.Tables().Add("table_" + std::to_string(i))->Fields().Add("id", "int", "");
+    for (int i = 0; i < 2000; ++i)
+        large.Tables().Add("table_" + std::to_string(i))->Fields().Add("id", "int", "");
 
     // A file-size limit makes the write fail half-way, as a full disk would.
     struct rlimit saved {};
