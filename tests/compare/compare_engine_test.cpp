@@ -194,6 +194,7 @@ TEST(CompareEngine, GivesTheVeryListOfThePlainScansOnRandomSchemas) {
     }
 }
 
+// A collection that fills its lookup table's size must still end a lookup that misses.
 TEST(CompareEngine, CollectionsOfAPowerOfTwoFindWhatIsMissing) {
     for (const int count : {16, 32, 64}) {
         cMetaData first, second;
