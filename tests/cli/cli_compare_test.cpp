@@ -222,15 +222,20 @@ TEST(CliCompare, ExitsZeroWhenAlikeAndTwoOnTrouble) {
     EXPECT_EQ(broken.status, cli::kTrouble);
     EXPECT_NE(broken.err.find("Subscript out of range 9"), std::string::npos) << broken.err;
 
+    // Usage mistakes are told as such before any side is read.
     for (auto args : std::vector<std::vector<std::string>>{{"compare", "one.snp"},
+                                                           {"compare", "a", "b", "c"},
                                                            {"compare", "a", "b", "--format", "xml"},
                                                            {"compare", "a", "b", "--bogus"},
-                                                           {"frobnicate"},
-                                                           {}}) {
+                                                           {"compare", "a", "b", "--html"},
+                                                           {"frobnicate"}}) {
         const auto usage = RunTablorCli(args);
         EXPECT_EQ(usage.status, cli::kTrouble);
-        EXPECT_FALSE(usage.err.empty());
+        EXPECT_NE(usage.err.find("Try 'tablor-cli --help'"), std::string::npos) << usage.err;
     }
+    const auto bare = RunTablorCli({});
+    EXPECT_EQ(bare.status, cli::kTrouble);
+    EXPECT_EQ(bare.err.rfind("Usage:", 0), 0u);
     const auto help = RunTablorCli({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("compare SIDE1 SIDE2"), std::string::npos);
@@ -297,7 +302,12 @@ TEST(CliCompare, JsonAgreesWithThePlainScansOnRandomSchemas) {
 }
 
 TEST(CliCompare, JsonEscapesWhatItMust) {
-    EXPECT_EQ(cli::JsonString("a\"b\\c\nd\x01é"), "\"a\\\"b\\\\c\\nd\\u0001é\"");
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\"b\\c\nd\x01é", "\"a\\\"b\\\\c\\nd\\u0001é\""},
+        {"\xC2\x9F|\xC2\xA0", "\"\\u009f|\xC2\xA0\""},  // the last C1 control, then a printable
+        {"Ａ\xEF\xBF\xBD", "\"Ａ\xEF\xBF\xBD\""},       // three-byte letters led by EF pass
+    };
+    for (const auto& [text, json] : cases) EXPECT_EQ(cli::JsonString(text), json) << text;
     coDifferences differences;
     differences.Add("T", 0, "b", "Table was not found on b");
     EXPECT_EQ(cli::FormatDifferencesJson("a", "b", differences),

@@ -112,6 +112,24 @@ TEST(CompareEngine, TableHeldTwiceOnTheOtherSideIsComparedWithEach) {
     ExpectSameList(differences, reference);
 }
 
+// A table name held three or more times (one per schema) is compared with every copy.
+TEST(CompareEngine, EveryCopyOfARepeatedTableIsCompared) {
+    for (const int copies : {3, 4}) {
+        cMetaData first, second;
+        auto t = first.Tables().Add("T");
+        for (int k = 0; k < copies; ++k) {
+            t->Fields().Add("c" + std::to_string(k), "int", "");
+            second.Tables().Add("T")->Fields().Add("c" + std::to_string(k), "int", "");
+        }
+        cCompareEngine engine;
+        const auto& differences = engine.Compare(first, "A", second, "B");
+        EXPECT_EQ(differences.Count(), copies * (copies - 1)) << copies;
+        coDifferences reference;
+        tablor::testing::PlainScanCompare(first, "A", second, "B", reference);
+        ExpectSameList(differences, reference);
+    }
+}
+
 // Column names may repeat (empty names do) or differ in letter case only (PostgreSQL): a column
 // is missing when the other table has no column of exactly its name.
 TEST(CompareEngine, RepeatedAndCaseTwinColumnsMatchByExactName) {
@@ -173,6 +191,19 @@ TEST(CompareEngine, GivesTheVeryListOfThePlainScansOnRandomSchemas) {
         tablor::testing::PlainScanCompare(*first, "first.snp", *second, "srv.db", reference);
         SCOPED_TRACE("seed " + std::to_string(seed));
         ExpectSameList(engine.Compare(*first, "first.snp", *second, "srv.db"), reference);
+    }
+}
+
+// A collection that fills its lookup table's size must still end a lookup that misses.
+TEST(CompareEngine, CollectionsOfAPowerOfTwoFindWhatIsMissing) {
+    for (const int count : {16, 32, 64}) {
+        cMetaData first, second;
+        for (int i = 0; i < count; ++i) {
+            first.Views().Add("a" + std::to_string(i));
+            second.Views().Add("b" + std::to_string(i));
+        }
+        cCompareEngine engine;
+        EXPECT_EQ(engine.Compare(first, "a", second, "b").Count(), 2 * count) << count;
     }
 }
 

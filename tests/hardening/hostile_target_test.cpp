@@ -1,14 +1,17 @@
 // Write targets someone else prepared: planted links, shared files, pipes, set-ID files.
 // The tests run as root, so "another user" is uid 65534 and the checks must not trust root.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "FileSizeLimit.hpp"
 #include "TempFolder.hpp"
@@ -17,6 +20,24 @@
 
 using namespace tablor;
 using tablor::testing::TempFolder;
+
+// What each fsync of this program found in its file: a write must reach the disk before the
+// new content takes the old one's place.
+namespace {
+std::vector<std::string>* syncedContents = nullptr;
+}  // namespace
+
+extern "C" int fsync(int fd) {
+    if (syncedContents != nullptr) {
+        // Opened anew: the descriptor itself may be write-only.
+        const int reader = ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_RDONLY | O_CLOEXEC);
+        char text[64];
+        const ssize_t got = reader >= 0 ? ::read(reader, text, sizeof text) : -1;
+        if (got >= 0) syncedContents->emplace_back(text, static_cast<std::size_t>(got));
+        if (reader >= 0) ::close(reader);
+    }
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -99,6 +120,51 @@ TEST(HostileTarget, ReplacedAndRewrittenFilesLoseSetIdAndStickyBits) {
             EXPECT_EQ(StatOf(path).st_mode & 07777, mode & 0777)
                 << std::oct << mode << " linked " << hardLinked;
         }
+    }
+}
+
+TEST(HostileTarget, NewFilesTakeTheUmaskAndRewrittenFilesKeepTheirMode) {
+    const mode_t savedMask = ::umask(022);
+    for (const mode_t mask : {mode_t{022}, mode_t{077}}) {
+        ::umask(mask);
+        TempFolder folder;
+        const std::string path = folder.File("new.snp");
+        WriteFileAtomically(path, "new");
+        EXPECT_EQ(StatOf(path).st_mode & 07777, 0666 & ~mask) << std::oct << mask;
+    }
+    ::umask(022);
+    for (const mode_t mode : {mode_t{0600}, mode_t{0640}}) {
+        TempFolder folder;
+        const std::string path = folder.Write("private.snp", "old");
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+        WriteFileAtomically(path, "new");
+        EXPECT_EQ(StatOf(path).st_mode & 07777, mode) << std::oct << mode;
+    }
+    ::umask(savedMask);
+}
+
+// A crash or power cut right after a write must find the new content, or the old one kept aside.
+TEST(HostileTarget, WrittenContentAndBackupsReachTheDiskFirst) {
+    struct Case {
+        const char* name;
+        bool hardLinked;  // written in place, the old content kept in a backup first
+        std::vector<std::string> synced;
+    };
+    const Case cases[] = {
+        {"replaced", false, {"new"}},
+        {"written in place", true, {"old", "new"}},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const std::string path = folder.Write("data.snp", "old");
+        if (c.hardLinked) {
+            ASSERT_EQ(::link(path.c_str(), folder.File("other.snp").c_str()), 0);
+        }
+        std::vector<std::string> synced;
+        syncedContents = &synced;
+        WriteFileAtomically(path, "new");
+        syncedContents = nullptr;
+        EXPECT_EQ(synced, c.synced) << c.name;
     }
 }
 

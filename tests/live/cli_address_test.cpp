@@ -45,6 +45,8 @@ TEST(LiveSideAddress, SqlServerForms) {
     side = Parse("sqlserver://db1?database=Sales&integrated=true");
     EXPECT_TRUE(side.integratedSecurity);
     EXPECT_EQ(side.userName, "");
+    EXPECT_TRUE(Parse("sqlserver://db1?database=Sales&integrated=YES").integratedSecurity);
+    EXPECT_EQ(Parse("sqlserver://sa@db1?database=a%2Fb%2f").databaseName, "a/b/");
 
     side = Parse("sqlserver://dom%5Cjoe%40x@db1?database=S%C3%A9%20les%26");
     EXPECT_EQ(side.userName, "dom\\joe@x");
@@ -59,6 +61,7 @@ TEST(LiveSideAddress, PostgreSqlForms) {
     EXPECT_EQ(side.DisplayName(), "pg1:5433.shop");
     EXPECT_FALSE(side.integratedSecurity);
 
+    EXPECT_EQ(Parse("postgresql://app@[::1]:5433/shop").serverName, "[::1]:5433");
     side = Parse("postgres://[::1]/shop");
     EXPECT_EQ(side.serverName, "[::1]");
     EXPECT_TRUE(side.integratedSecurity);  // no user: the server's own rules
@@ -125,6 +128,7 @@ TEST(LiveSideAddress, Refusals) {
     EXPECT_THAT(Refusal("postgresql://app:pw@pg1/shop"), HasSubstr("TABLOR_PASSWORD"));
     EXPECT_THAT(Refusal("sqlserver://sa@db1?database=S&password=x"), HasSubstr("password"));
     EXPECT_THAT(Refusal("sqlserver://sa@db1"), HasSubstr("database"));
+    EXPECT_THAT(Refusal("sqlserver://sa@db1?database="), HasSubstr("database"));
     EXPECT_THAT(Refusal("sqlserver://db1?database=S"), HasSubstr("user"));
     EXPECT_THAT(Refusal("sqlserver://sa@db1:1433/INST?database=S"), HasSubstr("not both"));
     EXPECT_THAT(Refusal("sqlserver://sa@db1:99999?database=S"), HasSubstr("port"));

@@ -68,3 +68,6 @@ CREATE TABLE plain (id integer, label varchar(10));
 \connect -reuse-previous=on "dbname='tablor db;{x}=1'"
 
 CREATE TABLE "odd;{name}=1" (id integer);
+-- A user schema whose name merely starts with "pg".
+CREATE SCHEMA pgapp;
+CREATE TABLE pgapp.ledger (id integer);

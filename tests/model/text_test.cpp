@@ -6,35 +6,51 @@
 using namespace tablor;
 
 TEST(TextCase, FoldsCapitalsOfCommonScriptsOnly) {
-    EXPECT_EQ(FoldCase("CustomerID"), "customerid");
-    EXPECT_EQ(FoldCase("ÀÉÎÕÜ"), "àéîõü");
-    EXPECT_EQ(FoldCase("×"), "×");  // a sign, not a letter
-    EXPECT_EQ(FoldCase("ŁĄĆŽŸ"), "łąćžÿ");
-    EXPECT_EQ(FoldCase("ΑΒΓ"), "αβγ");
-    EXPECT_EQ(FoldCase("ДБЁ"), "дбё");
-    EXPECT_EQ(FoldCase("表名"), "表名");
-    EXPECT_EQ(FoldCase("bad\xFF"
-                       "byte"),
-              "bad\xFF"
-              "byte");
+    const std::pair<std::string, std::string> cases[] = {
+        {"CustomerID", "customerid"},
+        {"ZIP_CODE", "zip_code"},
+        {"ÀÉÎÕÜÞ", "àéîõüþ"},
+        {"×", "×"},  // a sign, not a letter
+        {"ŁĄĆŽŸ", "łąćžÿ"},
+        {"Ňň", "ňň"},
+        {"İ", "İ"},  // Turkish dotted I: no single small letter
+        {"ΑΒΓΩ", "αβγω"},
+        {"ДБЁЏ", "дбёџ"},
+        {"表名", "表名"},
+        {"bad\xFF"
+         "byte",
+         "bad\xFF"
+         "byte"},
+    };
+    for (const auto& [text, folded] : cases) EXPECT_EQ(FoldCase(text), folded) << text;
     EXPECT_TRUE(EqualsIgnoreCase("Straße", "STRAßE"));
     EXPECT_FALSE(EqualsIgnoreCase("a", "b"));
+    EXPECT_EQ(AsciiUpper("azAZ09é"), "AZAZ09é");
 }
 
 TEST(TextEncoding, TellsValidUtf8FromWindowsText) {
-    EXPECT_TRUE(IsValidUtf8("plain ASCII text that is long enough for the fast path"));
-    EXPECT_TRUE(IsValidUtf8("é Ω 表 😀"));
-    EXPECT_FALSE(IsValidUtf8("caf\xE9"));           // Windows-1252 é
-    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));          // overlong
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // surrogate
-    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // above U+10FFFF
-    EXPECT_FALSE(IsValidUtf8("abc\xE2\x82"));       // cut short
+    using namespace std::string_view_literals;
+    const std::pair<std::string_view, bool> cases[] = {
+        {"plain ASCII text that is long enough for the fast path", true},
+        {"é Ω 表 😀", true},
+        {"caf\xE9", false},                         // Windows-1252 é
+        {"\xE9 then plain ASCII", false},           // at the start of a long run
+        {"\xC0\xAF", false},                        // overlong
+        {"\xE0\x82\x80", false},                    // overlong in three bytes
+        {"\xED\xA0\x80", false},                    // first surrogate
+        {"\xED\xBF\xBF", false},                    // last surrogate
+        {"\xF4\x90\x80\x80", false},                // above U+10FFFF
+        {"abc\xE2\x82", false},                     // cut short
+        {"abc\xE2\x82\xAC"sv.substr(0, 5), false},  // cut short, more beyond
+    };
+    for (const auto& [bytes, valid] : cases) EXPECT_EQ(IsValidUtf8(bytes), valid) << bytes;
 }
 
 TEST(TextEncoding, ReadsWindowsFilesWithoutLosingAByte) {
     EXPECT_EQ(DecodeFileText("caf\xE9 \x80 \x93x\x94"), "café € “x”");
     // Bytes the code page leaves undefined survive as control characters.
     EXPECT_EQ(DecodeFileText("\x81"), "\xC2\x81");
+    EXPECT_EQ(DecodeFileText("\x99\xA0\xFF"), "™\u00A0ÿ");
     EXPECT_EQ(DecodeFileText("\xEF\xBB\xBFhello"), "hello");
     EXPECT_EQ(DecodeFileText("Ω"), "Ω");
     EXPECT_EQ(CodePointCount("aΩ表"), 3u);

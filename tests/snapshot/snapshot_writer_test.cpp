@@ -108,6 +108,12 @@ TEST(SnapshotWriter, RefusesNamesTheFormatCannotHoldAndNamesTheObject) {
     }
     EXPECT_FALSE(RefusalOf({"srv*1", "db", "u"}, cMetaData{}).empty());
     EXPECT_FALSE(RefusalOf({"srv", "db\r\n", "u"}, cMetaData{}).empty());
+    EXPECT_FALSE(RefusalOf({"srv", "db", "u*1"}, cMetaData{}).empty());
+    {
+        cMetaData schema;
+        schema.Tables().Add("Orders")->Fields().Add("Amount", "decimal", "10*2");
+        EXPECT_NE(RefusalOf(kHeader, schema).find("size \"10*2\""), std::string::npos);
+    }
 
     // A table name may hold "*" and start with ":": its line is read to the end as the name.
     cMetaData fine;
