@@ -4,38 +4,42 @@
 
 namespace tablor {
 namespace {
-std::size_t HashOf(std::string_view name) {
-    return std::hash<std::string_view>{}(name);
+std::uint32_t HashOf(std::string_view name) {
+    return static_cast<std::uint32_t>(std::hash<std::string_view>{}(name));
 }
 }  // namespace
 
 NameIndex::NameIndex(const Collection<cMetaDataElement>& elements) {
     const auto count = static_cast<std::size_t>(elements.Count());
-    names_.reserve(count);
-    hashes_.reserve(count);
+    starts_.reserve(count + 1);
+    std::size_t bytes = 0;
+    for (const auto& element : elements) bytes += element->ObjectName.size();
+    names_.reserve(bytes);
     for (const auto& element : elements) {
-        names_.emplace_back(element->ObjectName);
-        hashes_.push_back(HashOf(names_.back()));
+        starts_.push_back(static_cast<std::uint32_t>(names_.size()));
+        names_ += element->ObjectName;
     }
+    starts_.push_back(static_cast<std::uint32_t>(names_.size()));
     next_.assign(count, kNone);
-    last_.assign(count, kNone);
+    std::vector<std::uint32_t> last(count, kNone);  // by first index: the last of its chain
     std::size_t size = 16;
     while (size < count * 2) size *= 2;
-    slots_.assign(size, 0);
+    slots_.assign(size, Slot{});
 
     const std::size_t mask = size - 1;
     for (std::uint32_t index = 0; index < count; ++index) {
-        std::size_t slot = hashes_[index] & mask;
-        for (;; slot = (slot + 1) & mask) {
-            const std::uint32_t held = slots_[slot];
-            if (held == 0) {
-                slots_[slot] = index + 1;
-                last_[index] = index;
+        const std::string_view name = NameAt(index);
+        const std::uint32_t hash = HashOf(name);
+        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+            Slot& held = slots_[slot];
+            if (held.first == 0) {
+                held = {hash, index + 1};
+                last[index] = index;
                 break;
             }
-            if (hashes_[held - 1] == hashes_[index] && names_[held - 1] == names_[index]) {
-                next_[last_[held - 1]] = index;
-                last_[held - 1] = index;
+            if (held.hash == hash && NameAt(held.first - 1) == name) {
+                next_[last[held.first - 1]] = index;
+                last[held.first - 1] = index;
                 break;
             }
         }
@@ -44,12 +48,12 @@ NameIndex::NameIndex(const Collection<cMetaDataElement>& elements) {
 
 std::uint32_t NameIndex::First(std::string_view name) const {
     const std::size_t mask = slots_.size() - 1;
-    const std::size_t hash = HashOf(name);
+    const std::uint32_t hash = HashOf(name);
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const std::uint32_t held = slots_[slot];
-        if (held == 0) return kNone;
+        const Slot& held = slots_[slot];
+        if (held.first == 0) return kNone;
         // Most probes that miss stop at the hash, without reading the other name.
-        if (hashes_[held - 1] == hash && names_[held - 1] == name) return held - 1;
+        if (held.hash == hash && NameAt(held.first - 1) == name) return held.first - 1;
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -10,7 +11,9 @@ namespace tablor {
 
 // Finds the elements of one collection by exact name, so that a comparison looks each name
 // up once instead of scanning the other side. Names may repeat: the positions of one name
-// are chained in position order. Open addressing over positions keeps building it cheap.
+// are chained in position order. Open addressing over positions keeps building it cheap, and
+// the names are copied into one buffer, beside their hashes in the slots, so that a lookup
+// reads two places in memory rather than chasing the elements.
 class NameIndex {
   public:
     static constexpr std::uint32_t kNone = UINT32_MAX;
@@ -24,11 +27,18 @@ class NameIndex {
     bool Contains(std::string_view name) const { return First(name) != kNone; }
 
   private:
-    std::vector<std::string_view> names_;  // by index
-    std::vector<std::size_t> hashes_;      // by index
-    std::vector<std::uint32_t> next_;      // by index
-    std::vector<std::uint32_t> slots_;     // first index + 1 of each distinct name; 0 is free
-    std::vector<std::uint32_t> last_;      // by first index: the last index of its chain
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t first = 0;  // first index + 1 of a distinct name; 0 is a free slot
+    };
+    std::string_view NameAt(std::uint32_t index) const {
+        return std::string_view(names_).substr(starts_[index], starts_[index + 1] - starts_[index]);
+    }
+
+    std::string names_;                  // every name, one after another
+    std::vector<std::uint32_t> starts_;  // by index, and one past the last
+    std::vector<std::uint32_t> next_;    // by index
+    std::vector<Slot> slots_;
 };
 
 }  // namespace tablor
