@@ -9,9 +9,10 @@ namespace {
 
 [[maybe_unused]] std::shared_ptr<DatabaseConnector> NoDriver() {
     class NoDriverConnector : public DatabaseConnector {
-    public:
+      public:
         std::unique_ptr<DatabaseSession> Open(const ConnectionSettings&) override {
-            throw DatabaseError("This build of Tablor has no database driver; only snapshots can be compared.");
+            throw DatabaseError(
+                "This build of Tablor has no database driver; only snapshots can be compared.");
         }
     };
     return std::make_shared<NoDriverConnector>();

@@ -37,7 +37,9 @@ int RunProgram(int argc, char** argv) {
     // (see support/ManifestWriter.hpp).
     CommandHooks hooks;
     // The sources read through the window's prompt, which keeps the window alive meanwhile.
-    hooks.viewConnectionStructure = [](Main& window) { ViewConnectionStructure(window, window.SourcePrompt()); };
+    hooks.viewConnectionStructure = [](Main& window) {
+        ViewConnectionStructure(window, window.SourcePrompt());
+    };
     hooks.viewSnapStructure = [](Main& window) { ViewSnapStructure(window, window.SourcePrompt()); };
     hooks.showHelp = [](Main& window) { ShowHelp(&window); };
     hooks.showAbout = [](Main& window) { ShowAbout(&window, window.SourcePrompt()); };

@@ -10,7 +10,7 @@ namespace tablor::gui {
 // The window's way of asking the user: message boxes and the input box, with the texts,
 // titles, icons and buttons exactly as the caller gives them. An empty title is "Tablor".
 class QtPrompt : public UserPrompt {
-public:
+  public:
     explicit QtPrompt(QWidget* parent = nullptr) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
 
@@ -18,20 +18,20 @@ public:
     std::optional<std::string> Input(std::string_view prompt, std::string_view title,
                                      std::string_view proposed) override;
 
-private:
+  private:
     QPointer<QWidget> parent_;
 };
 
 // The save dialog of the HTML export.
 class QtSaveFileDialog : public SaveFileDialog {
-public:
+  public:
     explicit QtSaveFileDialog(QWidget* parent = nullptr) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
 
     std::optional<QString> AskSaveFileName(const QString& title, const QString& filter,
                                            const QString& initialName) override;
 
-private:
+  private:
     QPointer<QWidget> parent_;
 };
 

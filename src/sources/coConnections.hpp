@@ -10,11 +10,12 @@ namespace tablor {
 // The live sources of the last command that read one. New sources talk to the server
 // through the connector the collection was given.
 class coConnections : public Collection<cConnection> {
-public:
+  public:
     explicit coConnections(std::shared_ptr<DatabaseConnector> connector) : connector_(std::move(connector)) {}
 
     std::shared_ptr<cConnection> Add(std::string ServerName, std::string DatabaseName, std::string UserName,
-                                     std::string Password, bool IntegratedSecurity, std::string_view sKey = {},
+                                     std::string Password, bool IntegratedSecurity,
+                                     std::string_view sKey = {},
                                      DatabaseEngine engine = DatabaseEngine::SqlServer) {
         auto connection = std::make_shared<cConnection>(connector_, engine);
         connection->DatabaseName = std::move(DatabaseName);
@@ -25,7 +26,7 @@ public:
         return Append(std::move(connection), sKey);
     }
 
-private:
+  private:
     std::shared_ptr<DatabaseConnector> connector_;
 };
 

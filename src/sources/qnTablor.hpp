@@ -11,7 +11,7 @@ namespace tablor {
 // comparison reuses. Commands clear the collection they need, add a fresh source, fill it
 // and use its model.
 class qnTablor {
-public:
+  public:
     explicit qnTablor(std::shared_ptr<DatabaseConnector> connector)
         : SnapShots(std::make_shared<coSnapShots>()),
           Connections(std::make_shared<coConnections>(std::move(connector))),

@@ -1,7 +1,5 @@
 #include "support/ManifestWriter.hpp"
 
-#include "support/MarkupEscape.hpp"
-
 #include <array>
 #include <charconv>
 #include <filesystem>
@@ -10,6 +8,7 @@
 
 #include "support/AppPaths.hpp"
 #include "support/FileIO.hpp"
+#include "support/MarkupEscape.hpp"
 
 namespace tablor {
 namespace {
@@ -38,7 +37,6 @@ constexpr std::array<std::string_view, 22> kLines = {
     R"(    </dependency>)",
     R"(</assembly>)",
 };
-
 
 // Fills the placeholders of one line in a single pass, so that a value is never searched again.
 void AppendFilled(std::string& out, std::string_view line, const ManifestTarget& target) {

@@ -1,8 +1,8 @@
 #include "support/TextCase.hpp"
 
-#include "support/TextEncoding.hpp"
-
 #include <cstdint>
+
+#include "support/TextEncoding.hpp"
 
 namespace tablor {
 namespace {

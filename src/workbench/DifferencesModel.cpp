@@ -12,13 +12,20 @@ namespace {
 
 int PictureFor(std::int32_t objectType) {
     switch (objectType) {
-        case ObjectType::Table: return static_cast<int>(SmallPicture::Table);
-        case ObjectType::Field: return static_cast<int>(SmallPicture::Column);
-        case ObjectType::View: return static_cast<int>(SmallPicture::View);
-        case ObjectType::Procedure: return static_cast<int>(SmallPicture::Procedure);
-        case ObjectType::Function: return static_cast<int>(SmallPicture::Function);
-        case ObjectType::Constraint: return static_cast<int>(SmallPicture::Constraint);
-        default: return 0;
+        case ObjectType::Table:
+            return static_cast<int>(SmallPicture::Table);
+        case ObjectType::Field:
+            return static_cast<int>(SmallPicture::Column);
+        case ObjectType::View:
+            return static_cast<int>(SmallPicture::View);
+        case ObjectType::Procedure:
+            return static_cast<int>(SmallPicture::Procedure);
+        case ObjectType::Function:
+            return static_cast<int>(SmallPicture::Function);
+        case ObjectType::Constraint:
+            return static_cast<int>(SmallPicture::Constraint);
+        default:
+            return 0;
     }
 }
 
@@ -34,13 +41,15 @@ DifferencesModel::DifferencesModel(QObject* parent) : QAbstractTableModel(parent
 DifferencesModel::Row DifferencesModel::MakeRow(const cDifference& difference) {
     const DifferenceRow texts = DifferenceRow::From(difference);
     Row row;
-    for (std::size_t i = 0; i < texts.cells.size(); ++i) row.cells[i] = QString::fromStdString(texts.cells[i]);
+    for (std::size_t i = 0; i < texts.cells.size(); ++i)
+        row.cells[i] = QString::fromStdString(texts.cells[i]);
     row.picture = PictureFor(difference.ObjectType);
     return row;
 }
 
 void DifferencesModel::SetKeys(std::vector<Row>::iterator first, std::vector<Row>::iterator last) const {
-    for (auto it = first; it != last; ++it) it->sortKey = it->cells[static_cast<std::size_t>(sortColumn_)].toCaseFolded();
+    for (auto it = first; it != last; ++it)
+        it->sortKey = it->cells[static_cast<std::size_t>(sortColumn_)].toCaseFolded();
 }
 
 void DifferencesModel::Append(std::vector<Row> rows) {
@@ -55,7 +64,8 @@ void DifferencesModel::Append(std::vector<Row> rows) {
     // Equal texts keep their arrival order: rows already listed come before new ones.
     const int column = sortColumn_;
     SetKeys(rows.begin(), rows.end());
-    std::stable_sort(rows.begin(), rows.end(), [column](const Row& a, const Row& b) { return SortsBefore(a, b, column); });
+    std::stable_sort(rows.begin(), rows.end(),
+                     [column](const Row& a, const Row& b) { return SortsBefore(a, b, column); });
     beginResetModel();
     const auto middle = static_cast<std::ptrdiff_t>(rows_.size());
     rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
@@ -95,8 +105,9 @@ void DifferencesModel::SortBy(int column) {
     QModelIndexList after;
     after.reserve(before.size());
     for (const QModelIndex& index : before)
-        after.append(index.isValid() ? this->index(newPlace[static_cast<std::size_t>(index.row())], index.column())
-                                     : QModelIndex());
+        after.append(index.isValid()
+                         ? this->index(newPlace[static_cast<std::size_t>(index.row())], index.column())
+                         : QModelIndex());
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
@@ -116,7 +127,9 @@ int DifferencesModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
-int DifferencesModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
+int DifferencesModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
 
 QVariant DifferencesModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
@@ -133,7 +146,8 @@ QVariant DifferencesModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant DifferencesModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumns) return {};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumns)
+        return {};
     const std::string_view header = DifferenceRow::kHeaders[static_cast<std::size_t>(section)];
     return QString::fromUtf8(header.data(), static_cast<qsizetype>(header.size()));
 }

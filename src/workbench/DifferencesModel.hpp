@@ -18,7 +18,7 @@ namespace tablor::gui {
 // merged into that order.
 class DifferencesModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     static constexpr int kColumns = 5;
 
     struct Row {
@@ -49,7 +49,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-private:
+  private:
     void SetKeys(std::vector<Row>::iterator first, std::vector<Row>::iterator last) const;
 
     std::vector<Row> rows_;

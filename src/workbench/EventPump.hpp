@@ -8,7 +8,7 @@ namespace tablor::gui {
 // 50 ms have passed since the last time; callers tick far more often than that, so the
 // window still repaints well within 100 ms.
 class EventPump {
-public:
+  public:
     static constexpr int kIntervalMs = 50;
 
     // True when the interval has passed since events were last let through.
@@ -18,7 +18,7 @@ public:
     // Lets pending events through now.
     void Now();
 
-private:
+  private:
     QElapsedTimer last_;
 };
 

@@ -1,4 +1,7 @@
 // The main window's long commands: compare, save and delete a snapshot, export to HTML.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -6,9 +9,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QToolButton>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +28,9 @@
 namespace tablor::gui {
 namespace {
 
-std::string Std(const QString& text) { return text.toStdString(); }
+std::string Std(const QString& text) {
+    return text.toStdString();
+}
 
 struct CompareEntry {
     QString text;
@@ -138,7 +140,8 @@ void Main::CompareCommand() {
 
     Object1Name = entries[0].text;
     Object2Name = entries[1].text;
-    Tell(QString::number(found.Count()) + " difference(s) found between the two objects!", PromptIcon::Information);
+    Tell(QString::number(found.Count()) + " difference(s) found between the two objects!",
+         PromptIcon::Information);
 }
 
 void Main::AddDifferenceRows(const coDifferences& found) {
@@ -201,8 +204,8 @@ void Main::DeleteSnapShotCommand() {
         Tell("Please select a snapshot file", PromptIcon::Warning);
         return;
     }
-    if (Tell("Are you sure you want to permanently delete " + name + "?", PromptIcon::Warning, PromptButtons::YesNo,
-             {}, PromptAnswer::No) != PromptAnswer::Yes)
+    if (Tell("Are you sure you want to permanently delete " + name + "?", PromptIcon::Warning,
+             PromptButtons::YesNo, {}, PromptAnswer::No) != PromptAnswer::Yes)
         return;
     // A file already gone needs no word; one that stays does.
     std::error_code error;
@@ -233,7 +236,8 @@ void Main::SaveHtmlCommand() {
     const std::string document = RenderHtmlReport(templateText, Std(Object1Name), Std(Object2Name),
                                                   ReportDate::Today(), differences->DisplayedRows());
 
-    const auto chosen = Dialog.AskSaveFileName("Save Comparison List", "HTML Document (*.html)", "SQL Comparison.html");
+    const auto chosen =
+        Dialog.AskSaveFileName("Save Comparison List", "HTML Document (*.html)", "SQL Comparison.html");
     if (!chosen || chosen->isEmpty()) return;
     const std::string target = QFile::encodeName(*chosen).toStdString();
     if (FileExist(target) && Tell("Do you want to overwrite the existing file?", PromptIcon::Question,

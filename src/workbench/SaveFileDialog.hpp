@@ -6,7 +6,7 @@ namespace tablor::gui {
 
 // The save dialog of the HTML export, behind an interface so tests can answer it.
 class SaveFileDialog {
-public:
+  public:
     virtual ~SaveFileDialog() = default;
     // Asks for a file to write; nothing when the user cancels. `filter` is one entry,
     // "Description (*.ext)". No default extension is added and no overwrite question asked:

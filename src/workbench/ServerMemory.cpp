@@ -8,7 +8,9 @@
 namespace tablor::gui::ServerMemory {
 namespace {
 
-QSettings Store() { return QSettings(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor"); }
+QSettings Store() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor");
+}
 
 const QString kKey = QStringLiteral("Settings/Server");
 const QString kEnd = QStringLiteral("END");

@@ -17,8 +17,12 @@ Twips Twips::For(const QWidget* widget) {
     return Twips(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY());
 }
 
-int Twips::X(int twips) const { return static_cast<int>(std::lround(twips / kTwipsPerPixelAt96 * dpiX_ / 96.0)); }
-int Twips::Y(int twips) const { return static_cast<int>(std::lround(twips / kTwipsPerPixelAt96 * dpiY_ / 96.0)); }
+int Twips::X(int twips) const {
+    return static_cast<int>(std::lround(twips / kTwipsPerPixelAt96 * dpiX_ / 96.0));
+}
+int Twips::Y(int twips) const {
+    return static_cast<int>(std::lround(twips / kTwipsPerPixelAt96 * dpiY_ / 96.0));
+}
 
 QRect Twips::Rect(int left, int top, int width, int height) const {
     return QRect(X(left), Y(top), X(width), Y(height));

@@ -1,4 +1,6 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <QString>
 #include <map>
 #include <memory>
@@ -13,13 +15,11 @@
 #include "workbench/Main.hpp"
 #include "workbench/SaveFileDialog.hpp"
 
-#include <gtest/gtest.h>
-
 namespace tablor::testing {
 
 // Answers the save dialog from a script; an unscripted dialog is cancelled.
 class ScriptedSaveDialog : public gui::SaveFileDialog {
-public:
+  public:
     ScriptedSaveDialog& Choose(std::optional<QString> path) {
         answers_.push_back(std::move(path));
         return *this;
@@ -32,7 +32,7 @@ public:
     };
     std::vector<Request> requests;
 
-private:
+  private:
     std::vector<std::optional<QString>> answers_;
     std::size_t next_ = 0;
 };
@@ -42,7 +42,8 @@ struct FakeDatabase {
     using Row = std::map<std::string, std::string>;
     std::vector<Row> tables, columns, constraints, views, routines;
 
-    FakeDatabase& Table(const std::string& name, std::vector<std::pair<std::string, std::string>> fields = {});
+    FakeDatabase& Table(const std::string& name,
+                        std::vector<std::pair<std::string, std::string>> fields = {});
     FakeDatabase& View(const std::string& name);
     FakeDatabase& Procedure(const std::string& name);
     FakeDatabase& Function(const std::string& name);
@@ -52,7 +53,7 @@ struct FakeDatabase {
 // Opens sessions on fake databases by database name; an unknown name, or a server marked
 // unreachable, fails to open. Records what each open was given.
 class FakeConnector : public DatabaseConnector {
-public:
+  public:
     std::map<std::string, FakeDatabase> databases;
     bool failQueries = false;
     std::vector<ConnectionSettings> opened;
@@ -65,7 +66,7 @@ public:
 // Every window test: an offscreen application, a fresh program folder (TABLOR_HOME) and an
 // empty settings store; messages, input boxes and the save dialog answered by script.
 class GuiTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -95,7 +96,7 @@ protected:
     std::shared_ptr<FakeConnector> connector = std::make_shared<FakeConnector>();
     gui::CommandHooks hooks;
 
-private:
+  private:
     std::unique_ptr<TempFolder> home_;
     std::unique_ptr<gui::Main> window_;
 };

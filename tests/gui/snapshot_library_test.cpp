@@ -1,9 +1,9 @@
 // Saving, deleting and re-listing snapshot files from the main window.
-#include <QGuiApplication>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,7 +18,7 @@ namespace {
 using gui::Main;
 
 class SnapshotLibrary : public GuiTest {
-protected:
+  protected:
     void SetUp() override {
         GuiTest::SetUp();
         connector->databases["Sales"].Table("Orders", {{"Id", "int"}, {"Note", "varchar"}}).View("vOrders");
