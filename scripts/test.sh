@@ -33,6 +33,9 @@ run_ctest() {
 }
 trap 'echo "tests: $passed passed, $failed failed"' EXIT
 
+echo "== Formatting"
+scripts/check-format.sh
+
 echo "== Build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
