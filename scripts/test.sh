@@ -41,6 +41,17 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 run_ctest build
 
+# The build options each leave out a part; every combination must build and pass its tests.
+echo "== Build and test without the live-database adapter"
+cmake -S . -B build-noodbc -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTABLOR_BUILD_ODBC=OFF -DTABLOR_BUILD_BENCH=OFF
+cmake --build build-noodbc -j"$jobs"
+run_ctest build-noodbc
+
+echo "== Build and test without the window"
+cmake -S . -B build-nogui -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTABLOR_BUILD_GUI=OFF -DTABLOR_BUILD_BENCH=OFF
+cmake --build build-nogui -j"$jobs"
+run_ctest build-nogui
+
 if [ "${TABLOR_SANITIZERS:-on}" != "off" ]; then
   echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
   cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTABLOR_SANITIZE=ON -DTABLOR_BUILD_BENCH=OFF

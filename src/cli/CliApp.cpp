@@ -21,7 +21,9 @@
 #include "report/StructureText.hpp"
 #include "sources/cConnection.hpp"
 #include "sources/cSnapShot.hpp"
+#ifdef TABLOR_HAVE_ODBC
 #include "sources/odbc/OdbcConnector.hpp"
+#endif
 #include "support/AppPaths.hpp"
 #include "support/FileIO.hpp"
 #include "support/TablorError.hpp"
@@ -130,7 +132,14 @@ std::string PasswordFor(const LiveSide& side, const CliEnvironment& environment)
 std::shared_ptr<cConnection> FillLive(const LiveSide& side, const CliEnvironment& environment,
                                       std::ostream& err) {
     std::shared_ptr<DatabaseConnector> connector = environment.connector;
+#ifdef TABLOR_HAVE_ODBC
     if (!connector) connector = std::make_shared<OdbcConnector>();
+#else
+    if (!connector)
+        throw TablorError(0,
+                          "live databases are not available in this build of tablor-cli (built without the "
+                          "ODBC adapter); compare snapshot files instead");
+#endif
     auto connection = std::make_shared<cConnection>(std::move(connector), side.engine);
     connection->DatabaseName = side.databaseName;
     connection->ServerName = side.serverName;

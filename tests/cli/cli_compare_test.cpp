@@ -205,6 +205,19 @@ TEST(CliCompare, SnapshotsOfOneNameAreToldApartByTheirFolders) {
     }
 }
 
+// A build without the live adapter reads snapshots and says plainly that it reads nothing else.
+TEST(CliCompare, ABuildWithoutTheLiveAdapterSaysSoForALiveSide) {
+#ifdef TABLOR_HAVE_ODBC
+    GTEST_SKIP() << "this build reads live databases";
+#else
+    const auto result = RunTablorCli({"compare", "postgresql://app@127.0.0.1/shop", Example("shop-v1.snp")});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("live databases are not available in this build"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(RunTablorCli({"compare", Example("shop-v1.snp"), Example("shop-v2.snp")}).status, 1);
+#endif
+}
+
 TEST(CliCompare, ExitsZeroWhenAlikeAndTwoOnTrouble) {
     const auto same = RunTablorCli({"compare", Example("shop-v1.snp"), Example("shop-v1.snp")});
     EXPECT_EQ(same.status, cli::kNoDifferences);
