@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "sources/DatabaseError.hpp"
+#include "support/Cancellation.hpp"
 
 namespace tablor {
 
@@ -47,6 +48,9 @@ struct ConnectionSettings {
     std::string password;
     bool integratedSecurity = false;
     unsigned queryTimeoutSeconds = kDefaultQueryTimeoutSeconds;
+    // Cancelling it breaks off the login or a running query at once; the session may hold on
+    // to it while open.
+    const CancellationToken* cancel = &CancellationToken::None();
 };
 
 class DatabaseConnector {

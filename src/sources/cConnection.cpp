@@ -10,7 +10,6 @@ namespace tablor {
 namespace {
 
 std::string DescriptionOf(const std::exception& error) {
-    if (const auto* database = dynamic_cast<const DatabaseError*>(&error)) return database->Description();
     if (const auto* tablor = dynamic_cast<const TablorError*>(&error)) return tablor->Description();
     return error.what();
 }
@@ -34,7 +33,7 @@ const std::shared_ptr<cMetaData>& cConnection::MetaData() {
     return metaData_;
 }
 
-std::string cConnection::Fill(UserPrompt& prompt) {
+std::string cConnection::Fill(UserPrompt& prompt, const CancellationToken& cancel) {
     ConnectionSettings settings;
     settings.engine = engine_;
     settings.serverName = ServerName;
@@ -43,17 +42,26 @@ std::string cConnection::Fill(UserPrompt& prompt) {
     settings.password = Password;
     settings.integratedSecurity = IntegratedSecurity;
     settings.queryTimeoutSeconds = QueryTimeoutSeconds;
+    settings.cancel = &cancel;
     activeConnectionString_ = BuildConnectionText(settings);
     displayConnectionString_ = BuildDisplayConnectionText(settings);
     lastErrorDetails_.clear();
+    lastErrorMessage_ = {};
+    const auto fail = [&](const std::exception& error, PromptMessage message) {
+        // A cancelled read broke off on purpose: whatever the driver made of it is no failure.
+        cancel.ThrowIfCancelled();
+        lastErrorDetails_ = DescriptionOf(error);
+        lastErrorMessage_ = std::move(message);
+        prompt.Ask(lastErrorMessage_);
+        return "ERROR";
+    };
 
     std::unique_ptr<DatabaseSession> session;
     try {
         session = connector_->Open(settings);
     } catch (const std::exception& error) {
-        lastErrorDetails_ = DescriptionOf(error);
-        prompt.Ask(Warning("Error opening the connection! Details:" + displayConnectionString_, "Error"));
-        return "ERROR";
+        return fail(error,
+                    Warning("Error opening the connection! Details:" + displayConnectionString_, "Error"));
     }
 
     try {
@@ -64,9 +72,7 @@ std::string cConnection::Fill(UserPrompt& prompt) {
         extraction.Apply(*MetaData());
     } catch (const std::exception& error) {
         if (session) session->Close();
-        lastErrorDetails_ = DescriptionOf(error);
-        prompt.Ask(Warning(lastErrorDetails_, "Error retriving connection data"));
-        return "ERROR";
+        return fail(error, Warning(DescriptionOf(error), "Error retriving connection data"));
     }
     return "DONE";
 }

@@ -4,6 +4,7 @@
 
 #include "model/cMetaData.hpp"
 #include "sources/DatabaseSession.hpp"
+#include "support/Cancellation.hpp"
 #include "support/UserPrompt.hpp"
 
 namespace tablor {
@@ -28,12 +29,15 @@ class cConnection {
     // Reads the schema from the server: "DONE", or "ERROR" after telling the user why
     // ("Error opening the connection! Details:" and the masked connection text, or the
     // data-access layer's description under the title "Error retriving connection data").
-    // Progress is reported after every row read.
-    std::string Fill(UserPrompt& prompt);
+    // Progress is reported after every row read. Once `cancel` is cancelled the read ends
+    // with OperationCancelled, the model as it was and nothing told.
+    std::string Fill(UserPrompt& prompt, const CancellationToken& cancel = CancellationToken::None());
 
     // Why the last Fill returned "ERROR", in the data-access layer's words (for an open failure
     // the message only names the connection); empty after "DONE". Holds no password.
     const std::string& LastErrorDetails() const noexcept { return lastErrorDetails_; }
+    // The message the user was shown for that failure.
+    const PromptMessage& LastErrorMessage() const noexcept { return lastErrorMessage_; }
 
     // Writes the model as a snapshot file, headed by ServerName, DatabaseName and UserName.
     // A failure is a TablorError.
@@ -56,6 +60,7 @@ class cConnection {
     std::string activeConnectionString_;
     std::string displayConnectionString_;
     std::string lastErrorDetails_;
+    PromptMessage lastErrorMessage_;
     std::shared_ptr<cMetaData> metaData_;
 };
 

@@ -5,42 +5,12 @@
 #include <string_view>
 
 #include "support/FileIO.hpp"
+#include "support/FileStep.hpp"
 #include "support/TablorError.hpp"
 #include "support/TextEncoding.hpp"
 
 namespace tablor {
 namespace {
-
-struct LoadAborted {};
-
-// Runs one step of the load; a failure asks the user, who may retry it, skip it or end
-// the load.
-class StepRunner {
-  public:
-    explicit StepRunner(UserPrompt& prompt) : prompt_(prompt) {}
-
-    template <class Step>
-    void Run(Step&& step) {
-        for (;;) {
-            try {
-                step();
-                return;
-            } catch (const TablorError& error) {
-                switch (prompt_.Ask(FailurePrompt(error.Description(), error.Number()))) {
-                    case PromptAnswer::Retry:
-                        continue;
-                    case PromptAnswer::Ignore:
-                        return;
-                    default:
-                        throw LoadAborted{};
-                }
-            }
-        }
-    }
-
-  private:
-    UserPrompt& prompt_;
-};
 
 // Lines of the decoded file. A line ends at CR LF, a lone CR or a lone LF (files kept in
 // git may have lost their CRs).
@@ -108,11 +78,12 @@ ThreeParts SplitThree(std::string_view line) {
 }  // namespace
 
 std::string cSnapShot::Fill(UserPrompt& prompt) {
-    StepRunner step(prompt);
+    abortedBy_.reset();
     std::optional<std::string> text;
     try {
-        step.Run([&] { text = DecodeFileText(ReadFileBytes(fileName_)); });
-    } catch (const LoadAborted&) {
+        RunFileStep(prompt, [&] { text = DecodeFileText(ReadFileBytes(fileName_)); });
+    } catch (const ReportedFailure& failure) {
+        abortedBy_ = failure;
         return {};
     }
     Load(text, prompt);
@@ -120,22 +91,23 @@ std::string cSnapShot::Fill(UserPrompt& prompt) {
 }
 
 std::string cSnapShot::FillFromBytes(std::string bytes, UserPrompt& prompt) {
+    abortedBy_.reset();
     Load(DecodeFileText(std::move(bytes)), prompt);
     return {};
 }
 
 void cSnapShot::Load(const std::optional<std::string>& text, UserPrompt& prompt) {
-    StepRunner step(prompt);
+    const auto step = [&prompt](auto&& run) { RunFileStep(prompt, run); };
     try {
         LineReader reader(text);
 
         std::array<std::string, 4> head;
-        for (auto& line : head) step.Run([&] { line = std::string(reader.ReadLine()); });
+        for (auto& line : head) step([&] { line = std::string(reader.ReadLine()); });
 
         const ThreeParts header = SplitThree(head[0]);
-        step.Run([&] { SourceServer = std::string(header.At(0)); });
-        step.Run([&] { SourceDatabase = std::string(header.At(1)); });
-        step.Run([&] { SourceUser = std::string(header.At(2)); });
+        step([&] { SourceServer = std::string(header.At(0)); });
+        step([&] { SourceDatabase = std::string(header.At(1)); });
+        step([&] { SourceUser = std::string(header.At(2)); });
 
         const std::shared_ptr<cMetaData> model = MetaData();
 
@@ -167,7 +139,7 @@ void cSnapShot::Load(const std::optional<std::string>& text, UserPrompt& prompt)
             if (!line.empty() && line.front() == ':') {
                 current = tables.Add(std::string(line.substr(1))).get();
             } else if (current != nullptr) {
-                step.Run([&] {
+                step([&] {
                     const ThreeParts parts = SplitThree(line);
                     current->Fields().Add(std::string(parts.At(0)), std::string(parts.At(1)),
                                           std::string(parts.At(2)));
@@ -175,8 +147,9 @@ void cSnapShot::Load(const std::optional<std::string>& text, UserPrompt& prompt)
             }
             prompt.Progress("Tables", ++lineCount);
         }
-    } catch (const LoadAborted&) {
+    } catch (const ReportedFailure& failure) {
         // Abort: the model and the source fields keep what was loaded so far.
+        abortedBy_ = failure;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "model/cMetaData.hpp"
+#include "support/TablorError.hpp"
 #include "support/UserPrompt.hpp"
 
 namespace tablor {
@@ -24,10 +25,14 @@ class cSnapShot {
     void SetMetaData(std::shared_ptr<cMetaData> value) { metaData_ = std::move(value); }
 
     // Loads FileName into MetaData. Each failed step is put to the user as an
-    // Abort/Retry/Ignore prompt; Abort keeps what was loaded so far. Always returns "".
+    // Abort/Retry/Ignore prompt; Abort keeps what was loaded so far (see AbortedBy). Always
+    // returns "".
     std::string Fill(UserPrompt& prompt);
     // Loads a snapshot's bytes that are already in memory, as Fill loads the file's.
     std::string FillFromBytes(std::string bytes, UserPrompt& prompt);
+
+    // The failure that the user ended the last load on; nothing when it ran to its end.
+    const std::optional<TablorError>& AbortedBy() const noexcept { return abortedBy_; }
 
     const std::string& FileName() const noexcept { return fileName_; }
     void SetFileName(std::string value) { fileName_ = std::move(value); }
@@ -38,6 +43,7 @@ class cSnapShot {
 
     std::string fileName_;
     std::shared_ptr<cMetaData> metaData_;
+    std::optional<TablorError> abortedBy_;
 };
 
 }  // namespace tablor

@@ -21,6 +21,20 @@ class TablorError : public std::runtime_error {
     std::string description_;
 };
 
+// The user stopped the operation (Cancel, Esc, Ctrl-C): nothing it would have changed has
+// changed, and there is nothing more to tell.
+class OperationCancelled : public TablorError {
+  public:
+    OperationCancelled() : TablorError(18, "The operation was cancelled.") {}
+};
+
+// A failure the user has already been shown (and, for a file step, chose to end the command
+// on). A window says nothing more; a script prints it.
+class ReportedFailure : public TablorError {
+  public:
+    using TablorError::TablorError;
+};
+
 // The numbers that ordinary file and collection failures carry.
 namespace errors {
 inline constexpr long SubscriptOutOfRange = 9;
@@ -34,6 +48,9 @@ inline constexpr long PathNotFound = 76;
 inline constexpr long InvalidProcedureCall = 5;
 inline constexpr long DuplicateKey = 457;
 inline constexpr long InvalidName = 1001;  // a name the snapshot format cannot hold
+inline constexpr long Cancelled = 18;
+// Driver failures are shown by their description alone.
+inline constexpr long DatabaseFailure = 0;
 
 TablorError SubscriptError();
 TablorError InvalidKeyError();

@@ -103,6 +103,7 @@ std::unique_ptr<DatabaseSession> OdbcConnector::Open(const ConnectionSettings& s
     link->serverName = settings.serverName;
     link->queryTimeoutSeconds = settings.queryTimeoutSeconds;
     link->watch = std::make_shared<SocketWatch>(PeerPort(settings));
+    link->cancelled = settings.cancel->OnCancel([watch = link->watch] { watch->CutOff(); });
     SQLRETURN rc = SQL_ERROR;
     {
         LoginTurn turn(*link->watch);
@@ -111,6 +112,7 @@ std::unique_ptr<DatabaseSession> OdbcConnector::Open(const ConnectionSettings& s
         rc = SQLDriverConnectW(connection, nullptr, wide.data(), SQL_NTS, nullptr, 0, nullptr,
                                SQL_DRIVER_NOPROMPT);
     }
+    if (settings.cancel->IsCancelled()) throw DatabaseError("The login was cancelled.");
     if (!SQL_SUCCEEDED(rc)) {
         DatabaseError error =
             ErrorFrom(SQL_HANDLE_DBC, connection, "The connection could not be opened.", secret);

@@ -19,6 +19,8 @@ struct OdbcLink {
     std::shared_ptr<SocketWatch> watch;
     std::string serverName;  // for messages
     unsigned queryTimeoutSeconds = kDefaultQueryTimeoutSeconds;
+    // Cuts the sockets when the operation is cancelled; ends before the handles are freed.
+    CancellationToken::Subscription cancelled;
 
     OdbcLink() = default;
     OdbcLink(const OdbcLink&) = delete;

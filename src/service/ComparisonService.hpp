@@ -1,0 +1,111 @@
+#pragma once
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "compare/coDifferences.hpp"
+#include "report/DifferenceRow.hpp"
+#include "service/SideDescription.hpp"
+#include "sources/cConnection.hpp"
+#include "sources/cSnapShot.hpp"
+#include "sources/qnTablor.hpp"
+#include "support/Cancellation.hpp"
+#include "support/UserPrompt.hpp"
+
+namespace tablor {
+
+// Called while a side is read: what is being read and how many rows so far.
+using ProgressCallback = std::function<void(std::string_view section, long rowsRead)>;
+
+// One side, read.
+struct SideRead {
+    std::string displayName;
+    std::shared_ptr<cMetaData> model;
+    // Where it came from, as the structure views head it: for a snapshot the server and
+    // database recorded in it and its path, for a live side the server, the database and the
+    // connection text with the password masked.
+    std::string server;
+    std::string database;
+    std::string sourceText;
+    std::string snapshotPath;                 // snapshots only
+    std::shared_ptr<cConnection> connection;  // live sides only: the source a snapshot is saved from
+    // For a snapshot whose load the user ended part-way (Abort): why. The model keeps what was
+    // loaded.
+    std::optional<TablorError> abortedBy;
+};
+
+struct ComparisonResult {
+    SideRead side1;
+    SideRead side2;
+    // The engine's list; valid until the service compares again.
+    const coDifferences* differences = nullptr;
+};
+
+// What a report holds and where it goes.
+struct ReportRequest {
+    std::string templatePath;
+    std::string targetPath;
+    std::string side1Name;
+    std::string side2Name;
+    std::size_t rowCount = 0;
+    std::function<DifferenceRow(std::size_t)> rowAt;
+};
+
+// The one road of every command: a side is described once, then read, two sides compared, a
+// snapshot saved or a report written here. The command line, the main window and the
+// structure viewer call it; they never fill a source themselves.
+//
+// Failures are TablorErrors. A failure the prompt has already shown the user is a
+// ReportedFailure (its text is what a script prints); OperationCancelled ends an operation whose
+// token was cancelled, leaving the workspace as it was. Each operation may run on a worker
+// thread; the prompt is then asked from that thread.
+class ComparisonService {
+  public:
+    // What a snapshot load that the user ended part-way gives: the window keeps what was
+    // loaded; a script takes it as a failure.
+    enum class PartialSnapshots { Keep, Fail };
+
+    ComparisonService(std::shared_ptr<DatabaseConnector> connector, UserPrompt& prompt,
+                      PartialSnapshots partial = PartialSnapshots::Keep);
+
+    // Reads one side into a fresh source, which then replaces the workspace's sources of its
+    // kind. A live side that cannot be read throws ReportedFailure with the source's message.
+    SideRead Read(const SideDescription& side, const ProgressCallback& progress = {},
+                  const CancellationToken& cancel = CancellationToken::None());
+
+    // Compares two sides read by Read: what the first has and the second lacks, then the
+    // reverse. Two snapshots of one file name in different folders, named by default, are
+    // named by as many trailing folders as tell them apart.
+    ComparisonResult Compare(SideRead side1, SideRead side2);
+    // Reads both sides, then compares them. Nothing in the workspace changes until both are read.
+    ComparisonResult Compare(const SideDescription& side1, const SideDescription& side2,
+                             const ProgressCallback& progress = {},
+                             const CancellationToken& cancel = CancellationToken::None());
+
+    // Writes a live side's structure to a snapshot file, replacing one that is there.
+    void SaveSnapshot(const SideRead& side, const std::string& path);
+
+    // Reads the report template and writes the report; each file step that fails is put to
+    // the prompt (Abort/Retry/Ignore). A missing template is a TablorError (FileNotFound).
+    void WriteReport(const ReportRequest& request,
+                     const CancellationToken& cancel = CancellationToken::None());
+
+    // The sources of the last read, and the engine.
+    const qnTablor& Workspace() const noexcept { return workspace_; }
+
+  private:
+    // Reads into a source added to `snapshots` or `connections`, which the caller puts into
+    // the workspace once every side it needs is read.
+    SideRead ReadInto(const SideDescription& side, coSnapShots& snapshots, coConnections& connections,
+                      const ProgressCallback& progress, const CancellationToken& cancel);
+
+    std::shared_ptr<DatabaseConnector> connector_;
+    UserPrompt& prompt_;
+    PartialSnapshots partial_;
+    qnTablor workspace_;
+};
+
+}  // namespace tablor
