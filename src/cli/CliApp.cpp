@@ -16,11 +16,9 @@
 #include "cli/DifferenceOutput.hpp"
 #include "cli/LiveSide.hpp"
 #include "cli/PasswordReader.hpp"
-#include "compare/cCompareEngine.hpp"
 #include "report/HtmlReport.hpp"
 #include "report/StructureText.hpp"
-#include "sources/cConnection.hpp"
-#include "sources/cSnapShot.hpp"
+#include "service/ComparisonService.hpp"
 #ifdef TABLOR_HAVE_ODBC
 #include "sources/odbc/OdbcConnector.hpp"
 #endif
@@ -43,13 +41,6 @@ struct CompareOptions {
 
 struct UsageError {
     std::string message;
-};
-
-// One side of a comparison, read into a schema model.
-struct LoadedSide {
-    std::string displayName;
-    std::shared_ptr<cMetaData> model;
-    std::string snapshotPath;  // empty for a live database
 };
 
 CompareOptions ParseCompare(const std::vector<std::string>& args) {
@@ -108,9 +99,11 @@ SnapshotOptions ParseSnapshot(const std::vector<std::string>& args) {
     return options;
 }
 
-LiveSide ParseLive(const std::string& text) {
+// The live side a text names, or nothing for a snapshot path; an address that cannot be used is
+// a usage error.
+std::optional<LiveSide> CheckedSide(const std::string& text) {
     try {
-        return ParseLiveSide(text).value();
+        return ParseLiveSide(text);
     } catch (const LiveSideError& error) {
         throw UsageError{RedactedAddress(text) + ": " + error.what()};
     }
@@ -128,86 +121,46 @@ std::string PasswordFor(const LiveSide& side, const CliEnvironment& environment)
     return {};
 }
 
-// Reads a live database's structure; a failure is a TablorError with the source's message.
-std::shared_ptr<cConnection> FillLive(const LiveSide& side, const CliEnvironment& environment,
-                                      std::ostream& err) {
-    std::shared_ptr<DatabaseConnector> connector = environment.connector;
+// The connector that live sides read through: the environment's, else ODBC when this build has it.
+std::shared_ptr<DatabaseConnector> ConnectorFor(const CliEnvironment& environment) {
+    if (environment.connector) return environment.connector;
 #ifdef TABLOR_HAVE_ODBC
-    if (!connector) connector = std::make_shared<OdbcConnector>();
+    return std::make_shared<OdbcConnector>();
 #else
-    if (!connector)
+    return nullptr;
+#endif
+}
+
+// A snapshot path or a live address, described for the service; a live side's password is asked
+// for here, just before it is read.
+SideDescription DescribeSide(const std::string& text, const CliEnvironment& environment) {
+    const std::optional<LiveSide> live = CheckedSide(text);
+    if (!live) return SideDescription::Snapshot(text);
+    if (!ConnectorFor(environment))
         throw TablorError(0,
                           "live databases are not available in this build of tablor-cli (built without the "
                           "ODBC adapter); compare snapshot files instead");
-#endif
-    auto connection = std::make_shared<cConnection>(std::move(connector), side.engine);
-    connection->DatabaseName = side.databaseName;
-    connection->ServerName = side.serverName;
-    connection->UserName = side.userName;
-    connection->Password = PasswordFor(side, environment);
-    connection->IntegratedSecurity = side.integratedSecurity;
-    connection->QueryTimeoutSeconds = side.queryTimeoutSeconds;
-
-    BatchPrompt prompt(environment.showProgress ? &err : nullptr, side.DisplayName());
-    const std::string status = connection->Fill(prompt);
-    prompt.EndProgress();
-    if (status == "ERROR") {
-        std::string message = prompt.Failure();
-        const std::string& details = connection->LastErrorDetails();
-        if (!details.empty() && message.find(details) == std::string::npos) message += "\n" + details;
-        throw TablorError(0, message);
-    }
-    return connection;
+    const LiveSide& side = *live;
+    ConnectionSettings settings;
+    settings.engine = side.engine;
+    settings.serverName = side.serverName;
+    settings.databaseName = side.databaseName;
+    settings.userName = side.userName;
+    settings.password = PasswordFor(side, environment);
+    settings.integratedSecurity = side.integratedSecurity;
+    settings.queryTimeoutSeconds = side.queryTimeoutSeconds;
+    return SideDescription::Live(std::move(settings), side.DisplayName());
 }
 
-LoadedSide LoadSnapshotSide(const std::string& path) {
-    cSnapShot snapshot;
-    snapshot.SetFileName(path);
-    BatchPrompt prompt;
-    snapshot.Fill(prompt);
-    if (prompt.Failed()) throw TablorError(0, "cannot read " + path + ": " + prompt.Failure());
-    return {std::filesystem::path(path).filename().string(), snapshot.MetaData(), path};
-}
-
-// The path's folder and file names, last first; empty and "." names say nothing about a side.
-std::vector<std::string> NamesFromEnd(const std::string& path) {
-    std::vector<std::string> names;
-    std::size_t end = path.size();
-    while (end > 0) {
-        const std::size_t slash = path.rfind('/', end - 1);
-        const std::size_t begin = slash == std::string::npos ? 0 : slash + 1;
-        const std::string name = path.substr(begin, end - begin);
-        if (!name.empty() && name != ".") names.push_back(name);
-        if (slash == std::string::npos) break;
-        end = slash;
-    }
-    return names;
-}
-
-// Two snapshots of one file name in different folders are named by as many trailing folders as
-// tell them apart, so that "Not found on" says which side lacks a thing.
-void NameSnapshotsApart(LoadedSide& side1, LoadedSide& side2) {
-    if (side1.snapshotPath.empty() || side2.snapshotPath.empty() || side1.displayName != side2.displayName ||
-        SameFile(side1.snapshotPath, side2.snapshotPath))
-        return;
-    const std::vector<std::string> names1 = NamesFromEnd(side1.snapshotPath);
-    const std::vector<std::string> names2 = NamesFromEnd(side2.snapshotPath);
-    std::size_t same = 0;
-    while (same < names1.size() && same < names2.size() && names1[same] == names2[same]) ++same;
-    if (same == names1.size() && same == names2.size()) {
-        // Only the way they are written differs ("/x.snp" and "x.snp"): the paths tell them apart.
-        side1.displayName = side1.snapshotPath;
-        side2.displayName = side2.snapshotPath;
-        return;
-    }
-    const auto suffix = [same](const std::vector<std::string>& names) {
-        std::string text;
-        for (std::size_t i = std::min(same + 1, names.size()); i-- > 0;)
-            text += names[i] + (i > 0 ? "/" : "");
-        return text;
-    };
-    side1.displayName = suffix(names1);
-    side2.displayName = suffix(names2);
+// Reads one side; a terminal shows the rows read meanwhile.
+SideRead ReadSide(ComparisonService& service, const std::string& text, const CliEnvironment& environment,
+                  std::ostream& err) {
+    const SideDescription side = DescribeSide(text, environment);
+    BatchPrompt progress(environment.showProgress && side.IsLive() ? &err : nullptr, side.displayName);
+    SideRead read = service.Read(
+        side, [&progress](std::string_view section, long rows) { progress.Progress(section, rows); });
+    progress.EndProgress();
+    return read;
 }
 
 // The differences as the user reads them, one row made at a time.
@@ -215,36 +168,11 @@ std::function<DifferenceRow(std::size_t)> RowAt(const coDifferences& differences
     return [&differences](std::size_t index) { return DifferenceRow::From(*differences.Items()[index]); };
 }
 
-void WriteHtml(const CompareOptions& options, const LoadedSide& side1, const LoadedSide& side2,
-               const coDifferences& differences) {
-    const std::string templatePath =
-        options.templateFile.empty() ? AddAppPath("template.html") : options.templateFile;
-    if (!FileExist(templatePath))
-        throw TablorError(errors::FileNotFound, "The template file: " + templatePath + " was not found");
-    const std::string templateText = DecodeFileText(ReadFileBytes(templatePath));
-    WriteFileAtomically(
-        options.htmlFile,
-        RenderHtmlReport(templateText, side1.displayName, side2.displayName, ReportDate::Today(),
-                         static_cast<std::size_t>(differences.Count()), RowAt(differences)));
-}
-
-LoadedSide LoadSide(const std::string& text, const CliEnvironment& environment, std::ostream& err) {
-    if (!ParseLiveSide(text).has_value()) return LoadSnapshotSide(text);
-    const LiveSide side = ParseLive(text);
-    return {side.DisplayName(), FillLive(side, environment, err)->MetaData(), {}};
-}
-
 int RunCompare(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                const CliEnvironment& environment) {
     const CompareOptions options = ParseCompare(args);
     // Both addresses are checked before either side is read.
-    for (const std::string* side : {&options.side1, &options.side2}) {
-        try {
-            (void)ParseLiveSide(*side);
-        } catch (const LiveSideError& error) {
-            throw UsageError{RedactedAddress(*side) + ": " + error.what()};
-        }
-    }
+    for (const std::string* side : {&options.side1, &options.side2}) (void)CheckedSide(*side);
     // Through another path or a link, the report must not overwrite a snapshot it compares.
     for (const std::string* side : {&options.side1, &options.side2}) {
         if (!options.htmlFile.empty() && SameFile(options.htmlFile, *side))
@@ -252,36 +180,44 @@ int RunCompare(const std::vector<std::string>& args, std::ostream& out, std::ost
                                      " would overwrite the compared snapshot " + *side +
                                      "; nothing was written");
     }
-    LoadedSide side1 = LoadSide(options.side1, environment, err);
-    LoadedSide side2 = LoadSide(options.side2, environment, err);
-    NameSnapshotsApart(side1, side2);
-
-    cCompareEngine engine;
-    const coDifferences& differences =
-        engine.Compare(*side1.model, side1.displayName, *side2.model, side2.displayName);
+    BatchPrompt prompt;
+    ComparisonService service(ConnectorFor(environment), prompt, ComparisonService::PartialSnapshots::Fail);
+    SideRead side1 = ReadSide(service, options.side1, environment, err);
+    SideRead side2 = ReadSide(service, options.side2, environment, err);
+    const ComparisonResult result = service.Compare(std::move(side1), std::move(side2));
+    const coDifferences& differences = *result.differences;
+    const std::string& name1 = result.side1.displayName;
+    const std::string& name2 = result.side2.displayName;
 
     if (options.format == "json")
-        WriteDifferencesJson(out, side1.displayName, side2.displayName, differences);
+        WriteDifferencesJson(out, name1, name2, differences);
     else
         WriteDifferencesText(out, static_cast<std::size_t>(differences.Count()), RowAt(differences));
-    if (!options.htmlFile.empty()) WriteHtml(options, side1, side2, differences);
+    if (!options.htmlFile.empty()) {
+        ReportRequest report;
+        report.templatePath =
+            options.templateFile.empty() ? AddAppPath("template.html") : options.templateFile;
+        report.targetPath = options.htmlFile;
+        report.side1Name = name1;
+        report.side2Name = name2;
+        report.rowCount = static_cast<std::size_t>(differences.Count());
+        report.rowAt = RowAt(differences);
+        service.WriteReport(report);
+    }
     return differences.Count() == 0 ? kNoDifferences : kDifferences;
 }
 
 int RunSnapshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                 const CliEnvironment& environment) {
     const SnapshotOptions options = ParseSnapshot(args);
-    std::optional<LiveSide> side;
-    try {
-        side = ParseLiveSide(options.source);
-    } catch (const LiveSideError& error) {
-        throw UsageError{RedactedAddress(options.source) + ": " + error.what()};
-    }
+    const std::optional<LiveSide> side = CheckedSide(options.source);
     if (!side) throw UsageError{"snapshot reads a live database (sqlserver://... or postgresql://...)"};
 
-    const auto connection = FillLive(*side, environment, err);
-    connection->SaveSnapShot(options.outputFile);
-    cMetaData& model = *connection->MetaData();
+    BatchPrompt prompt;
+    ComparisonService service(ConnectorFor(environment), prompt, ComparisonService::PartialSnapshots::Fail);
+    const SideRead read = ReadSide(service, options.source, environment, err);
+    service.SaveSnapshot(read, options.outputFile);
+    const cMetaData& model = *read.model;
     out << "Snapshot of " << EscapeForTerminal(side->DisplayName()) << " written to "
         << EscapeForTerminal(options.outputFile) << ": " << model.Tables().Count() << " tables, "
         << model.Views().Count() << " views, " << model.Routines().Count() << " routines, "
@@ -299,25 +235,10 @@ int RunShow(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     if (positional.size() != 1) throw UsageError{"show needs one snapshot or live database"};
     const std::string& text = positional[0];
-    std::optional<LiveSide> side;
-    try {
-        side = ParseLiveSide(text);
-    } catch (const LiveSideError& error) {
-        throw UsageError{RedactedAddress(text) + ": " + error.what()};
-    }
-    if (side) {
-        const auto connection = FillLive(*side, environment, err);
-        out << RenderStructureText(
-            {connection->ServerName, connection->DatabaseName, connection->DisplayConnectionString()},
-            *connection->MetaData());
-        return kNoDifferences;
-    }
-    cSnapShot snapshot;
-    snapshot.SetFileName(text);
     BatchPrompt prompt;
-    snapshot.Fill(prompt);
-    if (prompt.Failed()) throw TablorError(0, "cannot read " + text + ": " + prompt.Failure());
-    out << RenderStructureText({snapshot.SourceServer, snapshot.SourceDatabase, text}, *snapshot.MetaData());
+    ComparisonService service(ConnectorFor(environment), prompt, ComparisonService::PartialSnapshots::Fail);
+    const SideRead read = ReadSide(service, text, environment, err);
+    out << RenderStructureText({read.server, read.database, read.sourceText}, *read.model);
     return kNoDifferences;
 }
 

@@ -1,11 +1,16 @@
 // tablor-cli with live PostgreSQL sides: compare, snapshot, and trouble.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "PostgresServer.hpp"
 #include "StallingProxy.hpp"
@@ -109,6 +114,34 @@ TEST_F(PostgresCli, ProgramTakesThePasswordFromTheEnvironment) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << output;
     EXPECT_THAT(output, HasSubstr("9 tables"));
     EXPECT_THAT(TempFolder::Read(file), StartsWith(server.ServerName() + "*tablor_shop*tablor_reader*\r\n"));
+}
+
+// Ctrl-C while the catalogue is read ends the program with status 2 and leaves no file behind,
+// not even a temporary one.
+TEST_F(PostgresCli, InterruptEndsASnapshotWithoutAFile) {
+    StallingProxy proxy(static_cast<std::uint16_t>(std::stoi(server.port)), "INFORMATION_SCHEMA.TABLES");
+    TempFolder folder;
+    const std::string file = folder.File("interrupted.snp");
+    const std::string address = "postgresql://" + server.user + "@127.0.0.1:" + std::to_string(proxy.Port()) +
+                                "/tablor_shop?queryTimeout=600";
+    std::string password = "TABLOR_PASSWORD=" + server.password;
+    std::vector<std::string> texts = {TABLOR_CLI_PATH, "snapshot", address, "-o", file};
+    std::vector<char*> argv;
+    for (std::string& text : texts) argv.push_back(text.data());
+    argv.push_back(nullptr);
+    std::string driver = "TABLOR_ODBC_PG_DRIVER=";
+    std::vector<char*> envp = {password.data(), driver.data()};
+    for (char** variable = environ; *variable != nullptr; ++variable) envp.push_back(*variable);
+    envp.push_back(nullptr);
+    pid_t child = 0;
+    ASSERT_EQ(::posix_spawn(&child, TABLOR_CLI_PATH, nullptr, nullptr, argv.data(), envp.data()), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // logged in, waiting for rows
+    ::kill(child, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), cli::kTrouble);
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
 
 }  // namespace

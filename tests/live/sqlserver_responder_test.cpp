@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <thread>
 
 #include "ModelText.hpp"
 #include "ScriptedPrompt.hpp"
@@ -310,6 +311,42 @@ TEST_F(SqlServerPath, StalledServerEndsTheRead) {
         EXPECT_EQ(impatient.Fill(seen), "ERROR");
         EXPECT_THAT(impatient.LastErrorDetails(), "The server " + impatient.ServerName + " " + run.shows);
         EXPECT_EQ(impatient.MetaData()->Tables().Count(), 0);
+    }
+}
+
+// Cancel breaks off a login that trickles and a server gone quiet at once, long before the
+// deadlines would: the read ends as cancelled, with nothing told and the model as it was.
+TEST_F(SqlServerPath, CancelEndsAStalledReadAtOnce) {
+    const std::vector<std::pair<std::string, std::function<void(TdsResponder&)>>> stalls = {
+        {"login one byte at a time",
+         [](TdsResponder& s) { s.setLoginTrickle(std::chrono::milliseconds(500)); }},
+        {"quiet after the login", [](TdsResponder& s) { s.setSilentAfterLogin(true); }},
+    };
+    for (const auto& [name, stall] : stalls) {
+        SCOPED_TRACE(name);
+        TdsResponder stalling;
+        ScriptCatalogue(stalling);
+        stall(stalling);
+        cConnection patient{std::make_shared<OdbcConnector>(FreeTds(60)), DatabaseEngine::SqlServer};
+        patient.ServerName = "127.0.0.1," + std::to_string(stalling.port());
+        patient.DatabaseName = "Sales";
+        patient.UserName = "tablor";
+        patient.Password = kPassword;
+        patient.QueryTimeoutSeconds = 60;
+        ScriptedPrompt seen;
+        CancellationToken cancel;
+        std::chrono::steady_clock::time_point cancelledAt;
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+            cancelledAt = std::chrono::steady_clock::now();
+            cancel.Cancel();
+        });
+        EXPECT_THROW(patient.Fill(seen, cancel), OperationCancelled);
+        const auto ended = std::chrono::steady_clock::now();
+        canceller.join();
+        EXPECT_LT(ended - cancelledAt, std::chrono::seconds(1));
+        EXPECT_TRUE(seen.messages.empty());
+        EXPECT_EQ(patient.MetaData()->Tables().Count(), 0);
     }
 }
 

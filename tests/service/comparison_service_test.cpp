@@ -1,0 +1,132 @@
+// The one road: reading, cancelling and failing as every program sees it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "ScriptedPrompt.hpp"
+#include "TempFolder.hpp"
+#include "service/ComparisonService.hpp"
+
+namespace tablor::testing {
+namespace {
+
+constexpr std::string_view kShop =
+    "srv*shop*sa\r\npk_orders\r\nv_orders\r\nget_order+\r\n:orders\r\nid*int*4\r\ntotal*money*8\r\n:items\r\n"
+    "id*int*4\r\n";
+
+// Opens fail with the driver's words; or, blocking, wait until the operation is cancelled and
+// then fail as a cut-off link does.
+class StubConnector : public DatabaseConnector {
+  public:
+    explicit StubConnector(bool blockUntilCancelled) : block_(blockUntilCancelled) {}
+    std::unique_ptr<DatabaseSession> Open(const ConnectionSettings& settings) override {
+        if (!block_) throw DatabaseError("Login failed for user 'sa'.", "28000", 18456);
+        std::mutex mutex;
+        std::condition_variable woken;
+        bool cut = false;
+        const auto subscription = settings.cancel->OnCancel([&] {
+            std::lock_guard lock(mutex);
+            cut = true;
+            woken.notify_all();
+        });
+        entered = true;
+        std::unique_lock lock(mutex);
+        woken.wait(lock, [&] { return cut; });
+        throw DatabaseError("Communication link failure", "08S01");
+    }
+    std::atomic<bool> entered{false};
+
+  private:
+    bool block_;
+};
+
+ConnectionSettings Sales() {
+    ConnectionSettings settings;
+    settings.serverName = "db1";
+    settings.databaseName = "Sales";
+    settings.userName = "sa";
+    settings.password = "pw";
+    return settings;
+}
+
+class ComparisonServiceTest : public ::testing::Test {
+  protected:
+    TempFolder folder;
+    ScriptedPrompt prompt;
+};
+
+// Cancel between rows: the workspace keeps the sources of the last finished command, and nobody
+// is asked anything.
+TEST_F(ComparisonServiceTest, ACancelledCompareLeavesTheWorkspaceAsItWas) {
+    const std::string first = folder.Write("a.snp", kShop);
+    const std::string second = folder.Write("b.snp", kShop);
+    ComparisonService service(nullptr, prompt);
+    service.Compare(SideDescription::Snapshot(first), SideDescription::Snapshot(second));
+
+    CancellationToken cancel;
+    int rows = 0;
+    const auto cancelLate = [&](std::string_view, long) {
+        if (++rows == 4) cancel.Cancel();
+    };
+    EXPECT_THROW(service.Compare(SideDescription::Snapshot(second), SideDescription::Snapshot(first),
+                                 cancelLate, cancel),
+                 OperationCancelled);
+    ASSERT_EQ(service.Workspace().SnapShots->Count(), 2);
+    EXPECT_EQ(service.Workspace().SnapShots->Item(1)->FileName(), first);
+    EXPECT_TRUE(prompt.messages.empty());
+}
+
+// A login that would block for ever ends as soon as the operation is cancelled from another
+// thread, without the failure message a broken link would otherwise bring.
+TEST_F(ComparisonServiceTest, CancelBreaksOffABlockedLogin) {
+    const auto connector = std::make_shared<StubConnector>(true);
+    ComparisonService service(connector, prompt);
+    CancellationToken cancel;
+    std::thread canceller([&] {
+        while (!connector->entered) std::this_thread::yield();
+        cancel.Cancel();
+    });
+    EXPECT_THROW(service.Read(SideDescription::Live(Sales()), {}, cancel), OperationCancelled);
+    canceller.join();
+    EXPECT_TRUE(prompt.messages.empty());
+}
+
+// What a script prints for a live side that fails is what the window shows, with the driver's
+// words; the password is in neither.
+TEST_F(ComparisonServiceTest, ALiveSideThatFailsIsAReportedFailure) {
+    ComparisonService service(std::make_shared<StubConnector>(false), prompt);
+    try {
+        service.Read(SideDescription::Live(Sales()));
+        FAIL() << "read";
+    } catch (const ReportedFailure& failure) {
+        ASSERT_EQ(prompt.messages.size(), 1U);
+        EXPECT_EQ(failure.Description(),
+                  "Error: " + prompt.messages[0].text + "\nLogin failed for user 'sa'.");
+        EXPECT_EQ(failure.Description().find("pw"), std::string::npos);
+    }
+}
+
+// A snapshot that the user gives up on part-way: the window keeps what was loaded, a script
+// stops with the reason.
+TEST_F(ComparisonServiceTest, ASnapshotEndedPartWay) {
+    const std::string broken = folder.Write("broken.snp", "srv*shop*sa\r\n\r\n\r\n\r\n:orders\r\nid*int\r\n");
+    ComparisonService keeping(nullptr, prompt, ComparisonService::PartialSnapshots::Keep);
+    const SideRead read = keeping.Read(SideDescription::Snapshot(broken));
+    ASSERT_TRUE(read.abortedBy.has_value());
+    EXPECT_EQ(read.abortedBy->Number(), errors::SubscriptOutOfRange);
+    EXPECT_EQ(read.model->Tables().Count(), 1);
+
+    ComparisonService failing(nullptr, prompt, ComparisonService::PartialSnapshots::Fail);
+    try {
+        failing.Read(SideDescription::Snapshot(broken));
+        FAIL() << "read";
+    } catch (const ReportedFailure& failure) {
+        EXPECT_EQ(failure.Description(), "cannot read " + broken + ": Subscript out of range 9");
+    }
+}
+
+}  // namespace
+}  // namespace tablor::testing
