@@ -6,7 +6,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core
   unixodbc-dev tdsodbc odbc-postgresql postgresql
-  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libtomlplusplus-dev
   clang-14 libclang-rt-14-dev clang-format
 )
 

@@ -13,6 +13,7 @@
 #include <streambuf>
 
 #include "cli/BatchPrompt.hpp"
+#include "cli/CliArguments.hpp"
 #include "cli/DifferenceOutput.hpp"
 #include "cli/LiveSide.hpp"
 #include "cli/PasswordReader.hpp"
@@ -31,81 +32,13 @@
 namespace tablor::cli {
 namespace {
 
-struct CompareOptions {
-    std::string side1;
-    std::string side2;
-    std::string format = "text";
-    std::string htmlFile;
-    std::string templateFile;
-};
-
-struct UsageError {
-    std::string message;
-};
-
-CompareOptions ParseCompare(const std::vector<std::string>& args) {
-    CompareOptions options;
-    std::vector<std::string> positional;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
-            return args[++i];
-        };
-        if (arg == "--format") {
-            options.format = value();
-            if (options.format != "text" && options.format != "json")
-                throw UsageError{"--format takes text or json, not " + options.format};
-        } else if (arg == "--html") {
-            options.htmlFile = value();
-        } else if (arg == "--template") {
-            options.templateFile = value();
-        } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-            throw UsageError{"unknown option " + arg};
-        } else {
-            positional.push_back(arg);
-        }
-    }
-    if (positional.size() != 2) throw UsageError{"compare needs two sides"};
-    if (!options.templateFile.empty() && options.htmlFile.empty())
-        throw UsageError{"--template goes with --html"};
-    options.side1 = positional[0];
-    options.side2 = positional[1];
-    return options;
-}
-
-struct SnapshotOptions {
-    std::string source;
-    std::string outputFile;
-};
-
-SnapshotOptions ParseSnapshot(const std::vector<std::string>& args) {
-    SnapshotOptions options;
-    std::vector<std::string> positional;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "-o" || arg == "--output") {
-            if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
-            options.outputFile = args[++i];
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            throw UsageError{"unknown option " + arg};
-        } else {
-            positional.push_back(arg);
-        }
-    }
-    if (positional.size() != 1) throw UsageError{"snapshot needs one live database"};
-    if (options.outputFile.empty()) throw UsageError{"snapshot needs -o FILE.snp"};
-    options.source = positional[0];
-    return options;
-}
-
 // The live side a text names, or nothing for a snapshot path; an address that cannot be used is
 // a usage error.
 std::optional<LiveSide> CheckedSide(const std::string& text) {
     try {
         return ParseLiveSide(text);
     } catch (const LiveSideError& error) {
-        throw UsageError{RedactedAddress(text) + ": " + error.what()};
+        throw UsageError(RedactedAddress(text) + ": " + error.what());
     }
 }
 
@@ -168,9 +101,8 @@ std::function<DifferenceRow(std::size_t)> RowAt(const coDifferences& differences
     return [&differences](std::size_t index) { return DifferenceRow::From(*differences.Items()[index]); };
 }
 
-int RunCompare(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+int RunCompare(const CompareArguments& options, std::ostream& out, std::ostream& err,
                const CliEnvironment& environment) {
-    const CompareOptions options = ParseCompare(args);
     // Both addresses are checked before either side is read.
     for (const std::string* side : {&options.side1, &options.side2}) (void)CheckedSide(*side);
     // Through another path or a link, the report must not overwrite a snapshot it compares.
@@ -207,11 +139,10 @@ int RunCompare(const std::vector<std::string>& args, std::ostream& out, std::ost
     return differences.Count() == 0 ? kNoDifferences : kDifferences;
 }
 
-int RunSnapshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+int RunSnapshot(const SnapshotArguments& options, std::ostream& out, std::ostream& err,
                 const CliEnvironment& environment) {
-    const SnapshotOptions options = ParseSnapshot(args);
     const std::optional<LiveSide> side = CheckedSide(options.source);
-    if (!side) throw UsageError{"snapshot reads a live database (sqlserver://... or postgresql://...)"};
+    if (!side) throw UsageError("snapshot reads a live database (sqlserver://... or postgresql://...)");
 
     BatchPrompt prompt;
     ComparisonService service(ConnectorFor(environment), prompt, ComparisonService::PartialSnapshots::Fail);
@@ -226,15 +157,10 @@ int RunSnapshot(const std::vector<std::string>& args, std::ostream& out, std::os
 }
 
 // `show SOURCE`: the structure as the structure viewer shows it, as an indented tree.
-int RunShow(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+int RunShow(const ShowArguments& options, std::ostream& out, std::ostream& err,
             const CliEnvironment& environment) {
-    std::vector<std::string> positional;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[i].size() > 1 && args[i][0] == '-') throw UsageError{"unknown option " + args[i]};
-        positional.push_back(args[i]);
-    }
-    if (positional.size() != 1) throw UsageError{"show needs one snapshot or live database"};
-    const std::string& text = positional[0];
+    const std::string& text = options.source;
+    (void)CheckedSide(text);
     BatchPrompt prompt;
     ComparisonService service(ConnectorFor(environment), prompt, ComparisonService::PartialSnapshots::Fail);
     const SideRead read = ReadSide(service, text, environment, err);
@@ -369,20 +295,26 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliEnvironment& environment) {
     try {
-        if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-            (args.empty() ? err : out) << UsageText();
-            return args.empty() ? kTrouble : kNoDifferences;
+        if (args.empty()) {
+            err << UsageText();
+            return kTrouble;
         }
-        if (args[0] == "--version") {
+        const CliCommand command = ParseArguments(args);
+        if (std::holds_alternative<HelpRequest>(command)) {
+            out << UsageText();
+            return kNoDifferences;
+        }
+        if (std::holds_alternative<VersionRequest>(command)) {
             out << "tablor-cli " << TABLOR_VERSION << "\n";
             return kNoDifferences;
         }
-        if (args[0] == "compare") return RunCompare(args, out, err, environment);
-        if (args[0] == "snapshot") return RunSnapshot(args, out, err, environment);
-        if (args[0] == "show") return RunShow(args, out, err, environment);
-        throw UsageError{"unknown command " + args[0]};
+        if (const auto* compare = std::get_if<CompareArguments>(&command))
+            return RunCompare(*compare, out, err, environment);
+        if (const auto* snapshot = std::get_if<SnapshotArguments>(&command))
+            return RunSnapshot(*snapshot, out, err, environment);
+        return RunShow(std::get<ShowArguments>(command), out, err, environment);
     } catch (const UsageError& error) {
-        err << "tablor-cli: " << EscapeForTerminal(error.message) << "\nTry 'tablor-cli --help'.\n";
+        err << "tablor-cli: " << EscapeForTerminal(error.what()) << "\nTry 'tablor-cli --help'.\n";
     } catch (const TablorError& error) {
         // Messages carry names, paths and server text; their own line breaks stay.
         err << "tablor-cli: "
