@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core
   unixodbc-dev tdsodbc odbc-postgresql postgresql
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libtomlplusplus-dev
-  clang-14 libclang-rt-14-dev clang-format
+  clang-14 libclang-rt-14-dev clang-format clang-tidy
 )
 
 missing=()

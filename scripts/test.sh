@@ -39,6 +39,8 @@ scripts/check-format.sh
 echo "== Build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
+echo "== clang-tidy over the core"
+scripts/check-tidy.sh build
 run_ctest build
 
 # The build options each leave out a part; every combination must build and pass its tests.

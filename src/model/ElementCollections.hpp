@@ -27,7 +27,7 @@ class Tables : public ElementCollection<ObjectType::Table> {
   public:
     std::shared_ptr<cMetaDataElement> Item(long position) const noexcept {
         if (position < 1 || position > Count()) return nullptr;
-        return Collection::Item(position);
+        return Items()[static_cast<std::size_t>(position - 1)];
     }
     std::shared_ptr<cMetaDataElement> Item(std::string_view key) const noexcept {
         try {

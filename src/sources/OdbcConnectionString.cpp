@@ -103,7 +103,7 @@ class ItemList {
         text_ += '=';
         text_ += quoted;
         text_ += ';';
-        ends_.push_back({text_.size(), setting.name});
+        ends_.emplace_back(text_.size(), setting.name);
     }
     const std::string& Text() const { return text_; }
     // The setting whose item holds the character at `offset`.

@@ -246,7 +246,7 @@ ResolvedTarget ResolveTarget(const std::string& requested) {
             resolved.erase(std::min(resolved.size(), resolved.rfind('/')));
             continue;
         }
-        const std::string candidate = resolved + "/" + part;
+        const std::string candidate = std::string(resolved).append("/").append(part);
         struct stat info {};
         if (!missing && ::lstat(candidate.c_str(), &info) != 0) missing = true;
         if (missing || !S_ISLNK(info.st_mode)) {
@@ -368,7 +368,7 @@ void WriteInPlace(const std::string& requested, const std::string& path, const s
     const auto fail = [&](int err) {
         const bool restored = ::lseek(target.get(), 0, SEEK_SET) == 0 && ::ftruncate(target.get(), 0) == 0 &&
                               WriteAllRaw(target.get(), old.data(), old.size());
-        const TablorError error = errors::FileError(err, requested);
+        TablorError error = errors::FileError(err, requested);
         if (restored || backup.empty()) {
             if (!backup.empty()) ::unlink(backup.c_str());
             return error;

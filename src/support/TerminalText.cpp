@@ -33,8 +33,10 @@ void AppendForTerminal(std::string& out, std::string_view text, LineBreaks lineB
             i += length == 0 ? 1 : length;
             continue;
         }
+        // A kept line break passes through like any printable character; it comes first so
+        // the escapes below never see it.
         if (c == '\n' && lineBreaks == LineBreaks::Keep)
-            out += c;
+            out += c;  // NOLINT(bugprone-branch-clone)
         else if (c == '\n')
             out += "\\n";
         else if (c == '\r')
