@@ -33,7 +33,13 @@ class coFields : public Collection<cField> {
         return std::string_view(names_).substr(start, nameEnds_[index] - start);
     }
 
+    // True when no two columns have names that are the same ignoring letter case (so neither
+    // exactly): a comparison then takes the first column of a name it finds as the only one.
+    // Stays false once a column without a key was added.
+    bool NamesDistinct() const noexcept { return namesDistinct_; }
+
   private:
+    bool namesDistinct_ = true;
     std::string names_;
     std::vector<std::uint32_t> nameEnds_;
 };
