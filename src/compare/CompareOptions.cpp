@@ -190,6 +190,18 @@ bool Glob::Dead(const State& state) const {
 }
 
 bool Glob::Matches(std::string_view text) const {
+    // Most patterns fit one word: matched without a state to allocate.
+    if (words_ == 1 && IsAscii(text)) {
+        const std::uint64_t star = star_[0];
+        std::uint64_t state = 1 | ((1 & star) << 1);
+        for (const char ch : text) {
+            const auto c = static_cast<unsigned char>(ch >= 'A' && ch <= 'Z' ? ch + 0x20 : ch);
+            state = ((state & (ascii_[c] | any_[0])) << 1) | (state & star);
+            state |= (state & star) << 1;
+            if (state == 0) return false;
+        }
+        return ((state >> last_) & 1u) != 0;
+    }
     State state;
     Start(state);
     Feed(state, text);
