@@ -61,9 +61,9 @@ std::string CompareKindsText(unsigned kinds);
 std::size_t GeneratedNameStemLength(std::string_view name);
 
 // A glob with `*` (any run of characters) and `?` (one character), matched ignoring letter case.
-// Matching runs the pattern's positions as a set of bits over the text, so it takes time
-// linear in the text whatever the pattern; a state may be kept and fed further, so that a
-// table's name is read once for all of its columns.
+// Matching carries the set of pattern positions reached as bits, one step per character of
+// the text (a 64-bit word per 64 pattern characters), so no pattern makes it backtrack. A state
+// may be kept and fed further, so that a table's name is read once for all of its columns.
 class Glob {
   public:
     using State = std::vector<std::uint64_t>;

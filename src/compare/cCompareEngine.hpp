@@ -21,7 +21,8 @@ class cCompareEngine {
     void Clear() noexcept { differences_->Clear(); }
 
     // First what MetaData1 has and MetaData2 lacks (not found on srcName2), then the reverse.
-    // Returns the engine's own list, valid until the next Compare or Clear.
+    // Returns the engine's own list, valid until the next Compare or Clear. With every option
+    // off (the default), the list is the same as without options, and made as fast.
     coDifferences& Compare(const cMetaData& MetaData1, const std::string& srcName1,
                            const cMetaData& MetaData2, const std::string& srcName2,
                            const CompareOptions& options = {});
