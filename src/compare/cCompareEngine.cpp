@@ -366,8 +366,10 @@ void cCompareEngine::CompareColumns(const std::shared_ptr<cMetaDataElement>& aTa
             if (matchAtScratch_[n] == bCount) continue;
             const std::uint32_t aAt = a.PositionAt(n);
             const std::uint32_t bAt = b.PositionAt(matchAtScratch_[n]);
-            if (!a.fields.SameTypeAndSize(aAt, b.fields, bAt))
-                AddChange(*aTable, *aFields[aAt], *bFields[bAt]);
+            const cField& aField = *aFields[aAt];
+            const cField& bField = *bFields[bAt];
+            if (aField.FieldSize != bField.FieldSize || !EqualsIgnoreCase(aField.FieldType, bField.FieldType))
+                AddChange(*aTable, aField, bField);
         }
     }
     if (!missing || matchedCount == bCount) return;

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "support/TextCase.hpp"
-
 namespace tablor {
 
 std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldType, std::string FieldSize) {
@@ -12,13 +10,9 @@ std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldTy
     field->FieldType = std::move(FieldType);
     field->FieldSize = std::move(FieldSize);
     const std::string_view key = field->FieldName;
-    const auto appendName = [this, &field](std::string_view name) {
+    const auto appendName = [this](std::string_view name) {
         names_.append(name);
         nameEnds_.push_back(static_cast<std::uint32_t>(names_.size()));
-        AppendFolded(details_, field->FieldType);
-        typeEnds_.push_back(static_cast<std::uint32_t>(details_.size()));
-        details_.append(field->FieldSize);
-        detailEnds_.push_back(static_cast<std::uint32_t>(details_.size()));
     };
     try {
         if (key.empty()) namesDistinct_ = false;
@@ -48,28 +42,6 @@ void coFields::Remove(long position) {
     names_.erase(start, length);
     nameEnds_.erase(nameEnds_.begin() + static_cast<std::ptrdiff_t>(index));
     for (std::size_t i = index; i < nameEnds_.size(); ++i) nameEnds_[i] -= length;
-
-    const std::uint32_t detailStart = index == 0 ? 0 : detailEnds_[index - 1];
-    const std::uint32_t detailLength = detailEnds_[index] - detailStart;
-    details_.erase(detailStart, detailLength);
-    detailEnds_.erase(detailEnds_.begin() + static_cast<std::ptrdiff_t>(index));
-    typeEnds_.erase(typeEnds_.begin() + static_cast<std::ptrdiff_t>(index));
-    for (std::size_t i = index; i < detailEnds_.size(); ++i) {
-        detailEnds_[i] -= detailLength;
-        typeEnds_[i] -= detailLength;
-    }
-}
-
-bool coFields::SameTypeAndSize(std::size_t index, const coFields& other, std::size_t otherIndex) const {
-    const auto entry = [](const coFields& fields, std::size_t at) {
-        const std::uint32_t start = at == 0 ? 0 : fields.detailEnds_[at - 1];
-        return std::string_view(fields.details_).substr(start, fields.detailEnds_[at] - start);
-    };
-    const auto typeLength = [](const coFields& fields, std::size_t at) {
-        return fields.typeEnds_[at] - (at == 0 ? 0 : fields.detailEnds_[at - 1]);
-    };
-    return typeLength(*this, index) == typeLength(other, otherIndex) &&
-           entry(*this, index) == entry(other, otherIndex);
 }
 
 void coFields::Remove(std::string_view key) {
@@ -81,8 +53,6 @@ void coFields::Remove(std::string_view key) {
 void coFields::Reserve(std::size_t count) {
     Collection<cField>::Reserve(count);
     nameEnds_.reserve(count);
-    typeEnds_.reserve(count);
-    detailEnds_.reserve(count);
 }
 
 }  // namespace tablor

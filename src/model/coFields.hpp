@@ -13,7 +13,7 @@ namespace tablor {
 // A table's columns, each keyed by its name, ignoring letter case. A column whose name is the
 // same as another's but for letter case is kept without a key (Item finds the first of them by
 // name); the same name twice is refused. Columns are only ever added, so there is no Clear,
-// and a column's name, type and size do not change once it is added.
+// and a column's name does not change once it is added.
 class coFields : public Collection<cField> {
   public:
     std::shared_ptr<cField> Add(std::string FieldName, std::string FieldType, std::string FieldSize);
@@ -33,23 +33,15 @@ class coFields : public Collection<cField> {
         return std::string_view(names_).substr(start, nameEnds_[index] - start);
     }
 
-    // True when the columns at these 0-based indexes have the same type, ignoring letter case,
-    // and the same size. Each column's folded type and size are kept in one buffer too, so that
-    // comparing the types of large schemas does not read every column object.
-    bool SameTypeAndSize(std::size_t index, const coFields& other, std::size_t otherIndex) const;
-
     // True when no two columns have names that are the same ignoring letter case (so neither
     // exactly): a comparison then takes the first column of a name it finds as the only one.
     // Stays false once a column without a key was added.
     bool NamesDistinct() const noexcept { return namesDistinct_; }
 
   private:
-    bool namesDistinct_ = true;
     std::string names_;
     std::vector<std::uint32_t> nameEnds_;
-    std::string details_;                  // folded type, then size, column after column
-    std::vector<std::uint32_t> typeEnds_;  // where each column's type ends in details_
-    std::vector<std::uint32_t> detailEnds_;
+    bool namesDistinct_ = true;
 };
 
 }  // namespace tablor
