@@ -6,6 +6,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "model/ObjectType.hpp"
 #include "support/TerminalText.hpp"
 #include "support/TextEncoding.hpp"
 
@@ -132,8 +133,13 @@ void WriteDifferencesJson(std::ostream& out, const std::string& object1, const s
                   ", \"Source\": " + JsonString(d->Source()) +
                   ", \"FieldTable\": " + JsonString(d->FieldTable()) +
                   ", \"FieldType\": " + JsonString(d->FieldType()) +
-                  ", \"FieldSize\": " + JsonString(d->FieldSize()) +
-                  ", \"Message\": " + JsonString(d->Message()) + "}";
+                  ", \"FieldSize\": " + JsonString(d->FieldSize());
+        // Only a changed column has a second side's type and size, so other records keep
+        // their members.
+        if (d->ObjectType == ObjectType::FieldChanged)
+            record += ", \"FieldType2\": " + JsonString(d->FieldType2()) +
+                      ", \"FieldSize2\": " + JsonString(d->FieldSize2());
+        record += ", \"Message\": " + JsonString(d->Message()) + "}";
         out.write(record.data(), static_cast<std::streamsize>(record.size()));
     }
     out << (first ? "]}\n" : "\n]}\n");

@@ -25,7 +25,8 @@ void WriteDifferencesText(std::ostream& out, std::size_t rowCount,
                           const std::function<DifferenceRow(std::size_t)>& rowAt);
 
 // Writes {"object1": …, "object2": …, "count": N, "differences": [ … ]} with each record's
-// members under their own names, in the engine's order, each record as it is made.
+// members under their own names, in the engine's order, each record as it is made. A changed
+// column's record also has "FieldType2" and "FieldSize2".
 void WriteDifferencesJson(std::ostream& out, const std::string& object1, const std::string& object2,
                           const coDifferences& differences);
 // The same document as one string.

@@ -20,6 +20,11 @@ NameIndex::NameIndex(const Collection<cMetaDataElement>& elements) {
         names_ += element->ObjectName;
     }
     starts_.push_back(static_cast<std::uint32_t>(names_.size()));
+    Build();
+}
+
+void NameIndex::Build() {
+    const std::size_t count = starts_.size() - 1;
     next_.assign(count, kNone);
     std::vector<std::uint32_t> last(count, kNone);  // by first index: the last of its chain
     std::size_t size = 16;
@@ -28,6 +33,7 @@ NameIndex::NameIndex(const Collection<cMetaDataElement>& elements) {
 
     const std::size_t mask = size - 1;
     for (std::uint32_t index = 0; index < count; ++index) {
+        if (LeftOut(index)) continue;
         const std::string_view name = NameAt(index);
         const std::uint32_t hash = HashOf(name);
         for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {

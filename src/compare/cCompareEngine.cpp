@@ -4,8 +4,99 @@
 #include <cstring>
 
 #include "compare/NameIndex.hpp"
+#include "support/TextCase.hpp"
 
 namespace tablor {
+
+// The options made ready for matching: the globs compiled once, an include of "*" dropped.
+struct cCompareEngine::Rules {
+    explicit Rules(const CompareOptions& options)
+        : fold(options.ignoreCase), generated(options.ignoreGeneratedNames), only(options.only) {
+        for (const auto& pattern : options.include) include.emplace_back(pattern);
+        if (std::any_of(include.begin(), include.end(), [](const Glob& g) { return g.MatchesAll(); }))
+            include.clear();
+        for (const auto& pattern : options.exclude) {
+            exclude.emplace_back(pattern);
+            if (pattern.find('.') != std::string::npos) columnExclude.emplace_back(pattern);
+        }
+        columnsWalked = (only & CompareKind::Columns) != 0 ||
+                        (options.columnChanges && (only & CompareKind::Changes) != 0);
+        changes = options.columnChanges && (only & CompareKind::Changes) != 0;
+        afterTable.resize(columnExclude.size());
+    }
+
+    bool Keep(std::string_view name) const {
+        const auto matches = [name](const Glob& g) { return g.Matches(name); };
+        if (!include.empty() && std::none_of(include.begin(), include.end(), matches)) return false;
+        return std::none_of(exclude.begin(), exclude.end(), matches);
+    }
+
+    // Generated constraint names are keyed by their stem; a leading byte keeps them apart from
+    // every other name.
+    void AppendKey(std::string& out, std::string_view name, bool constraint) const {
+        if (constraint && generated) {
+            const std::size_t stem = GeneratedNameStemLength(name);
+            out += stem != 0 ? 'g' : 'p';
+            if (stem != 0) name = name.substr(0, stem);
+        }
+        if (fold)
+            AppendFolded(out, name);
+        else
+            out.append(name);
+    }
+
+    // The positions of the table's columns that no dotted exclude takes, or nothing when it
+    // takes none. Each glob reads "TABLE." once; most die there.
+    const std::vector<std::uint32_t>* KeptColumns(const cMetaDataElement& table,
+                                                  std::vector<std::uint32_t>& kept) const {
+        if (columnExclude.empty()) return nullptr;
+        live.clear();
+        for (std::size_t g = 0; g < columnExclude.size(); ++g) {
+            afterTable[g].clear();
+            columnExclude[g].Start(afterTable[g]);
+            columnExclude[g].Feed(afterTable[g], table.ObjectName);
+            columnExclude[g].Feed(afterTable[g], ".");
+            if (!columnExclude[g].Dead(afterTable[g])) live.push_back(g);
+        }
+        if (live.empty()) return nullptr;
+        const coFields& fields = table.Fields();
+        kept.clear();
+        for (std::uint32_t x = 0; x < static_cast<std::uint32_t>(fields.Count()); ++x) {
+            const bool excluded = std::any_of(live.begin(), live.end(), [&](std::size_t g) {
+                column = afterTable[g];
+                columnExclude[g].Feed(column, fields.NameAt(x));
+                return columnExclude[g].Accepts(column);
+            });
+            if (!excluded) kept.push_back(x);
+        }
+        return &kept;
+    }
+
+    bool fold;
+    bool generated;
+    unsigned only;
+    bool columnsWalked = true;
+    bool changes = false;
+    std::vector<Glob> include, exclude, columnExclude;
+    mutable std::vector<Glob::State> afterTable;
+    mutable Glob::State column;
+    mutable std::vector<std::size_t> live;
+};
+
+namespace {
+
+template <class R>
+auto Key(const R& rules, bool constraint) {
+    return [&rules, constraint](std::string& out, std::string_view name) {
+        rules.AppendKey(out, name, constraint);
+    };
+}
+template <class R>
+auto Keep(const R& rules) {
+    return [&rules](std::string_view name) { return rules.Keep(name); };
+}
+
+}  // namespace
 
 // The names of one schema's four collections, indexed once and used when that schema is
 // the side being searched.
@@ -15,10 +106,26 @@ struct cCompareEngine::SchemaIndex {
           constraints(schema.Constraints()),
           routines(schema.Routines()),
           tables(schema.Tables()) {}
+    SchemaIndex(const cMetaData& schema, const Rules& rules)
+        : views(schema.Views(), Key(rules, false), Keep(rules)),
+          constraints(schema.Constraints(), Key(rules, true), Keep(rules)),
+          routines(schema.Routines(), Key(rules, false), Keep(rules)),
+          tables(schema.Tables(), Key(rules, false), Keep(rules)) {}
     NameIndex views;
     NameIndex constraints;
     NameIndex routines;
     NameIndex tables;
+};
+
+// The columns of one table as compared: every column, or those the excludes leave.
+struct cCompareEngine::Columns {
+    const coFields& fields;
+    const std::vector<std::uint32_t>* kept;  // positions, or null for every column
+    std::size_t Count() const { return kept ? kept->size() : static_cast<std::size_t>(fields.Count()); }
+    std::uint32_t PositionAt(std::size_t k) const {
+        return kept ? (*kept)[k] : static_cast<std::uint32_t>(k);
+    }
+    std::string_view NameAt(std::size_t k) const { return fields.NameAt(PositionAt(k)); }
 };
 
 namespace {
@@ -44,52 +151,131 @@ inline bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
+inline char AsciiLower(char ch) {
+    return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 0x20) : ch;
+}
+
+// Names of ASCII letters only, the usual case, are compared without folding into a copy.
+// Folding keeps every character's length in bytes, so texts of other lengths never match.
+bool SameFolded(std::string_view a, std::string_view b) {
+    const std::size_t n = a.size();
+    if (n != b.size()) return false;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {  // the run both spell alike is passed eight bytes at a time
+        std::uint64_t u, v;
+        std::memcpy(&u, a.data() + i, 8);
+        std::memcpy(&v, b.data() + i, 8);
+        if (u != v) break;
+    }
+    for (; i < n; ++i) {
+        const char x = a[i], y = b[i];
+        if (((static_cast<unsigned char>(x) | static_cast<unsigned char>(y)) & 0x80) != 0)
+            return FoldCase(a) == FoldCase(b);
+        if (AsciiLower(x) != AsciiLower(y)) return false;
+    }
+    return true;
+}
+
+struct ExactNames {
+    static constexpr bool kFolds = false;
+    static bool Same(std::string_view a, std::string_view b) { return SameName(a, b); }
+};
+
+struct FoldedNames {
+    static constexpr bool kFolds = true;
+    static bool Same(std::string_view a, std::string_view b) { return SameFolded(a, b); }
+};
+
+std::string TypeText(const cField& field) {
+    std::string text = field.FieldType;
+    if (!field.FieldSize.empty()) text.append(" (").append(field.FieldSize).append(")");
+    return text;
+}
+
 }  // namespace
 
 coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::string& srcName1,
-                                       const cMetaData& MetaData2, const std::string& srcName2) {
+                                       const cMetaData& MetaData2, const std::string& srcName2,
+                                       const CompareOptions& options) {
     Clear();
     backwardMissing_.clear();
-    const SchemaIndex index1(MetaData1);
-    const SchemaIndex index2(MetaData2);
+    const bool plain = options.IsDefault();
+    const Rules rules(options);
+    rules_ = plain ? nullptr : &rules;
+    firstName_ = &srcName1;
+    secondName_ = &srcName2;
+    const SchemaIndex index1 = plain ? SchemaIndex(MetaData1) : SchemaIndex(MetaData1, rules);
+    const SchemaIndex index2 = plain ? SchemaIndex(MetaData2) : SchemaIndex(MetaData2, rules);
     // Every difference refers to the name of the side that lacks it; one copy serves them all.
     const auto name1 = std::make_shared<const std::string>(srcName1);
     const auto name2 = std::make_shared<const std::string>(srcName2);
-    CompareOneWay(MetaData1, MetaData2, index2, name2, Pass::Forward);
+    CompareOneWay(MetaData1, index1, MetaData2, index2, name2, Pass::Forward);
     // Sorted by pair, each pair's columns still in position order, for the backward pass.
     std::sort(backwardMissing_.begin(), backwardMissing_.end());
-    CompareOneWay(MetaData2, MetaData1, index1, name1, Pass::Backward);
+    CompareOneWay(MetaData2, index2, MetaData1, index1, name1, Pass::Backward);
     backwardMissing_.clear();
+    rules_ = nullptr;
     return *differences_;
 }
 
-void cCompareEngine::CompareOneWay(const cMetaData& a, const cMetaData& b, const SchemaIndex& bIndex,
-                                   const SideName& name, Pass pass) {
-    for (const auto& view : a.Views()) {
-        if (!bIndex.views.Contains(view->ObjectName)) differences_->AddFound(ObjectType::View, view, name);
+void cCompareEngine::CompareOneWay(const cMetaData& a, const SchemaIndex& aIndex, const cMetaData& b,
+                                   const SchemaIndex& bIndex, const SideName& name, Pass pass) {
+    const unsigned only = rules_ ? rules_->only : CompareKind::All;
+    const auto& views = a.Views().Items();
+    if ((only & CompareKind::Views) != 0) {
+        for (std::uint32_t i = 0; i < views.size(); ++i) {
+            if (!aIndex.views.LeftOut(i) && !bIndex.views.Contains(aIndex.views.KeyAt(i)))
+                differences_->AddFound(ObjectType::View, views[i], name);
+        }
     }
-    for (const auto& constraint : a.Constraints()) {
-        if (!bIndex.constraints.Contains(constraint->ObjectName))
-            differences_->AddFound(ObjectType::Constraint, constraint, name);
+    const auto& constraints = a.Constraints().Items();
+    if ((only & CompareKind::Constraints) != 0) {
+        for (std::uint32_t i = 0; i < constraints.size(); ++i) {
+            if (!aIndex.constraints.LeftOut(i) && !bIndex.constraints.Contains(aIndex.constraints.KeyAt(i)))
+                differences_->AddFound(ObjectType::Constraint, constraints[i], name);
+        }
     }
-    for (const auto& routine : a.Routines()) {
+    const auto& routines = a.Routines().Items();
+    for (std::uint32_t i = 0; i < routines.size(); ++i) {
+        const auto& routine = routines[i];
+        const unsigned kind =
+            routine->ObjectType == ObjectType::Function ? CompareKind::Functions : CompareKind::Procedures;
         // A procedure and a function of one name are the same routine.
-        if (!bIndex.routines.Contains(routine->ObjectName))
+        if ((only & kind) != 0 && !aIndex.routines.LeftOut(i) &&
+            !bIndex.routines.Contains(aIndex.routines.KeyAt(i)))
             differences_->AddFound(routine->ObjectType, routine, name);
     }
+    const bool showTables = (only & CompareKind::Tables) != 0;
+    const bool missingColumns = (only & CompareKind::Columns) != 0;
+    const bool changes = rules_ && rules_->changes;
+    const bool columnsWalked = !rules_ || rules_->columnsWalked;
+    const bool folds = rules_ && rules_->fold;
     const auto& aTables = a.Tables().Items();
     const auto& bTables = b.Tables().Items();
     for (std::uint32_t i = 0; i < aTables.size(); ++i) {
+        if (aIndex.tables.LeftOut(i)) continue;
         const auto& table = aTables[i];
-        std::uint32_t match = bIndex.tables.First(table->ObjectName);
+        std::uint32_t match = bIndex.tables.First(aIndex.tables.KeyAt(i));
         if (match == NameIndex::kNone) {
-            differences_->AddFound(ObjectType::Table, table, name);
+            if (showTables) differences_->AddFound(ObjectType::Table, table, name);
             continue;
         }
+        if (!columnsWalked) continue;
+        const Columns aColumns{table->Fields(), rules_ && pass == Pass::Forward
+                                                    ? rules_->KeptColumns(*table, keptScratch_[0])
+                                                    : nullptr};
         // A name held twice on the other side is compared column by column with each.
         for (; match != NameIndex::kNone; match = bIndex.tables.Next(match)) {
             if (pass == Pass::Forward) {
-                CompareColumns(table, *bTables[match], name, PairKey(match, i));
+                const cMetaDataElement& other = *bTables[match];
+                const Columns bColumns{other.Fields(),
+                                       rules_ ? rules_->KeptColumns(other, keptScratch_[1]) : nullptr};
+                if (folds)
+                    CompareColumns<FoldedNames>(table, aColumns, bColumns, name, PairKey(match, i),
+                                                missingColumns, changes);
+                else
+                    CompareColumns<ExactNames>(table, aColumns, bColumns, name, PairKey(match, i),
+                                               missingColumns, changes);
                 continue;
             }
             const std::uint64_t pair = PairKey(i, match);
@@ -101,63 +287,120 @@ void cCompareEngine::CompareOneWay(const cMetaData& a, const cMetaData& b, const
     }
 }
 
-void cCompareEngine::CompareColumns(const std::shared_ptr<cMetaDataElement>& aTable,
-                                    const cMetaDataElement& bTable, const SideName& name,
-                                    std::uint64_t backwardPair) {
-    const coFields& aFields = aTable->Fields();
-    const coFields& bFields = bTable.Fields();
-    const auto aCount = static_cast<std::size_t>(aFields.Count());
-    const auto bCount = static_cast<std::size_t>(bFields.Count());
+template <class Names>
+void cCompareEngine::CompareColumns(const std::shared_ptr<cMetaDataElement>& aTable, const Columns& a,
+                                    const Columns& b, const SideName& name, std::uint64_t backwardPair,
+                                    bool missing, bool changes) {
+    const auto aCount = a.Count();
+    const auto bCount = b.Count();
 
-    // Each column is looked for by exact name, read from each list's name buffer. Short lists
-    // are scanned, trying the same position first, since most tables hold their columns in
-    // the same order on both sides; long lists get a hash table of each name's first
-    // position. Names may repeat (empty names do).
+    // Each column is looked for by name, read from each list's name buffer. Short lists are
+    // scanned, trying the same position first, since most tables hold their columns in the
+    // same order on both sides; long lists get a hash table of each name's first position.
+    // Names may repeat (empty names do); a changed column is compared with the first of its
+    // name, so the same position is only tried first where names cannot repeat.
     constexpr std::size_t kScanLimit = 48;
     const bool hashed = bCount > kScanLimit;
+    const bool samePositionFirst = !changes || b.fields.NamesDistinct();
     std::unordered_map<std::string_view, std::uint32_t> bPositions;
+    // With letter case ignored, the hash table holds the folded names.
+    const auto keyOf = [this](std::string_view field) {
+        if constexpr (!Names::kFolds) return field;
+        foldedNameScratch_.clear();
+        AppendFolded(foldedNameScratch_, field);
+        return std::string_view(foldedNameScratch_);
+    };
+    std::vector<std::uint32_t> foldedEnds;
     if (hashed) {
         bPositions.reserve(bCount);
-        for (std::uint32_t x = 0; x < bCount; ++x) bPositions.emplace(bFields.NameAt(x), x);
+        if constexpr (Names::kFolds) {
+            foldedScratch_.clear();
+            foldedEnds.reserve(bCount);
+            for (std::uint32_t x = 0; x < bCount; ++x) {
+                AppendFolded(foldedScratch_, b.NameAt(x));
+                foldedEnds.push_back(static_cast<std::uint32_t>(foldedScratch_.size()));
+            }
+            for (std::uint32_t x = 0; x < bCount; ++x) {
+                const std::uint32_t start = x == 0 ? 0 : foldedEnds[x - 1];
+                bPositions.emplace(std::string_view(foldedScratch_).substr(start, foldedEnds[x] - start), x);
+            }
+        } else {
+            for (std::uint32_t x = 0; x < bCount; ++x) bPositions.emplace(b.NameAt(x), x);
+        }
     }
     std::vector<unsigned char>& bMatched = matchedScratch_;
     bMatched.assign(bCount, 0);
     std::size_t matchedCount = 0;
+    if (changes) matchAtScratch_.assign(aCount, static_cast<std::uint32_t>(bCount));
 
     for (std::size_t n = 0; n < aCount; ++n) {
-        const std::string_view field = aFields.NameAt(n);
+        const std::string_view field = a.NameAt(n);
         std::size_t at = bCount;
         if (hashed) {
-            const auto found = bPositions.find(field);
+            const auto found = bPositions.find(keyOf(field));
             if (found != bPositions.end()) at = found->second;
-        } else if (n < bCount && SameName(bFields.NameAt(n), field)) {
+        } else if (n < bCount && samePositionFirst && Names::Same(b.NameAt(n), field)) {
             at = n;
         } else {
             for (std::size_t x = 0; x < bCount; ++x) {
-                if (SameName(bFields.NameAt(x), field)) {
+                if (Names::Same(b.NameAt(x), field)) {
                     at = x;
                     break;
                 }
             }
         }
         if (at == bCount) {
-            differences_->AddFound(ObjectType::Field, aTable, name, static_cast<std::uint32_t>(n));
-        } else if (bMatched[at] == 0) {
+            if (missing) differences_->AddFound(ObjectType::Field, aTable, name, a.PositionAt(n));
+            continue;
+        }
+        if (changes) matchAtScratch_[n] = static_cast<std::uint32_t>(at);
+        if (bMatched[at] == 0) {
             bMatched[at] = 1;
             ++matchedCount;
         }
     }
-    if (matchedCount == bCount) return;
+    if (changes) {
+        const auto& aFields = a.fields.Items();
+        const auto& bFields = b.fields.Items();
+        for (std::size_t n = 0; n < aCount; ++n) {
+            if (matchAtScratch_[n] == bCount) continue;
+            const std::uint32_t aAt = a.PositionAt(n);
+            const std::uint32_t bAt = b.PositionAt(matchAtScratch_[n]);
+            const cField& aField = *aFields[aAt];
+            const cField& bField = *bFields[bAt];
+            if (aField.FieldSize != bField.FieldSize || !EqualsIgnoreCase(aField.FieldType, bField.FieldType))
+                AddChange(*aTable, aField, bField);
+        }
+    }
+    if (!missing || matchedCount == bCount) return;
     // A column left unmatched is missing only when no column of its name was matched: with
     // repeated names, one match stands for all of them.
     const auto nameMatched = [&](std::uint32_t x) {
-        if (hashed) return bMatched[bPositions.find(bFields.NameAt(x))->second] != 0;
+        if (hashed) {
+            if constexpr (Names::kFolds) {
+                const std::uint32_t start = x == 0 ? 0 : foldedEnds[x - 1];
+                return bMatched[bPositions
+                                    .find(
+                                        std::string_view(foldedScratch_).substr(start, foldedEnds[x] - start))
+                                    ->second] != 0;
+            }
+            return bMatched[bPositions.find(b.NameAt(x))->second] != 0;
+        }
         for (std::size_t y = 0; y < bCount; ++y)
-            if (bMatched[y] != 0 && SameName(bFields.NameAt(y), bFields.NameAt(x))) return true;
+            if (bMatched[y] != 0 && Names::Same(b.NameAt(y), b.NameAt(x))) return true;
         return false;
     };
     for (std::uint32_t x = 0; x < bCount; ++x)
-        if (!bMatched[x] && !nameMatched(x)) backwardMissing_.emplace_back(backwardPair, x);
+        if (!bMatched[x] && !nameMatched(x)) backwardMissing_.emplace_back(backwardPair, b.PositionAt(x));
+}
+
+void cCompareEngine::AddChange(const cMetaDataElement& aTable, const cField& aField, const cField& bField) {
+    std::string message = "Field " + aTable.ObjectName + "." + aField.FieldName +
+                          " changed: " + TypeText(aField) + " on " + *firstName_ + ", " + TypeText(bField) +
+                          " on " + *secondName_;
+    differences_->AddChange(cDifference::ColumnChanged(aTable.ObjectName, aField.FieldName, aField.FieldType,
+                                                       aField.FieldSize, bField.FieldType, bField.FieldSize,
+                                                       std::move(message)));
 }
 
 }  // namespace tablor

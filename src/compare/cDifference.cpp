@@ -13,14 +13,29 @@ const std::string& NoText() {
 }  // namespace
 
 struct cDifference::OwnTexts {
-    std::string objectName, source, message, fieldTable, fieldType, fieldSize;
+    std::string objectName, source, message, fieldTable, fieldType, fieldSize, fieldType2, fieldSize2;
 };
+
+cDifference cDifference::ColumnChanged(std::string FieldTable, std::string FieldName, std::string FieldType,
+                                       std::string FieldSize, std::string FieldType2, std::string FieldSize2,
+                                       std::string Message) {
+    cDifference difference(std::string(), ObjectType::FieldChanged, std::string(), std::string());
+    difference.data_ = std::make_shared<const OwnTexts>(OwnTexts{std::move(FieldName),
+                                                                 {},
+                                                                 std::move(Message),
+                                                                 std::move(FieldTable),
+                                                                 std::move(FieldType),
+                                                                 std::move(FieldSize),
+                                                                 std::move(FieldType2),
+                                                                 std::move(FieldSize2)});
+    return difference;
+}
 
 cDifference::cDifference(std::string ObjectName, std::int32_t ObjectType, std::string Source,
                          std::string Message)
     : ObjectType(ObjectType),
       data_(std::make_shared<const OwnTexts>(
-          OwnTexts{std::move(ObjectName), std::move(Source), std::move(Message), {}, {}, {}})) {}
+          OwnTexts{std::move(ObjectName), std::move(Source), std::move(Message), {}, {}, {}, {}, {}})) {}
 
 cDifference::cDifference(std::int32_t ObjectType, std::shared_ptr<const cMetaDataElement> element,
                          std::shared_ptr<const std::string> source, std::uint32_t field)
@@ -54,6 +69,16 @@ const std::string& cDifference::FieldSize() const {
     return field_ == kNoField ? NoText() : Field().FieldSize;
 }
 
+const std::string& cDifference::FieldType2() const {
+    const OwnTexts* texts = Texts();
+    return texts ? texts->fieldType2 : NoText();
+}
+
+const std::string& cDifference::FieldSize2() const {
+    const OwnTexts* texts = Texts();
+    return texts ? texts->fieldSize2 : NoText();
+}
+
 std::string cDifference::Message() const {
     if (const OwnTexts* texts = Texts()) return texts->message;
     const std::string& side = *source_;
@@ -79,9 +104,9 @@ std::string cDifference::Message() const {
 
 void cDifference::SetFieldDetails(std::string FieldTable, std::string FieldType, std::string FieldSize) {
     // Copies of a difference share their texts: details go into texts of this one's own.
-    data_ =
-        std::make_shared<const OwnTexts>(OwnTexts{ObjectName(), Source(), Message(), std::move(FieldTable),
-                                                  std::move(FieldType), std::move(FieldSize)});
+    data_ = std::make_shared<const OwnTexts>(OwnTexts{ObjectName(), Source(), Message(),
+                                                      std::move(FieldTable), std::move(FieldType),
+                                                      std::move(FieldSize), FieldType2(), FieldSize2()});
     source_.reset();
 }
 

@@ -8,7 +8,9 @@
 namespace tablor {
 
 // One thing that one side has and the other lacks. `Source` names the side that lacks it;
-// the field members are filled only for a missing table column.
+// the field members are filled only for a missing table column. A changed column
+// (ObjectType::FieldChanged) has no Source: its field members are the first side's, and
+// FieldType2 / FieldSize2 the second side's.
 //
 // A difference the engine finds holds no texts of its own: it points at the element (for a
 // column, its table and position) and at the side's name, which the schemas already hold, and
@@ -24,6 +26,11 @@ class cDifference {
 
     static constexpr std::uint32_t kNoField = UINT32_MAX;
 
+    // A column whose type or size differs between the sides, with texts of its own.
+    static cDifference ColumnChanged(std::string FieldTable, std::string FieldName, std::string FieldType,
+                                     std::string FieldSize, std::string FieldType2, std::string FieldSize2,
+                                     std::string Message);
+
     std::int32_t ObjectType = 0;
 
     const std::string& ObjectName() const;
@@ -31,6 +38,8 @@ class cDifference {
     const std::string& FieldTable() const;
     const std::string& FieldType() const;
     const std::string& FieldSize() const;
+    const std::string& FieldType2() const;
+    const std::string& FieldSize2() const;
     std::string Message() const;
 
     // Gives a difference with texts of its own the column's details.

@@ -16,6 +16,7 @@ class coDifferences : public Collection<cDifference> {
                                                     std::move(Message)),
                       sKey);
     }
+    void AddChange(cDifference change) { Append(std::make_shared<cDifference>(std::move(change)), {}); }
     // A difference found by the engine, which refers to the schemas instead of copying texts.
     void AddFound(std::int32_t ObjectType, std::shared_ptr<const cMetaDataElement> element,
                   const std::shared_ptr<const std::string>& source,

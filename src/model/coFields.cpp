@@ -15,6 +15,7 @@ std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldTy
         nameEnds_.push_back(static_cast<std::uint32_t>(names_.size()));
     };
     try {
+        if (key.empty()) namesDistinct_ = false;
         const auto& added = Append(field, key);
         appendName(key);
         return added;
@@ -27,6 +28,7 @@ std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldTy
         for (const auto& existing : items)
             if (existing->FieldName == field->FieldName) throw;
         const auto& added = Append(field, {});
+        namesDistinct_ = false;
         appendName(key);
         return added;
     }

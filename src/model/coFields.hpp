@@ -33,9 +33,15 @@ class coFields : public Collection<cField> {
         return std::string_view(names_).substr(start, nameEnds_[index] - start);
     }
 
+    // True when no two columns have names that are the same ignoring letter case (so neither
+    // exactly): a comparison then takes the first column of a name it finds as the only one.
+    // Stays false once a column without a key was added.
+    bool NamesDistinct() const noexcept { return namesDistinct_; }
+
   private:
     std::string names_;
     std::vector<std::uint32_t> nameEnds_;
+    bool namesDistinct_ = true;
 };
 
 }  // namespace tablor

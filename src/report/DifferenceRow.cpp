@@ -18,6 +18,8 @@ std::string_view KindWord(int objectType) {
             return "Function";
         case ObjectType::Constraint:
             return "Constraint";
+        case ObjectType::FieldChanged:
+            return "Field changed";
         default:
             return {};
     }

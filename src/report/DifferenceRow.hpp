@@ -14,11 +14,13 @@ struct DifferenceRow {
                                                                  "Table", "Message"};
     std::array<std::string, 5> cells;
 
-    // Builds the row texts; a missing field's message gains its type and size.
+    // Builds the row texts; a missing field's message gains its type and size (a changed
+    // column's message names both sides' already).
     static DifferenceRow From(const cDifference& difference);
 };
 
-// "Table", "Field", "View", "Procedure", "Function", "Constraint"; empty for other codes.
+// "Table", "Field", "View", "Procedure", "Function", "Constraint", "Field changed"; empty for
+// other codes.
 std::string_view KindWord(int objectType);
 
 }  // namespace tablor

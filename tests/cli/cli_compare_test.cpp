@@ -330,6 +330,21 @@ TEST(CliCompare, JsonEscapesWhatItMust) {
               "\"\", \"FieldSize\": \"\", \"Message\": \"Table was not found on b\"}\n]}\n");
 }
 
+TEST(CliCompare, JsonGivesOnlyAChangedColumnTheSecondSidesTypeAndSize) {
+    coDifferences differences;
+    differences.Add("T", 0, "b", "Table was not found on b");
+    differences.AddChange(cDifference::ColumnChanged("T", "c", "int", "", "varchar", "5", "m"));
+    const auto json = nlohmann::json::parse(cli::FormatDifferencesJson("a", "b", differences));
+    EXPECT_FALSE(json["differences"][0].contains("FieldType2"));
+    const auto& change = json["differences"][1];
+    EXPECT_EQ(change["ObjectType"], 6);
+    EXPECT_EQ(change["FieldType"], "int");
+    EXPECT_EQ(change["FieldSize"], "");
+    EXPECT_EQ(change["FieldType2"], "varchar");
+    EXPECT_EQ(change["FieldSize2"], "5");
+    EXPECT_EQ(change["Source"], "");
+}
+
 TEST(CliShow, PrintsTheStructureTreeOfASnapshot) {
     const auto result = RunTablorCli({"show", Example("shop-v1.snp")});
     EXPECT_EQ(result.status, 0) << result.err;

@@ -89,6 +89,18 @@ TEST(Collection, KeysIgnoreLetterCaseAndRefuseDuplicates) {
     EXPECT_EQ(fields.Item(4)->FieldName, "émission");
 }
 
+TEST(Collection, ColumnNamesAreDistinctUntilOneWithoutAKeyIsAdded) {
+    coFields fields;
+    fields.Add("a", "int", "");
+    fields.Add("b", "int", "");
+    EXPECT_TRUE(fields.NamesDistinct());
+    fields.Add("B", "int", "");  // beside "b", without a key
+    EXPECT_FALSE(fields.NamesDistinct());
+    coFields empty;
+    empty.Add("", "int", "");
+    EXPECT_FALSE(empty.NamesDistinct());
+}
+
 TEST(Collection, ItemsWithoutKeysMayShareNamesAndClearEmpties) {
     Views views;
     views.Add("same");

@@ -98,8 +98,21 @@ TEST(DifferenceRowText, FieldsGainTypeAndSizeAndKindsHaveTheirWords) {
     field.SetFieldDetails("T", "varchar", "");
     EXPECT_TRUE(DifferenceRow::From(field).cells[4].ends_with(" SIZE: "));
 
-    const std::array<std::string_view, 7> words = {"Table",    "Field",      "View", "Procedure",
-                                                   "Function", "Constraint", ""};
-    for (int code = 0; code < 7; ++code) EXPECT_EQ(KindWord(code), words[static_cast<std::size_t>(code)]);
+    const std::array<std::string_view, 8> words = {"Table",    "Field",      "View",          "Procedure",
+                                                   "Function", "Constraint", "Field changed", ""};
+    for (int code = 0; code < 8; ++code) EXPECT_EQ(KindWord(code), words[static_cast<std::size_t>(code)]);
     EXPECT_EQ(KindWord(-1), "");
+}
+
+TEST(DifferenceRowText, ChangedColumnShowsItsOwnMessageInTheReport) {
+    const cDifference change =
+        cDifference::ColumnChanged("Orders", "Total", "decimal", "10,2", "money", "",
+                                   "Field Orders.Total changed: decimal (10,2) on v1.snp, money on v2.snp");
+    const DifferenceRow row = DifferenceRow::From(change);
+    EXPECT_EQ(row.cells, (std::array<std::string, 5>{"Total", "Field changed", "", "Orders",
+                                                     "Field Orders.Total changed: decimal (10,2) on v1.snp, "
+                                                     "money on v2.snp"}));
+    const std::string page = RenderHtmlReport("", "v1.snp", "v2.snp", kMarch7, {row});
+    EXPECT_NE(page.find("Field changed"), std::string::npos);
+    EXPECT_NE(page.find("decimal (10,2) on v1.snp, money on v2.snp"), std::string::npos);
 }

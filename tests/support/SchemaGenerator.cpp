@@ -7,12 +7,23 @@
 namespace tablor::testing {
 namespace {
 
+std::string Upper(std::string text) {
+    for (char& ch : text)
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
+    return text;
+}
+
 class Builder {
   public:
     Builder(const SchemaShape& shape, std::uint32_t seed) : shape_(shape), random_(seed) {}
 
     // A name as both sides hold it, or changed on one side.
     std::string Name(const std::string& base, int side) {
+        if (shape_.optionCases && Chance(shape_.differing)) {
+            std::string mixed = base;
+            mixed[0] = static_cast<char>(mixed[0] - 32);  // Table_3 beside table_3
+            return side == 0 ? base : mixed;
+        }
         if (!Chance(shape_.differing)) return base;
         switch (Pick(shape_.awkwardNames ? 4 : 2)) {
             case 0:
@@ -25,15 +36,20 @@ class Builder {
                 return "Dup" + std::to_string(Pick(3));  // the same name repeated
         }
     }
+    // A generated constraint name on each side: the stem the same, the digits mostly not.
+    std::string GeneratedName(const std::string& table, int side) {
+        static const char* const kPrefixes[] = {"PK", "FK", "DF", "UQ", "CK"};
+        std::string name = std::string(kPrefixes[Pick(5)]) + "__" + table.substr(0, 8) + "__";
+        const int digits = 7 + Pick(11);  // 7 and 17 are not generated
+        std::string hex;
+        for (int i = 0; i < digits; ++i)
+            hex += "0123456789ABCDEFabcdef"[Pick(side == 0 || Chance(0.3) ? 16 : 22)];
+        return name + hex;
+    }
     bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(random_) < p; }
     int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
 
   private:
-    static std::string Upper(std::string text) {
-        for (char& ch : text)
-            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
-        return text;
-    }
     SchemaShape shape_;
     std::mt19937 random_;
 };
@@ -65,6 +81,12 @@ std::pair<std::shared_ptr<cMetaData>, std::shared_ptr<cMetaData>> GenerateSchema
     for (int i = 0; i < shape.constraints; ++i) {
         const std::string base = "pk_constraint_" + std::to_string(i);
         std::string names[2] = {builder.Name(base, 0), builder.Name(base, 1)};
+        if (shape.optionCases && builder.Chance(0.5)) {
+            const std::string table = "table_" + std::to_string(builder.Pick(shape.tables + 1));
+            names[0] = builder.GeneratedName(table, 0);
+            names[1] = builder.Chance(0.2) ? names[0] : builder.GeneratedName(table, 1);
+            if (builder.Chance(0.2)) names[1][3] = 'x';  // another stem
+        }
         both([&](cMetaData& schema, int side) { schema.Constraints().Add(names[side]); });
     }
     for (int i = 0; i < shape.routines; ++i) {
@@ -94,7 +116,22 @@ std::pair<std::shared_ptr<cMetaData>, std::shared_ptr<cMetaData>> GenerateSchema
                                                 : "COLUMN_" + std::to_string(builder.Pick(c + 1));
                 if (fields.Count() > 0 && !name.empty() && HasField(fields, name))
                     name = column + "_dup" + std::to_string(side);
-                fields.Add(name, type, size);
+                std::string sideType = type, sideSize = size;
+                if (shape.optionCases && side == 1 && builder.Chance(shape.differing * 4)) {
+                    switch (builder.Pick(3)) {
+                        case 0:
+                            sideType =
+                                types[static_cast<std::size_t>(builder.Pick(static_cast<int>(types.size())))];
+                            break;
+                        case 1:
+                            sideSize =
+                                builder.Chance(0.5) ? std::string() : std::to_string(builder.Pick(300));
+                            break;
+                        default:
+                            sideType = Upper(type);  // the same type
+                    }
+                }
+                fields.Add(name, sideType, sideSize);
             }
         }
     }

@@ -16,6 +16,9 @@ struct SchemaShape {
     double differing = 0.05;  // share of names that one side renames, drops or adds
     // Names repeated and differing only in letter case, to reach the rare paths.
     bool awkwardNames = false;
+    // What comparison options look at: names in other letter case, generated constraint names
+    // (the same stem, other hex digits), and column types and sizes that differ.
+    bool optionCases = false;
 };
 
 // Two schemas of one shape, alike but for the differing share, from a seed.
