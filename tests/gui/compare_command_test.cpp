@@ -94,8 +94,8 @@ TEST_F(CompareCommand, TwoSnapshotsListEveryDifferenceAndTheCount) {
     EXPECT_EQ(prompt.messages[0].title, "");
     EXPECT_EQ(Window().Object1Name, "shop-v1.snp");
     EXPECT_EQ(Window().Object2Name, "shop-v2.snp");
-    EXPECT_EQ(Window().qnTablor1.SnapShots->Count(), 2);
-    EXPECT_EQ(Window().qnTablor1.Connections->Count(), 0);
+    EXPECT_EQ(Window().Workspace().SnapShots->Count(), 2);
+    EXPECT_EQ(Window().Workspace().Connections->Count(), 0);
     ExpectIdle();
 
     // Swapped entries swap the halves; one object twice differs in nothing.
@@ -132,7 +132,7 @@ TEST_F(CompareCommand, LiveAgainstLiveReadsBothThroughTheWorkspace) {
     EXPECT_EQ(connector->opened[0].password, "pw-XYZZY");
     EXPECT_FALSE(connector->opened[0].integratedSecurity);
     EXPECT_TRUE(connector->opened[1].integratedSecurity);
-    EXPECT_EQ(Window().qnTablor1.Connections->Count(), 2);
+    EXPECT_EQ(Window().Workspace().Connections->Count(), 2);
 
     const auto rows = DifferenceRows();
     const auto has = [&](const std::string& row) {
@@ -153,8 +153,8 @@ TEST_F(CompareCommand, LiveAgainstLiveReadsBothThroughTheWorkspace) {
     AddConnectionEntry("SRV01", "Sales");
     AddSnapShotEntry("shop-v1.snp");
     Compare();
-    EXPECT_EQ(Window().qnTablor1.Connections->Count(), 1);
-    EXPECT_EQ(Window().qnTablor1.SnapShots->Count(), 1);
+    EXPECT_EQ(Window().Workspace().Connections->Count(), 1);
+    EXPECT_EQ(Window().Workspace().SnapShots->Count(), 1);
     EXPECT_EQ(Window().Object2Name, "shop-v1.snp");
 }
 
@@ -269,13 +269,14 @@ TEST_F(CompareCommand, ASecondCommandIsRefusedWhileOneRuns) {
     ShownWindow();
     Compare();
     EXPECT_TRUE(tried);
-    EXPECT_EQ(connector->opened.size(), 2u);
     EXPECT_EQ(viewerLaunches, 0);
     EXPECT_TRUE(prompt.inputRequests.empty());
     EXPECT_TRUE(saveDialog.requests.empty());
-    ASSERT_EQ(prompt.messages.size(), 1u);
-    EXPECT_NE(prompt.messages[0].text.find("difference(s) found"), std::string::npos);
-    // The close asked for meanwhile happens once the command has ended.
+    // The close asked for meanwhile cancels the read, silently, before the second side opens;
+    // the last comparison's rows stay; the window closes once the command has ended.
+    EXPECT_EQ(connector->opened.size(), 1u);
+    EXPECT_TRUE(prompt.messages.empty());
+    EXPECT_EQ(Window().differences->rowCount(), 1);
     EXPECT_TRUE(Window().isVisible());
     QTest::qWait(20);
     EXPECT_FALSE(Window().isVisible());
