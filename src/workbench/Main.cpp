@@ -665,8 +665,15 @@ void Main::ReadOffThread(const ReadWork& read) {
             &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
     loop.exec();
-    // The loop also ends when the application quits: the read must not outlive it.
-    if (!done) token.Cancel();
+    // The loop also ends when the application quits: the read must not outlive it, and a
+    // question it is waiting on still needs this thread to be answered.
+    if (!done) {
+        token.Cancel();
+        while (!done) {
+            QCoreApplication::processEvents();
+            QThread::msleep(5);
+        }
+    }
     worker.join();
     readToken_ = nullptr;
     cancelButton_->setEnabled(false);
@@ -682,7 +689,7 @@ void Main::CancelRead() {
 
 void Main::ShowProgress(const QString& section, long rowsRead) {
     if (readToken_ == nullptr || readToken_->IsCancelled()) return;
-    progressLine_->setText(section + ": " + QString::number(rowsRead));
+    progressLine_->setText(section + ": " + QString::number(rowsRead) + " read");
     prompt_.Progress(section.toStdString(), rowsRead);
 }
 
