@@ -8,7 +8,6 @@
 #include "shell/LiveConnector.hpp"
 #include "shell/QtPrompt.hpp"
 #include "shell/frmAbout.hpp"
-#include "viewer/ViewerLaunch.hpp"
 #include "workbench/Main.hpp"
 #include "workbench/Pictures.hpp"
 
@@ -36,11 +35,9 @@ int RunProgram(int argc, char** argv) {
     // The visual-style manifest is not written here: only Windows reads application manifests
     // (see support/ManifestWriter.hpp).
     CommandHooks hooks;
-    // The sources read through the window's prompt, which keeps the window alive meanwhile.
-    hooks.viewConnectionStructure = [](Main& window) {
-        ViewConnectionStructure(window, window.SourcePrompt());
-    };
-    hooks.viewSnapStructure = [](Main& window) { ViewSnapStructure(window, window.SourcePrompt()); };
+    // The window gathers what a viewer launch needs and reads the source off its own thread.
+    hooks.viewConnectionStructure = [](Main& window) { window.ViewConnectionStructure(); };
+    hooks.viewSnapStructure = [](Main& window) { window.ViewSnapStructure(); };
     hooks.showHelp = [](Main& window) { ShowHelp(&window); };
     hooks.showAbout = [](Main& window) { ShowAbout(&window, window.SourcePrompt()); };
     Main window(prompt, saveDialog, MakeLiveConnector(), std::move(hooks));

@@ -1,28 +1,20 @@
 #include "viewer/ViewerLaunch.hpp"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QLabel>
-#include <QLineEdit>
+#include <QObject>
 #include <QPointer>
 #include <memory>
+#include <optional>
 #include <vector>
 
-#include "sources/ServerText.hpp"
+#include "support/TablorError.hpp"
 #include "viewer/StructureViewerFrm.hpp"
-#include "workbench/Main.hpp"
 
 namespace tablor::gui {
 namespace {
 
-std::string Std(const QString& text) {
-    return text.toStdString();
-}
-
-// Keeps track of the viewers a main window opened. Viewers are windows of their own, not
-// children of the main window (which would keep them above it), so whatever is still open
-// when the main window goes is deleted here.
+// Keeps track of the viewers an owner opened. Viewers are windows of their own, not children
+// of the main window (which would keep them above it), so whatever is still open when the
+// owner goes is deleted here.
 class ViewerShelf : public QObject {
   public:
     static constexpr const char* kName = "StructureViewerShelf";
@@ -34,10 +26,10 @@ class ViewerShelf : public QObject {
     ViewerShelf(const ViewerShelf&) = delete;
     ViewerShelf& operator=(const ViewerShelf&) = delete;
 
-    static ViewerShelf& Of(Main& window) {
+    static ViewerShelf& Of(QObject& owner) {
         auto* found =
-            dynamic_cast<ViewerShelf*>(window.findChild<QObject*>(kName, Qt::FindDirectChildrenOnly));
-        return found != nullptr ? *found : *new ViewerShelf(&window);
+            dynamic_cast<ViewerShelf*>(owner.findChild<QObject*>(kName, Qt::FindDirectChildrenOnly));
+        return found != nullptr ? *found : *new ViewerShelf(&owner);
     }
 
     StructureViewerFrm* Keep(std::unique_ptr<StructureViewerFrm> viewer) {
@@ -50,62 +42,62 @@ class ViewerShelf : public QObject {
     std::vector<QPointer<StructureViewerFrm>> viewers_;
 };
 
-// Lets the busy panel paint before the source is read.
-void Repaint() {
-    QCoreApplication::processEvents();
+// Reads one side; nothing when the user has been told why it failed or cancelled the read.
+std::optional<SideRead> ReadSide(const ViewerLaunch& launch, const QString& status,
+                                 const SideDescription& side) {
+    SideRead read;
+    try {
+        launch.runRead(status, [&](const ProgressCallback& progress, const CancellationToken& cancel) {
+            read = launch.service.Read(side, progress, cancel);
+        });
+    } catch (const OperationCancelled&) {
+        return std::nullopt;
+    } catch (const ReportedFailure&) {
+        return std::nullopt;
+    }
+    return read;
 }
 
-StructureViewerFrm* Open(Main& window, std::unique_ptr<StructureViewerFrm> viewer,
-                         const std::string& database, const QLabel* picture) {
+StructureViewerFrm* Open(const ViewerLaunch& launch, std::unique_ptr<StructureViewerFrm> viewer,
+                         const std::string& database, const QPixmap& picture) {
     viewer->setWindowTitle("Database Structure - " + QString::fromStdString(database));
-    viewer->SetSourcePicture(picture->pixmap());
-    StructureViewerFrm* shown = ViewerShelf::Of(window).Keep(std::move(viewer));
+    viewer->SetSourcePicture(picture);
+    StructureViewerFrm* shown = ViewerShelf::Of(launch.owner).Keep(std::move(viewer));
     shown->show();
     return shown;
 }
 
 }  // namespace
 
-StructureViewerFrm* ViewConnectionStructure(Main& window, UserPrompt& prompt) {
-    const QString database = window.txtDatabase->text();
-    Main::BusyScope busy(window, "Creating structure view for database: " + database);
-    Repaint();
-
-    const bool integrated = window.chkIntegrated->isChecked();
-    coConnections& connections = *window.qnTablor1.Connections;
-    connections.Clear();
-    const LiveTarget live = ParseServerText(Std(window.txtServer->currentText()));
-    connections.Add(live.server, Std(database), Std(window.txtUser->text()), Std(window.txtPassword->text()),
-                    integrated, {}, live.engine);
-    const auto source = connections.Item(1);
-    if (source->Fill(prompt) == "ERROR") return nullptr;
+StructureViewerFrm* ViewConnectionStructure(const ViewerLaunch& launch, const SideDescription& side,
+                                            const QPixmap& picture) {
+    const QString status =
+        "Creating structure view for database: " + QString::fromStdString(side.live.databaseName);
+    const std::optional<SideRead> read = ReadSide(launch, status, side);
+    if (!read) return nullptr;
 
     auto viewer = std::make_unique<StructureViewerFrm>();
-    viewer->LoadConnection(*source);
-    return Open(window, std::move(viewer), source->DatabaseName, window.Image2);
+    viewer->LoadConnection(*read->connection);
+    return Open(launch, std::move(viewer), read->database, picture);
 }
 
-StructureViewerFrm* ViewSnapStructure(Main& window, UserPrompt& prompt) {
-    const QString name = window.SelectedSnapShot();
+StructureViewerFrm* ViewSnapStructure(const ViewerLaunch& launch, const QString& name,
+                                      const std::string& path, const QPixmap& picture) {
     if (name.isEmpty()) {
         PromptMessage message;
         message.text = "Please select a snapshot file!";
         message.icon = PromptIcon::Warning;
-        prompt.Ask(message);
+        launch.prompt.Ask(message);
         return nullptr;
     }
-    Main::BusyScope busy(window, "Creating structure view for snapshot: " + name);
-    Repaint();
+    const std::optional<SideRead> read =
+        ReadSide(launch, "Creating structure view for snapshot: " + name, SideDescription::Snapshot(path));
+    if (!read) return nullptr;
 
-    coSnapShots& snapshots = *window.qnTablor1.SnapShots;
-    snapshots.Clear();
-    snapshots.Add(Main::SnapShotPath(name));
-    const auto source = snapshots.Item(1);
-    if (source->Fill(prompt) == "ERROR") return nullptr;
-
+    // The service's workspace holds the snapshot just read; its labels come from there.
     auto viewer = std::make_unique<StructureViewerFrm>();
-    viewer->LoadSnapShot(*source);
-    return Open(window, std::move(viewer), source->SourceDatabase, window.Image1);
+    viewer->LoadSnapShot(*launch.service.Workspace().SnapShots->Item(1));
+    return Open(launch, std::move(viewer), read->database, picture);
 }
 
 }  // namespace tablor::gui

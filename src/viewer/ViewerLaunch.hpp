@@ -1,26 +1,44 @@
 #pragma once
+#include <QPixmap>
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "service/ComparisonService.hpp"
+#include "service/SideDescription.hpp"
+#include "support/Cancellation.hpp"
 #include "support/UserPrompt.hpp"
+
+class QObject;
 
 namespace tablor::gui {
 
-class Main;
 class StructureViewerFrm;
 
-// The main window's two "View structure" commands. Each reads its source into the workspace
-// under the busy panel and opens a new viewer on it. `prompt` answers the messages and the
-// source's own prompts; pass the window's SourcePrompt(), which keeps the window alive while
-// the source reads.
-//
-// The viewers they open belong to the main window: they close with it, and any still open
-// when it is destroyed go with it.
+// What the "View structure" commands need from the window that starts them.
+struct ViewerLaunch {
+    using Read = std::function<void(const ProgressCallback&, const CancellationToken&)>;
 
-// From the connection fields. A source that cannot be read (it has told the user why)
-// opens no window. Returns the new viewer, or null.
-StructureViewerFrm* ViewConnectionStructure(Main& window, UserPrompt& prompt);
+    // Reads the source.
+    ComparisonService& service;
+    // Tells the user what is missing before anything is read.
+    UserPrompt& prompt;
+    // Keeps the viewers: they are windows of their own, and go when the owner goes.
+    QObject& owner;
+    // Runs a read as the window's busy command, showing `status`; what the read throws
+    // (OperationCancelled when the user cancelled) comes out of it.
+    std::function<void(const QString& status, const Read& read)> runRead;
+};
 
-// From the snapshot selected in the file list; "Please select a snapshot file!" when none is.
-// A snapshot that loads only in part still opens, with what was loaded. Returns the new
-// viewer, or null.
-StructureViewerFrm* ViewSnapStructure(Main& window, UserPrompt& prompt);
+// From the connection fields, as `side`. A source that cannot be read (it has told the user
+// why) or a read the user cancelled opens no window. Returns the new viewer, or null.
+StructureViewerFrm* ViewConnectionStructure(const ViewerLaunch& launch, const SideDescription& side,
+                                            const QPixmap& picture);
+
+// From the snapshot `name` selected in the file list, at `path`; "Please select a snapshot
+// file!" when the name is empty. A snapshot that loads only in part still opens, with what was
+// loaded. Returns the new viewer, or null.
+StructureViewerFrm* ViewSnapStructure(const ViewerLaunch& launch, const QString& name,
+                                      const std::string& path, const QPixmap& picture);
 
 }  // namespace tablor::gui

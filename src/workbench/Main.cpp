@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -13,17 +14,25 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QWindow>
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <thread>
 #include <utility>
 
+#include "sources/ServerText.hpp"
 #include "support/AppPaths.hpp"
 #include "support/TablorError.hpp"
+#include "viewer/ViewerLaunch.hpp"
 #include "workbench/DifferencesModel.hpp"
 #include "workbench/Pictures.hpp"
 #include "workbench/SaveFileDialog.hpp"
@@ -150,6 +159,10 @@ void Main::Guarded(Command&& command) {
     // Exceptions must not cross Qt's event loop: show the failure and carry on.
     try {
         command();
+    } catch (const OperationCancelled&) {
+        // The user stopped it: there is nothing to tell.
+    } catch (const ReportedFailure&) {
+        // The user has been shown why already.
     } catch (const TablorError& error) {
         Tell(QString::fromStdString(error.PromptText()), PromptIcon::Warning);
     } catch (const std::exception& error) {
@@ -160,10 +173,10 @@ void Main::Guarded(Command&& command) {
 Main::Main(UserPrompt& prompt, SaveFileDialog& saveDialog, std::shared_ptr<DatabaseConnector> connector,
            CommandHooks hooks, QWidget* parent)
     : QMainWindow(parent),
-      qnTablor1(std::move(connector)),
       Dialog(saveDialog),
       prompt_(prompt),
       sourcePrompt_(*this),
+      service_(std::move(connector), sourcePrompt_),
       hooks_(std::move(hooks)) {
     setObjectName("Main");
     setWindowTitle("Quennet Tablor");
@@ -324,6 +337,19 @@ void Main::BuildControls() {
     lblStatus->setFont(NearestFont("MS Sans Serif", 12));
     lblStatus->setAlignment(Qt::AlignCenter);
     lblStatus->setGeometry(t.Rect(60, 2250, 9690, 465));
+    progressLine_ = new QLabel(WorkingPanel);
+    progressLine_->setAlignment(Qt::AlignCenter);
+    progressLine_->setGeometry(t.Rect(60, 2760, 9690, 285));
+    cancelButton_ = new QPushButton("Cancel", WorkingPanel);
+    cancelButton_->setObjectName("btnCancelRead");
+    cancelButton_->setShortcut(Qt::Key_Escape);
+    cancelButton_->setEnabled(false);
+    QRect cancelRect = t.Rect(4290, 3180, 1215, 375);
+    cancelRect.setWidth(std::max(cancelRect.width(), cancelButton_->sizeHint().width()));
+    cancelRect.setHeight(std::max(cancelRect.height(), cancelButton_->sizeHint().height()));
+    cancelRect.moveLeft((t.X(9795) - cancelRect.width()) / 2);
+    cancelButton_->setGeometry(cancelRect);
+    connect(cancelButton_, &QPushButton::clicked, this, &Main::CancelRead);
     WorkingPanel->hide();
 
     for (QGroupBox* frame : {connectionFrame_, snapShotFrame_, comparisonFrame_}) KeepBelowCaption(frame);
@@ -478,8 +504,10 @@ void Main::RememberServer() {
 
 void Main::closeEvent(QCloseEvent* event) {
     // A command still running holds this window's controls on its stack: close once it ends.
+    // A read under way is cancelled: whoever closes the window no longer wants its result.
     if (busy_) {
         closeRequested_ = true;
+        CancelRead();
         event->ignore();
         return;
     }
@@ -575,18 +603,121 @@ Main::BusyScope::~BusyScope() {
     }
 }
 
+// Message boxes belong to the window's thread: a read on its own thread waits there for the
+// answer.
+template <class Call>
+auto Main::WindowPrompt::OnWindowThread(Call&& call) {
+    if (QThread::currentThread() == window_.thread()) return call();
+    decltype(call()) answer{};
+    std::exception_ptr failure;
+    QMetaObject::invokeMethod(
+        &window_,
+        [&] {
+            try {
+                answer = call();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    if (failure) std::rethrow_exception(failure);
+    return answer;
+}
+
 PromptAnswer Main::WindowPrompt::Ask(const PromptMessage& message) {
-    return window_.prompt_.Ask(message);
+    return OnWindowThread([&] { return window_.prompt_.Ask(message); });
 }
 
 std::optional<std::string> Main::WindowPrompt::Input(std::string_view prompt, std::string_view title,
                                                      std::string_view proposed) {
-    return window_.prompt_.Input(prompt, title, proposed);
+    return OnWindowThread([&] { return window_.prompt_.Input(prompt, title, proposed); });
 }
 
-void Main::WindowPrompt::Progress(std::string_view section, long rowsRead) {
-    window_.pump_.Tick();
-    window_.prompt_.Progress(section, rowsRead);
+void Main::ReadOffThread(const ReadWork& read) {
+    CancellationToken token;
+    QEventLoop loop;
+    std::exception_ptr failure;
+    std::atomic<bool> done{false};
+    // Runs on the reading thread: the status line hears of it on the window's thread, and no
+    // more often than the window repaints anyway.
+    const ProgressCallback progress = [this, last = std::chrono::steady_clock::time_point()](
+                                          std::string_view section, long rowsRead) mutable {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last < std::chrono::milliseconds(EventPump::kIntervalMs)) return;
+        last = now;
+        QMetaObject::invokeMethod(
+            this,
+            [this, text = QString::fromUtf8(section.data(), static_cast<qsizetype>(section.size())),
+             rowsRead] { ShowProgress(text, rowsRead); },
+            Qt::QueuedConnection);
+    };
+
+    readToken_ = &token;
+    cancelButton_->setEnabled(true);
+    std::thread worker([&] {
+        try {
+            read(progress, token);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done = true;
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    loop.exec();
+    // The loop also ends when the application quits: the read must not outlive it, and a
+    // question it is waiting on still needs this thread to be answered.
+    if (!done) {
+        token.Cancel();
+        while (!done) {
+            QCoreApplication::processEvents();
+            QThread::msleep(5);
+        }
+    }
+    worker.join();
+    readToken_ = nullptr;
+    cancelButton_->setEnabled(false);
+    progressLine_->clear();
+    if (failure) std::rethrow_exception(failure);
+}
+
+void Main::CancelRead() {
+    if (readToken_ == nullptr) return;
+    readToken_->Cancel();
+    lblStatus->setText("Cancelled");
+}
+
+void Main::ShowProgress(const QString& section, long rowsRead) {
+    if (readToken_ == nullptr || readToken_->IsCancelled()) return;
+    progressLine_->setText(section + ": " + QString::number(rowsRead) + " read");
+    prompt_.Progress(section.toStdString(), rowsRead);
+}
+
+StructureViewerFrm* Main::ViewConnectionStructure() {
+    const LiveTarget live = ParseServerText(txtServer->currentText().toStdString());
+    ConnectionSettings settings;
+    settings.engine = live.engine;
+    settings.serverName = live.server;
+    settings.databaseName = txtDatabase->text().toStdString();
+    settings.userName = txtUser->text().toStdString();
+    settings.password = txtPassword->text().toStdString();
+    settings.integratedSecurity = chkIntegrated->isChecked();
+    return gui::ViewConnectionStructure(Launcher(), SideDescription::Live(std::move(settings)),
+                                        Image2->pixmap());
+}
+
+StructureViewerFrm* Main::ViewSnapStructure() {
+    const QString name = SelectedSnapShot();
+    return gui::ViewSnapStructure(Launcher(), name, name.isEmpty() ? std::string() : SnapShotPath(name),
+                                  Image1->pixmap());
+}
+
+ViewerLaunch Main::Launcher() {
+    return {service_, prompt_, *this, [this](const QString& status, const ReadWork& read) {
+                BusyScope busy(*this, status);
+                pump_.Now();
+                ReadOffThread(read);
+            }};
 }
 
 }  // namespace tablor::gui

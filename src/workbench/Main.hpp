@@ -2,12 +2,15 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "service/ComparisonService.hpp"
 #include "sources/qnTablor.hpp"
+#include "support/Cancellation.hpp"
 #include "support/UserPrompt.hpp"
 #include "workbench/CommandHooks.hpp"
 #include "workbench/EventPump.hpp"
@@ -23,6 +26,7 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
+class QPushButton;
 class QToolButton;
 class QTreeView;
 
@@ -30,6 +34,8 @@ namespace tablor::gui {
 
 class DifferencesModel;
 class SaveFileDialog;
+class StructureViewerFrm;
+struct ViewerLaunch;
 
 // The program's working window: the connection fields, the snapshot library, the comparison
 // list of at most two objects, the compare command and the differences list.
@@ -58,7 +64,7 @@ class Main : public QMainWindow {
     static std::string SnapShotPath(const QString& fileName);
 
     // While a schema-reading command runs: the busy panel is up and no second such command
-    // may start (its sources would be cleared under it).
+    // may start (the service is reading for the first).
     bool IsBusy() const noexcept { return busy_; }
 
     // Enters the busy state for one command and leaves it on every way out.
@@ -74,13 +80,17 @@ class Main : public QMainWindow {
         bool disableCompare_;
     };
 
-    // The prompt that commands hand to the sources: it keeps the window alive while they read.
+    // The window's prompt as reads see it: asked from the reading thread, it shows the message
+    // on the window's thread and waits for the answer.
     UserPrompt& SourcePrompt() noexcept { return sourcePrompt_; }
-    // Lets pending events through, at most every 50 ms.
-    void KeepAlive() { pump_.Tick(); }
 
-    // The comparison workspace.
-    qnTablor qnTablor1;
+    // The sources of the last read and the engine, for tests.
+    const qnTablor& Workspace() const noexcept { return service_.Workspace(); }
+
+    // The two "View structure" commands: the source is read off the window's thread under the
+    // busy panel, and the viewer opened belongs to this window. Null when nothing opened.
+    StructureViewerFrm* ViewConnectionStructure();
+    StructureViewerFrm* ViewSnapStructure();
 
     // Display names of the last successful comparison, for the report.
     QString Object1Name;
@@ -147,18 +157,30 @@ class Main : public QMainWindow {
     void showEvent(QShowEvent* event) override;
 
   private:
-    // Hands messages to the user's prompt and keeps the window alive while sources read.
+    // Hands messages to the user's prompt on the window's thread, whichever thread asks.
     class WindowPrompt : public UserPrompt {
       public:
         explicit WindowPrompt(Main& window) : window_(window) {}
         PromptAnswer Ask(const PromptMessage& message) override;
         std::optional<std::string> Input(std::string_view prompt, std::string_view title,
                                          std::string_view proposed) override;
-        void Progress(std::string_view section, long rowsRead) override;
 
       private:
+        template <class Call>
+        auto OnWindowThread(Call&& call);
         Main& window_;
     };
+
+    // A read handed to the reading thread.
+    using ReadWork = std::function<void(const ProgressCallback&, const CancellationToken&)>;
+    // Runs `read` on a thread of its own while this thread goes on handling events, so the
+    // window repaints, its menus open and Cancel is heard. Rethrows what the read threw;
+    // OperationCancelled when Cancel stopped it.
+    void ReadOffThread(const ReadWork& read);
+    void CancelRead();
+    // What the structure viewers are launched with.
+    ViewerLaunch Launcher();
+    void ShowProgress(const QString& section, long rowsRead);
 
     void BuildMenus();
     void BuildControls();
@@ -187,6 +209,11 @@ class Main : public QMainWindow {
 
     UserPrompt& prompt_;
     WindowPrompt sourcePrompt_;
+    ComparisonService service_;
+    // The running read's token; null while none runs.
+    CancellationToken* readToken_ = nullptr;
+    QLabel* progressLine_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
     CommandHooks hooks_;
     EventPump pump_;
     bool busy_ = false;

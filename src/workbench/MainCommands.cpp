@@ -15,12 +15,12 @@
 #include <filesystem>
 #include <vector>
 
-#include "report/HtmlReport.hpp"
+#include "report/DifferenceRow.hpp"
+#include "service/ComparisonService.hpp"
 #include "sources/ServerText.hpp"
 #include "support/AppPaths.hpp"
 #include "support/FileIO.hpp"
 #include "support/TablorError.hpp"
-#include "support/TextEncoding.hpp"
 #include "workbench/DifferencesModel.hpp"
 #include "workbench/Main.hpp"
 #include "workbench/SaveFileDialog.hpp"
@@ -37,25 +37,23 @@ struct CompareEntry {
     QString fields[8];  // by sub-item number, 1 to 7
 };
 
-// Runs a file step until it succeeds or the user gives up on it: Retry repeats it, Ignore
-// skips it (true), Abort ends the command (false).
-template <class Step>
-bool RunFileStep(UserPrompt& prompt, Step&& step) {
-    for (;;) {
-        try {
-            step();
-            return true;
-        } catch (const TablorError& error) {
-            switch (prompt.Ask(FailurePrompt(error.Description(), error.Number()))) {
-                case PromptAnswer::Retry:
-                    continue;
-                case PromptAnswer::Ignore:
-                    return true;
-                default:
-                    return false;
-            }
-        }
+// The side a comparison-list entry describes, named as the entry is.
+SideDescription SideOf(const CompareEntry& entry) {
+    const QString& kind = entry.fields[Main::kSourceKind];
+    if (kind == "SNAPSHOT")
+        return SideDescription::Snapshot(Main::SnapShotPath(entry.fields[Main::kFileName]), Std(entry.text));
+    if (kind == "CONNECTION") {
+        const LiveTarget live = ParseServerText(Std(entry.fields[Main::kServer]));
+        ConnectionSettings settings;
+        settings.engine = live.engine;
+        settings.serverName = live.server;
+        settings.databaseName = Std(entry.fields[Main::kDatabase]);
+        settings.userName = Std(entry.fields[Main::kUser]);
+        settings.password = Std(entry.fields[Main::kPassword]);
+        settings.integratedSecurity = entry.fields[Main::kIntegratedSecurity] == "1";
+        return SideDescription::Live(std::move(settings), Std(entry.text));
     }
+    throw TablorError(errors::InvalidProcedureCall, "Unknown source kind: " + Std(kind));
 }
 
 // Why no snapshot can be written into `folder`, or empty when one can. A missing folder is
@@ -108,39 +106,21 @@ void Main::CompareCommand() {
     pump_.Now();
     pump_.Now();
 
-    qnTablor1.Connections->Clear();
-    qnTablor1.SnapShots->Clear();
+    const SideDescription side1 = SideOf(entries[0]);
+    const SideDescription side2 = SideOf(entries[1]);
+    ComparisonResult result;
+    ReadOffThread([&](const ProgressCallback& progress, const CancellationToken& cancel) {
+        result = service_.Compare(side1, side2, progress, cancel);
+    });
+
+    // Only now: a read that failed or was cancelled leaves the last comparison's rows.
     differences->Clear();
     pump_.Tick();
-
-    std::vector<std::shared_ptr<cMetaData>> models;
-    for (const CompareEntry& entry : entries) {
-        const QString& kind = entry.fields[kSourceKind];
-        if (kind == "SNAPSHOT") {
-            const auto source = qnTablor1.SnapShots->Add(SnapShotPath(entry.fields[kFileName]));
-            if (source->Fill(sourcePrompt_) == "ERROR") return;
-            models.push_back(source->MetaData());
-        } else if (kind == "CONNECTION") {
-            const LiveTarget live = ParseServerText(Std(entry.fields[kServer]));
-            const auto source = qnTablor1.Connections->Add(
-                live.server, Std(entry.fields[kDatabase]), Std(entry.fields[kUser]),
-                Std(entry.fields[kPassword]), entry.fields[kIntegratedSecurity] == "1", {}, live.engine);
-            if (source->Fill(sourcePrompt_) == "ERROR") return;
-            models.push_back(source->MetaData());
-        } else {
-            throw TablorError(errors::InvalidProcedureCall, "Unknown source kind: " + Std(kind));
-        }
-    }
-
-    const coDifferences& found =
-        qnTablor1.CompareEng->Compare(*models[0], Std(entries[0].text), *models[1], Std(entries[1].text));
-
-    pump_.Tick();
-    AddDifferenceRows(found);
+    AddDifferenceRows(*result.differences);
 
     Object1Name = entries[0].text;
     Object2Name = entries[1].text;
-    Tell(QString::number(found.Count()) + " difference(s) found between the two objects!",
+    Tell(QString::number(result.differences->Count()) + " difference(s) found between the two objects!",
          PromptIcon::Information);
 }
 
@@ -178,20 +158,26 @@ void Main::SaveSnapShotCommand() {
         return;
     }
 
-    const bool integrated = chkIntegrated->isChecked();
-    qnTablor1.Connections->Clear();
     const LiveTarget live = ParseServerText(Std(txtServer->currentText()));
-    qnTablor1.Connections->Add(live.server, Std(txtDatabase->text()), Std(txtUser->text()),
-                               Std(txtPassword->text()), integrated, {}, live.engine);
-    const auto source = qnTablor1.Connections->Item(1);
-    if (source->Fill(sourcePrompt_) == "ERROR") return;
+    ConnectionSettings settings;
+    settings.engine = live.engine;
+    settings.serverName = live.server;
+    settings.databaseName = Std(txtDatabase->text());
+    settings.userName = Std(txtUser->text());
+    settings.password = Std(txtPassword->text());
+    settings.integratedSecurity = chkIntegrated->isChecked();
+    const SideDescription side = SideDescription::Live(std::move(settings));
+    SideRead read;
+    ReadOffThread([&](const ProgressCallback& progress, const CancellationToken& cancel) {
+        read = service_.Read(side, progress, cancel);
+    });
 
     const std::string target = SnapShotPath(name + ".snp");
     if (FileExist(target) && Tell("This snapshot already exists! Replace with new one?", PromptIcon::Question,
                                   PromptButtons::YesNo, {}, PromptAnswer::Yes) != PromptAnswer::Yes)
         return;
     try {
-        source->SaveSnapShot(target);
+        service_.SaveSnapshot(read, target);
     } catch (const TablorError& error) {
         Tell(QString::fromStdString(error.PromptText()), PromptIcon::Warning);
     }
@@ -231,11 +217,6 @@ void Main::SaveHtmlCommand() {
              PromptIcon::Warning, PromptButtons::Ok, "Error");
         return;
     }
-    std::string templateText;
-    if (!RunFileStep(prompt_, [&] { templateText = DecodeFileText(ReadFileBytes(templatePath)); })) return;
-    const std::string document = RenderHtmlReport(templateText, Std(Object1Name), Std(Object2Name),
-                                                  ReportDate::Today(), differences->DisplayedRows());
-
     const auto chosen =
         Dialog.AskSaveFileName("Save Comparison List", "HTML Document (*.html)", "SQL Comparison.html");
     if (!chosen || chosen->isEmpty()) return;
@@ -243,7 +224,15 @@ void Main::SaveHtmlCommand() {
     if (FileExist(target) && Tell("Do you want to overwrite the existing file?", PromptIcon::Question,
                                   PromptButtons::YesNo, {}, PromptAnswer::Yes) != PromptAnswer::Yes)
         return;
-    RunFileStep(prompt_, [&] { WriteFileAtomically(target, document); });
+    const std::vector<DifferenceRow> rows = differences->DisplayedRows();
+    ReportRequest request;
+    request.templatePath = templatePath;
+    request.targetPath = target;
+    request.side1Name = Std(Object1Name);
+    request.side2Name = Std(Object2Name);
+    request.rowCount = rows.size();
+    request.rowAt = [&rows](std::size_t i) { return rows[i]; };
+    service_.WriteReport(request);
 }
 
 }  // namespace tablor::gui

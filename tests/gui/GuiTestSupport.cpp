@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
+#include <QThread>
 #include <QToolButton>
 #include <algorithm>
 #include <cstdlib>
@@ -49,7 +50,13 @@ class FakeRecordSet : public RecordSet {
     FakeRecordSet(std::vector<FakeDatabase::Row> rows, std::function<void()> onRow)
         : rows_(std::move(rows)), onRow_(std::move(onRow)) {}
     bool Next() override {
-        if (started_ && onRow_) onRow_();
+        // Tests act on the window from here: on its thread, while the read waits.
+        if (started_ && onRow_) {
+            if (QThread::currentThread() == qApp->thread())
+                onRow_();
+            else
+                QMetaObject::invokeMethod(qApp, onRow_, Qt::BlockingQueuedConnection);
+        }
         if (started_) ++at_;
         started_ = true;
         return at_ < rows_.size();

@@ -62,7 +62,7 @@ TEST_F(SnapshotLibrary, SaveAsksForANameAndWritesTheLiveStructure) {
     EXPECT_TRUE(prompt.messages.empty());
     ASSERT_EQ(connector->opened.size(), 1u);
     EXPECT_EQ(connector->opened[0].password, "pw-XYZZY");
-    EXPECT_EQ(Window().qnTablor1.Connections->Count(), 1);
+    EXPECT_EQ(Window().Workspace().Connections->Count(), 1);
     ExpectIdle();
     EXPECT_TRUE(Window().lblStatus->text().isEmpty() || Window().WorkingPanel->isHidden());
 }

@@ -2,7 +2,17 @@
 // into the connection fields, compared, listed, and the password kept out of sight.
 #include <gmock/gmock.h>
 
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+
 #include "LiveWindow.hpp"
+#include "sources/SchemaQueries.hpp"
+#include "sources/cSnapShot.hpp"
 #include "workbench/DifferencesModel.hpp"
 
 namespace tablor::testing {
@@ -104,6 +114,118 @@ TEST_F(SqlServerWindow, AWrongPasswordShowsTheMaskedConnectionText) {
     EXPECT_EQ(Window().differences->rowCount(), 0);
     for (const QString& text : ShownTexts()) EXPECT_FALSE(text.contains("wrong;pass")) << text.toStdString();
     ExpectIdle();
+}
+
+// Counts the paints of the widget it watches.
+class PaintCounter : public QObject {
+  public:
+    int paints = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// A server gone quiet holds the read until Cancel (or Esc) breaks it off: the window keeps
+// painting meanwhile, and afterwards everything is as it was before the command.
+TEST_F(SqlServerWindow, CancelEndsAReadOnAQuietServerAndLeavesEverythingAsItWas) {
+    const std::string columns = SchemaQueries::For(DatabaseEngine::SqlServer).columns;
+    struct Case {
+        const char* name;
+        std::function<void(TdsResponder&)> quiet;
+        // True once the read waits on the quiet server.
+        std::function<bool(const TdsResponder&)> waiting;
+        bool byEscape;
+    };
+    const Case cases[] = {
+        {"quiet after the login", [](TdsResponder& s) { s.setSilentAfterLogin(true); },
+         [](const TdsResponder& s) { return s.loginCount() > 0; }, false},
+        {"quiet in the middle of a result", [&](TdsResponder& s) { s.stallAfterRows(columns, 1); },
+         [&](const TdsResponder& s) {
+             const auto sent = s.queries();
+             return std::find(sent.begin(), sent.end(), columns) != sent.end();
+         },
+         false},
+        {"quiet in the middle of a result, Esc", [&](TdsResponder& s) { s.stallAfterRows(columns, 1); },
+         [&](const TdsResponder& s) {
+             const auto sent = s.queries();
+             return std::find(sent.begin(), sent.end(), columns) != sent.end();
+         },
+         true},
+    };
+    CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
+    CopyExample("shop-v2.snp", "SnapShots/shop-v2.snp");
+    Window().RefreshSnapShotList();
+    gui::Main& window = ShownWindow();
+    PaintCounter counter;
+    window.WorkingPanel->installEventFilter(&counter);
+    auto* cancel = window.findChild<QPushButton*>("btnCancelRead");
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), "Cancel");
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TdsResponder quiet;
+        Catalogue sales;
+        sales.tables = {{"Orders", {{"OrderID", "int", {}}, {"Note", "varchar", 20}}}};
+        sales.ScriptInto(quiet);
+        c.quiet(quiet);
+
+        window.btnClear->click();
+        AddSnapShotEntry("shop-v1.snp");
+        AddSnapShotEntry("shop-v2.snp");
+        Compare();
+        window.btnClear->click();
+        AddSnapShotEntry("shop-v1.snp");
+        AddConnectionEntry(ServerOf(quiet), "Sales", "tablor", "secret");
+        const auto rows = DifferenceRows();
+        const auto entries = CompareEntries();
+        const auto snapshots = SnapShotList();
+        const QString name1 = window.Object1Name, name2 = window.Object2Name;
+        const long snapshotSources = window.Workspace().SnapShots->Count();
+        const std::string firstSource = window.Workspace().SnapShots->Item(1)->FileName();
+        prompt.messages.clear();
+
+        // Once the read waits on the server, the window must still paint; then Cancel.
+        QElapsedTimer sinceCancel;
+        int paintsWhileReading = 0;
+        QTimer poke;
+        poke.setInterval(10);
+        QObject::connect(&poke, &QTimer::timeout, [&] {
+            window.WorkingPanel->update();
+            if (sinceCancel.isValid() || !c.waiting(quiet)) return;
+            if (counter.paints == 0) return;  // not painted since the read began
+            paintsWhileReading = counter.paints;
+            sinceCancel.start();
+            if (c.byEscape)
+                QTest::keyClick(&window, Qt::Key_Escape);
+            else
+                cancel->click();
+        });
+        counter.paints = 0;
+        poke.start();
+        Compare();
+        const qint64 endedAfter = sinceCancel.isValid() ? sinceCancel.elapsed() : -1;
+        poke.stop();
+
+        EXPECT_GT(paintsWhileReading, 0);
+        ASSERT_GE(endedAfter, 0);
+        EXPECT_LT(endedAfter, 1000);
+        std::cerr << c.name << ": the read ended " << endedAfter << " ms after Cancel\n";
+        EXPECT_TRUE(prompt.messages.empty()) << ::testing::PrintToString(prompt.Texts());
+        EXPECT_EQ(DifferenceRows(), rows);
+        EXPECT_EQ(CompareEntries(), entries);
+        EXPECT_EQ(SnapShotList(), snapshots);
+        EXPECT_EQ(window.Object1Name, name1);
+        EXPECT_EQ(window.Object2Name, name2);
+        EXPECT_EQ(window.Workspace().SnapShots->Count(), snapshotSources);
+        EXPECT_EQ(window.Workspace().SnapShots->Item(1)->FileName(), firstSource);
+        EXPECT_EQ(window.Workspace().Connections->Count(), 0);
+        EXPECT_FALSE(cancel->isEnabled());
+        ExpectIdle();
+    }
 }
 
 }  // namespace

@@ -220,12 +220,8 @@ class Secrets : public LiveWindow {
   protected:
     void SetUp() override {
         LiveWindow::SetUp();
-        hooks.viewConnectionStructure = [](gui::Main& window) {
-            gui::ViewConnectionStructure(window, window.SourcePrompt());
-        };
-        hooks.viewSnapStructure = [](gui::Main& window) {
-            gui::ViewSnapStructure(window, window.SourcePrompt());
-        };
+        hooks.viewConnectionStructure = [](gui::Main& window) { window.ViewConnectionStructure(); };
+        hooks.viewSnapStructure = [](gui::Main& window) { window.ViewSnapStructure(); };
         Sales().ScriptInto(server);
         server.expectUser("tablor", kSecret);
         refusing.expectUser("tablor", "another password");

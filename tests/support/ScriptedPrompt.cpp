@@ -3,6 +3,7 @@
 namespace tablor::testing {
 
 PromptAnswer ScriptedPrompt::Ask(const PromptMessage& message) {
+    if (onAsk) onAsk();
     messages.push_back(message);
     if (!answers_.empty()) {
         const PromptAnswer answer = answers_.front();
@@ -31,6 +32,7 @@ std::optional<std::string> ScriptedPrompt::Input(std::string_view prompt, std::s
 void ScriptedPrompt::Progress(std::string_view section, long) {
     ++progressCalls;
     lastSection = std::string(section);
+    if (onProgress) onProgress();
 }
 
 std::vector<std::string> ScriptedPrompt::Texts() const {

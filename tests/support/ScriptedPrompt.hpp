@@ -1,5 +1,6 @@
 #pragma once
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,9 @@ class ScriptedPrompt : public UserPrompt {
     std::vector<InputRequest> inputRequests;
     long progressCalls = 0;
     std::string lastSection;
+    // Called as each message is asked and each progress report arrives (to see from where).
+    std::function<void()> onAsk;
+    std::function<void()> onProgress;
 
     // The texts of all messages shown, in order.
     std::vector<std::string> Texts() const;

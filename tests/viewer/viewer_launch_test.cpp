@@ -22,39 +22,15 @@ namespace {
 using gui::Main;
 using gui::StructureViewerFrm;
 
-// Forwards to the window's prompt and notes what the window showed while the source read.
-class StatusWatch : public UserPrompt {
-  public:
-    explicit StatusWatch(Main& window) : window_(window) {}
-    PromptAnswer Ask(const PromptMessage& message) override { return window_.SourcePrompt().Ask(message); }
-    std::optional<std::string> Input(std::string_view prompt, std::string_view title,
-                                     std::string_view proposed) override {
-        return window_.SourcePrompt().Input(prompt, title, proposed);
-    }
-    void Progress(std::string_view, long) override {
-        status = window_.lblStatus->text();
-        panelShown = !window_.WorkingPanel->isHidden();
-    }
-    QString status;
-    bool panelShown = false;
-
-  private:
-    Main& window_;
-};
-
 class ViewerLaunch : public GuiTest {
   protected:
     void SetUp() override {
         GuiTest::SetUp();
-        hooks.viewConnectionStructure = [this](Main& window) {
-            StatusWatch watch(window);
-            launched = gui::ViewConnectionStructure(window, watch);
-            watched = watch.panelShown ? watch.status : QString();
-        };
-        hooks.viewSnapStructure = [this](Main& window) {
-            StatusWatch watch(window);
-            launched = gui::ViewSnapStructure(window, watch);
-            watched = watch.panelShown ? watch.status : QString();
+        hooks.viewConnectionStructure = [this](Main& window) { launched = window.ViewConnectionStructure(); };
+        hooks.viewSnapStructure = [this](Main& window) { launched = window.ViewSnapStructure(); };
+        // What the window showed while the source read, with the busy panel up.
+        prompt.onProgress = [this] {
+            if (!Window().WorkingPanel->isHidden()) watched = Window().lblStatus->text();
         };
         connector->databases["Sales"]
             .Table("Orders", {{"OrderId", "int"}, {"Note", "varchar"}})
@@ -104,7 +80,7 @@ TEST_F(ViewerLaunch, SnapshotViewerWithoutASelectionAsksForOneAndChangesNothing)
     EXPECT_TRUE(prompt.messages[0].title.empty());
     EXPECT_EQ(launched, nullptr);
     EXPECT_TRUE(OpenViewers().empty());
-    EXPECT_EQ(Window().qnTablor1.SnapShots->Count(), 0);
+    EXPECT_EQ(Window().Workspace().SnapShots->Count(), 0);
     ExpectIdle();
 }
 
@@ -130,8 +106,8 @@ TEST_F(ViewerLaunch, SnapshotViewerOpensOnTheSelectedFileWithItsTitlePictureAndS
     const QStringList tables = Captions(model, model.index(0, 0, model.RootIndex()));
     ASSERT_FALSE(tables.isEmpty());
     EXPECT_EQ(tables.front(), "Addresses");
-    ASSERT_EQ(Window().qnTablor1.SnapShots->Count(), 1);
-    EXPECT_EQ(Window().qnTablor1.SnapShots->Item(1)->FileName(), SnapShotFile("shop-v1.snp"));
+    ASSERT_EQ(Window().Workspace().SnapShots->Count(), 1);
+    EXPECT_EQ(Window().Workspace().SnapShots->Item(1)->FileName(), SnapShotFile("shop-v1.snp"));
 }
 
 TEST_F(ViewerLaunch, TwoLaunchesOpenTwoWindowsThatOutliveTheirSourcesAndGoWithTheMainWindow) {
@@ -147,7 +123,7 @@ TEST_F(ViewerLaunch, TwoLaunchesOpenTwoWindowsThatOutliveTheirSourcesAndGoWithTh
     EXPECT_EQ(OpenViewers().size(), 2u);
 
     // The workspace now holds only the second source, and then none at all.
-    Window().qnTablor1.SnapShots->Clear();
+    Window().Workspace().SnapShots->Clear();
     const auto& model = *first->TreeModel();
     const QModelIndex tables = model.index(0, 0, model.RootIndex());
     first->Tree->expand(tables);
@@ -185,7 +161,7 @@ TEST_F(ViewerLaunch, LiveViewerReadsTheConnectionFieldsAndShowsThePasswordMasked
     EXPECT_EQ(launched->lblServer->text(), "SRV01");
     EXPECT_EQ(launched->lblDatabase->text(), "Sales");
     EXPECT_EQ(Shown(*launched->MainImage), At24(*Window().Image2));
-    const auto& source = *Window().qnTablor1.Connections->Item(1);
+    const auto& source = *Window().Workspace().Connections->Item(1);
     EXPECT_EQ(launched->lblSource->text().toStdString(), source.DisplayConnectionString());
     EXPECT_FALSE(launched->lblSource->text().isEmpty());
 

@@ -21,9 +21,7 @@ class ViewerScreenshot : public GuiTest {};
 TEST_F(ViewerScreenshot, StructureViewerAboutBoxSystemInfoAndHelp) {
     CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
     gui::StructureViewerFrm* viewer = nullptr;
-    hooks.viewSnapStructure = [&](Main& window) {
-        viewer = gui::ViewSnapStructure(window, window.SourcePrompt());
-    };
+    hooks.viewSnapStructure = [&](Main& window) { viewer = window.ViewSnapStructure(); };
     Main& window = ShownWindow();
     SelectSnapShot("shop-v1.snp");
     window.btnViewSnapStructure->click();
