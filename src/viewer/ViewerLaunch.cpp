@@ -1,10 +1,6 @@
 #include "viewer/ViewerLaunch.hpp"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPointer>
 #include <memory>
 #include <vector>
@@ -56,9 +52,9 @@ void Repaint() {
 }
 
 StructureViewerFrm* Open(Main& window, std::unique_ptr<StructureViewerFrm> viewer,
-                         const std::string& database, const QLabel* picture) {
+                         const std::string& database, Main::SourceKind kind) {
     viewer->setWindowTitle("Database Structure - " + QString::fromStdString(database));
-    viewer->SetSourcePicture(picture->pixmap());
+    viewer->SetSourcePicture(window.SourcePicture(kind));
     StructureViewerFrm* shown = ViewerShelf::Of(window).Keep(std::move(viewer));
     shown->show();
     return shown;
@@ -67,22 +63,23 @@ StructureViewerFrm* Open(Main& window, std::unique_ptr<StructureViewerFrm> viewe
 }  // namespace
 
 StructureViewerFrm* ViewConnectionStructure(Main& window, UserPrompt& prompt) {
-    const QString database = window.txtDatabase->text();
+    const Main::Connection fields = window.ConnectionFields();
+    const QString& database = fields.database;
     Main::BusyScope busy(window, "Creating structure view for database: " + database);
     Repaint();
 
-    const bool integrated = window.chkIntegrated->isChecked();
+    const bool integrated = fields.integratedSecurity;
     coConnections& connections = *window.qnTablor1.Connections;
     connections.Clear();
-    const LiveTarget live = ParseServerText(Std(window.txtServer->currentText()));
-    connections.Add(live.server, Std(database), Std(window.txtUser->text()), Std(window.txtPassword->text()),
-                    integrated, {}, live.engine);
+    const LiveTarget live = ParseServerText(Std(fields.server));
+    connections.Add(live.server, Std(database), Std(fields.user), Std(fields.password), integrated, {},
+                    live.engine);
     const auto source = connections.Item(1);
     if (source->Fill(prompt) == "ERROR") return nullptr;
 
     auto viewer = std::make_unique<StructureViewerFrm>();
     viewer->LoadConnection(*source);
-    return Open(window, std::move(viewer), source->DatabaseName, window.Image2);
+    return Open(window, std::move(viewer), source->DatabaseName, Main::SourceKind::Connection);
 }
 
 StructureViewerFrm* ViewSnapStructure(Main& window, UserPrompt& prompt) {
@@ -105,7 +102,7 @@ StructureViewerFrm* ViewSnapStructure(Main& window, UserPrompt& prompt) {
 
     auto viewer = std::make_unique<StructureViewerFrm>();
     viewer->LoadSnapShot(*source);
-    return Open(window, std::move(viewer), source->SourceDatabase, window.Image1);
+    return Open(window, std::move(viewer), source->SourceDatabase, Main::SourceKind::SnapShot);
 }
 
 }  // namespace tablor::gui

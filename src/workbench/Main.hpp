@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <QPixmap>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -82,6 +83,53 @@ class Main : public QMainWindow {
     // The comparison workspace.
     qnTablor qnTablor1;
 
+    // What the connection fields hold, for the commands that read the database they name.
+    struct Connection {
+        QString server;
+        QString database;
+        QString user;
+        QString password;
+        bool integratedSecurity = false;
+    };
+    Connection ConnectionFields() const;
+
+    // The picture the window shows beside a kind of source, for the windows that show one.
+    enum class SourceKind { Connection, SnapShot };
+    QPixmap SourcePicture(SourceKind kind) const;
+
+    // The display names of the last successful comparison, as the report names its two sides.
+    std::pair<QString, QString> ComparedNames() const { return {Object1Name, Object2Name}; }
+
+    // Adds one row per difference, in order, keeping the window alive meanwhile.
+    void AddDifferenceRows(const coDifferences& found);
+
+    // The selected snapshot file name, empty when none is selected.
+    QString SelectedSnapShot() const;
+    // The remembered servers, in order.
+    QStringList RememberedServers() const;
+
+  public slots:
+    void RefreshSnapShotList();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    // Hands messages to the user's prompt and keeps the window alive while sources read.
+    class WindowPrompt : public UserPrompt {
+      public:
+        explicit WindowPrompt(Main& window) : window_(window) {}
+        PromptAnswer Ask(const PromptMessage& message) override;
+        std::optional<std::string> Input(std::string_view prompt, std::string_view title,
+                                         std::string_view proposed) override;
+        void Progress(std::string_view section, long rowsRead) override;
+
+      private:
+        Main& window_;
+    };
+
     // Display names of the last successful comparison, for the report.
     QString Object1Name;
     QString Object2Name;
@@ -130,38 +178,9 @@ class Main : public QMainWindow {
     QLabel* lblStatus = nullptr;
     SaveFileDialog& Dialog;
 
-    // Adds one row per difference, in order, keeping the window alive meanwhile.
-    void AddDifferenceRows(const coDifferences& found);
-
-    // The selected snapshot file name, empty when none is selected.
-    QString SelectedSnapShot() const;
-    // The remembered servers, in order.
-    QStringList RememberedServers() const;
-
-  public slots:
-    void RefreshSnapShotList();
-
-  protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
-  private:
-    // Hands messages to the user's prompt and keeps the window alive while sources read.
-    class WindowPrompt : public UserPrompt {
-      public:
-        explicit WindowPrompt(Main& window) : window_(window) {}
-        PromptAnswer Ask(const PromptMessage& message) override;
-        std::optional<std::string> Input(std::string_view prompt, std::string_view title,
-                                         std::string_view proposed) override;
-        void Progress(std::string_view section, long rowsRead) override;
-
-      private:
-        Main& window_;
-    };
-
     void BuildMenus();
     void BuildControls();
+    void NameParts();
     void SetFocusOrder();
     void ConnectCommands();
     void CentreOnScreen();

@@ -66,8 +66,8 @@ TEST_F(SqlServerWindow, TwoServersComparedWithThePasswordIntactAndUnseen) {
     ASSERT_FALSE(prompt.messages.empty());
     EXPECT_EQ(prompt.messages.back().text, "6 difference(s) found between the two objects!");
     EXPECT_EQ(prompt.messages.size(), 1u);
-    EXPECT_EQ(Window().Object1Name.toStdString(), one);
-    EXPECT_EQ(Window().Object2Name.toStdString(), two);
+    EXPECT_EQ(Window().ComparedNames().first.toStdString(), one);
+    EXPECT_EQ(Window().ComparedNames().second.toStdString(), two);
 
     for (const TdsResponder* server : {&first, &second}) {
         const auto login = server->lastLogin();
@@ -101,7 +101,7 @@ TEST_F(SqlServerWindow, AWrongPasswordShowsTheMaskedConnectionText) {
     EXPECT_EQ(prompt.messages[0].title, "Error");
     EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Warning);
     EXPECT_TRUE(first.queries().empty());
-    EXPECT_EQ(Window().differences->rowCount(), 0);
+    EXPECT_EQ(Differences().rowCount(), 0);
     for (const QString& text : ShownTexts()) EXPECT_FALSE(text.contains("wrong;pass")) << text.toStdString();
     ExpectIdle();
 }

@@ -32,8 +32,8 @@ class StatusWatch : public UserPrompt {
         return window_.SourcePrompt().Input(prompt, title, proposed);
     }
     void Progress(std::string_view, long) override {
-        status = window_.lblStatus->text();
-        panelShown = !window_.WorkingPanel->isHidden();
+        status = Widget<QLabel>(window_, "lblStatus").text();
+        panelShown = !Widget<QFrame>(window_, "WorkingPanel").isHidden();
     }
     QString status;
     bool panelShown = false;
@@ -74,15 +74,15 @@ class ViewerLaunch : public GuiTest {
     }
     void ExpectIdle() {
         EXPECT_FALSE(Window().IsBusy());
-        EXPECT_TRUE(Window().WorkingPanel->isHidden());
-        EXPECT_TRUE(Window().lblStatus->text().isEmpty());
+        EXPECT_TRUE(Find<QFrame>("WorkingPanel").isHidden());
+        EXPECT_TRUE(Find<QLabel>("lblStatus").text().isEmpty());
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     }
     void FillConnection(const QString& database) {
-        Window().txtServer->setEditText("SRV01");
-        Window().txtDatabase->setText(database);
-        Window().txtUser->setText("reader");
-        Window().txtPassword->setText("pw-XYZZY");
+        Find<QComboBox>("txtServer").setEditText("SRV01");
+        Find<QLineEdit>("txtDatabase").setText(database);
+        Find<QLineEdit>("txtUser").setText("reader");
+        Find<QLineEdit>("txtPassword").setText("pw-XYZZY");
     }
     static QImage Shown(const QLabel& picture) { return picture.pixmap().toImage(); }
     static QImage At24(const QLabel& picture) {
@@ -95,7 +95,7 @@ class ViewerLaunch : public GuiTest {
 
 TEST_F(ViewerLaunch, SnapshotViewerWithoutASelectionAsksForOneAndChangesNothing) {
     CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
-    Window().btnViewSnapStructure->click();
+    Click("btnViewSnapStructure");
 
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].text, "Please select a snapshot file!");
@@ -111,7 +111,7 @@ TEST_F(ViewerLaunch, SnapshotViewerWithoutASelectionAsksForOneAndChangesNothing)
 TEST_F(ViewerLaunch, SnapshotViewerOpensOnTheSelectedFileWithItsTitlePictureAndStatus) {
     CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
     SelectSnapShot("shop-v1.snp");
-    Window().btnViewSnapStructure->click();
+    Click("btnViewSnapStructure");
 
     ASSERT_NE(launched, nullptr);
     EXPECT_TRUE(prompt.messages.empty());
@@ -123,7 +123,7 @@ TEST_F(ViewerLaunch, SnapshotViewerOpensOnTheSelectedFileWithItsTitlePictureAndS
     EXPECT_EQ(launched->lblServer->text(), "SQLPROD01");
     EXPECT_EQ(launched->lblDatabase->text(), "Shop");
     EXPECT_EQ(launched->lblSource->text().toStdString(), SnapShotFile("shop-v1.snp"));
-    EXPECT_EQ(Shown(*launched->MainImage), At24(*Window().Image1));
+    EXPECT_EQ(Shown(*launched->MainImage), At24(Find<QLabel>("Image1")));
 
     const auto& model = *launched->TreeModel();
     EXPECT_EQ(model.RootIndex().data().toString(), "Shop");
@@ -138,10 +138,10 @@ TEST_F(ViewerLaunch, TwoLaunchesOpenTwoWindowsThatOutliveTheirSourcesAndGoWithTh
     CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
     CopyExample("shop-v2.snp", "SnapShots/shop-v2.snp");
     SelectSnapShot("shop-v1.snp");
-    Window().btnViewSnapStructure->click();
+    Click("btnViewSnapStructure");
     QPointer<StructureViewerFrm> first = launched;
     SelectSnapShot("shop-v2.snp");
-    Window().btnViewSnapStructure->click();
+    Click("btnViewSnapStructure");
     QPointer<StructureViewerFrm> second = launched;
     ASSERT_TRUE(first && second && first != second);
     EXPECT_EQ(OpenViewers().size(), 2u);
@@ -169,8 +169,8 @@ TEST_F(ViewerLaunch, TwoLaunchesOpenTwoWindowsThatOutliveTheirSourcesAndGoWithTh
 
 TEST_F(ViewerLaunch, LiveViewerReadsTheConnectionFieldsAndShowsThePasswordMasked) {
     FillConnection("Sales");
-    Window().chkIntegrated->setChecked(true);
-    Window().btnViewConnectionStructure->click();
+    Find<QCheckBox>("chkIntegrated").setChecked(true);
+    Click("btnViewConnectionStructure");
 
     ASSERT_NE(launched, nullptr);
     EXPECT_EQ(watched, "Creating structure view for database: Sales");
@@ -184,7 +184,7 @@ TEST_F(ViewerLaunch, LiveViewerReadsTheConnectionFieldsAndShowsThePasswordMasked
     EXPECT_EQ(launched->windowTitle(), "Database Structure - Sales");
     EXPECT_EQ(launched->lblServer->text(), "SRV01");
     EXPECT_EQ(launched->lblDatabase->text(), "Sales");
-    EXPECT_EQ(Shown(*launched->MainImage), At24(*Window().Image2));
+    EXPECT_EQ(Shown(*launched->MainImage), At24(Find<QLabel>("Image2")));
     const auto& source = *Window().qnTablor1.Connections->Item(1);
     EXPECT_EQ(launched->lblSource->text().toStdString(), source.DisplayConnectionString());
     EXPECT_FALSE(launched->lblSource->text().isEmpty());
@@ -201,7 +201,7 @@ TEST_F(ViewerLaunch, LiveViewerReadsTheConnectionFieldsAndShowsThePasswordMasked
 
 TEST_F(ViewerLaunch, ALiveSourceThatCannotBeReadOpensNoWindow) {
     FillConnection("Missing");
-    Window().btnViewConnectionStructure->click();
+    Click("btnViewConnectionStructure");
 
     EXPECT_EQ(launched, nullptr);
     EXPECT_TRUE(OpenViewers().empty());
@@ -215,7 +215,7 @@ TEST_F(ViewerLaunch, ASnapshotThatFailsToLoadStillOpensWithWhatWasRead) {
     CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
     SelectSnapShot("shop-v1.snp");
     std::filesystem::remove(SnapShotFile("shop-v1.snp"));
-    Window().btnViewSnapStructure->click();  // the loader's prompt is answered Abort
+    Click("btnViewSnapStructure");  // the loader's prompt is answered Abort
 
     ASSERT_FALSE(prompt.messages.empty());
     EXPECT_EQ(prompt.messages[0].buttons, PromptButtons::AbortRetryIgnore);

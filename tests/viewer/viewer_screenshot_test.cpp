@@ -26,7 +26,7 @@ TEST_F(ViewerScreenshot, StructureViewerAboutBoxSystemInfoAndHelp) {
     };
     Main& window = ShownWindow();
     SelectSnapShot("shop-v1.snp");
-    window.btnViewSnapStructure->click();
+    Click("btnViewSnapStructure");
     ASSERT_NE(viewer, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
 
