@@ -188,7 +188,10 @@ void GuiTest::Trigger(const char* action) {
 gui::DifferencesModel& GuiTest::Differences() {
     // The list shows the window's own rows: what it displays is what the report saves.
     auto* model = qobject_cast<gui::DifferencesModel*>(Find<QTreeView>("lvDifferences").model());
-    if (model == nullptr) throw std::logic_error("the differences list shows no difference rows");
+    if (model == nullptr) {
+        ADD_FAILURE() << "The differences list shows no difference rows";
+        throw std::logic_error("no difference rows");
+    }
     return *model;
 }
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -19,6 +20,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <filesystem>
+#include <utility>
 
 #include "GuiTestSupport.hpp"
 #include "workbench/DifferencesModel.hpp"
@@ -41,6 +43,49 @@ TEST_F(MainWindow, IsLaidOutInTwipsScaledByTheScreen) {
     EXPECT_EQ(window.centralWidget()->size(), QSize(t.X(10035), t.Y(7620)));
     EXPECT_EQ(Find<QToolButton>("btnSave").geometry(), t.Rect(7550, 3795, 990, 825));
     EXPECT_TRUE(Find<QFrame>("WorkingPanel").isHidden());
+}
+
+// Tests, and tools that read the window as a user does, reach its parts by these names.
+TEST_F(MainWindow, EveryPartIsFoundByItsName) {
+    const std::pair<const char*, const QMetaObject*> parts[] = {
+        {"mnuFile", &QMenu::staticMetaObject},
+        {"mnuSnapShots", &QMenu::staticMetaObject},
+        {"mnuRefreshList", &QAction::staticMetaObject},
+        {"mnuSep1", &QAction::staticMetaObject},
+        {"mnuExit", &QAction::staticMetaObject},
+        {"mnuHelp", &QMenu::staticMetaObject},
+        {"mnuHelpContents", &QAction::staticMetaObject},
+        {"Separator2", &QAction::staticMetaObject},
+        {"mnuAbout", &QAction::staticMetaObject},
+        {"txtServer", &QComboBox::staticMetaObject},
+        {"txtDatabase", &QLineEdit::staticMetaObject},
+        {"txtUser", &QLineEdit::staticMetaObject},
+        {"txtPassword", &QLineEdit::staticMetaObject},
+        {"chkIntegrated", &QCheckBox::staticMetaObject},
+        {"btnSaveSnapShot", &QToolButton::staticMetaObject},
+        {"btnViewConnectionStructure", &QToolButton::staticMetaObject},
+        {"btnAddConnection", &QToolButton::staticMetaObject},
+        {"Image2", &QLabel::staticMetaObject},
+        {"FLSnapShots", &QListWidget::staticMetaObject},
+        {"btnDelete", &QToolButton::staticMetaObject},
+        {"btnViewSnapStructure", &QToolButton::staticMetaObject},
+        {"btnAddSnapShot", &QToolButton::staticMetaObject},
+        {"Image1", &QLabel::staticMetaObject},
+        {"lvCompare", &QListWidget::staticMetaObject},
+        {"btnClear", &QToolButton::staticMetaObject},
+        {"btnCompare", &QToolButton::staticMetaObject},
+        {"btnHelp", &QToolButton::staticMetaObject},
+        {"btnSave", &QToolButton::staticMetaObject},
+        {"btnExit", &QToolButton::staticMetaObject},
+        {"lvDifferences", &QTreeView::staticMetaObject},
+        {"WorkingPanel", &QFrame::staticMetaObject},
+        {"lblStatus", &QLabel::staticMetaObject},
+    };
+    for (const auto& [name, type] : parts) {
+        const QList<QObject*> found = Window().findChildren<QObject*>(QString::fromLatin1(name));
+        ASSERT_EQ(found.size(), 1) << name;
+        EXPECT_TRUE(found.front()->inherits(type->className())) << name;
+    }
 }
 
 TEST_F(MainWindow, StartUpCreatesTheSnapshotFolderAndListsOnlySnapshotFiles) {
