@@ -330,7 +330,7 @@ void Main::BuildControls() {
     for (QGroupBox* frame : {connectionFrame_, snapShotFrame_, comparisonFrame_}) KeepBelowCaption(frame);
 }
 
-// Tests and accessibility tools find the parts by these names, as they were always called.
+// Tests find the parts by these names, the ones they were always known by.
 void Main::NameParts() {
     const std::pair<QObject*, const char*> parts[] = {
         {mnuFile, "mnuFile"},
