@@ -60,6 +60,18 @@ const coDifferences& LargeDifferences() {
     return differences;
 }
 
+// A part of the window by its object name, as the tests find it.
+template <class T>
+T& Part(gui::Main& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr) std::abort();
+    return *found;
+}
+
+gui::DifferencesModel& Differences(gui::Main& window) {
+    return Part<gui::DifferencesModel>(window, "differences");
+}
+
 // One window for the whole run, shown offscreen unless a display is there.
 struct Workbench {
     testing::TempFolder home;
@@ -103,24 +115,24 @@ void BM_List100kDifferences(benchmark::State& state) {
     const coDifferences& differences = LargeDifferences();
     double longest = 0;
     for (auto _ : state) {
-        window.differences->Clear();
+        Differences(window).Clear();
         longest = std::max(longest, LongestWaitMs([&] {
                                window.AddDifferenceRows(differences);
                                QApplication::processEvents();  // the list painted with its rows
                            }));
     }
-    state.counters["rows"] = window.differences->rowCount();
+    state.counters["rows"] = Differences(window).rowCount();
     state.counters["longest_wait_ms"] = longest;
 }
 BENCHMARK(BM_List100kDifferences)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_HeaderClickSort100k(benchmark::State& state) {
     gui::Main& window = *Workbench::Get().window;
-    if (window.differences->rowCount() != kRows) {
-        window.differences->Clear();
+    if (Differences(window).rowCount() != kRows) {
+        Differences(window).Clear();
         window.AddDifferenceRows(LargeDifferences());
     }
-    QHeaderView* header = window.lvDifferences->header();
+    QHeaderView* header = Part<QTreeView>(window, "lvDifferences").header();
     int column = 0;
     for (auto _ : state) {
         // Each click sorts by another column, so every sort has real work to do.
@@ -129,7 +141,7 @@ void BM_HeaderClickSort100k(benchmark::State& state) {
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
         QApplication::processEvents();
     }
-    state.counters["rows"] = window.differences->rowCount();
+    state.counters["rows"] = Differences(window).rowCount();
 }
 BENCHMARK(BM_HeaderClickSort100k)->Unit(benchmark::kMillisecond)->Iterations(10);
 
@@ -144,16 +156,17 @@ void BM_Compare100kFromSnapshots(benchmark::State& state) {
         bench.home.Write("SnapShots/" + std::string(side) + ".snp", text);
     }
     window.RefreshSnapShotList();
-    window.lvCompare->clear();
+    Part<QListWidget>(window, "lvCompare").clear();
+    auto& snapshots = Part<QListWidget>(window, "FLSnapShots");
     for (const char* side : {"left.snp", "right.snp"}) {
-        window.FLSnapShots->setCurrentItem(window.FLSnapShots->findItems(side, Qt::MatchExactly).front());
-        window.btnAddSnapShot->click();
+        snapshots.setCurrentItem(snapshots.findItems(side, Qt::MatchExactly).front());
+        Part<QToolButton>(window, "btnAddSnapShot").click();
     }
     double longest = 0;
     for (auto _ : state) {
-        longest = std::max(longest, LongestWaitMs([&] { window.btnCompare->click(); }));
+        longest = std::max(longest, LongestWaitMs([&] { Part<QToolButton>(window, "btnCompare").click(); }));
     }
-    state.counters["rows"] = window.differences->rowCount();
+    state.counters["rows"] = Differences(window).rowCount();
     state.counters["longest_wait_ms"] = longest;
 }
 BENCHMARK(BM_Compare100kFromSnapshots)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -185,6 +185,7 @@ Main::Main(UserPrompt& prompt, SaveFileDialog& saveDialog, std::shared_ptr<Datab
 
     BuildMenus();
     BuildControls();
+    NameParts();
     SetFocusOrder();
     ConnectCommands();
 
@@ -355,6 +356,50 @@ void Main::BuildControls() {
     for (QGroupBox* frame : {connectionFrame_, snapShotFrame_, comparisonFrame_}) KeepBelowCaption(frame);
 }
 
+// Tests find the parts by these names, the ones they were always known by.
+void Main::NameParts() {
+    const std::pair<QObject*, const char*> parts[] = {
+        {mnuFile, "mnuFile"},
+        {mnuSnapShots, "mnuSnapShots"},
+        {mnuRefreshList, "mnuRefreshList"},
+        {mnuSep1, "mnuSep1"},
+        {mnuExit, "mnuExit"},
+        {mnuHelp, "mnuHelp"},
+        {mnuHelpContents, "mnuHelpContents"},
+        {Separator2, "Separator2"},
+        {mnuAbout, "mnuAbout"},
+        {txtServer, "txtServer"},
+        {txtDatabase, "txtDatabase"},
+        {txtUser, "txtUser"},
+        {txtPassword, "txtPassword"},
+        {chkIntegrated, "chkIntegrated"},
+        {btnSaveSnapShot, "btnSaveSnapShot"},
+        {btnViewConnectionStructure, "btnViewConnectionStructure"},
+        {btnAddConnection, "btnAddConnection"},
+        {Image2, "Image2"},
+        {FLSnapShots, "FLSnapShots"},
+        {btnDelete, "btnDelete"},
+        {btnViewSnapStructure, "btnViewSnapStructure"},
+        {btnAddSnapShot, "btnAddSnapShot"},
+        {Image1, "Image1"},
+        {lvCompare, "lvCompare"},
+        {btnClear, "btnClear"},
+        {btnCompare, "btnCompare"},
+        {btnHelp, "btnHelp"},
+        {btnSave, "btnSave"},
+        {btnExit, "btnExit"},
+        {lvDifferences, "lvDifferences"},
+        {differences, "differences"},
+        {WorkingPanel, "WorkingPanel"},
+        {lblStatus, "lblStatus"},
+        {client_, "client"},
+        {connectionFrame_, "connectionFrame"},
+        {snapShotFrame_, "snapShotFrame"},
+        {comparisonFrame_, "comparisonFrame"},
+    };
+    for (const auto& [part, name] : parts) part->setObjectName(QString::fromLatin1(name));
+}
+
 void Main::SetFocusOrder() {
     QWidget* const order[] = {txtServer,
                               txtDatabase,
@@ -425,6 +470,15 @@ QString Main::SubItemText(const QListWidgetItem& entry, int subItem) {
 QString Main::SelectedSnapShot() const {
     const auto selected = FLSnapShots->selectedItems();
     return selected.isEmpty() ? QString() : selected.front()->text();
+}
+
+Main::Connection Main::ConnectionFields() const {
+    return {txtServer->currentText(), txtDatabase->text(), txtUser->text(), txtPassword->text(),
+            chkIntegrated->isChecked()};
+}
+
+QPixmap Main::SourcePicture(SourceKind kind) const {
+    return (kind == SourceKind::Connection ? Image2 : Image1)->pixmap();
 }
 
 QStringList Main::RememberedServers() const {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <QPixmap>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -92,6 +93,65 @@ class Main : public QMainWindow {
     StructureViewerFrm* ViewConnectionStructure();
     StructureViewerFrm* ViewSnapStructure();
 
+    // What the connection fields hold, for the commands that read the database they name.
+    struct Connection {
+        QString server;
+        QString database;
+        QString user;
+        QString password;
+        bool integratedSecurity = false;
+    };
+    Connection ConnectionFields() const;
+
+    // The picture the window shows beside a kind of source, for the windows that show one.
+    enum class SourceKind { Connection, SnapShot };
+    QPixmap SourcePicture(SourceKind kind) const;
+
+    // The display names of the last successful comparison, as the report names its two sides.
+    std::pair<QString, QString> ComparedNames() const { return {Object1Name, Object2Name}; }
+
+    // Adds one row per difference, in order, keeping the window alive meanwhile.
+    void AddDifferenceRows(const coDifferences& found);
+
+    // The selected snapshot file name, empty when none is selected.
+    QString SelectedSnapShot() const;
+    // The remembered servers, in order.
+    QStringList RememberedServers() const;
+
+  public slots:
+    void RefreshSnapShotList();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    // Hands messages to the user's prompt on the window's thread, whichever thread asks.
+    class WindowPrompt : public UserPrompt {
+      public:
+        explicit WindowPrompt(Main& window) : window_(window) {}
+        PromptAnswer Ask(const PromptMessage& message) override;
+        std::optional<std::string> Input(std::string_view prompt, std::string_view title,
+                                         std::string_view proposed) override;
+
+      private:
+        template <class Call>
+        auto OnWindowThread(Call&& call);
+        Main& window_;
+    };
+
+    // A read handed to the reading thread.
+    using ReadWork = std::function<void(const ProgressCallback&, const CancellationToken&)>;
+    // Runs `read` on a thread of its own while this thread goes on handling events, so the
+    // window repaints, its menus open and Cancel is heard. Rethrows what the read threw;
+    // OperationCancelled when Cancel stopped it.
+    void ReadOffThread(const ReadWork& read);
+    void CancelRead();
+    // What the structure viewers are launched with.
+    ViewerLaunch Launcher();
+    void ShowProgress(const QString& section, long rowsRead);
+
     // Display names of the last successful comparison, for the report.
     QString Object1Name;
     QString Object2Name;
@@ -140,50 +200,9 @@ class Main : public QMainWindow {
     QLabel* lblStatus = nullptr;
     SaveFileDialog& Dialog;
 
-    // Adds one row per difference, in order, keeping the window alive meanwhile.
-    void AddDifferenceRows(const coDifferences& found);
-
-    // The selected snapshot file name, empty when none is selected.
-    QString SelectedSnapShot() const;
-    // The remembered servers, in order.
-    QStringList RememberedServers() const;
-
-  public slots:
-    void RefreshSnapShotList();
-
-  protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
-  private:
-    // Hands messages to the user's prompt on the window's thread, whichever thread asks.
-    class WindowPrompt : public UserPrompt {
-      public:
-        explicit WindowPrompt(Main& window) : window_(window) {}
-        PromptAnswer Ask(const PromptMessage& message) override;
-        std::optional<std::string> Input(std::string_view prompt, std::string_view title,
-                                         std::string_view proposed) override;
-
-      private:
-        template <class Call>
-        auto OnWindowThread(Call&& call);
-        Main& window_;
-    };
-
-    // A read handed to the reading thread.
-    using ReadWork = std::function<void(const ProgressCallback&, const CancellationToken&)>;
-    // Runs `read` on a thread of its own while this thread goes on handling events, so the
-    // window repaints, its menus open and Cancel is heard. Rethrows what the read threw;
-    // OperationCancelled when Cancel stopped it.
-    void ReadOffThread(const ReadWork& read);
-    void CancelRead();
-    // What the structure viewers are launched with.
-    ViewerLaunch Launcher();
-    void ShowProgress(const QString& section, long rowsRead);
-
     void BuildMenus();
     void BuildControls();
+    void NameParts();
     void SetFocusOrder();
     void ConnectCommands();
     void CentreOnScreen();

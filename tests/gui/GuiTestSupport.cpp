@@ -1,5 +1,6 @@
 #include "GuiTestSupport.hpp"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QTest>
 #include <QThread>
 #include <QToolButton>
+#include <QTreeView>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -182,44 +184,63 @@ void GuiTest::WriteSnapShot(const std::string& name, const std::string& content)
     home_->Write("SnapShots/" + name, content);
 }
 
+void GuiTest::Click(const char* button) {
+    Find<QAbstractButton>(button).click();
+}
+
+void GuiTest::Trigger(const char* action) {
+    Find<QAction>(action).trigger();
+}
+
+gui::DifferencesModel& GuiTest::Differences() {
+    // The list shows the window's own rows: what it displays is what the report saves.
+    auto* model = qobject_cast<gui::DifferencesModel*>(Find<QTreeView>("lvDifferences").model());
+    if (model == nullptr) {
+        ADD_FAILURE() << "The differences list shows no difference rows";
+        throw std::logic_error("no difference rows");
+    }
+    return *model;
+}
+
 void GuiTest::SelectSnapShot(const QString& name) {
-    const auto found = Window().FLSnapShots->findItems(name, Qt::MatchExactly);
+    auto& list = Find<QListWidget>("FLSnapShots");
+    const auto found = list.findItems(name, Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1) << name.toStdString();
-    Window().FLSnapShots->setCurrentItem(found.front());
+    list.setCurrentItem(found.front());
 }
 
 void GuiTest::AddSnapShotEntry(const QString& name) {
     SelectSnapShot(name);
-    Window().btnAddSnapShot->click();
+    Click("btnAddSnapShot");
 }
 
 void GuiTest::AddConnectionEntry(const QString& server, const QString& database, const QString& user,
                                  const QString& password, bool integrated) {
-    gui::Main& window = Window();
-    window.txtServer->setEditText(server);
-    window.txtDatabase->setText(database);
-    window.txtUser->setText(user);
-    window.txtPassword->setText(password);
-    window.chkIntegrated->setChecked(integrated);
-    window.btnAddConnection->click();
+    Find<QComboBox>("txtServer").setEditText(server);
+    Find<QLineEdit>("txtDatabase").setText(database);
+    Find<QLineEdit>("txtUser").setText(user);
+    Find<QLineEdit>("txtPassword").setText(password);
+    Find<QCheckBox>("chkIntegrated").setChecked(integrated);
+    Click("btnAddConnection");
 }
 
 QStringList GuiTest::SnapShotList() {
     QStringList names;
-    for (int i = 0; i < Window().FLSnapShots->count(); ++i)
-        names.append(Window().FLSnapShots->item(i)->text());
+    const auto& list = Find<QListWidget>("FLSnapShots");
+    for (int i = 0; i < list.count(); ++i) names.append(list.item(i)->text());
     return names;
 }
 
 QStringList GuiTest::CompareEntries() {
     QStringList names;
-    for (int i = 0; i < Window().lvCompare->count(); ++i) names.append(Window().lvCompare->item(i)->text());
+    const auto& list = Find<QListWidget>("lvCompare");
+    for (int i = 0; i < list.count(); ++i) names.append(list.item(i)->text());
     return names;
 }
 
 std::vector<std::string> GuiTest::DifferenceRows() {
     std::vector<std::string> rows;
-    const gui::DifferencesModel& model = *Window().differences;
+    const gui::DifferencesModel& model = Differences();
     for (int row = 0; row < model.rowCount(); ++row) {
         std::string line;
         for (int column = 0; column < gui::DifferencesModel::kColumns; ++column) {

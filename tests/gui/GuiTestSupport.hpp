@@ -1,10 +1,12 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <QObject>
 #include <QString>
 #include <map>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,20 @@
 #include "workbench/Main.hpp"
 #include "workbench/SaveFileDialog.hpp"
 
+namespace tablor::gui {
+class DifferencesModel;
+}
+
 namespace tablor::testing {
+
+// A part of a window found by its object name, as a user finds it by its place. A missing or
+// differently typed part fails the test and ends the step that wanted it.
+template <class T>
+T& Widget(QObject& window, const char* name) {
+    if (T* found = window.findChild<T*>(QString::fromLatin1(name))) return *found;
+    ADD_FAILURE() << "The window has no " << T::staticMetaObject.className() << " named " << name;
+    throw std::logic_error(std::string("missing part ") + name);
+}
 
 // Answers the save dialog from a script; an unscripted dialog is cancelled.
 class ScriptedSaveDialog : public gui::SaveFileDialog {
@@ -81,6 +96,16 @@ class GuiTest : public ::testing::Test {
     // Copies an example file (snapshots, template) beside the program or into SnapShots.
     void CopyExample(const std::string& name, const std::string& targetRelative);
     void WriteSnapShot(const std::string& name, const std::string& content);
+
+    // The main window's parts by name.
+    template <class T>
+    T& Find(const char* name) {
+        return Widget<T>(Window(), name);
+    }
+    void Click(const char* button);
+    void Trigger(const char* action);
+    // The rows behind the differences list.
+    gui::DifferencesModel& Differences();
 
     void SelectSnapShot(const QString& name);
     void AddSnapShotEntry(const QString& name);

@@ -42,13 +42,13 @@ class CompareCommand : public GuiTest {
         connector->databases["SalesCopy"] = connector->databases["Sales"];
         connector->databases["Archive"].Table("Orders", {{"Id", "int"}}).Table("History").View("vOld");
     }
-    void Compare() { Window().btnCompare->click(); }
+    void Compare() { Click("btnCompare"); }
     void ExpectIdle() {
         EXPECT_FALSE(Window().IsBusy());
-        EXPECT_TRUE(Window().WorkingPanel->isHidden());
-        EXPECT_TRUE(Window().btnCompare->isEnabled());
-        EXPECT_TRUE(Window().lblStatus->text().isEmpty());
-        EXPECT_TRUE(Window().lvDifferences->isVisibleTo(&Window()));
+        EXPECT_TRUE(Find<QFrame>("WorkingPanel").isHidden());
+        EXPECT_TRUE(Find<QToolButton>("btnCompare").isEnabled());
+        EXPECT_TRUE(Find<QLabel>("lblStatus").text().isEmpty());
+        EXPECT_TRUE(Find<QTreeView>("lvDifferences").isVisibleTo(&Window()));
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     }
     // What the engine itself finds for two snapshot files, as row texts.
@@ -78,7 +78,7 @@ TEST_F(CompareCommand, NeedsExactlyTwoEntries) {
         EXPECT_EQ(prompt.messages.back().buttons, PromptButtons::Ok);
         AddSnapShotEntry("shop-v1.snp");
     }
-    EXPECT_EQ(Window().differences->rowCount(), 0);
+    EXPECT_EQ(Differences().rowCount(), 0);
     ExpectIdle();
 }
 
@@ -94,36 +94,36 @@ TEST_F(CompareCommand, TwoSnapshotsListEveryDifferenceAndTheCount) {
               std::to_string(expected.size()) + " difference(s) found between the two objects!");
     EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Information);
     EXPECT_EQ(prompt.messages[0].title, "");
-    EXPECT_EQ(Window().Object1Name, "shop-v1.snp");
-    EXPECT_EQ(Window().Object2Name, "shop-v2.snp");
+    EXPECT_EQ(Window().ComparedNames().first, "shop-v1.snp");
+    EXPECT_EQ(Window().ComparedNames().second, "shop-v2.snp");
     EXPECT_EQ(Window().Workspace().SnapShots->Count(), 2);
     EXPECT_EQ(Window().Workspace().Connections->Count(), 0);
     ExpectIdle();
 
     // Swapped entries swap the halves; one object twice differs in nothing.
-    Window().btnClear->click();
+    Click("btnClear");
     AddSnapShotEntry("shop-v2.snp");
     AddSnapShotEntry("shop-v1.snp");
     Compare();
     EXPECT_EQ(DifferenceRows(), Expected("shop-v2.snp", "shop-v1.snp"));
-    Window().btnClear->click();
+    Click("btnClear");
     AddSnapShotEntry("shop-v1.snp");
     AddSnapShotEntry("shop-v1.snp");
     Compare();
     EXPECT_EQ(prompt.messages.back().text, "0 difference(s) found between the two objects!");
-    EXPECT_EQ(Window().differences->rowCount(), 0);
+    EXPECT_EQ(Differences().rowCount(), 0);
 }
 
 TEST_F(CompareCommand, LiveAgainstLiveReadsBothThroughTheWorkspace) {
     AddConnectionEntry("SRV01", "Sales", "reader", "pw-XYZZY", false);
     AddConnectionEntry("SRV02", "Archive", "", "", true);
     // The entry keeps the integrated-security value it was added with.
-    Window().chkIntegrated->setChecked(false);
+    Find<QCheckBox>("chkIntegrated").setChecked(false);
     QString statusWhileReading;
     bool compareEnabledWhileReading = true;
     connector->onRow = [&] {
-        statusWhileReading = Window().lblStatus->text();
-        compareEnabledWhileReading = Window().btnCompare->isEnabled();
+        statusWhileReading = Find<QLabel>("lblStatus").text();
+        compareEnabledWhileReading = Find<QToolButton>("btnCompare").isEnabled();
     };
     Compare();
     EXPECT_EQ(statusWhileReading, "Comparing SRV01.Sales to SRV02.Archive");
@@ -151,13 +151,13 @@ TEST_F(CompareCommand, LiveAgainstLiveReadsBothThroughTheWorkspace) {
     ExpectIdle();
 
     // Live against a snapshot.
-    Window().btnClear->click();
+    Click("btnClear");
     AddConnectionEntry("SRV01", "Sales");
     AddSnapShotEntry("shop-v1.snp");
     Compare();
     EXPECT_EQ(Window().Workspace().Connections->Count(), 1);
     EXPECT_EQ(Window().Workspace().SnapShots->Count(), 1);
-    EXPECT_EQ(Window().Object2Name, "shop-v1.snp");
+    EXPECT_EQ(Window().ComparedNames().second, "shop-v1.snp");
 }
 
 TEST_F(CompareCommand, AFailingFirstSourceStopsBeforeTheSecond) {
@@ -166,7 +166,7 @@ TEST_F(CompareCommand, AFailingFirstSourceStopsBeforeTheSecond) {
     Compare();
     const auto before = DifferenceRows();
     prompt.messages.clear();
-    Window().btnClear->click();
+    Click("btnClear");
     AddConnectionEntry("SRV01", "Nowhere");
     AddConnectionEntry("SRV02", "Sales");
     Compare();
@@ -176,8 +176,8 @@ TEST_F(CompareCommand, AFailingFirstSourceStopsBeforeTheSecond) {
     ASSERT_EQ(connector->opened.size(), 1u);
     // The last comparison's rows stay with the names they are reported under.
     EXPECT_EQ(DifferenceRows(), before);
-    EXPECT_EQ(Window().Object1Name, "shop-v1.snp");
-    EXPECT_EQ(Window().Object2Name, "shop-v2.snp");
+    EXPECT_EQ(Window().ComparedNames().first, "shop-v1.snp");
+    EXPECT_EQ(Window().ComparedNames().second, "shop-v2.snp");
     ExpectIdle();
 }
 
@@ -189,7 +189,7 @@ TEST_F(CompareCommand, AFailingSecondSourceShowsItsRetrievalError) {
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].title, "Error retriving connection data");
     EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Warning);
-    EXPECT_EQ(Window().differences->rowCount(), 0);
+    EXPECT_EQ(Differences().rowCount(), 0);
     ExpectIdle();
 }
 
@@ -203,7 +203,7 @@ TEST_F(CompareCommand, AMissingSnapshotFileIsTheLoadersToReport) {
     EXPECT_EQ(prompt.messages[0].buttons, PromptButtons::AbortRetryIgnore);
     EXPECT_NE(prompt.messages[0].text.find(" 53"), std::string::npos);
     // The comparison goes on with what was loaded: everything of the first side is missing.
-    EXPECT_GT(Window().differences->rowCount(), 0);
+    EXPECT_GT(Differences().rowCount(), 0);
     EXPECT_EQ(prompt.messages[1].icon, PromptIcon::Information);
     ExpectIdle();
 }
@@ -232,7 +232,7 @@ TEST_F(CompareCommand, ASecondRunReplacesTheRowsInTheChosenOrder) {
     AddSnapShotEntry("shop-v1.snp");
     AddSnapShotEntry("shop-v2.snp");
     Compare();
-    Window().differences->SortBy(0);
+    Differences().SortBy(0);
     Compare();
     auto expected = Expected("shop-v1.snp", "shop-v2.snp");
     std::stable_sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) {
@@ -251,19 +251,21 @@ TEST_F(CompareCommand, ThereIsNoLimitOnTheNumberOfRows) {
     AddSnapShotEntry("big.snp");
     AddSnapShotEntry("empty.snp");
     Compare();
-    EXPECT_EQ(Window().differences->rowCount(), 40000);
+    EXPECT_EQ(Differences().rowCount(), 40000);
     EXPECT_EQ(prompt.messages.back().text, "40000 difference(s) found between the two objects!");
 }
 
 TEST_F(CompareCommand, AnUnexpectedFailureStillLeavesTheBusyState) {
     AddSnapShotEntry("shop-v1.snp");
     AddSnapShotEntry("shop-v2.snp");
-    Window().lvCompare->item(1)->setData(static_cast<int>(Qt::UserRole) + Main::kSourceKind, "snapshot");
+    Find<QListWidget>("lvCompare")
+        .item(1)
+        ->setData(static_cast<int>(Qt::UserRole) + Main::kSourceKind, "snapshot");
     Compare();
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Warning);
     EXPECT_NE(prompt.messages[0].text.find("snapshot"), std::string::npos);
-    EXPECT_EQ(Window().differences->rowCount(), 0);
+    EXPECT_EQ(Differences().rowCount(), 0);
     ExpectIdle();
 }
 
@@ -275,20 +277,20 @@ TEST_F(CompareCommand, ASecondCommandIsRefusedWhileOneRuns) {
     hooks.viewSnapStructure = [&](Main&) { ++viewerLaunches; };
     AddConnectionEntry("SRV01", "Sales");
     AddConnectionEntry("SRV02", "Archive");
-    Window().differences->Append(
+    Differences().Append(
         {gui::DifferencesModel::MakeRow(cDifference(std::string(), 0, std::string(), std::string()))});
     bool tried = false;
     connector->onRow = [&] {
         if (tried) return;
         tried = true;
-        Window().btnCompare->setEnabled(true);  // even a button somehow enabled is refused
-        Window().btnCompare->click();
-        Window().btnSaveSnapShot->click();
-        Window().btnViewConnectionStructure->click();
-        Window().btnViewSnapStructure->click();
-        Window().btnSave->click();
-        Window().btnExit->click();
-        Window().btnCompare->setEnabled(false);
+        Find<QToolButton>("btnCompare").setEnabled(true);  // even a button somehow enabled is refused
+        Click("btnCompare");
+        Click("btnSaveSnapShot");
+        Click("btnViewConnectionStructure");
+        Click("btnViewSnapStructure");
+        Click("btnSave");
+        Click("btnExit");
+        Find<QToolButton>("btnCompare").setEnabled(false);
     };
     ShownWindow();
     Compare();
@@ -300,7 +302,7 @@ TEST_F(CompareCommand, ASecondCommandIsRefusedWhileOneRuns) {
     // the last comparison's rows stay; the window closes once the command has ended.
     EXPECT_EQ(connector->opened.size(), 1u);
     EXPECT_TRUE(prompt.messages.empty());
-    EXPECT_EQ(Window().differences->rowCount(), 1);
+    EXPECT_EQ(Differences().rowCount(), 1);
     EXPECT_TRUE(Window().isVisible());
     QTest::qWait(20);
     EXPECT_FALSE(Window().isVisible());

@@ -97,18 +97,18 @@ TEST(DifferencesSort, SortingKeepsTheSelectedRowSelected) {
 class DifferencesView : public GuiTest {};
 
 TEST_F(DifferencesView, AHeaderClickSortsAscendingEveryTime) {
-    gui::Main& window = ShownWindow();
-    window.differences->Append(Rows(
+    ShownWindow();
+    Differences().Append(Rows(
         {Difference("b", 0, "s", "Zeta"), Difference("a", 0, "s", "alpha"), Difference("c", 0, "s", "Mu")}));
-    QHeaderView* header = window.lvDifferences->header();
+    QHeaderView* header = Find<QTreeView>("lvDifferences").header();
     const QPoint message(header->sectionViewportPosition(4) + 5, header->height() / 2);
     for (int click = 0; click < 2; ++click) {
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, message);
-        EXPECT_EQ(Column(*window.differences, 4), QStringList({"alpha", "Mu", "Zeta"}));
+        EXPECT_EQ(Column(Differences(), 4), QStringList({"alpha", "Mu", "Zeta"}));
         EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
         EXPECT_EQ(header->sortIndicatorSection(), 4);
     }
-    EXPECT_EQ(window.differences->SortColumn(), 4);
+    EXPECT_EQ(Differences().SortColumn(), 4);
 }
 
 }  // namespace

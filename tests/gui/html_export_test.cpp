@@ -25,12 +25,12 @@ class HtmlExport : public GuiTest {
     void Compared() {
         AddSnapShotEntry("shop-v1.snp");
         AddSnapShotEntry("shop-v2.snp");
-        Window().btnCompare->click();
-        ASSERT_GT(Window().differences->rowCount(), 0);
+        Click("btnCompare");
+        ASSERT_GT(Differences().rowCount(), 0);
         prompt.messages.clear();
     }
     std::string Target(const std::string& name = "report.html") const { return out_->File(name); }
-    void Export() { Window().btnSave->click(); }
+    void Export() { Click("btnSave"); }
 
     std::unique_ptr<TempFolder> out_;
 };
@@ -62,7 +62,7 @@ TEST_F(HtmlExport, AMissingTemplateIsAnErrorBeforeAnyDialog) {
 TEST_F(HtmlExport, WritesTheDisplayedRowsThroughTheTemplateWithoutAMessage) {
     WriteTemplate("<html><body>[object1name] vs [object2name] on [currentdate]\r\n<div><table>");
     Compared();
-    Window().differences->SortBy(0);
+    Differences().SortBy(0);
     saveDialog.Choose(QString::fromStdString(Target()));
     Export();
 
@@ -71,9 +71,9 @@ TEST_F(HtmlExport, WritesTheDisplayedRowsThroughTheTemplateWithoutAMessage) {
     EXPECT_EQ(saveDialog.requests[0].filter, "HTML Document (*.html)");
     EXPECT_EQ(saveDialog.requests[0].initialName, "SQL Comparison.html");
     EXPECT_TRUE(prompt.messages.empty());
-    const std::string expected = RenderHtmlReport(
-        "<html><body>[object1name] vs [object2name] on [currentdate]\r\n<div><table>", "shop-v1.snp",
-        "shop-v2.snp", ReportDate::Today(), Window().differences->DisplayedRows());
+    const std::string expected =
+        RenderHtmlReport("<html><body>[object1name] vs [object2name] on [currentdate]\r\n<div><table>",
+                         "shop-v1.snp", "shop-v2.snp", ReportDate::Today(), Differences().DisplayedRows());
     const std::string written = TempFolder::Read(Target());
     EXPECT_EQ(written, expected);
     EXPECT_EQ(
@@ -82,7 +82,7 @@ TEST_F(HtmlExport, WritesTheDisplayedRowsThroughTheTemplateWithoutAMessage) {
         0u);
     EXPECT_EQ(written.substr(written.size() - 11), "</html>\r\n\r\n");
     // The rows come out in the order shown.
-    const auto first = Window().differences->At(0).cells[4].toStdString();
+    const auto first = Differences().At(0).cells[4].toStdString();
     EXPECT_NE(written.find("<td>" + EscapeHtml(first) + "&nbsp;</td>"), std::string::npos);
 }
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -19,6 +20,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <filesystem>
+#include <utility>
 
 #include "GuiTestSupport.hpp"
 #include "workbench/DifferencesModel.hpp"
@@ -39,8 +41,51 @@ TEST_F(MainWindow, IsLaidOutInTwipsScaledByTheScreen) {
     const auto t = gui::Twips::For(&window);
     EXPECT_EQ(window.windowTitle(), "Quennet Tablor");
     EXPECT_EQ(window.centralWidget()->size(), QSize(t.X(10035), t.Y(7620)));
-    EXPECT_EQ(window.btnSave->geometry(), t.Rect(7550, 3795, 990, 825));
-    EXPECT_TRUE(window.WorkingPanel->isHidden());
+    EXPECT_EQ(Find<QToolButton>("btnSave").geometry(), t.Rect(7550, 3795, 990, 825));
+    EXPECT_TRUE(Find<QFrame>("WorkingPanel").isHidden());
+}
+
+// Tests, and tools that read the window as a user does, reach its parts by these names.
+TEST_F(MainWindow, EveryPartIsFoundByItsName) {
+    const std::pair<const char*, const QMetaObject*> parts[] = {
+        {"mnuFile", &QMenu::staticMetaObject},
+        {"mnuSnapShots", &QMenu::staticMetaObject},
+        {"mnuRefreshList", &QAction::staticMetaObject},
+        {"mnuSep1", &QAction::staticMetaObject},
+        {"mnuExit", &QAction::staticMetaObject},
+        {"mnuHelp", &QMenu::staticMetaObject},
+        {"mnuHelpContents", &QAction::staticMetaObject},
+        {"Separator2", &QAction::staticMetaObject},
+        {"mnuAbout", &QAction::staticMetaObject},
+        {"txtServer", &QComboBox::staticMetaObject},
+        {"txtDatabase", &QLineEdit::staticMetaObject},
+        {"txtUser", &QLineEdit::staticMetaObject},
+        {"txtPassword", &QLineEdit::staticMetaObject},
+        {"chkIntegrated", &QCheckBox::staticMetaObject},
+        {"btnSaveSnapShot", &QToolButton::staticMetaObject},
+        {"btnViewConnectionStructure", &QToolButton::staticMetaObject},
+        {"btnAddConnection", &QToolButton::staticMetaObject},
+        {"Image2", &QLabel::staticMetaObject},
+        {"FLSnapShots", &QListWidget::staticMetaObject},
+        {"btnDelete", &QToolButton::staticMetaObject},
+        {"btnViewSnapStructure", &QToolButton::staticMetaObject},
+        {"btnAddSnapShot", &QToolButton::staticMetaObject},
+        {"Image1", &QLabel::staticMetaObject},
+        {"lvCompare", &QListWidget::staticMetaObject},
+        {"btnClear", &QToolButton::staticMetaObject},
+        {"btnCompare", &QToolButton::staticMetaObject},
+        {"btnHelp", &QToolButton::staticMetaObject},
+        {"btnSave", &QToolButton::staticMetaObject},
+        {"btnExit", &QToolButton::staticMetaObject},
+        {"lvDifferences", &QTreeView::staticMetaObject},
+        {"WorkingPanel", &QFrame::staticMetaObject},
+        {"lblStatus", &QLabel::staticMetaObject},
+    };
+    for (const auto& [name, type] : parts) {
+        const QList<QObject*> found = Window().findChildren<QObject*>(QString::fromLatin1(name));
+        ASSERT_EQ(found.size(), 1) << name;
+        EXPECT_TRUE(found.front()->inherits(type->className())) << name;
+    }
 }
 
 TEST_F(MainWindow, StartUpCreatesTheSnapshotFolderAndListsOnlySnapshotFiles) {
@@ -54,7 +99,7 @@ TEST_F(MainWindow, StartUpCreatesTheSnapshotFolderAndListsOnlySnapshotFiles) {
     WriteSnapShot("A.snp", "x");
     WriteSnapShot("notes.txt", "x");
     std::filesystem::create_directory(folder + "/folder.snp");
-    Window().mnuRefreshList->trigger();
+    Trigger("mnuRefreshList");
     EXPECT_EQ(SnapShotList(), QStringList({"A.snp", "b.snp"}));
 }
 
@@ -84,16 +129,16 @@ TEST_F(MainWindow, StartUpRestoresRememberedServersWithAnEmptyServerBox) {
     StoreServers("SRV01~SRV02~END");
     Main& window = Window();
     EXPECT_EQ(window.RememberedServers(), QStringList({"SRV01", "SRV02"}));
-    EXPECT_TRUE(window.txtServer->currentText().isEmpty());
+    EXPECT_TRUE(Find<QComboBox>("txtServer").currentText().isEmpty());
 }
 
 TEST_F(MainWindow, ServersAreRememberedWhenTheFocusLeavesTheServerBox) {
     Main& window = ShownWindow();
     auto typeAndLeave = [&](const QString& text) {
-        window.txtServer->setFocus();
+        Find<QComboBox>("txtServer").setFocus();
         QApplication::processEvents();
-        window.txtServer->setEditText(text);
-        window.txtDatabase->setFocus();
+        Find<QComboBox>("txtServer").setEditText(text);
+        Find<QLineEdit>("txtDatabase").setFocus();
         QApplication::processEvents();
     };
     typeAndLeave("SRV01");
@@ -103,7 +148,7 @@ TEST_F(MainWindow, ServersAreRememberedWhenTheFocusLeavesTheServerBox) {
     typeAndLeave("   ");
     typeAndLeave(" SRV02 ");
     EXPECT_EQ(window.RememberedServers(), QStringList({"SRV01", "srv01", " SRV02 "}));
-    EXPECT_EQ(window.txtServer->currentText(), " SRV02 ");
+    EXPECT_EQ(Find<QComboBox>("txtServer").currentText(), " SRV02 ");
 }
 
 TEST_F(MainWindow, ClosingStoresTheServersByEveryWayOut) {
@@ -115,17 +160,19 @@ TEST_F(MainWindow, ClosingStoresTheServersByEveryWayOut) {
 
     Restart();
     StoreServers("A~B~END");
-    Window().txtServer->addItem("SRV~3");
-    ShownWindow().btnExit->click();
+    Find<QComboBox>("txtServer").addItem("SRV~3");
+    ShownWindow();
+    Click("btnExit");
     EXPECT_FALSE(Window().isVisible());
     EXPECT_EQ(StoredServers(), "A~B~SRV~3~END");
 
     // A "~" inside a name comes back as two servers; an "END" server ends the list.
     Restart();
     EXPECT_EQ(Window().RememberedServers(), QStringList({"A", "B", "SRV", "3"}));
-    Window().txtServer->addItem("END");
-    Window().txtServer->addItem("LOST");
-    ShownWindow().mnuExit->trigger();
+    Find<QComboBox>("txtServer").addItem("END");
+    Find<QComboBox>("txtServer").addItem("LOST");
+    ShownWindow();
+    Trigger("mnuExit");
     EXPECT_FALSE(Window().isVisible());
     EXPECT_EQ(StoredServers(), "A~B~SRV~3~END~LOST~END");
 
@@ -135,9 +182,8 @@ TEST_F(MainWindow, ClosingStoresTheServersByEveryWayOut) {
 
 TEST_F(MainWindow, LiveEntriesKeepTheirSevenFields) {
     AddConnectionEntry("SRV01", "Sales", "reader", "s3cret", true);
-    Main& window = Window();
-    ASSERT_EQ(window.lvCompare->count(), 1);
-    const QListWidgetItem& entry = *window.lvCompare->item(0);
+    ASSERT_EQ(Find<QListWidget>("lvCompare").count(), 1);
+    const QListWidgetItem& entry = *Find<QListWidget>("lvCompare").item(0);
     EXPECT_EQ(entry.text(), "SRV01.Sales");
     EXPECT_EQ(Main::SubItemText(entry, Main::kServer), "SRV01");
     EXPECT_EQ(Main::SubItemText(entry, Main::kDatabase), "Sales");
@@ -147,15 +193,15 @@ TEST_F(MainWindow, LiveEntriesKeepTheirSevenFields) {
     EXPECT_EQ(Main::SubItemText(entry, Main::kFileName), "");
     EXPECT_EQ(Main::SubItemText(entry, Main::kSourceKind), "CONNECTION");
     // Editing the fields afterwards leaves the entry as it was.
-    window.txtServer->setEditText("OTHER");
-    window.chkIntegrated->setChecked(false);
+    Find<QComboBox>("txtServer").setEditText("OTHER");
+    Find<QCheckBox>("chkIntegrated").setChecked(false);
     EXPECT_EQ(Main::SubItemText(entry, Main::kServer), "SRV01");
     EXPECT_EQ(Main::SubItemText(entry, Main::kIntegratedSecurity), "1");
 
     WriteSnapShot("sales.snp", "");
     Window().RefreshSnapShotList();
     AddSnapShotEntry("sales.snp");
-    const QListWidgetItem& snapshot = *window.lvCompare->item(1);
+    const QListWidgetItem& snapshot = *Find<QListWidget>("lvCompare").item(1);
     EXPECT_EQ(snapshot.text(), "sales.snp");
     EXPECT_EQ(Main::SubItemText(snapshot, Main::kServer), "");
     EXPECT_EQ(Main::SubItemText(snapshot, Main::kFileName), "sales.snp");
@@ -165,8 +211,7 @@ TEST_F(MainWindow, LiveEntriesKeepTheirSevenFields) {
 
 TEST_F(MainWindow, AddingRefusesAThirdEntryAndASnapshotWithoutSelection) {
     WriteSnapShot("sales.snp", "");
-    Main& window = Window();
-    window.btnAddSnapShot->click();
+    Click("btnAddSnapShot");
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].text, "Please select a snapshot from the list!");
     EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Warning);
@@ -189,32 +234,32 @@ TEST_F(MainWindow, ClearEmptiesOnlyTheComparisonList) {
     CopyExample("shop-v2.snp", "SnapShots/shop-v2.snp");
     AddSnapShotEntry("shop-v1.snp");
     AddSnapShotEntry("shop-v2.snp");
-    Window().btnCompare->click();
-    const int rows = Window().differences->rowCount();
+    Click("btnCompare");
+    const int rows = Differences().rowCount();
     ASSERT_GT(rows, 0);
-    Window().btnClear->click();
+    Click("btnClear");
     EXPECT_TRUE(CompareEntries().isEmpty());
-    EXPECT_EQ(Window().differences->rowCount(), rows);
-    EXPECT_EQ(Window().Object1Name, "shop-v1.snp");
+    EXPECT_EQ(Differences().rowCount(), rows);
+    EXPECT_EQ(Window().ComparedNames().first, "shop-v1.snp");
 }
 
 TEST_F(MainWindow, OnlyTheDifferencesListFollowsTheWindowSize) {
     Main& window = ShownWindow();
     const auto t = gui::Twips::For(&window);
-    const QRect list = window.lvDifferences->geometry();
+    const QRect list = Find<QTreeView>("lvDifferences").geometry();
     const QRect frame = window.findChildren<QGroupBox*>().front()->geometry();
     window.resize(window.width() + t.X(1000), window.height() + t.Y(1000));
     QApplication::processEvents();
-    EXPECT_EQ(window.lvDifferences->width(), list.width() + t.X(1000));
-    EXPECT_EQ(window.lvDifferences->height(), list.height() + t.Y(1000));
-    EXPECT_EQ(window.lvDifferences->pos(), list.topLeft());
+    EXPECT_EQ(Find<QTreeView>("lvDifferences").width(), list.width() + t.X(1000));
+    EXPECT_EQ(Find<QTreeView>("lvDifferences").height(), list.height() + t.Y(1000));
+    EXPECT_EQ(Find<QTreeView>("lvDifferences").pos(), list.topLeft());
     EXPECT_EQ(window.findChildren<QGroupBox*>().front()->geometry(), frame);
 
     // Too small for a list: it keeps the size it had.
-    const QSize before = window.lvDifferences->size();
+    const QSize before = Find<QTreeView>("lvDifferences").size();
     window.resize(10, 10);
     QApplication::processEvents();
-    EXPECT_EQ(window.lvDifferences->size(), before);
+    EXPECT_EQ(Find<QTreeView>("lvDifferences").size(), before);
 }
 
 TEST_F(MainWindow, TheDifferencesListKeepsItsMarginsFromTheClientAreaFromTheStart) {
@@ -223,7 +268,7 @@ TEST_F(MainWindow, TheDifferencesListKeepsItsMarginsFromTheClientAreaFromTheStar
     Main& window = ShownWindow();
     const QWidget& client = *window.centralWidget();
     auto margins = [&] {
-        const QRect list = window.lvDifferences->geometry();
+        const QRect list = Find<QTreeView>("lvDifferences").geometry();
         return std::pair(client.width() - list.right(), client.height() - list.bottom());
     };
     const auto atShow = margins();
@@ -244,7 +289,7 @@ TEST_F(MainWindow, EntriesShowTheirWholeNamesAndCarryThemInTheirTips) {
     AddConnectionEntry("production-warehouse-eu", "inventory_history");
     AddSnapShotEntry("nightly-production-inventory-2024.snp");
     QApplication::processEvents();
-    const QListWidget& list = *window.lvCompare;
+    const QListWidget& list = Find<QListWidget>("lvCompare");
     ASSERT_EQ(list.count(), 2);
     for (int row = 0; row < list.count(); ++row) {
         const QModelIndex index = list.model()->index(row, 0);
@@ -289,8 +334,8 @@ TEST_F(MainWindow, AltHOpensHelpAndTheHelpMenuHasAKeyOfItsOwn) {
     int helps = 0;
     hooks.showHelp = [&](Main&) { ++helps; };
     Main& window = ShownWindow();
-    EXPECT_EQ(QString(window.mnuHelp->title()).remove('&'), "Help");
-    EXPECT_EQ(window.btnHelp->text(), "&Help");
+    EXPECT_EQ(QString(Find<QMenu>("mnuHelp").title()).remove('&'), "Help");
+    EXPECT_EQ(Find<QToolButton>("btnHelp").text(), "&Help");
 
     // Every key the menu bar and the buttons take is taken once.
     QList<QKeySequence> keys;
@@ -303,10 +348,10 @@ TEST_F(MainWindow, AltHOpensHelpAndTheHelpMenuHasAKeyOfItsOwn) {
     QTest::keyClick(&window, Qt::Key_H, Qt::AltModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return helps == 1; }));
 
-    const QKeyCombination menuKey = QKeySequence::mnemonic(window.mnuHelp->title())[0];
+    const QKeyCombination menuKey = QKeySequence::mnemonic(Find<QMenu>("mnuHelp").title())[0];
     QTest::keyClick(&window, menuKey.key(), menuKey.keyboardModifiers());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.mnuHelp->isVisible(); }));
-    window.mnuHelp->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Find<QMenu>("mnuHelp").isVisible(); }));
+    Find<QMenu>("mnuHelp").close();
     EXPECT_EQ(helps, 1);
 }
 
@@ -316,12 +361,11 @@ TEST_F(MainWindow, LaunchersRunTheirHooksAndSurviveTheirFailures) {
     hooks.viewSnapStructure = [&](Main&) { called.append("snapshot"); };
     hooks.showHelp = [&](Main&) { called.append("help"); };
     hooks.showAbout = [&](Main&) { called.append("about"); };
-    Main& window = Window();
-    window.btnViewConnectionStructure->click();
-    window.btnViewSnapStructure->click();
-    window.btnHelp->click();
-    window.mnuHelpContents->trigger();
-    window.mnuAbout->trigger();
+    Click("btnViewConnectionStructure");
+    Click("btnViewSnapStructure");
+    Click("btnHelp");
+    Trigger("mnuHelpContents");
+    Trigger("mnuAbout");
     EXPECT_EQ(called, QStringList({"connection", "snapshot", "help", "help", "about"}));
 
     hooks.viewSnapStructure = [](Main& window) {
@@ -329,12 +373,12 @@ TEST_F(MainWindow, LaunchersRunTheirHooksAndSurviveTheirFailures) {
         throw TablorError(53, "File not found");
     };
     Restart();
-    Window().btnViewSnapStructure->click();
+    Click("btnViewSnapStructure");
     ASSERT_EQ(prompt.Texts(), std::vector<std::string>({"File not found 53"}));
     EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Warning);
     EXPECT_FALSE(Window().IsBusy());
-    EXPECT_TRUE(Window().WorkingPanel->isHidden());
-    EXPECT_TRUE(Window().lblStatus->text().isEmpty());
+    EXPECT_TRUE(Find<QFrame>("WorkingPanel").isHidden());
+    EXPECT_TRUE(Find<QLabel>("lblStatus").text().isEmpty());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(Window().cursor().shape(), Qt::ArrowCursor);
 }

@@ -154,13 +154,14 @@ TEST_F(QtPromptTest, BoxesAskedDuringACommandShowTheOrdinaryPointer) {
         box.reject();
     };
     WhenShown<QInputDialog>(note);
-    window.btnSaveSnapShot->click();
+    Widget<QToolButton>(window, "btnSaveSnapShot").click();
+    auto& snapshots = Widget<QListWidget>(window, "FLSnapShots");
     for (const char* name : {"shop-v1.snp", "shop-v2.snp"}) {
-        window.FLSnapShots->setCurrentItem(window.FLSnapShots->findItems(name, Qt::MatchExactly).front());
-        window.btnAddSnapShot->click();
+        snapshots.setCurrentItem(snapshots.findItems(name, Qt::MatchExactly).front());
+        Widget<QToolButton>(window, "btnAddSnapShot").click();
     }
     WhenShown<QMessageBox>(note);
-    window.btnCompare->click();
+    Widget<QToolButton>(window, "btnCompare").click();
 
     EXPECT_EQ(onBoxes, std::vector<Qt::CursorShape>(2, Qt::ArrowCursor));
     EXPECT_EQ(onWindow, std::vector<Qt::CursorShape>(2, Qt::WaitCursor));

@@ -20,13 +20,13 @@ TEST_F(Screenshot, MainWindowAtStartAndAfterAComparison) {
 
     AddSnapShotEntry("shop-v1.snp");
     AddSnapShotEntry("shop-v2.snp");
-    window.btnCompare->click();
-    ASSERT_GT(window.differences->rowCount(), 0);
+    Click("btnCompare");
+    ASSERT_GT(Differences().rowCount(), 0);
     QTest::qWait(50);
     SaveScreenshot(window, TABLOR_SCREENSHOT_DIR, "main-window-compared.png");
 
     // Long names, shown whole.
-    window.btnClear->click();
+    Click("btnClear");
     WriteSnapShot("nightly-production-inventory-2024.snp", "");
     window.RefreshSnapShotList();
     AddConnectionEntry("production-warehouse-eu", "inventory_history");

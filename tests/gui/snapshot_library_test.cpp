@@ -24,14 +24,14 @@ class SnapshotLibrary : public GuiTest {
         connector->databases["Sales"].Table("Orders", {{"Id", "int"}, {"Note", "varchar"}}).View("vOrders");
     }
     void FillConnection(const QString& server = "SRV01", const QString& database = "Sales") {
-        Window().txtServer->setEditText(server);
-        Window().txtDatabase->setText(database);
-        Window().txtPassword->setText("pw-XYZZY");
+        Find<QComboBox>("txtServer").setEditText(server);
+        Find<QLineEdit>("txtDatabase").setText(database);
+        Find<QLineEdit>("txtPassword").setText("pw-XYZZY");
     }
     bool Exists(const std::string& name) const { return std::filesystem::exists(SnapShotFile(name)); }
     void ExpectIdle() {
         EXPECT_FALSE(Window().IsBusy());
-        EXPECT_TRUE(Window().WorkingPanel->isHidden());
+        EXPECT_TRUE(Find<QFrame>("WorkingPanel").isHidden());
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     }
 };
@@ -42,10 +42,11 @@ TEST_F(SnapshotLibrary, SaveAsksForANameAndWritesTheLiveStructure) {
     QString statusWhileReading;
     bool panelWhileReading = false;
     connector->onRow = [&] {
-        statusWhileReading = Window().lblStatus->text();
-        panelWhileReading = Window().WorkingPanel->isVisible() || !Window().WorkingPanel->isHidden();
+        statusWhileReading = Find<QLabel>("lblStatus").text();
+        panelWhileReading =
+            Find<QFrame>("WorkingPanel").isVisible() || !Find<QFrame>("WorkingPanel").isHidden();
     };
-    Window().btnSaveSnapShot->click();
+    Click("btnSaveSnapShot");
 
     ASSERT_EQ(prompt.inputRequests.size(), 1u);
     EXPECT_EQ(prompt.inputRequests[0].prompt, "Please enter a name for this snapshot");
@@ -64,13 +65,13 @@ TEST_F(SnapshotLibrary, SaveAsksForANameAndWritesTheLiveStructure) {
     EXPECT_EQ(connector->opened[0].password, "pw-XYZZY");
     EXPECT_EQ(Window().Workspace().Connections->Count(), 1);
     ExpectIdle();
-    EXPECT_TRUE(Window().lblStatus->text().isEmpty() || Window().WorkingPanel->isHidden());
+    EXPECT_TRUE(Find<QLabel>("lblStatus").text().isEmpty() || Find<QFrame>("WorkingPanel").isHidden());
 }
 
 TEST_F(SnapshotLibrary, SaveTurnsSeparatorsIntoDashesAndAddsTheExtension) {
     FillConnection();
     prompt.Type("Sales\\2024").Type("x.snp").Type("../up/and away");
-    for (int i = 0; i < 3; ++i) Window().btnSaveSnapShot->click();
+    for (int i = 0; i < 3; ++i) Click("btnSaveSnapShot");
     EXPECT_TRUE(Exists("Sales-2024.snp"));
     EXPECT_TRUE(Exists("x.snp.snp"));
     // "/" would lead out of the folder on this system: it is turned into "-" as well.
@@ -80,8 +81,8 @@ TEST_F(SnapshotLibrary, SaveTurnsSeparatorsIntoDashesAndAddsTheExtension) {
     // A cancelled box or an empty answer (proposed for an empty server) writes nothing.
     FillConnection("");
     prompt.Type(std::nullopt).Type("");
-    Window().btnSaveSnapShot->click();
-    Window().btnSaveSnapShot->click();
+    Click("btnSaveSnapShot");
+    Click("btnSaveSnapShot");
     EXPECT_EQ(prompt.inputRequests.back().proposed, "");
     EXPECT_EQ(connector->opened.size(), 3u);
     EXPECT_EQ(SnapShotList().size(), 3);
@@ -93,7 +94,7 @@ TEST_F(SnapshotLibrary, SavingOverAnExistingSnapshotAsksOnce) {
     WriteSnapShot("sales.snp", "old");
     FillConnection();
     prompt.Type("sales").Answer(PromptAnswer::No);
-    Window().btnSaveSnapShot->click();
+    Click("btnSaveSnapShot");
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].text, "This snapshot already exists! Replace with new one?");
     EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Question);
@@ -102,7 +103,7 @@ TEST_F(SnapshotLibrary, SavingOverAnExistingSnapshotAsksOnce) {
     ExpectIdle();
 
     prompt.Type("sales").Answer(PromptAnswer::Yes);
-    Window().btnSaveSnapShot->click();
+    Click("btnSaveSnapShot");
     EXPECT_EQ(prompt.messages.size(), 2u);
     EXPECT_NE(TempFolder::Read(SnapShotFile("sales.snp")), "old");
     ExpectIdle();
@@ -111,7 +112,7 @@ TEST_F(SnapshotLibrary, SavingOverAnExistingSnapshotAsksOnce) {
 TEST_F(SnapshotLibrary, AnUnreadableLiveSourceShowsItsOwnMessageAndWritesNothing) {
     FillConnection("SRV01", "Nowhere");
     prompt.Type("lost");
-    Window().btnSaveSnapShot->click();
+    Click("btnSaveSnapShot");
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].text.rfind("Error opening the connection! Details:", 0), 0u);
     EXPECT_EQ(prompt.messages[0].title, "Error");
@@ -121,7 +122,7 @@ TEST_F(SnapshotLibrary, AnUnreadableLiveSourceShowsItsOwnMessageAndWritesNothing
     connector->failQueries = true;
     FillConnection();
     prompt.Type("lost");
-    Window().btnSaveSnapShot->click();
+    Click("btnSaveSnapShot");
     ASSERT_EQ(prompt.messages.size(), 2u);
     EXPECT_EQ(prompt.messages[1].title, "Error retriving connection data");
     EXPECT_FALSE(Exists("lost.snp"));
@@ -133,7 +134,7 @@ TEST_F(SnapshotLibrary, AWriteFailureIsReportedAsAWarning) {
     std::filesystem::create_directories(SnapShotFile("blocked.snp"));
     FillConnection();
     prompt.Type("blocked");
-    Window().btnSaveSnapShot->click();
+    Click("btnSaveSnapShot");
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Warning);
     EXPECT_EQ(prompt.messages[0].buttons, PromptButtons::Ok);
@@ -143,7 +144,7 @@ TEST_F(SnapshotLibrary, AWriteFailureIsReportedAsAWarning) {
     // A name the snapshot format cannot hold is refused the same way.
     connector->databases["Sales"].Table("T2", {{"Bad*Column", "int"}});
     prompt.Type("starred");
-    Window().btnSaveSnapShot->click();
+    Click("btnSaveSnapShot");
     ASSERT_EQ(prompt.messages.size(), 2u);
     EXPECT_EQ(prompt.messages[1].icon, PromptIcon::Warning);
     EXPECT_FALSE(Exists("starred.snp"));
@@ -153,7 +154,7 @@ TEST_F(SnapshotLibrary, AWriteFailureIsReportedAsAWarning) {
 TEST_F(SnapshotLibrary, DeleteAsksFirstAndRemovesTheFile) {
     WriteSnapShot("a.snp", "x");
     WriteSnapShot("b.snp", "x");
-    Window().btnDelete->click();
+    Click("btnDelete");
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].text, "Please select a snapshot file");
     EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Warning);
@@ -161,7 +162,7 @@ TEST_F(SnapshotLibrary, DeleteAsksFirstAndRemovesTheFile) {
 
     SelectSnapShot("a.snp");
     prompt.Answer(PromptAnswer::No);
-    Window().btnDelete->click();
+    Click("btnDelete");
     ASSERT_EQ(prompt.messages.size(), 2u);
     EXPECT_EQ(prompt.messages[1].text, "Are you sure you want to permanently delete a.snp?");
     EXPECT_EQ(prompt.messages[1].icon, PromptIcon::Warning);
@@ -171,7 +172,7 @@ TEST_F(SnapshotLibrary, DeleteAsksFirstAndRemovesTheFile) {
 
     SelectSnapShot("a.snp");
     prompt.Answer(PromptAnswer::Yes);
-    Window().btnDelete->click();
+    Click("btnDelete");
     EXPECT_FALSE(Exists("a.snp"));
     EXPECT_EQ(SnapShotList(), QStringList({"b.snp"}));
 }
@@ -182,13 +183,13 @@ TEST_F(SnapshotLibrary, TheListIsReadAgainOnlyWhenAsked) {
     WriteSnapShot("copied.snp", "x");
     std::filesystem::remove(SnapShotFile("gone.snp"));
     EXPECT_EQ(SnapShotList(), QStringList({"gone.snp"}));
-    Window().mnuRefreshList->trigger();
+    Trigger("mnuRefreshList");
     EXPECT_EQ(SnapShotList(), QStringList({"copied.snp"}));
     // Deleting a file already gone just reads the list again; comparison entries stay.
     WriteSnapShot("later.snp", "x");
-    Window().FLSnapShots->addItem("gone.snp");
+    Find<QListWidget>("FLSnapShots").addItem("gone.snp");
     SelectSnapShot("gone.snp");
-    Window().btnDelete->click();
+    Click("btnDelete");
     EXPECT_EQ(SnapShotList(), QStringList({"copied.snp", "later.snp"}));
     EXPECT_EQ(CompareEntries(), QStringList({"gone.snp"}));
 }

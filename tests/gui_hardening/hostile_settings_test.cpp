@@ -79,9 +79,9 @@ TEST_F(HostileSettings, DamagedFilesStartEmptyAndAreWrittenAnewOnClose) {
         EXPECT_EQ(StartMessages(), std::vector<std::string>{Damaged()});
         EXPECT_EQ(prompt.messages.at(0).icon, PromptIcon::Warning);
         EXPECT_TRUE(Window().RememberedServers().isEmpty());
-        EXPECT_TRUE(Window().txtServer->currentText().isEmpty());
+        EXPECT_TRUE(Find<QComboBox>("txtServer").currentText().isEmpty());
 
-        Window().txtServer->addItem("SRV9");
+        Find<QComboBox>("txtServer").addItem("SRV9");
         ShownWindow().close();
         EXPECT_EQ(prompt.messages.size(), 1u);
         // A copy, so that QSettings reads it from disk rather than from what it remembers.
@@ -101,7 +101,7 @@ TEST_F(HostileSettings, WhatIsNotAFileIsLeftAsItIs) {
         "The settings file " + path + " is not a file; the list of servers starts empty.";
     EXPECT_EQ(StartMessages(), std::vector<std::string>{notAFile});
     EXPECT_TRUE(Window().RememberedServers().isEmpty());
-    Window().txtServer->addItem("SRV9");
+    Find<QComboBox>("txtServer").addItem("SRV9");
     ShownWindow().close();
     EXPECT_EQ(prompt.Texts(), (std::vector<std::string>{notAFile, NotSaved() + ": it is not a file."}));
     EXPECT_EQ(prompt.messages.back().icon, PromptIcon::Warning);
@@ -128,7 +128,7 @@ TEST_F(HostileSettings, WhatIsNotAFileIsLeftAsItIs) {
         std::fclose(file);
     }
     EXPECT_TRUE(StartMessages().empty());
-    Window().txtServer->addItem("SRV9");
+    Find<QComboBox>("txtServer").addItem("SRV9");
     ShownWindow().close();
     EXPECT_EQ(prompt.Texts(), std::vector<std::string>{NotSaved() + "."});
     EXPECT_EQ(TempFolder::Read(folder), "precious");
@@ -153,7 +153,7 @@ TEST_F(HostileSettings, UnreadableFileAndReadOnlyFolder) {
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_TRUE(StartMessages().empty());
     EXPECT_EQ(Window().RememberedServers(), QStringList({"KEEP"}));
-    Window().txtServer->addItem("NEW");
+    Find<QComboBox>("txtServer").addItem("NEW");
     ShownWindow().close();
     EXPECT_EQ(prompt.Texts(), std::vector<std::string>{NotSaved() + "."});
     EXPECT_EQ(TempFolder::Read(path), kept);

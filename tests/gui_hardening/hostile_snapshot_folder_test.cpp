@@ -33,14 +33,14 @@ class HostileSnapshotFolder : public GuiTest {
     }
 
     void Save(const std::string& name) {
-        Window().txtServer->setEditText("SRV01");
-        Window().txtDatabase->setText("Sales");
+        Find<QComboBox>("txtServer").setEditText("SRV01");
+        Find<QLineEdit>("txtDatabase").setText("Sales");
         prompt.Type(name);
-        Window().btnSaveSnapShot->click();
+        Click("btnSaveSnapShot");
     }
     void ExpectIdle() {
         EXPECT_FALSE(Window().IsBusy());
-        EXPECT_TRUE(Window().WorkingPanel->isHidden());
+        EXPECT_TRUE(Find<QFrame>("WorkingPanel").isHidden());
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     }
     std::string Cannot(const std::string& why) const { return "The snapshot cannot be saved: " + why; }
@@ -56,7 +56,7 @@ TEST_F(HostileSnapshotFolder, AFileInItsPlaceIsLeftAlone) {
         std::fclose(file);
     }
     EXPECT_TRUE(SnapShotList().isEmpty());
-    Window().mnuRefreshList->trigger();
+    Trigger("mnuRefreshList");
     EXPECT_TRUE(SnapShotList().isEmpty());
     EXPECT_TRUE(prompt.messages.empty());
 
@@ -106,8 +106,8 @@ TEST_F(HostileSnapshotFolder, AReadOnlyFolderIsReadButNotChanged) {
     EXPECT_EQ(SnapShotList(), QStringList({"shop-v1.snp", "shop-v2.snp"}));
     AddSnapShotEntry("shop-v1.snp");
     AddSnapShotEntry("shop-v2.snp");
-    Window().btnCompare->click();
-    EXPECT_GT(Window().differences->rowCount(), 0);
+    Click("btnCompare");
+    EXPECT_GT(Differences().rowCount(), 0);
     prompt.messages.clear();
 
     Save("sales");
@@ -118,7 +118,7 @@ TEST_F(HostileSnapshotFolder, AReadOnlyFolderIsReadButNotChanged) {
 
     SelectSnapShot("shop-v1.snp");
     prompt.Answer(PromptAnswer::Yes);
-    Window().btnDelete->click();
+    Click("btnDelete");
     ASSERT_EQ(prompt.messages.size(), 3u);
     EXPECT_EQ(prompt.messages[2].text, "The snapshot shop-v1.snp could not be deleted (Permission denied).");
     EXPECT_EQ(prompt.messages[2].icon, PromptIcon::Warning);

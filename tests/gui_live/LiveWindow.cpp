@@ -75,7 +75,7 @@ QString LiveWindow::ServerOf(const TdsResponder& server) {
 }
 
 void LiveWindow::Compare() {
-    Window().btnCompare->click();
+    Click("btnCompare");
 }
 
 QStringList LiveWindow::ShownTexts() {
@@ -99,7 +99,7 @@ QStringList LiveWindow::ShownTexts() {
     }
     for (const QAction* action : window.findChildren<QAction*>())
         texts << action->text() << action->toolTip();
-    const gui::DifferencesModel& model = *window.differences;
+    const gui::DifferencesModel& model = Differences();
     for (int column = 0; column < model.columnCount(); ++column)
         texts << model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
     for (int row = 0; row < model.rowCount(); ++row) {
@@ -116,9 +116,9 @@ QStringList LiveWindow::ShownTexts() {
 
 void LiveWindow::ExpectIdle() {
     EXPECT_FALSE(Window().IsBusy());
-    EXPECT_TRUE(Window().WorkingPanel->isHidden());
-    EXPECT_TRUE(Window().btnCompare->isEnabled());
-    EXPECT_TRUE(Window().lblStatus->text().isEmpty());
+    EXPECT_TRUE(Find<QFrame>("WorkingPanel").isHidden());
+    EXPECT_TRUE(Find<QToolButton>("btnCompare").isEnabled());
+    EXPECT_TRUE(Find<QLabel>("lblStatus").text().isEmpty());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 

@@ -73,8 +73,8 @@ TEST_F(PostgresWindow, TwoDatabasesCompared) {
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].text,
               std::to_string(rows.size()) + " difference(s) found between the two objects!");
-    EXPECT_EQ(Window().Object1Name.toStdString(), one);
-    EXPECT_EQ(Window().Object2Name.toStdString(), two);
+    EXPECT_EQ(Window().ComparedNames().first.toStdString(), one);
+    EXPECT_EQ(Window().ComparedNames().second.toStdString(), two);
 
     const QString password = QString::fromStdString(server.password);
     for (const QString& text : ShownTexts()) EXPECT_FALSE(text.contains(password)) << text.toStdString();
@@ -105,13 +105,12 @@ TEST_F(PostgresWindow, EachEntryKeepsItsOwnEngine) {
 
 // The snapshot is headed by the server the driver was given, and reads back as the database.
 TEST_F(PostgresWindow, SaveSnapshotReadsPostgreSql) {
-    gui::Main& window = Window();
-    window.txtServer->setEditText(serverText);
-    window.txtDatabase->setText("tablor_plain");
-    window.txtUser->setText(QString::fromStdString(kUser));
-    window.txtPassword->setText(QString::fromStdString(kPassword));
+    Find<QComboBox>("txtServer").setEditText(serverText);
+    Find<QLineEdit>("txtDatabase").setText("tablor_plain");
+    Find<QLineEdit>("txtUser").setText(QString::fromStdString(kUser));
+    Find<QLineEdit>("txtPassword").setText(QString::fromStdString(kPassword));
     prompt.Type("plain");
-    window.btnSaveSnapShot->click();
+    Click("btnSaveSnapShot");
 
     ASSERT_TRUE(prompt.messages.empty()) << ::testing::PrintToString(prompt.Texts());
     ASSERT_THAT(SnapShotList(), Contains("plain.snp"));
@@ -140,7 +139,7 @@ TEST_F(PostgresWindow, AWrongPasswordShowsTheMaskedConnectionText) {
     EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Warning);
     // The second side is not read once the first has failed.
     EXPECT_EQ(driver->opened.size(), 1u);
-    EXPECT_EQ(Window().differences->rowCount(), 0);
+    EXPECT_EQ(Differences().rowCount(), 0);
     for (const QString& text : ShownTexts()) EXPECT_FALSE(text.contains("wrong;pass")) << text.toStdString();
     ExpectIdle();
 }

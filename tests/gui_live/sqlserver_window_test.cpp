@@ -76,8 +76,8 @@ TEST_F(SqlServerWindow, TwoServersComparedWithThePasswordIntactAndUnseen) {
     ASSERT_FALSE(prompt.messages.empty());
     EXPECT_EQ(prompt.messages.back().text, "6 difference(s) found between the two objects!");
     EXPECT_EQ(prompt.messages.size(), 1u);
-    EXPECT_EQ(Window().Object1Name.toStdString(), one);
-    EXPECT_EQ(Window().Object2Name.toStdString(), two);
+    EXPECT_EQ(Window().ComparedNames().first.toStdString(), one);
+    EXPECT_EQ(Window().ComparedNames().second.toStdString(), two);
 
     for (const TdsResponder* server : {&first, &second}) {
         const auto login = server->lastLogin();
@@ -111,7 +111,7 @@ TEST_F(SqlServerWindow, AWrongPasswordShowsTheMaskedConnectionText) {
     EXPECT_EQ(prompt.messages[0].title, "Error");
     EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Warning);
     EXPECT_TRUE(first.queries().empty());
-    EXPECT_EQ(Window().differences->rowCount(), 0);
+    EXPECT_EQ(Differences().rowCount(), 0);
     for (const QString& text : ShownTexts()) EXPECT_FALSE(text.contains("wrong;pass")) << text.toStdString();
     ExpectIdle();
 }
@@ -160,7 +160,8 @@ TEST_F(SqlServerWindow, CancelEndsAReadOnAQuietServerAndLeavesEverythingAsItWas)
     Window().RefreshSnapShotList();
     gui::Main& window = ShownWindow();
     PaintCounter counter;
-    window.WorkingPanel->installEventFilter(&counter);
+    QFrame& panel = Widget<QFrame>(window, "WorkingPanel");
+    panel.installEventFilter(&counter);
     auto* cancel = window.findChild<QPushButton*>("btnCancelRead");
     ASSERT_NE(cancel, nullptr);
     EXPECT_EQ(cancel->text(), "Cancel");
@@ -173,17 +174,17 @@ TEST_F(SqlServerWindow, CancelEndsAReadOnAQuietServerAndLeavesEverythingAsItWas)
         sales.ScriptInto(quiet);
         c.quiet(quiet);
 
-        window.btnClear->click();
+        Click("btnClear");
         AddSnapShotEntry("shop-v1.snp");
         AddSnapShotEntry("shop-v2.snp");
         Compare();
-        window.btnClear->click();
+        Click("btnClear");
         AddSnapShotEntry("shop-v1.snp");
         AddConnectionEntry(ServerOf(quiet), "Sales", "tablor", "secret");
         const auto rows = DifferenceRows();
         const auto entries = CompareEntries();
         const auto snapshots = SnapShotList();
-        const QString name1 = window.Object1Name, name2 = window.Object2Name;
+        const auto names = window.ComparedNames();
         const long snapshotSources = window.Workspace().SnapShots->Count();
         const std::string firstSource = window.Workspace().SnapShots->Item(1)->FileName();
         prompt.messages.clear();
@@ -194,7 +195,7 @@ TEST_F(SqlServerWindow, CancelEndsAReadOnAQuietServerAndLeavesEverythingAsItWas)
         QTimer poke;
         poke.setInterval(10);
         QObject::connect(&poke, &QTimer::timeout, [&] {
-            window.WorkingPanel->update();
+            panel.update();
             if (sinceCancel.isValid() || !c.waiting(quiet)) return;
             if (counter.paints == 0) return;  // not painted since the read began
             paintsWhileReading = counter.paints;
@@ -218,8 +219,7 @@ TEST_F(SqlServerWindow, CancelEndsAReadOnAQuietServerAndLeavesEverythingAsItWas)
         EXPECT_EQ(DifferenceRows(), rows);
         EXPECT_EQ(CompareEntries(), entries);
         EXPECT_EQ(SnapShotList(), snapshots);
-        EXPECT_EQ(window.Object1Name, name1);
-        EXPECT_EQ(window.Object2Name, name2);
+        EXPECT_EQ(window.ComparedNames(), names);
         EXPECT_EQ(window.Workspace().SnapShots->Count(), snapshotSources);
         EXPECT_EQ(window.Workspace().SnapShots->Item(1)->FileName(), firstSource);
         EXPECT_EQ(window.Workspace().Connections->Count(), 0);

@@ -241,17 +241,17 @@ class Secrets : public LiveWindow {
     }
 
     void SetFields(const QString& server, const QString& database, const QString& user) {
-        Window().txtServer->setEditText(server);
-        Window().txtDatabase->setText(database);
-        Window().txtUser->setText(user);
-        Window().txtPassword->setText(QString::fromStdString(kSecret));
+        Find<QComboBox>("txtServer").setEditText(server);
+        Find<QLineEdit>("txtDatabase").setText(database);
+        Find<QLineEdit>("txtUser").setText(user);
+        Find<QLineEdit>("txtPassword").setText(QString::fromStdString(kSecret));
     }
     // Types a server and moves on, as the window remembers servers.
     void TypeServer(const QString& server) {
-        Window().txtServer->setFocus();
+        Find<QComboBox>("txtServer").setFocus();
         QApplication::processEvents();
-        Window().txtServer->setEditText(server);
-        Window().txtDatabase->setFocus();
+        Find<QComboBox>("txtServer").setEditText(server);
+        Find<QLineEdit>("txtDatabase").setFocus();
         QApplication::processEvents();
     }
 
@@ -353,22 +353,22 @@ TEST_F(Secrets, Window) {
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_THAT(prompt.messages[0].text, HasSubstr("difference(s) found"));
     saveDialog.Choose(QString::fromStdString(Home() + "/report.html"));
-    Window().btnSave->click();
+    Click("btnSave");
     EXPECT_TRUE(fs::is_regular_file(Home() + "/report.html"));
 
     // A snapshot of each.
     SetFields(sqlServerText, "Sales", "tablor");
     prompt.Type("sqlserver");
-    Window().btnSaveSnapShot->click();
+    Click("btnSaveSnapShot");
     SetFields(PostgresServerText(), "tablor_shop", role);
     prompt.Type("postgres");
-    Window().btnSaveSnapShot->click();
+    Click("btnSaveSnapShot");
     EXPECT_EQ(SnapShotList(), QStringList({"postgres.snp", "sqlserver.snp"}));
 
     // The structure of the live database in the fields, and of a snapshot.
-    Window().btnViewConnectionStructure->click();
+    Click("btnViewConnectionStructure");
     SelectSnapShot("sqlserver.snp");
-    Window().btnViewSnapStructure->click();
+    Click("btnViewSnapStructure");
     int viewers = 0;
     for (QWidget* window : QApplication::topLevelWidgets())
         viewers += qobject_cast<gui::StructureViewerFrm*>(window) != nullptr ? 1 : 0;
@@ -377,7 +377,7 @@ TEST_F(Secrets, Window) {
 
     // A refused login and a connection lost in the middle of the columns.
     for (const TdsResponder* failing : {&refusing, &dropping}) {
-        Window().btnClear->click();
+        Click("btnClear");
         AddConnectionEntry(ServerOf(*failing), "Sales", "tablor", secret);
         AddSnapShotEntry("postgres.snp");
         Compare();

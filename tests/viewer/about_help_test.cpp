@@ -71,7 +71,7 @@ TEST_F(AboutBox, OpensModalOverTheMainWindowCentredAndOkClosesIt) {
     QTimer::singleShot(5000, [] {
         if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
     });
-    window.mnuAbout->trigger();
+    Trigger("mnuAbout");
 
     ASSERT_TRUE(shown);
     EXPECT_EQ(owner, &window);
@@ -158,15 +158,15 @@ class HelpPage : public GuiTest {
 
 TEST_F(HelpPage, ButtonAndMenuOpenTheInstalledPageInOneWindowAndAMissingPageShowsNothing) {
     Main& window = ShownWindow();
-    window.btnHelp->click();
+    Click("btnHelp");
     std::filesystem::create_directory(Home() + "/help.html");  // not a page either
-    window.mnuHelpContents->trigger();
+    Trigger("mnuHelpContents");
     EXPECT_TRUE(HelpWindows(window).isEmpty());
     EXPECT_TRUE(prompt.messages.empty());
 
     std::filesystem::remove(Home() + "/help.html");
     std::filesystem::copy_file(TABLOR_HELP_PAGE, Home() + "/help.html");
-    window.btnHelp->click();
+    Click("btnHelp");
     ASSERT_EQ(HelpWindows(window).size(), 1);
     gui::HelpWindow* help = HelpWindows(window).front();
     EXPECT_TRUE(help->isVisible() && help->isWindow());
@@ -176,7 +176,7 @@ TEST_F(HelpPage, ButtonAndMenuOpenTheInstalledPageInOneWindowAndAMissingPageShow
         EXPECT_TRUE(text.contains(topic)) << topic;
 
     help->hide();
-    window.mnuHelpContents->trigger();
+    Trigger("mnuHelpContents");
     EXPECT_EQ(HelpWindows(window).size(), 1);
     EXPECT_TRUE(help->isVisible());
 }

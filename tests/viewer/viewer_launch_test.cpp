@@ -30,7 +30,7 @@ class ViewerLaunch : public GuiTest {
         hooks.viewSnapStructure = [this](Main& window) { launched = window.ViewSnapStructure(); };
         // What the window showed while the source read, with the busy panel up.
         prompt.onProgress = [this] {
-            if (!Window().WorkingPanel->isHidden()) watched = Window().lblStatus->text();
+            if (!Find<QFrame>("WorkingPanel").isHidden()) watched = Find<QLabel>("lblStatus").text();
         };
         connector->databases["Sales"]
             .Table("Orders", {{"OrderId", "int"}, {"Note", "varchar"}})
@@ -50,15 +50,15 @@ class ViewerLaunch : public GuiTest {
     }
     void ExpectIdle() {
         EXPECT_FALSE(Window().IsBusy());
-        EXPECT_TRUE(Window().WorkingPanel->isHidden());
-        EXPECT_TRUE(Window().lblStatus->text().isEmpty());
+        EXPECT_TRUE(Find<QFrame>("WorkingPanel").isHidden());
+        EXPECT_TRUE(Find<QLabel>("lblStatus").text().isEmpty());
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     }
     void FillConnection(const QString& database) {
-        Window().txtServer->setEditText("SRV01");
-        Window().txtDatabase->setText(database);
-        Window().txtUser->setText("reader");
-        Window().txtPassword->setText("pw-XYZZY");
+        Find<QComboBox>("txtServer").setEditText("SRV01");
+        Find<QLineEdit>("txtDatabase").setText(database);
+        Find<QLineEdit>("txtUser").setText("reader");
+        Find<QLineEdit>("txtPassword").setText("pw-XYZZY");
     }
     static QImage Shown(const QLabel& picture) { return picture.pixmap().toImage(); }
     static QImage At24(const QLabel& picture) {
@@ -71,7 +71,7 @@ class ViewerLaunch : public GuiTest {
 
 TEST_F(ViewerLaunch, SnapshotViewerWithoutASelectionAsksForOneAndChangesNothing) {
     CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
-    Window().btnViewSnapStructure->click();
+    Click("btnViewSnapStructure");
 
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].text, "Please select a snapshot file!");
@@ -87,7 +87,7 @@ TEST_F(ViewerLaunch, SnapshotViewerWithoutASelectionAsksForOneAndChangesNothing)
 TEST_F(ViewerLaunch, SnapshotViewerOpensOnTheSelectedFileWithItsTitlePictureAndStatus) {
     CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
     SelectSnapShot("shop-v1.snp");
-    Window().btnViewSnapStructure->click();
+    Click("btnViewSnapStructure");
 
     ASSERT_NE(launched, nullptr);
     EXPECT_TRUE(prompt.messages.empty());
@@ -99,7 +99,7 @@ TEST_F(ViewerLaunch, SnapshotViewerOpensOnTheSelectedFileWithItsTitlePictureAndS
     EXPECT_EQ(launched->lblServer->text(), "SQLPROD01");
     EXPECT_EQ(launched->lblDatabase->text(), "Shop");
     EXPECT_EQ(launched->lblSource->text().toStdString(), SnapShotFile("shop-v1.snp"));
-    EXPECT_EQ(Shown(*launched->MainImage), At24(*Window().Image1));
+    EXPECT_EQ(Shown(*launched->MainImage), At24(Find<QLabel>("Image1")));
 
     const auto& model = *launched->TreeModel();
     EXPECT_EQ(model.RootIndex().data().toString(), "Shop");
@@ -114,10 +114,10 @@ TEST_F(ViewerLaunch, TwoLaunchesOpenTwoWindowsThatOutliveTheirSourcesAndGoWithTh
     CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
     CopyExample("shop-v2.snp", "SnapShots/shop-v2.snp");
     SelectSnapShot("shop-v1.snp");
-    Window().btnViewSnapStructure->click();
+    Click("btnViewSnapStructure");
     QPointer<StructureViewerFrm> first = launched;
     SelectSnapShot("shop-v2.snp");
-    Window().btnViewSnapStructure->click();
+    Click("btnViewSnapStructure");
     QPointer<StructureViewerFrm> second = launched;
     ASSERT_TRUE(first && second && first != second);
     EXPECT_EQ(OpenViewers().size(), 2u);
@@ -145,8 +145,8 @@ TEST_F(ViewerLaunch, TwoLaunchesOpenTwoWindowsThatOutliveTheirSourcesAndGoWithTh
 
 TEST_F(ViewerLaunch, LiveViewerReadsTheConnectionFieldsAndShowsThePasswordMasked) {
     FillConnection("Sales");
-    Window().chkIntegrated->setChecked(true);
-    Window().btnViewConnectionStructure->click();
+    Find<QCheckBox>("chkIntegrated").setChecked(true);
+    Click("btnViewConnectionStructure");
 
     ASSERT_NE(launched, nullptr);
     EXPECT_EQ(watched, "Creating structure view for database: Sales");
@@ -160,7 +160,7 @@ TEST_F(ViewerLaunch, LiveViewerReadsTheConnectionFieldsAndShowsThePasswordMasked
     EXPECT_EQ(launched->windowTitle(), "Database Structure - Sales");
     EXPECT_EQ(launched->lblServer->text(), "SRV01");
     EXPECT_EQ(launched->lblDatabase->text(), "Sales");
-    EXPECT_EQ(Shown(*launched->MainImage), At24(*Window().Image2));
+    EXPECT_EQ(Shown(*launched->MainImage), At24(Find<QLabel>("Image2")));
     const auto& source = *Window().Workspace().Connections->Item(1);
     EXPECT_EQ(launched->lblSource->text().toStdString(), source.DisplayConnectionString());
     EXPECT_FALSE(launched->lblSource->text().isEmpty());
@@ -177,7 +177,7 @@ TEST_F(ViewerLaunch, LiveViewerReadsTheConnectionFieldsAndShowsThePasswordMasked
 
 TEST_F(ViewerLaunch, ALiveSourceThatCannotBeReadOpensNoWindow) {
     FillConnection("Missing");
-    Window().btnViewConnectionStructure->click();
+    Click("btnViewConnectionStructure");
 
     EXPECT_EQ(launched, nullptr);
     EXPECT_TRUE(OpenViewers().empty());
@@ -191,7 +191,7 @@ TEST_F(ViewerLaunch, ASnapshotThatFailsToLoadStillOpensWithWhatWasRead) {
     CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
     SelectSnapShot("shop-v1.snp");
     std::filesystem::remove(SnapShotFile("shop-v1.snp"));
-    Window().btnViewSnapStructure->click();  // the loader's prompt is answered Abort
+    Click("btnViewSnapStructure");  // the loader's prompt is answered Abort
 
     ASSERT_FALSE(prompt.messages.empty());
     EXPECT_EQ(prompt.messages[0].buttons, PromptButtons::AbortRetryIgnore);

@@ -24,7 +24,7 @@ TEST_F(ViewerScreenshot, StructureViewerAboutBoxSystemInfoAndHelp) {
     hooks.viewSnapStructure = [&](Main& window) { viewer = window.ViewSnapStructure(); };
     Main& window = ShownWindow();
     SelectSnapShot("shop-v1.snp");
-    window.btnViewSnapStructure->click();
+    Click("btnViewSnapStructure");
     ASSERT_NE(viewer, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
 
