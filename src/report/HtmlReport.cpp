@@ -77,7 +77,8 @@ namespace {
 // The page around the rows; `rowAt(i)` gives row i, as a reference or a value.
 template <class RowAt>
 std::string Render(std::string_view templateText, std::string_view object1Name, std::string_view object2Name,
-                   const ReportDate& date, std::size_t rowCount, const RowAt& rowAt) {
+                   const ReportDate& date, std::size_t rowCount, const RowAt& rowAt,
+                   std::string_view optionsText) {
     // Template lines end at CR or CR LF; a lone LF stays inside its line.
     std::string document;
     document.reserve(templateText.size() + 64);
@@ -101,6 +102,11 @@ std::string Render(std::string_view templateText, std::string_view object1Name, 
         for (const auto& cell : row.cells) rowBytes += cell.size() + 20;
     }
     document.reserve(document.size() + rowBytes + 256 + object1Name.size() * 6 + object2Name.size() * 6);
+    if (!optionsText.empty()) {
+        document += "<tr>\r\n<td colspan=\"5\" class=\"options\">Compared with ";
+        AppendEscapedMarkup(document, optionsText);
+        document += "</td>\r\n</tr>\r\n";
+    }
     for (std::size_t i = 0; i < rowCount; ++i) AppendRow(document, rowAt(i));
     if (rowCount == 0) {
         // An empty table would look like a failed report.
@@ -120,15 +126,17 @@ std::string Render(std::string_view templateText, std::string_view object1Name, 
 
 std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
                              std::string_view object2Name, const ReportDate& date,
-                             const std::vector<DifferenceRow>& rows) {
-    return Render(templateText, object1Name, object2Name, date, rows.size(),
-                  [&rows](std::size_t index) -> const DifferenceRow& { return rows[index]; });
+                             const std::vector<DifferenceRow>& rows, std::string_view optionsText) {
+    return Render(
+        templateText, object1Name, object2Name, date, rows.size(),
+        [&rows](std::size_t index) -> const DifferenceRow& { return rows[index]; }, optionsText);
 }
 
 std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
                              std::string_view object2Name, const ReportDate& date, std::size_t rowCount,
-                             const std::function<DifferenceRow(std::size_t)>& rowAt) {
-    return Render(templateText, object1Name, object2Name, date, rowCount, rowAt);
+                             const std::function<DifferenceRow(std::size_t)>& rowAt,
+                             std::string_view optionsText) {
+    return Render(templateText, object1Name, object2Name, date, rowCount, rowAt, optionsText);
 }
 
 }  // namespace tablor

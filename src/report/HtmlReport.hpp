@@ -29,11 +29,13 @@ std::string EscapeHtml(std::string_view text);
 // cells are escaped, because object names are data and must not run as markup.
 std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
                              std::string_view object2Name, const ReportDate& date,
-                             const std::vector<DifferenceRow>& rows);
+                             const std::vector<DifferenceRow>& rows, std::string_view optionsText = {});
 // The same page from rows made on demand (each is asked for twice), so that a long list of
-// differences is not held as texts beside the page.
+// differences is not held as texts beside the page. A comparison made with options names them
+// (`optionsText`) in a first row of the table, so that a filtered report says so.
 std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
                              std::string_view object2Name, const ReportDate& date, std::size_t rowCount,
-                             const std::function<DifferenceRow(std::size_t)>& rowAt);
+                             const std::function<DifferenceRow(std::size_t)>& rowAt,
+                             std::string_view optionsText = {});
 
 }  // namespace tablor

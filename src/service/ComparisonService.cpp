@@ -144,24 +144,25 @@ SideRead ComparisonService::Read(const SideDescription& side, const ProgressCall
     return read;
 }
 
-ComparisonResult ComparisonService::Compare(SideRead side1, SideRead side2) {
+ComparisonResult ComparisonService::Compare(SideRead side1, SideRead side2, const CompareOptions& options) {
     NameSnapshotsApart(side1, side2);
     ComparisonResult result{std::move(side1), std::move(side2), nullptr};
-    result.differences = &workspace_.CompareEng->Compare(*result.side1.model, result.side1.displayName,
-                                                         *result.side2.model, result.side2.displayName);
+    result.differences =
+        &workspace_.CompareEng->Compare(*result.side1.model, result.side1.displayName, *result.side2.model,
+                                        result.side2.displayName, options);
     return result;
 }
 
 ComparisonResult ComparisonService::Compare(const SideDescription& side1, const SideDescription& side2,
-                                            const ProgressCallback& progress,
-                                            const CancellationToken& cancel) {
+                                            const ProgressCallback& progress, const CancellationToken& cancel,
+                                            const CompareOptions& options) {
     auto snapshots = std::make_shared<coSnapShots>();
     auto connections = std::make_shared<coConnections>(connector_);
     SideRead read1 = ReadInto(side1, *snapshots, *connections, progress, cancel);
     SideRead read2 = ReadInto(side2, *snapshots, *connections, progress, cancel);
     workspace_.SnapShots = std::move(snapshots);
     workspace_.Connections = std::move(connections);
-    return Compare(std::move(read1), std::move(read2));
+    return Compare(std::move(read1), std::move(read2), options);
 }
 
 void ComparisonService::SaveSnapshot(const SideRead& side, const std::string& path) {
@@ -178,8 +179,9 @@ void ComparisonService::WriteReport(const ReportRequest& request, const Cancella
     if (!RunFileStep(prompt_, [&] { templateText = DecodeFileText(ReadFileBytes(request.templatePath)); }))
         return;
     cancel.ThrowIfCancelled();
-    const std::string document = RenderHtmlReport(templateText, request.side1Name, request.side2Name,
-                                                  ReportDate::Today(), request.rowCount, request.rowAt);
+    const std::string document =
+        RenderHtmlReport(templateText, request.side1Name, request.side2Name, ReportDate::Today(),
+                         request.rowCount, request.rowAt, request.optionsText);
     cancel.ThrowIfCancelled();
     RunFileStep(prompt_, [&] { WriteFileAtomically(request.targetPath, document); });
 }

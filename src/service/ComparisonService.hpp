@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "compare/CompareOptions.hpp"
 #include "compare/coDifferences.hpp"
 #include "report/DifferenceRow.hpp"
 #include "service/SideDescription.hpp"
@@ -52,6 +53,8 @@ struct ReportRequest {
     std::string side2Name;
     std::size_t rowCount = 0;
     std::function<DifferenceRow(std::size_t)> rowAt;
+    // CompareOptions::Describe() of the comparison: a report never hides that it was filtered.
+    std::string optionsText;
 };
 
 // The one road of every command: a side is described once, then read, two sides compared, a
@@ -79,11 +82,12 @@ class ComparisonService {
     // Compares two sides read by Read: what the first has and the second lacks, then the
     // reverse. Two snapshots of one file name in different folders, named by default, are
     // named by as many trailing folders as tell them apart.
-    ComparisonResult Compare(SideRead side1, SideRead side2);
+    ComparisonResult Compare(SideRead side1, SideRead side2, const CompareOptions& options = {});
     // Reads both sides, then compares them. Nothing in the workspace changes until both are read.
     ComparisonResult Compare(const SideDescription& side1, const SideDescription& side2,
                              const ProgressCallback& progress = {},
-                             const CancellationToken& cancel = CancellationToken::None());
+                             const CancellationToken& cancel = CancellationToken::None(),
+                             const CompareOptions& options = {});
 
     // Writes a live side's structure to a snapshot file, replacing one that is there.
     void SaveSnapshot(const SideRead& side, const std::string& path);
