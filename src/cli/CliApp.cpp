@@ -101,8 +101,35 @@ std::function<DifferenceRow(std::size_t)> RowAt(const coDifferences& differences
     return [&differences](std::size_t index) { return DifferenceRow::From(*differences.Items()[index]); };
 }
 
+// The options as a JSON member gives them: without the "options: " that opens the line.
+std::string_view JsonOptions(std::string_view optionsText) {
+    constexpr std::string_view kOpening = "options: ";
+    if (optionsText.substr(0, kOpening.size()) == kOpening) optionsText.remove_prefix(kOpening.size());
+    return optionsText;
+}
+
+// The comparison options of the flags, then of the options file.
+CompareOptions ComparisonOptions(const CompareArguments& arguments) {
+    OptionChoices choices = arguments.choices;
+    if (!arguments.optionsFile.empty()) choices = choices.Over(ReadOptionsFile(arguments.optionsFile));
+    CompareOptions options;
+    options.columnChanges = choices.columnChanges.value_or(false);
+    options.ignoreCase = choices.ignoreCase.value_or(false);
+    options.ignoreGeneratedNames = choices.ignoreGeneratedNames.value_or(false);
+    options.include = choices.include.value_or(std::vector<std::string>{});
+    options.exclude = choices.exclude.value_or(std::vector<std::string>{});
+    if (choices.only) {
+        std::string error;
+        const std::optional<unsigned> kinds = ParseCompareKinds(*choices.only, error);
+        if (!kinds) throw UsageError("--only: " + error);
+        options.only = *kinds;
+    }
+    return options;
+}
+
 int RunCompare(const CompareArguments& options, std::ostream& out, std::ostream& err,
                const CliEnvironment& environment) {
+    const CompareOptions comparison = ComparisonOptions(options);
     // Both addresses are checked before either side is read.
     for (const std::string* side : {&options.side1, &options.side2}) (void)CheckedSide(*side);
     // Through another path or a link, the report must not overwrite a snapshot it compares.
@@ -116,15 +143,17 @@ int RunCompare(const CompareArguments& options, std::ostream& out, std::ostream&
     ComparisonService service(ConnectorFor(environment), prompt, ComparisonService::PartialSnapshots::Fail);
     SideRead side1 = ReadSide(service, options.side1, environment, err);
     SideRead side2 = ReadSide(service, options.side2, environment, err);
-    const ComparisonResult result = service.Compare(std::move(side1), std::move(side2));
+    const ComparisonResult result = service.Compare(std::move(side1), std::move(side2), comparison);
+    const std::string optionsText = comparison.Describe();
     const coDifferences& differences = *result.differences;
     const std::string& name1 = result.side1.displayName;
     const std::string& name2 = result.side2.displayName;
 
     if (options.format == "json")
-        WriteDifferencesJson(out, name1, name2, differences);
+        WriteDifferencesJson(out, name1, name2, differences, JsonOptions(optionsText));
     else
-        WriteDifferencesText(out, static_cast<std::size_t>(differences.Count()), RowAt(differences));
+        WriteDifferencesText(out, static_cast<std::size_t>(differences.Count()), RowAt(differences),
+                             optionsText);
     if (!options.htmlFile.empty()) {
         ReportRequest report;
         report.templatePath =
@@ -134,6 +163,7 @@ int RunCompare(const CompareArguments& options, std::ostream& out, std::ostream&
         report.side2Name = name2;
         report.rowCount = static_cast<std::size_t>(differences.Count());
         report.rowAt = RowAt(differences);
+        report.optionsText = optionsText;
         service.WriteReport(report);
     }
     return differences.Count() == 0 ? kNoDifferences : kDifferences;
@@ -222,7 +252,7 @@ Compares the structure of two databases and lists what one has and the other lac
 tables and their columns, table constraints, views, stored procedures and functions.
 
 Commands:
-  compare SIDE1 SIDE2 [--format text|json] [--html FILE [--template FILE]]
+  compare SIDE1 SIDE2 [--format text|json] [--html FILE [--template FILE]] [OPTIONS]
       Compares two sides. A side is a snapshot file (.snp) or a live database.
       A snapshot is named by its file name; two of one name in different folders are
       named by as many of their folders as tell them apart (a/v1/shop.snp, b/v1/shop.snp).
@@ -232,6 +262,24 @@ Commands:
       --template FILE the report template (default: template.html beside the program)
       The report may not be one of the compared snapshots, a named pipe or a socket.
       Snapshot and template files over 1 GiB are refused: no real schema is that large.
+
+    Comparison options (all off by default; when any is on, the last line of the text,
+    "options" in the JSON and the report's first row say which):
+      --column-changes  also lists a column of a same-named table whose type or size
+                        differs ("Field changed"), going from SIDE1
+      --ignore-case     names of every kind, and column names, match ignoring letter case
+      --ignore-generated-names
+                        constraint names a server made up (PK__Orders__C3905BAF5AAE4BD6)
+                        match when alike without their trailing "__" and hex digits
+      --include GLOB    compares only tables, views, routines and constraints whose name
+                        matches (repeatable; * and ? are the wildcards; letter case ignored)
+      --exclude GLOB    leaves out what matches (repeatable; wins over --include); a GLOB
+                        with a "." also leaves out the columns whose TABLE.COLUMN matches
+      --only KINDS      lists only these kinds: tables,columns,views,procedures,functions,
+                        constraints,changes (comma-separated)
+      --options FILE    reads these options from a TOML file (keys as the flags without
+                        the dashes: column-changes = true, include = ["sales_*"], ...);
+                        flags given on the command line win over the file
 
   snapshot DATABASE -o FILE.snp
       Reads a live database and writes its structure to a snapshot file, which can be
@@ -272,6 +320,8 @@ Exit status: 0 no differences (snapshot: written), 1 differences found, 2 troubl
 
 Examples:
   tablor-cli compare examples/shop-v1.snp examples/shop-v2.snp --html report.html
+  tablor-cli compare v1.snp v2.snp --column-changes --exclude 'tmp_*' --exclude '*.updated_at'
+  tablor-cli compare v1.snp v2.snp --options ci/tablor.toml --only tables,columns,changes
   TABLOR_PASSWORD=... tablor-cli compare \
       "sqlserver://sa@dbhost?database=Sales" "sqlserver://sa@dbhost:14330?database=Sales"
   tablor-cli snapshot "sqlserver://sa@dbhost/SQLEXPRESS?database=Sales" -o sales.snp

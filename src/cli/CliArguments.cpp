@@ -44,6 +44,19 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
     compareCommand.add_option("--format", compare.format)->type_name("FORMAT");
     compareCommand.add_option("--html", compare.htmlFile)->type_name("FILE");
     compareCommand.add_option("--template", compare.templateFile)->type_name("FILE");
+    bool columnChanges = false, ignoreCase = false, ignoreGeneratedNames = false;
+    std::vector<std::string> include, exclude;
+    std::string only;
+    compareCommand.add_flag("--column-changes", columnChanges);
+    compareCommand.add_flag("--ignore-case", ignoreCase);
+    compareCommand.add_flag("--ignore-generated-names", ignoreGeneratedNames);
+    // One pattern per flag, so that the sides that follow are never taken for patterns.
+    CLI::Option* includeOption =
+        compareCommand.add_option("--include", include)->type_name("GLOB")->allow_extra_args(false);
+    CLI::Option* excludeOption =
+        compareCommand.add_option("--exclude", exclude)->type_name("GLOB")->allow_extra_args(false);
+    CLI::Option* onlyOption = compareCommand.add_option("--only", only)->type_name("KINDS");
+    compareCommand.add_option("--options", compare.optionsFile)->type_name("FILE");
 
     SnapshotArguments snapshot;
     CLI::App& snapshotCommand = Command(app, "snapshot");
@@ -63,6 +76,12 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
             throw UsageError("--template goes with --html");
         compare.side1 = positional[0];
         compare.side2 = positional[1];
+        if (columnChanges) compare.choices.columnChanges = true;
+        if (ignoreCase) compare.choices.ignoreCase = true;
+        if (ignoreGeneratedNames) compare.choices.ignoreGeneratedNames = true;
+        if (includeOption->count() > 0) compare.choices.include = include;
+        if (excludeOption->count() > 0) compare.choices.exclude = exclude;
+        if (onlyOption->count() > 0) compare.choices.only = only;
         return compare;
     }
     if (first == "snapshot") {

@@ -4,6 +4,8 @@
 #include <variant>
 #include <vector>
 
+#include "cli/OptionsFile.hpp"
+
 namespace tablor::cli {
 
 struct CompareArguments {
@@ -12,6 +14,9 @@ struct CompareArguments {
     std::string format = "text";
     std::string htmlFile;
     std::string templateFile;
+    // The comparison options given as flags; they win over those of the options file.
+    OptionChoices choices;
+    std::string optionsFile;
 };
 
 struct SnapshotArguments {

@@ -17,7 +17,8 @@ std::string CountLine(long count) {
 }
 
 void WriteDifferencesText(std::ostream& out, std::size_t rowCount,
-                          const std::function<DifferenceRow(std::size_t)>& rowAt) {
+                          const std::function<DifferenceRow(std::size_t)>& rowAt,
+                          std::string_view optionsLine) {
     const auto escapedRow = [&](std::size_t index) {
         DifferenceRow row = rowAt(index);
         for (auto& cell : row.cells) cell = EscapeForTerminal(cell);
@@ -55,6 +56,7 @@ void WriteDifferencesText(std::ostream& out, std::size_t rowCount,
         }
     }
     out << CountLine(static_cast<long>(rowCount)) << '\n';
+    if (!optionsLine.empty()) out << EscapeForTerminal(optionsLine) << '\n';
 }
 
 namespace {
@@ -119,9 +121,11 @@ std::string JsonString(std::string_view text) {
 }
 
 void WriteDifferencesJson(std::ostream& out, const std::string& object1, const std::string& object2,
-                          const coDifferences& differences) {
+                          const coDifferences& differences, std::string_view options) {
     out << "{\"object1\": " << JsonString(object1) << ", \"object2\": " << JsonString(object2)
-        << ", \"count\": " << differences.Count() << ", \"differences\": [";
+        << ", \"count\": " << differences.Count();
+    if (!options.empty()) out << ", \"options\": " << JsonString(options);
+    out << ", \"differences\": [";
     bool first = true;
     std::string record;
     for (const auto& d : differences) {
@@ -146,9 +150,9 @@ void WriteDifferencesJson(std::ostream& out, const std::string& object1, const s
 }
 
 std::string FormatDifferencesJson(const std::string& object1, const std::string& object2,
-                                  const coDifferences& differences) {
+                                  const coDifferences& differences, std::string_view options) {
     std::ostringstream out;
-    WriteDifferencesJson(out, object1, object2, differences);
+    WriteDifferencesJson(out, object1, object2, differences, options);
     return std::move(out).str();
 }
 

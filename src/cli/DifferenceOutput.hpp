@@ -21,17 +21,20 @@ inline constexpr std::size_t kMaxPaddedWidth = 128;
 // made (rowAt is asked for each row twice). A cell wider than kMaxPaddedWidth is written whole
 // and the next column follows after the usual gap. Cells are escaped for the terminal
 // (EscapeForTerminal).
+// A comparison made with options ends with a line that names them (`optionsLine`).
 void WriteDifferencesText(std::ostream& out, std::size_t rowCount,
-                          const std::function<DifferenceRow(std::size_t)>& rowAt);
+                          const std::function<DifferenceRow(std::size_t)>& rowAt,
+                          std::string_view optionsLine = {});
 
 // Writes {"object1": …, "object2": …, "count": N, "differences": [ … ]} with each record's
 // members under their own names, in the engine's order, each record as it is made. A changed
-// column's record also has "FieldType2" and "FieldSize2".
+// column's record also has "FieldType2" and "FieldSize2". A comparison made with options has
+// "options" (their description) after "count".
 void WriteDifferencesJson(std::ostream& out, const std::string& object1, const std::string& object2,
-                          const coDifferences& differences);
+                          const coDifferences& differences, std::string_view options = {});
 // The same document as one string.
 std::string FormatDifferencesJson(const std::string& object1, const std::string& object2,
-                                  const coDifferences& differences);
+                                  const coDifferences& differences, std::string_view options = {});
 
 // A JSON string that is valid UTF-8 whatever the bytes: controls (C0, DEL, C1) are \u escapes,
 // and bytes that are not UTF-8 are \u escapes of their Windows-1252 reading.
