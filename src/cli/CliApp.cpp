@@ -82,6 +82,8 @@ SideDescription DescribeSide(const std::string& text, const CliEnvironment& envi
     settings.password = PasswordFor(side, environment);
     settings.integratedSecurity = side.integratedSecurity;
     settings.queryTimeoutSeconds = side.queryTimeoutSeconds;
+    settings.schemas = side.schemas;
+    settings.qualifyNames = side.qualifyNames;
     return SideDescription::Live(std::move(settings), side.DisplayName());
 }
 
@@ -304,6 +306,8 @@ Live databases:
   queryTimeout=SECONDS  how long one catalogue query, with the reading of its rows, may
       take (default 300, at most 86400); after it the server is taken to have stopped
       answering and the command ends with status 2 without writing anything.
+  schema=NAME  reads only that schema (exact name, repeat for more: &schema=a&schema=b).
+  qualify=true  names tables, views, routines and constraints SCHEMA.NAME.
   A live side is named SERVER.DATABASE in the output. Names may be percent-encoded
   ("%40" for "@").
 
@@ -326,6 +330,7 @@ Examples:
       "sqlserver://sa@dbhost?database=Sales" "sqlserver://sa@dbhost:14330?database=Sales"
   tablor-cli snapshot "sqlserver://sa@dbhost/SQLEXPRESS?database=Sales" -o sales.snp
   tablor-cli compare postgresql://app@pghost/shop sales.snp
+  tablor-cli snapshot "postgresql://app@pghost/shop?schema=sales&qualify=true" -o sales.snp
 )";
 }
 

@@ -135,11 +135,27 @@ void ForEachSetting(std::string_view query, std::string_view known, OnSetting&& 
     }
 }
 
-bool TruthValue(std::string_view value) {
+bool TruthValue(std::string_view value, std::string_view setting) {
     const std::string upper = AsciiUpper(value);
     if (upper == "TRUE" || upper == "YES" || upper == "1") return true;
     if (upper == "FALSE" || upper == "NO" || upper == "0") return false;
-    throw LiveSideError("integrated takes true or false, not \"" + std::string(value) + "\"");
+    throw LiveSideError(std::string(setting) + " takes true or false, not \"" + std::string(value) + "\"");
+}
+
+// The settings both schemes take; false for a key that is none of them.
+bool CommonSetting(LiveSide& side, const std::string& key, std::string_view value) {
+    if (key == "QUERYTIMEOUT") {
+        side.queryTimeoutSeconds = TimeoutValue(value);
+    } else if (key == "SCHEMA") {
+        std::string schema = PercentDecoded(value, "schema name");
+        if (schema.empty()) throw LiveSideError("schema needs a name: ...schema=NAME");
+        side.schemas.push_back(std::move(schema));
+    } else if (key == "QUALIFY") {
+        side.qualifyNames = TruthValue(value, "qualify");
+    } else {
+        return false;
+    }
+    return true;
 }
 
 LiveSide SqlServerSide(const Address& address) {
@@ -153,17 +169,15 @@ LiveSide SqlServerSide(const Address& address) {
         throw LiveSideError("give either a port or an instance name, not both");
 
     bool haveDatabase = false;
-    ForEachSetting(address.query, "database, integrated, queryTimeout",
+    ForEachSetting(address.query, "database, integrated, queryTimeout, schema, qualify",
                    [&](const std::string& key, std::string_view value) {
                        if (key == "DATABASE" || key == "DATABASENAME") {
                            side.databaseName = PercentDecoded(value, "database name");
                            haveDatabase = true;
                        } else if (key == "INTEGRATED" || key == "INTEGRATEDSECURITY") {
-                           side.integratedSecurity = TruthValue(value);
-                       } else if (key == "QUERYTIMEOUT") {
-                           side.queryTimeoutSeconds = TimeoutValue(value);
+                           side.integratedSecurity = TruthValue(value, "integrated");
                        } else {
-                           return false;
+                           return CommonSetting(side, key, value);
                        }
                        return true;
                    });
@@ -181,11 +195,9 @@ LiveSide SqlServerSide(const Address& address) {
 LiveSide PostgreSqlSide(const Address& address) {
     LiveSide side;
     side.engine = DatabaseEngine::PostgreSql;
-    ForEachSetting(address.query, "queryTimeout", [&](const std::string& key, std::string_view value) {
-        if (key != "QUERYTIMEOUT") return false;
-        side.queryTimeoutSeconds = TimeoutValue(value);
-        return true;
-    });
+    ForEachSetting(
+        address.query, "queryTimeout, schema, qualify",
+        [&](const std::string& key, std::string_view value) { return CommonSetting(side, key, value); });
     side.userName = address.user;
     // Without a user, the server's own rules (the system user name, Kerberos) decide.
     side.integratedSecurity = address.user.empty();

@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sources/DatabaseSession.hpp"
 
@@ -11,6 +12,7 @@ namespace tablor::cli {
 // A side of a command that is a live database, as written on the command line:
 //   sqlserver://[user@]host[:port][/instance]?database=NAME[&integrated=true][&queryTimeout=S]
 //   postgresql://[user@]host[:port]/database[?queryTimeout=S]
+// Either takes schema=NAME, repeated for more than one, and qualify=true.
 struct LiveSide {
     DatabaseEngine engine = DatabaseEngine::SqlServer;
     std::string
@@ -19,6 +21,8 @@ struct LiveSide {
     std::string userName;
     bool integratedSecurity = false;
     unsigned queryTimeoutSeconds = kDefaultQueryTimeoutSeconds;
+    std::vector<std::string> schemas;  // only these are read; none, all
+    bool qualifyNames = false;         // objects named SCHEMA.NAME
 
     // server + "." + database, as the window names a live side.
     std::string DisplayName() const { return serverName + "." + databaseName; }

@@ -121,6 +121,8 @@ SideRead ComparisonService::ReadInto(const SideDescription& side, coSnapShots& s
     const auto source = connections.Add(settings.serverName, settings.databaseName, settings.userName,
                                         settings.password, settings.integratedSecurity, {}, settings.engine);
     source->QueryTimeoutSeconds = settings.queryTimeoutSeconds;
+    source->Schemas = settings.schemas;
+    source->QualifyNames = settings.qualifyNames;
     if (source->Fill(prompt, cancel) == "ERROR") throw ReportedFailure(0, FailureText(*source));
     read.displayName =
         side.displayName.empty() ? settings.serverName + "." + settings.databaseName : side.displayName;

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sources/DatabaseError.hpp"
 #include "support/Cancellation.hpp"
@@ -48,6 +49,10 @@ struct ConnectionSettings {
     std::string password;
     bool integratedSecurity = false;
     unsigned queryTimeoutSeconds = kDefaultQueryTimeoutSeconds;
+    // Only these schemas are read (names as the server stores them); none, all of them.
+    std::vector<std::string> schemas;
+    // Objects are named SCHEMA.NAME, so that same-named ones of two schemas stay apart.
+    bool qualifyNames = false;
     // Cancelling it breaks off the login or a running query at once; the session may hold on
     // to it while open.
     const CancellationToken* cancel = &CancellationToken::None();

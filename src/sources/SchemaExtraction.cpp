@@ -1,5 +1,6 @@
 #include "sources/SchemaExtraction.hpp"
 
+#include <algorithm>
 #include <memory>
 
 #include "model/ObjectType.hpp"
@@ -56,25 +57,58 @@ bool IsDesignToolRoutine(std::string_view name) {
 
 }  // namespace
 
+bool SchemaExtraction::Wanted(std::string_view schema) const {
+    return schemas_.empty() || std::find(schemas_.begin(), schemas_.end(), schema) != schemas_.end();
+}
+
+std::string SchemaExtraction::ModelName(std::string_view schema, std::string name) const {
+    if (!qualifyNames_) return name;
+    std::string qualified;
+    qualified.reserve(schema.size() + 1 + name.size());
+    qualified += schema;
+    qualified += '.';
+    qualified += name;
+    return qualified;
+}
+
 void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queries, UserPrompt& prompt) {
-    *this = SchemaExtraction(rowLimit_);
+    tables_.clear();
+    constraints_.clear();
+    views_.clear();
+    routines_.clear();
+    columns_.clear();
+    // A constraint's, view's or routine's schema is only read when filtering or qualifying needs it.
+    const auto schemaOf = [this](RecordSet& row, std::string_view column) {
+        return Scoped() ? Text(row, column) : std::string();
+    };
     ReadRows(session, queries.tables, kTables, rowLimit_, prompt, [this](RecordSet& row) {
-        tables_.push_back({Text(row, "TABLE_SCHEMA"), Text(row, "TABLE_NAME")});
-    });
-    ReadRows(session, queries.constraints, kConstraints, rowLimit_, prompt,
-             [this](RecordSet& row) { constraints_.push_back(Text(row, "CONSTRAINT_NAME")); });
-    ReadRows(session, queries.views, kViews, rowLimit_, prompt, [this](RecordSet& row) {
+        std::string schema = Text(row, "TABLE_SCHEMA");
+        if (!Wanted(schema)) return;
         std::string name = Text(row, "TABLE_NAME");
-        if (!IsSystemView(name)) views_.push_back(std::move(name));
+        std::string modelName = ModelName(schema, name);
+        tables_.push_back({std::move(schema), std::move(name), std::move(modelName)});
     });
-    ReadRows(session, queries.routines, kRoutines, rowLimit_, prompt, [this](RecordSet& row) {
+    ReadRows(session, queries.constraints, kConstraints, rowLimit_, prompt, [&](RecordSet& row) {
+        const std::string schema = schemaOf(row, "CONSTRAINT_SCHEMA");
+        if (Wanted(schema)) constraints_.push_back(ModelName(schema, Text(row, "CONSTRAINT_NAME")));
+    });
+    ReadRows(session, queries.views, kViews, rowLimit_, prompt, [&](RecordSet& row) {
+        const std::string schema = schemaOf(row, "TABLE_SCHEMA");
+        if (!Wanted(schema)) return;
+        std::string name = Text(row, "TABLE_NAME");
+        if (!IsSystemView(name)) views_.push_back(ModelName(schema, std::move(name)));
+    });
+    ReadRows(session, queries.routines, kRoutines, rowLimit_, prompt, [&](RecordSet& row) {
+        const std::string schema = schemaOf(row, "ROUTINE_SCHEMA");
+        if (!Wanted(schema)) return;
         std::string name = Text(row, "ROUTINE_NAME");
         if (IsDesignToolRoutine(name)) return;
         const bool isFunction = row.Value("ROUTINE_TYPE") == std::optional<std::string>("FUNCTION");
-        routines_.push_back({std::move(name), isFunction});
+        routines_.push_back({ModelName(schema, std::move(name)), isFunction});
     });
     ReadRows(session, queries.columns, kColumns, rowLimit_, prompt, [this](RecordSet& row) {
         const std::string schema = Text(row, "TABLE_SCHEMA");
+        if (!Wanted(schema)) return;
         const std::string table = Text(row, "TABLE_NAME");
         cField field;
         field.FieldName = Text(row, "COLUMN_NAME");
@@ -90,7 +124,7 @@ void SchemaExtraction::Apply(cMetaData& model) const {
     tables.Clear();
     tables.Reserve(tables_.size());
     for (const TableRow& row : tables_) {
-        const auto table = tables.Add(row.name);
+        const auto table = tables.Add(row.modelName);
         const auto columns = columns_.find(TableKey(row.schema, row.name));
         if (columns == columns_.end()) continue;
         coFields& fields = table->Fields();
@@ -101,7 +135,7 @@ void SchemaExtraction::Apply(cMetaData& model) const {
             } catch (const TablorError& error) {
                 // Say where: the collection's own text names neither table nor column.
                 throw TablorError(error.Number(), error.Description() + " (column \"" + field.FieldName +
-                                                      "\" of table \"" + row.name + "\")");
+                                                      "\" of table \"" + row.modelName + "\")");
             }
         }
     }

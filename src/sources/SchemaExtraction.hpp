@@ -2,6 +2,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "model/cMetaData.hpp"
@@ -29,9 +30,17 @@ class SchemaExtraction {
 
     explicit SchemaExtraction(long rowLimit = kRowLimit) : rowLimit_(rowLimit) {}
 
+    // Only these schemas are read, names matched exactly as the server stores them; none given,
+    // every schema the queries return. Applies from the next Read.
+    void SetSchemas(std::vector<std::string> schemas) { schemas_ = std::move(schemas); }
+    // Names every table, view, routine and constraint SCHEMA.NAME, so that same-named objects
+    // of two schemas stay apart. Applies from the next Read.
+    void SetQualifyNames(bool qualify) { qualifyNames_ = qualify; }
+
     // Runs the queries in the order tables, constraints, views, routines, columns, one record
     // set at a time, and keeps what the model needs of each row. Progress is reported after
-    // every row. Failures are DatabaseErrors, a query with more rows than the limit among them.
+    // every row, kept or not. Rows of schemas not asked for are dropped as they are read.
+    // Failures are DatabaseErrors, a query with more rows than the limit among them.
     void Read(DatabaseSession& session, const SchemaQueries& queries, UserPrompt& prompt);
 
     // Clears and refills the sections one at a time, in the order tables (each with its
@@ -44,11 +53,20 @@ class SchemaExtraction {
     struct TableRow {
         std::string schema;
         std::string name;
+        std::string modelName;  // qualified or not
     };
     struct RoutineRow {
         std::string name;
         bool isFunction = false;
     };
+
+    // Whether a row of this schema is kept.
+    bool Wanted(std::string_view schema) const;
+    // The name the model gets for an object of a schema.
+    std::string ModelName(std::string_view schema, std::string name) const;
+    // Filtering or qualifying needs each row's schema; without either, the rows are read as
+    // they always were.
+    bool Scoped() const { return !schemas_.empty() || qualifyNames_; }
 
     std::vector<TableRow> tables_;
     std::vector<std::string> constraints_;
@@ -57,6 +75,8 @@ class SchemaExtraction {
     // Columns by schema and table name, each list in query order.
     std::unordered_map<std::string, std::vector<cField>> columns_;
     long rowLimit_;
+    std::vector<std::string> schemas_;
+    bool qualifyNames_ = false;
 };
 
 }  // namespace tablor

@@ -42,6 +42,8 @@ std::string cConnection::Fill(UserPrompt& prompt, const CancellationToken& cance
     settings.password = Password;
     settings.integratedSecurity = IntegratedSecurity;
     settings.queryTimeoutSeconds = QueryTimeoutSeconds;
+    settings.schemas = Schemas;
+    settings.qualifyNames = QualifyNames;
     settings.cancel = &cancel;
     activeConnectionString_ = BuildConnectionText(settings);
     displayConnectionString_ = BuildDisplayConnectionText(settings);
@@ -66,6 +68,8 @@ std::string cConnection::Fill(UserPrompt& prompt, const CancellationToken& cance
 
     try {
         SchemaExtraction extraction;
+        extraction.SetSchemas(settings.schemas);
+        extraction.SetQualifyNames(settings.qualifyNames);
         extraction.Read(*session, SchemaQueries::For(engine_), prompt);
         session->Close();
         session.reset();

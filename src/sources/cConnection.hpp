@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "model/cMetaData.hpp"
 #include "sources/DatabaseSession.hpp"
@@ -51,6 +52,10 @@ class cConnection {
     // A query, with the reading of its rows, that takes longer ends the read as a server that
     // stopped answering.
     unsigned QueryTimeoutSeconds = kDefaultQueryTimeoutSeconds;
+    // The schemas read, as the server stores their names; empty reads all.
+    std::vector<std::string> Schemas;
+    // Names every object SCHEMA.NAME.
+    bool QualifyNames = false;
 
     DatabaseEngine Engine() const noexcept { return engine_; }
 

@@ -83,6 +83,34 @@ TEST(LiveSideAddress, QueryTimeoutForEitherEngine) {
     EXPECT_EQ(Parse("postgresql://pg1/shop?queryTimeout=86400").queryTimeoutSeconds, 86400u);
 }
 
+// Schemas come in the order given, repeated or not, percent-decoded, letter case kept; qualify
+// takes what integrated takes.
+TEST(LiveSideAddress, SchemasAndQualifyForEitherEngine) {
+    struct Case {
+        std::string address;
+        std::vector<std::string> schemas;
+        bool qualify;
+    };
+    const std::vector<Case> cases = {
+        {"sqlserver://sa@db1?database=S", {}, false},
+        {"postgresql://pg1/shop", {}, false},
+        {"sqlserver://sa@db1?schema=sales&database=S&SCHEMA=Archive&qualify=true",
+         {"sales", "Archive"},
+         true},
+        {"postgresql://pg1/shop?schema=pgapp&Qualify=YES&qualify=false", {"pgapp"}, false},
+        {"postgresql://pg1/shop?schema=Caf%C3%A9%26%20x&schema=a.b&qualify=1", {"Café& x", "a.b"}, true},
+    };
+    for (const Case& run : cases) {
+        const LiveSide side = Parse(run.address);
+        EXPECT_EQ(side.schemas, run.schemas) << run.address;
+        EXPECT_EQ(side.qualifyNames, run.qualify) << run.address;
+    }
+    EXPECT_THAT(Refusal("postgresql://pg1/shop?qualify=maybe"), HasSubstr("qualify takes true or false"));
+    EXPECT_THAT(Refusal("sqlserver://sa@db1?database=S&qualify"), HasSubstr("qualify takes true or false"));
+    EXPECT_THAT(Refusal("postgresql://pg1/shop?schema="), HasSubstr("schema needs a name"));
+    EXPECT_THAT(Refusal("sqlserver://sa@db1?database=S&schema=a%2"), HasSubstr("hex"));
+}
+
 // Passwords holding the characters that end other parts of an address: no part of one is
 // shown, and the refusal says why.
 TEST(LiveSideAddress, PasswordsNeverShown) {
@@ -193,6 +221,25 @@ TEST(LiveSideCommandLine, PasswordComesFromTheVariableOrTheTerminal) {
            environment);
     EXPECT_EQ(database->opened.at(2).password, "");
     EXPECT_TRUE(database->opened.at(2).integratedSecurity);
+}
+
+// The schemas and the naming chosen in the address are what the database is read with.
+TEST(LiveSideCommandLine, SchemasAndQualifyReachTheConnection) {
+    auto database = std::make_shared<testing::ScriptedDatabase>();
+    CliEnvironment environment;
+    environment.connector = database;
+    environment.passwordVariable = "pw";
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCli({"show", "sqlserver://sa@db1?database=S&schema=sales&schema=dbo&qualify=true"}, out, err,
+                     environment),
+              kNoDifferences)
+        << err.str();
+    ASSERT_EQ(RunCli({"show", "postgresql://pg1/shop"}, out, err, environment), kNoDifferences) << err.str();
+    ASSERT_EQ(database->opened.size(), 2u);
+    EXPECT_THAT(database->opened[0].schemas, ::testing::ElementsAre("sales", "dbo"));
+    EXPECT_TRUE(database->opened[0].qualifyNames);
+    EXPECT_TRUE(database->opened[1].schemas.empty());
+    EXPECT_FALSE(database->opened[1].qualifyNames);
 }
 
 // A failed open: the source's message, with the masked connection text and the driver's

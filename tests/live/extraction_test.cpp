@@ -7,7 +7,10 @@
 #include "ScriptedDatabase.hpp"
 #include "ScriptedPrompt.hpp"
 #include "TempFolder.hpp"
+#include "model/ObjectType.hpp"
+#include "sources/SnapshotWriter.hpp"
 #include "sources/cConnection.hpp"
+#include "sources/cSnapShot.hpp"
 
 namespace tablor::testing {
 using tablor::testing::Columns;
@@ -39,17 +42,17 @@ Row Column(std::string schema, std::string table, std::string name, std::optiona
             {"CHARACTER_MAXIMUM_LENGTH", length},
             {"DATA_TYPE", type}};
 }
-Row Constraint(std::string name) {
-    return {{"CONSTRAINT_SCHEMA", "dbo"},
+Row Constraint(std::string name, std::string schema = "dbo") {
+    return {{"CONSTRAINT_SCHEMA", schema},
             {"CONSTRAINT_NAME", name},
             {"TABLE_NAME", "Orders"},
             {"CONSTRAINT_TYPE", "CHECK"}};
 }
-Row View(std::string name) {
-    return {{"TABLE_SCHEMA", "dbo"}, {"TABLE_NAME", name}, {"VIEW_DEFINITION", "..."}};
+Row View(std::string name, std::string schema = "dbo") {
+    return {{"TABLE_SCHEMA", schema}, {"TABLE_NAME", name}, {"VIEW_DEFINITION", "..."}};
 }
-Row Routine(std::string name, std::optional<std::string> type) {
-    return {{"ROUTINE_SCHEMA", "dbo"}, {"ROUTINE_NAME", name}, {"ROUTINE_TYPE", type}};
+Row Routine(std::string name, std::optional<std::string> type, std::string schema = "dbo") {
+    return {{"ROUTINE_SCHEMA", schema}, {"ROUTINE_NAME", name}, {"ROUTINE_TYPE", type}};
 }
 
 class FillTest : public ::testing::Test {
@@ -168,6 +171,102 @@ TEST_F(FillTest, CaseTwinColumnsAreKeptAndRepeatedNamesFailNamingThem) {
     cMetaData& model = *connection.MetaData();
     EXPECT_THAT(Names(model.Tables()), ElementsAre("first", "T"));
     EXPECT_EQ(model.Constraints().Count(), 2);
+}
+
+// A model in one text per section: tables with their columns, then the other names (routines
+// marked + for procedures, - for functions, as snapshots mark them).
+struct ModelSections {
+    std::vector<std::string> tables, constraints, views, routines;
+    bool operator==(const ModelSections&) const = default;
+};
+ModelSections Sections(cMetaData& model) {
+    ModelSections out;
+    for (const auto& table : model.Tables()) {
+        std::string line = table->ObjectName + ":";
+        for (const std::string& column : Columns(*table)) line += " " + column;
+        out.tables.push_back(line);
+    }
+    out.constraints = Names(model.Constraints());
+    out.views = Names(model.Views());
+    for (const auto& routine : model.Routines())
+        out.routines.push_back(routine->ObjectName +
+                               (routine->ObjectType == ObjectType::Procedure ? "+" : "-"));
+    return out;
+}
+void PrintTo(const ModelSections& model, std::ostream* out) {
+    *out << ::testing::PrintToString(model.tables) << ::testing::PrintToString(model.constraints)
+         << ::testing::PrintToString(model.views) << ::testing::PrintToString(model.routines);
+}
+
+// Two schemas holding same-named objects, and a third whose name differs from one of them only
+// in letter case: the schema filter keeps exactly the schemas named, qualifying keeps
+// same-named objects apart, and either way each table keeps its own schema's columns. The
+// server's own views and the design tools' routines stay out whatever they are named.
+TEST_F(FillTest, SchemaFilterAndQualifiedNamesOnEveryKind) {
+    database->SetRows(kTables,
+                      {Table("sales", "Orders"), Table("archive", "Orders"), Table("Sales", "Totals")});
+    database->SetRows(kColumns, {Column("archive", "Orders", "OrderID", std::nullopt, "int"),
+                                 Column("archive", "Orders", "ArchivedOn", std::nullopt, "date"),
+                                 Column("sales", "Orders", "OrderID", std::nullopt, "int"),
+                                 Column("sales", "Orders", "Note", "20", "varchar"),
+                                 Column("Sales", "Totals", "N", std::nullopt, "int")});
+    database->SetRows(kConstraints, {Constraint("PK_Orders", "sales"), Constraint("PK_Orders", "archive"),
+                                     Constraint("PK_Totals", "Sales")});
+    database->SetRows(kViews,
+                      {View("OpenOrders", "sales"), View("sysOld", "archive"), View("OldOrders", "archive")});
+    database->SetRows(kRoutines,
+                      {Routine("GetOrders", "PROCEDURE", "sales"), Routine("dt_x", "PROCEDURE", "archive"),
+                       Routine("Purge", "FUNCTION", "archive")});
+    const std::string sales = "Orders: OrderID*int* Note*varchar*20";
+    const std::string archive = "Orders: OrderID*int* ArchivedOn*date*";
+    struct Case {
+        std::vector<std::string> schemas;
+        bool qualify;
+        ModelSections expected;
+    };
+    const std::vector<Case> cases = {
+        {{},
+         false,
+         {{sales, archive, "Totals: N*int*"},
+          {"PK_Orders", "PK_Orders", "PK_Totals"},
+          {"OpenOrders", "OldOrders"},
+          {"GetOrders+", "Purge-"}}},
+        {{"sales"}, false, {{sales}, {"PK_Orders"}, {"OpenOrders"}, {"GetOrders+"}}},
+        {{"archive", "Sales"},
+         false,
+         {{archive, "Totals: N*int*"}, {"PK_Orders", "PK_Totals"}, {"OldOrders"}, {"Purge-"}}},
+        {{"nothing"}, false, {}},
+        {{},
+         true,
+         {{"sales." + sales, "archive." + archive, "Sales.Totals: N*int*"},
+          {"sales.PK_Orders", "archive.PK_Orders", "Sales.PK_Totals"},
+          {"sales.OpenOrders", "archive.OldOrders"},
+          {"sales.GetOrders+", "archive.Purge-"}}},
+        {{"archive", "sales"},
+         true,
+         {{"sales." + sales, "archive." + archive},
+          {"sales.PK_Orders", "archive.PK_Orders"},
+          {"sales.OpenOrders", "archive.OldOrders"},
+          {"sales.GetOrders+", "archive.Purge-"}}},
+    };
+    for (const Case& run : cases) {
+        SCOPED_TRACE(::testing::PrintToString(run.schemas) + (run.qualify ? " qualified" : ""));
+        database->queries.clear();
+        connection.Schemas = run.schemas;
+        connection.QualifyNames = run.qualify;
+        ASSERT_EQ(connection.Fill(prompt), "DONE") << ::testing::PrintToString(prompt.Texts());
+        EXPECT_EQ(Sections(*connection.MetaData()), run.expected);
+        // The catalogue queries stay as they are: the rows are filtered as they are read.
+        EXPECT_THAT(database->queries, ElementsAre(kTables, kConstraints, kViews, kRoutines, kColumns));
+        EXPECT_EQ(database->opened.back().schemas, run.schemas);
+        EXPECT_EQ(database->opened.back().qualifyNames, run.qualify);
+
+        // A snapshot holds the qualified names and gives them back.
+        cSnapShot snapshot;
+        snapshot.FillFromBytes(FormatSnapshot({"SRV01", "Sales", "appuser"}, *connection.MetaData()), prompt);
+        ASSERT_FALSE(snapshot.AbortedBy());
+        EXPECT_EQ(Sections(*snapshot.MetaData()), run.expected);
+    }
 }
 
 TEST_F(FillTest, SaveSnapShotWritesTheModelUnderTheSettings) {

@@ -84,6 +84,27 @@ TEST_F(PostgresCli, SnapshotThenCompareWithTheLiveDatabase) {
     EXPECT_EQ(Run({"compare", v2, server.Address("tablor_shop")}), cli::kDifferences) << err.str();
 }
 
+// With qualified names the shop's two "items" tables are told apart, so a snapshot of the
+// whole shop compares equal to it; a schema filter reads that schema alone.
+TEST_F(PostgresCli, QualifiedSnapshotThenCompareWithTheLiveDatabase) {
+    TempFolder folder;
+    const std::string file = folder.File("shop.snp");
+    const std::string qualified = server.Address("tablor_shop") + "?qualify=true";
+    ASSERT_EQ(Run({"snapshot", qualified, "-o", file}), cli::kNoDifferences) << err.str();
+    const std::string content = TempFolder::Read(file);
+    EXPECT_THAT(content, HasSubstr("\r\n:public.items\r\nid*integer*\r\nlabel*character varying*40\r\n"));
+    EXPECT_THAT(content, HasSubstr("\r\n:sales.items\r\nid*integer*\r\nsku*character varying*20\r\n"));
+    EXPECT_EQ(Run({"compare", file, qualified}), cli::kNoDifferences) << out.str() << err.str();
+    EXPECT_EQ(Run({"compare", qualified, qualified}), cli::kNoDifferences) << out.str() << err.str();
+    EXPECT_EQ(Run({"compare", file, server.Address("tablor_shop")}), cli::kDifferences) << err.str();
+
+    ASSERT_EQ(Run({"snapshot", server.Address("tablor_shop") + "?schema=sales&qualify=true", "-o", file}),
+              cli::kNoDifferences)
+        << err.str();
+    EXPECT_THAT(out.str(), HasSubstr(": 1 tables, 0 views, 0 routines, 0 constraints\n"));
+    EXPECT_THAT(TempFolder::Read(file), Not(HasSubstr("public.")));
+}
+
 // A server that goes quiet while the catalogue is read: status 2, the reason, and no file.
 TEST_F(PostgresCli, StalledServerWritesNoSnapshot) {
     StallingProxy proxy(static_cast<std::uint16_t>(std::stoi(server.port)), "INFORMATION_SCHEMA.TABLES");

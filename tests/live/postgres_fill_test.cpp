@@ -117,6 +117,65 @@ TEST_F(PostgresFill, LoginAndDatabaseNamesThatNeedQuoting) {
     EXPECT_THAT(Names(connection->MetaData()->Tables()), UnorderedElementsAre("odd;{name}=1", "ledger"));
 }
 
+// Only the schemas named are read; qualified names keep the shop's two "items" tables apart.
+TEST_F(PostgresFill, SchemaFilterAndQualifiedNames) {
+    struct Case {
+        std::string database;
+        std::vector<std::string> schemas;
+        bool qualify;
+        std::vector<std::string> tables, constraints, views;
+    };
+    const std::vector<Case> cases = {
+        {"tablor_shop",
+         {"sales"},
+         false,
+         {"items: id*integer* sku*character varying*20 price*numeric*"},
+         {},
+         {}},
+        {"tablor db;{x}=1", {"pgapp"}, false, {"ledger: id*integer*"}, {}, {}},
+        {"tablor db;{x}=1",
+         {"pgapp", "public"},
+         true,
+         {"pgapp.ledger: id*integer*", "public.odd;{name}=1: id*integer*"},
+         {},
+         {}},
+        {"tablor_shop",
+         {},
+         true,
+         {"public.Café: Ωmega*character varying*10 表名*integer* Имя*character*3",
+          "public.O'Brien: id*integer* given name*character varying*30", "public.SysStats: n*bigint*",
+          "public.customers: customer_id*integer* name*character varying*100 code*character*5 "
+          "notes*text* photo*bytea* created*date*",
+          "public.items: id*integer* label*character varying*40",
+          "public.open_orders: order_id*integer* amount*numeric*",
+          "public.orders: order_id*integer* customer_id*integer* amount*numeric* remark*character varying*",
+          "public.sys_orders: order_id*integer*",
+          "sales.items: id*integer* sku*character varying*20 price*numeric*"},
+         {"public.chk_orders_amount", "public.customers_pkey", "public.fk_orders_customers",
+          "public.pk_orders"},
+         {"public.open_orders"}},
+    };
+    for (const Case& run : cases) {
+        SCOPED_TRACE(run.database + " " + ::testing::PrintToString(run.schemas));
+        const auto connection = Connection(run.database);
+        connection->Schemas = run.schemas;
+        connection->QualifyNames = run.qualify;
+        ASSERT_EQ(connection->Fill(prompt), "DONE") << ::testing::PrintToString(prompt.Texts());
+        cMetaData& model = *connection->MetaData();
+        EXPECT_EQ(TablesWithColumns(model.Tables()), run.tables);
+        std::vector<std::string> constraints = Names(model.Constraints());
+        std::sort(constraints.begin(), constraints.end());
+        EXPECT_EQ(constraints, run.constraints);
+        EXPECT_EQ(Names(model.Views()), run.views);
+        if (run.database == "tablor_shop" && run.schemas.empty())
+            EXPECT_THAT(
+                Names(model.Routines()),
+                UnorderedElementsAre("public.order_total", "public.archive_orders", "public.DT_Upper"));
+        else
+            EXPECT_EQ(model.Routines().Count(), 0);
+    }
+}
+
 TEST_F(PostgresFill, WrongPasswordShowsTheConnectionOpenMessage) {
     const auto connection = Connection("tablor_shop");
     connection->Password = "not-the-password";
