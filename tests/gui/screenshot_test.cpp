@@ -1,6 +1,10 @@
 // Pictures of the window for people to look at: at start and after a comparison.
+#include <QCheckBox>
+#include <QDialog>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "GuiTestSupport.hpp"
@@ -40,6 +44,24 @@ TEST_F(Screenshot, MainWindowAtStartAndAfterAComparison) {
         QTest::qWait(50);
         SaveScreenshot(window, TABLOR_SCREENSHOT_DIR, "main-window-busy.png");
     }
+}
+
+TEST_F(Screenshot, OptionsDialog) {
+    ShownWindow();
+    bool taken = false;
+    QTimer::singleShot(0, &Window(), [&] {
+        auto* dialog = Window().findChild<QDialog*>("OptionsDialog");
+        if (dialog == nullptr) return;
+        Find<QCheckBox>("chkColumnChanges").setChecked(true);
+        Find<QPlainTextEdit>("txtExclude").setPlainText("tmp_*\nOrders.Note");
+        Find<QCheckBox>("chkOnlyProcedures").setChecked(false);
+        QTest::qWait(50);
+        SaveScreenshot(*dialog, TABLOR_SCREENSHOT_DIR, "options-dialog.png");
+        taken = true;
+        dialog->reject();
+    });
+    Trigger("mnuOptions");
+    EXPECT_TRUE(taken);
 }
 
 }  // namespace
