@@ -6,9 +6,11 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
 #include "GuiTestSupport.hpp"
 #include "workbench/DifferencesModel.hpp"
+#include "workbench/OptionsDialog.hpp"
 
 namespace tablor::testing {
 namespace {
@@ -44,6 +46,24 @@ TEST_F(Screenshot, MainWindowAtStartAndAfterAComparison) {
         QTest::qWait(50);
         SaveScreenshot(window, TABLOR_SCREENSHOT_DIR, "main-window-busy.png");
     }
+}
+
+TEST_F(Screenshot, ChangedColumnsInTheList) {
+    CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
+    CopyExample("shop-v2.snp", "SnapShots/shop-v2.snp");
+    CompareOptions options;
+    options.columnChanges = true;
+    ASSERT_TRUE(gui::OptionsMemory::Save(options).isEmpty());
+    gui::Main& window = ShownWindow();
+    AddSnapShotEntry("shop-v1.snp");
+    AddSnapShotEntry("shop-v2.snp");
+    Click("btnCompare");
+    auto& list = Find<QTreeView>("lvDifferences");
+    const auto changed = Differences().match(Differences().index(0, 1), Qt::DisplayRole, "Field changed");
+    ASSERT_FALSE(changed.isEmpty());
+    list.scrollTo(changed.front(), QAbstractItemView::PositionAtTop);
+    QTest::qWait(50);
+    SaveScreenshot(window, TABLOR_SCREENSHOT_DIR, "main-window-changed-columns.png");
 }
 
 TEST_F(Screenshot, OptionsDialog) {
