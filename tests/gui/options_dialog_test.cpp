@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QTimer>
 #include <functional>
 
@@ -136,6 +137,28 @@ TEST_F(OptionsDialog, NoKindToShowIsRefusedWithAMessage) {
         Click("btnOK");
     });
     EXPECT_EQ(Window().Options().only, CompareKind::Views);
+}
+
+// A stored choice the program cannot read must not hide differences.
+TEST_F(OptionsDialog, AnUnreadableStoredKindListShowsEveryKind) {
+    const std::pair<QVariant, unsigned> cases[] = {
+        {QVariant(), CompareKind::All},
+        {"tables,bogus", CompareKind::All},
+        {"", CompareKind::All},
+        {"views, Tables", CompareKind::Tables | CompareKind::Views},
+    };
+    for (const auto& [stored, shown] : cases) {
+        SCOPED_TRACE(stored.toString().toStdString());
+        {
+            QSettings store(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor");
+            if (stored.isNull())
+                store.remove("ComparisonOptions/Only");
+            else
+                store.setValue("ComparisonOptions/Only", stored);
+        }
+        Restart();
+        EXPECT_EQ(Window().Options().only, shown);
+    }
 }
 
 // The report says how its rows were found, even once the options have changed again.
