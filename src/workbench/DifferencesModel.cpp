@@ -24,6 +24,8 @@ int PictureFor(std::int32_t objectType) {
             return static_cast<int>(SmallPicture::Function);
         case ObjectType::Constraint:
             return static_cast<int>(SmallPicture::Constraint);
+        case ObjectType::FieldChanged:
+            return static_cast<int>(SmallPicture::FieldChanged);
         default:
             return 0;
     }

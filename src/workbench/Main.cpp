@@ -34,6 +34,7 @@
 #include "support/TablorError.hpp"
 #include "viewer/ViewerLaunch.hpp"
 #include "workbench/DifferencesModel.hpp"
+#include "workbench/OptionsDialog.hpp"
 #include "workbench/Pictures.hpp"
 #include "workbench/SaveFileDialog.hpp"
 #include "workbench/ServerMemory.hpp"
@@ -202,6 +203,7 @@ Main::Main(UserPrompt& prompt, SaveFileDialog& saveDialog, std::shared_ptr<Datab
     txtServer->setCurrentIndex(-1);
     txtServer->setEditText(QString());
     if (!servers.problem.isEmpty()) Tell(servers.problem, PromptIcon::Warning);
+    options_ = OptionsMemory::Load();
 }
 
 Main::~Main() {
@@ -213,6 +215,7 @@ void Main::BuildMenus() {
     mnuFile = menuBar()->addMenu("&File");
     mnuSnapShots = mnuFile->addMenu("SnapShots");
     mnuRefreshList = mnuSnapShots->addAction("&Refresh List");
+    mnuOptions = mnuFile->addAction("&Options...");
     mnuSep1 = mnuFile->addSeparator();
     mnuExit = mnuFile->addAction("E&xit");
     // The Help button takes Alt+H, so that the key opens help; the menu takes the next letter.
@@ -362,6 +365,7 @@ void Main::NameParts() {
         {mnuFile, "mnuFile"},
         {mnuSnapShots, "mnuSnapShots"},
         {mnuRefreshList, "mnuRefreshList"},
+        {mnuOptions, "mnuOptions"},
         {mnuSep1, "mnuSep1"},
         {mnuExit, "mnuExit"},
         {mnuHelp, "mnuHelp"},
@@ -425,6 +429,7 @@ void Main::SetFocusOrder() {
 
 void Main::ConnectCommands() {
     connect(mnuRefreshList, &QAction::triggered, this, &Main::RefreshSnapShotList);
+    connect(mnuOptions, &QAction::triggered, this, [this] { Guarded([this] { OptionsCommand(); }); });
     connect(mnuExit, &QAction::triggered, this, &QWidget::close);
     connect(btnExit, &QToolButton::clicked, this, &QWidget::close);
     connect(mnuHelpContents, &QAction::triggered, this, [this] { RunHook(hooks_.showHelp, false); });
@@ -608,6 +613,14 @@ void Main::AddSnapShotCommand() {
     entry->setData(kSubItemRole + kFileName, name);
     entry->setData(kSubItemRole + kSourceKind, "SNAPSHOT");
     lvCompare->addItem(entry);
+}
+
+void Main::OptionsCommand() {
+    OptionsDialog dialog(options_, prompt_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    options_ = dialog.Options();
+    if (const QString problem = OptionsMemory::Save(options_); !problem.isEmpty())
+        Tell(problem, PromptIcon::Warning);
 }
 
 void Main::ClearCommand() {

@@ -110,6 +110,9 @@ class Main : public QMainWindow {
     // The display names of the last successful comparison, as the report names its two sides.
     std::pair<QString, QString> ComparedNames() const { return {Object1Name, Object2Name}; }
 
+    // The options the next comparison is made with, as File > Options... last left them.
+    const CompareOptions& Options() const noexcept { return options_; }
+
     // Adds one row per difference, in order, keeping the window alive meanwhile.
     void AddDifferenceRows(const coDifferences& found);
 
@@ -155,11 +158,15 @@ class Main : public QMainWindow {
     // Display names of the last successful comparison, for the report.
     QString Object1Name;
     QString Object2Name;
+    // How the last successful comparison was made (CompareOptions::Describe), for the report:
+    // the options may have changed since.
+    std::string comparedOptions_;
 
     // Menus.
     QMenu* mnuFile = nullptr;
     QMenu* mnuSnapShots = nullptr;
     QAction* mnuRefreshList = nullptr;
+    QAction* mnuOptions = nullptr;
     QAction* mnuSep1 = nullptr;
     QAction* mnuExit = nullptr;
     QMenu* mnuHelp = nullptr;
@@ -218,6 +225,7 @@ class Main : public QMainWindow {
     void ClearCommand();
     void CompareCommand();
     void SaveHtmlCommand();
+    void OptionsCommand();
     void RunHook(const std::function<void(Main&)>& hook, bool readsSchema);
 
     // Runs one command; an unexpected failure is shown instead of ending the program.
@@ -229,6 +237,7 @@ class Main : public QMainWindow {
     UserPrompt& prompt_;
     WindowPrompt sourcePrompt_;
     ComparisonService service_;
+    CompareOptions options_;
     // The running read's token; null while none runs.
     CancellationToken* readToken_ = nullptr;
     QLabel* progressLine_ = nullptr;

@@ -108,9 +108,11 @@ void Main::CompareCommand() {
 
     const SideDescription side1 = SideOf(entries[0]);
     const SideDescription side2 = SideOf(entries[1]);
+    // As the command started: the options may not change under a running comparison.
+    const CompareOptions options = options_;
     ComparisonResult result;
     ReadOffThread([&](const ProgressCallback& progress, const CancellationToken& cancel) {
-        result = service_.Compare(side1, side2, progress, cancel);
+        result = service_.Compare(side1, side2, progress, cancel, options);
     });
 
     // Only now: a read that failed or was cancelled leaves the last comparison's rows.
@@ -120,6 +122,7 @@ void Main::CompareCommand() {
 
     Object1Name = entries[0].text;
     Object2Name = entries[1].text;
+    comparedOptions_ = options.Describe();
     Tell(QString::number(result.differences->Count()) + " difference(s) found between the two objects!",
          PromptIcon::Information);
 }
@@ -230,6 +233,7 @@ void Main::SaveHtmlCommand() {
     request.targetPath = target;
     request.side1Name = Std(Object1Name);
     request.side2Name = Std(Object2Name);
+    request.optionsText = comparedOptions_;
     request.rowCount = rows.size();
     request.rowAt = [&rows](std::size_t i) { return rows[i]; };
     service_.WriteReport(request);

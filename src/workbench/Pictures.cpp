@@ -17,8 +17,9 @@ void EnsureRegistered() {
 }
 
 constexpr std::array<const char*, kSmallPictureCount> kSmallFiles = {
-    "01-database",        "02-table-group", "03-table",          "04-column",   "05-view-group", "06-view",
-    "07-procedure-group", "08-procedure",   "09-function-group", "10-function", "11-constraint",
+    "01-database",       "02-table-group", "03-table",           "04-column",
+    "05-view-group",     "06-view",        "07-procedure-group", "08-procedure",
+    "09-function-group", "10-function",    "11-constraint",      "12-field-changed",
 };
 
 const char* LargeFile(LargePicture picture) {

@@ -20,8 +20,9 @@ enum class SmallPicture {
     FunctionGroup = 9,
     Function = 10,
     Constraint = 11,
+    FieldChanged = 12,
 };
-inline constexpr int kSmallPictureCount = 11;
+inline constexpr int kSmallPictureCount = 12;
 
 enum class LargePicture {
     Snapshot,
@@ -42,7 +43,7 @@ enum class LargePicture {
 
 // Icons are built once and shared; rendering an SVG per paint would slow long lists.
 const QIcon& Picture(SmallPicture picture);
-// By image-list number; an empty icon outside 1..11.
+// By image-list number; an empty icon outside 1..kSmallPictureCount.
 const QIcon& SmallPictureAt(int number);
 const QIcon& Picture(LargePicture picture);
 // A 32 x 32 rendering for the fixed pictures of a window, in the device pixels of the screen

@@ -151,6 +151,10 @@ void GuiTest::SetUp() {
     home_ = std::make_unique<TempFolder>();
     ::setenv("TABLOR_HOME", home_->Path().c_str(), 1);
     StoreServers(QString());
+    // Options a test chose must not carry over into the next one's comparisons.
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor");
+    store.remove("ComparisonOptions");
+    store.sync();
 }
 
 void GuiTest::TearDown() {

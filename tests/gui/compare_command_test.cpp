@@ -14,12 +14,14 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <filesystem>
+#include <set>
 
 #include "GuiTestSupport.hpp"
 #include "compare/cCompareEngine.hpp"
 #include "report/DifferenceRow.hpp"
 #include "sources/cSnapShot.hpp"
 #include "workbench/DifferencesModel.hpp"
+#include "workbench/OptionsDialog.hpp"
 
 namespace tablor::testing {
 namespace {
@@ -52,7 +54,8 @@ class CompareCommand : public GuiTest {
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     }
     // What the engine itself finds for two snapshot files, as row texts.
-    std::vector<std::string> Expected(const std::string& a, const std::string& b) {
+    std::vector<std::string> Expected(const std::string& a, const std::string& b,
+                                      const CompareOptions& options = {}) {
         cSnapShot first, second;
         first.SetFileName(SnapShotFile(a));
         second.SetFileName(SnapShotFile(b));
@@ -60,7 +63,7 @@ class CompareCommand : public GuiTest {
         second.Fill(prompt);
         cCompareEngine engine;
         std::vector<std::string> rows;
-        for (const auto& d : engine.Compare(*first.MetaData(), a, *second.MetaData(), b)) {
+        for (const auto& d : engine.Compare(*first.MetaData(), a, *second.MetaData(), b, options)) {
             const auto row = DifferenceRow::From(*d);
             rows.push_back(row.cells[0] + "|" + row.cells[1] + "|" + row.cells[2] + "|" + row.cells[3] + "|" +
                            row.cells[4]);
@@ -112,6 +115,39 @@ TEST_F(CompareCommand, TwoSnapshotsListEveryDifferenceAndTheCount) {
     Compare();
     EXPECT_EQ(prompt.messages.back().text, "0 difference(s) found between the two objects!");
     EXPECT_EQ(Differences().rowCount(), 0);
+}
+
+// The options stored by File > Options... are read at start and the comparison is made with
+// them; with every option off the list is the one it always was.
+TEST_F(CompareCommand, TheStoredOptionsShapeTheList) {
+    CompareOptions columnChanges;
+    columnChanges.columnChanges = true;
+    CompareOptions tablesOnly;
+    tablesOnly.only = CompareKind::Tables;
+    const struct {
+        const char* name;
+        CompareOptions options;
+        std::set<std::string> kinds;
+    } cases[] = {
+        {"all off", {}, {"Table", "Field", "View", "Procedure", "Function", "Constraint"}},
+        {"column changes",
+         columnChanges,
+         {"Table", "Field", "View", "Procedure", "Function", "Constraint", "Field changed"}},
+        {"tables only", tablesOnly, {"Table"}},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        ASSERT_TRUE(gui::OptionsMemory::Save(each.options).isEmpty());
+        Restart();
+        AddSnapShotEntry("shop-v1.snp");
+        AddSnapShotEntry("shop-v2.snp");
+        Compare();
+        EXPECT_EQ(DifferenceRows(), Expected("shop-v1.snp", "shop-v2.snp", each.options));
+        std::set<std::string> kinds;
+        for (int row = 0; row < Differences().rowCount(); ++row)
+            kinds.insert(Differences().At(row).cells[1].toStdString());
+        EXPECT_EQ(kinds, each.kinds);
+    }
 }
 
 TEST_F(CompareCommand, LiveAgainstLiveReadsBothThroughTheWorkspace) {

@@ -33,8 +33,8 @@ QStringList Column(const DifferencesModel& model, int column) {
 }
 
 TEST(DifferencesRows, EachKindShowsItsPictureInTheFirstColumnOnly) {
-    const std::pair<int, int> pictures[] = {{0, 3},  {1, 4},  {2, 6}, {3, 8},
-                                            {4, 10}, {5, 11}, {9, 0}, {-1, 0}};
+    const std::pair<int, int> pictures[] = {{0, 3},  {1, 4},  {2, 6}, {3, 8}, {4, 10},
+                                            {5, 11}, {6, 12}, {9, 0}, {-1, 0}};
     for (const auto& [type, picture] : pictures)
         EXPECT_EQ(DifferencesModel::MakeRow(Difference("X", type, "b", "m")).picture, picture) << type;
     for (int number = 1; number <= gui::kSmallPictureCount; ++number)

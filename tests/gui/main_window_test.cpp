@@ -51,6 +51,7 @@ TEST_F(MainWindow, EveryPartIsFoundByItsName) {
         {"mnuFile", &QMenu::staticMetaObject},
         {"mnuSnapShots", &QMenu::staticMetaObject},
         {"mnuRefreshList", &QAction::staticMetaObject},
+        {"mnuOptions", &QAction::staticMetaObject},
         {"mnuSep1", &QAction::staticMetaObject},
         {"mnuExit", &QAction::staticMetaObject},
         {"mnuHelp", &QMenu::staticMetaObject},

@@ -1,10 +1,16 @@
 // Pictures of the window for people to look at: at start and after a comparison.
+#include <QCheckBox>
+#include <QDialog>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
 #include "GuiTestSupport.hpp"
 #include "workbench/DifferencesModel.hpp"
+#include "workbench/OptionsDialog.hpp"
 
 namespace tablor::testing {
 namespace {
@@ -40,6 +46,42 @@ TEST_F(Screenshot, MainWindowAtStartAndAfterAComparison) {
         QTest::qWait(50);
         SaveScreenshot(window, TABLOR_SCREENSHOT_DIR, "main-window-busy.png");
     }
+}
+
+TEST_F(Screenshot, ChangedColumnsInTheList) {
+    CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
+    CopyExample("shop-v2.snp", "SnapShots/shop-v2.snp");
+    CompareOptions options;
+    options.columnChanges = true;
+    ASSERT_TRUE(gui::OptionsMemory::Save(options).isEmpty());
+    gui::Main& window = ShownWindow();
+    AddSnapShotEntry("shop-v1.snp");
+    AddSnapShotEntry("shop-v2.snp");
+    Click("btnCompare");
+    auto& list = Find<QTreeView>("lvDifferences");
+    const auto changed = Differences().match(Differences().index(0, 1), Qt::DisplayRole, "Field changed");
+    ASSERT_FALSE(changed.isEmpty());
+    list.scrollTo(changed.front(), QAbstractItemView::PositionAtTop);
+    QTest::qWait(50);
+    SaveScreenshot(window, TABLOR_SCREENSHOT_DIR, "main-window-changed-columns.png");
+}
+
+TEST_F(Screenshot, OptionsDialog) {
+    ShownWindow();
+    bool taken = false;
+    QTimer::singleShot(0, &Window(), [&] {
+        auto* dialog = Window().findChild<QDialog*>("OptionsDialog");
+        if (dialog == nullptr) return;
+        Find<QCheckBox>("chkColumnChanges").setChecked(true);
+        Find<QPlainTextEdit>("txtExclude").setPlainText("tmp_*\nOrders.Note");
+        Find<QCheckBox>("chkOnlyProcedures").setChecked(false);
+        QTest::qWait(50);
+        SaveScreenshot(*dialog, TABLOR_SCREENSHOT_DIR, "options-dialog.png");
+        taken = true;
+        dialog->reject();
+    });
+    Trigger("mnuOptions");
+    EXPECT_TRUE(taken);
 }
 
 }  // namespace

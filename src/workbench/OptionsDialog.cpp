@@ -1,0 +1,206 @@
+#include "workbench/OptionsDialog.hpp"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QVBoxLayout>
+#include <string>
+#include <vector>
+
+#include "workbench/ServerMemory.hpp"
+
+namespace tablor::gui {
+namespace {
+
+struct Kind {
+    const char* caption;
+    const char* objectName;
+};
+// In CompareKind bit order.
+constexpr std::array<Kind, 7> kKinds = {{
+    {"&Tables", "chkOnlyTables"},
+    {"C&olumns", "chkOnlyColumns"},
+    {"&Views", "chkOnlyViews"},
+    {"&Procedures", "chkOnlyProcedures"},
+    {"&Functions", "chkOnlyFunctions"},
+    {"Co&nstraints", "chkOnlyConstraints"},
+    {"C&hanged columns", "chkOnlyChanges"},
+}};
+
+std::vector<std::string> Patterns(const QString& text) {
+    std::vector<std::string> patterns;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        const QString pattern = line.trimmed();
+        if (!pattern.isEmpty()) patterns.push_back(pattern.toStdString());
+    }
+    return patterns;
+}
+
+QString Lines(const std::vector<std::string>& patterns) {
+    QStringList lines;
+    for (const std::string& pattern : patterns) lines.append(QString::fromStdString(pattern));
+    return lines.join(QLatin1Char('\n'));
+}
+
+QPlainTextEdit* PatternBox(QWidget* parent, const std::vector<std::string>& patterns) {
+    auto* box = new QPlainTextEdit(Lines(patterns), parent);
+    box->setTabChangesFocus(true);
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Room for a few patterns before it scrolls, in whatever font and scale.
+    const int frame = 2 * box->frameWidth() + 2 * static_cast<int>(box->document()->documentMargin());
+    box->setMinimumHeight(box->fontMetrics().lineSpacing() * 5 + frame);
+    box->setMinimumWidth(box->fontMetrics().averageCharWidth() * 22 + frame);
+    return box;
+}
+
+QSettings Store() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor");
+}
+
+// A folder or a pipe in the settings file's place must not be opened (see ServerMemory).
+bool IsFileOrAbsent(const QString& path) {
+    const QFileInfo entry(path);
+    return entry.isFile() || !entry.exists();
+}
+
+const QString kGroup = QStringLiteral("ComparisonOptions");
+
+}  // namespace
+
+OptionsDialog::OptionsDialog(const CompareOptions& options, UserPrompt& prompt, QWidget* parent)
+    : QDialog(parent), prompt_(prompt) {
+    setObjectName("OptionsDialog");
+    setWindowTitle("Comparison Options");
+
+    chkColumnChanges = new QCheckBox("&Report changed column types and sizes", this);
+    chkColumnChanges->setObjectName("chkColumnChanges");
+    chkColumnChanges->setChecked(options.columnChanges);
+    chkIgnoreCase = new QCheckBox("Ignore letter &case in names", this);
+    chkIgnoreCase->setObjectName("chkIgnoreCase");
+    chkIgnoreCase->setChecked(options.ignoreCase);
+    chkIgnoreGeneratedNames = new QCheckBox("Ignore &generated constraint names", this);
+    chkIgnoreGeneratedNames->setObjectName("chkIgnoreGeneratedNames");
+    chkIgnoreGeneratedNames->setChecked(options.ignoreGeneratedNames);
+
+    txtInclude = PatternBox(this, options.include);
+    txtInclude->setObjectName("txtInclude");
+    txtExclude = PatternBox(this, options.exclude);
+    txtExclude->setObjectName("txtExclude");
+    auto* includeLabel = new QLabel("Compare only names &matching:", this);
+    includeLabel->setBuddy(txtInclude);
+    auto* excludeLabel = new QLabel("&Leave out names matching:", this);
+    excludeLabel->setBuddy(txtExclude);
+    // Broken by hand: a wrapping label leaves the dialog's first size to the window system.
+    auto* hint = new QLabel(
+        "One pattern per line, letter case ignored: * stands for any characters, ? for one.\n"
+        "TABLE.COLUMN leaves out a column.",
+        this);
+    hint->setObjectName("lblPatternHint");
+    auto* patterns = new QGridLayout;
+    patterns->addWidget(includeLabel, 0, 0);
+    patterns->addWidget(excludeLabel, 0, 1);
+    patterns->addWidget(txtInclude, 1, 0);
+    patterns->addWidget(txtExclude, 1, 1);
+    patterns->addWidget(hint, 2, 0, 1, 2);
+
+    auto* kinds = new QGroupBox("Show these kinds", this);
+    kinds->setObjectName("grpOnly");
+    auto* kindGrid = new QGridLayout(kinds);
+    constexpr int kRows = 4;
+    for (std::size_t bit = 0; bit < kKinds.size(); ++bit) {
+        auto* box = new QCheckBox(kKinds[bit].caption, kinds);
+        box->setObjectName(kKinds[bit].objectName);
+        box->setChecked(options.Shows(1u << bit));
+        chkOnly[bit] = box;
+        kindGrid->addWidget(box, static_cast<int>(bit) % kRows, static_cast<int>(bit) / kRows);
+    }
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->setObjectName("buttonBox");
+    buttons->button(QDialogButtonBox::Ok)->setObjectName("btnOK");
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName("btnCancel");
+    connect(buttons, &QDialogButtonBox::accepted, this, &OptionsDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &OptionsDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(chkColumnChanges);
+    layout->addWidget(chkIgnoreCase);
+    layout->addWidget(chkIgnoreGeneratedNames);
+    layout->addSpacing(layout->spacing());
+    layout->addLayout(patterns, 1);
+    layout->addWidget(kinds);
+    layout->addWidget(buttons);
+    // A text box asks for far more room than a few patterns need.
+    resize(minimumSizeHint());
+}
+
+CompareOptions OptionsDialog::Options() const {
+    CompareOptions options;
+    options.columnChanges = chkColumnChanges->isChecked();
+    options.ignoreCase = chkIgnoreCase->isChecked();
+    options.ignoreGeneratedNames = chkIgnoreGeneratedNames->isChecked();
+    options.include = Patterns(txtInclude->toPlainText());
+    options.exclude = Patterns(txtExclude->toPlainText());
+    options.only = 0;
+    for (std::size_t bit = 0; bit < chkOnly.size(); ++bit)
+        if (chkOnly[bit]->isChecked()) options.only |= 1u << bit;
+    return options;
+}
+
+void OptionsDialog::accept() {
+    if (Options().only == 0) {
+        PromptMessage message;
+        message.text = "Please tick at least one kind to show.";
+        message.icon = PromptIcon::Warning;
+        prompt_.Ask(message);
+        return;
+    }
+    QDialog::accept();
+}
+
+namespace OptionsMemory {
+
+CompareOptions Load() {
+    CompareOptions options;
+    if (!IsFileOrAbsent(ServerMemory::FileName())) return options;
+    QSettings store = Store();
+    store.beginGroup(kGroup);
+    options.columnChanges = store.value("ColumnChanges", false).toBool();
+    options.ignoreCase = store.value("IgnoreCase", false).toBool();
+    options.ignoreGeneratedNames = store.value("IgnoreGeneratedNames", false).toBool();
+    options.include = Patterns(store.value("Include").toString());
+    options.exclude = Patterns(store.value("Exclude").toString());
+    std::string error;
+    const auto only = ParseCompareKinds(store.value("Only").toString().toStdString(), error);
+    // Nothing to show would make every comparison empty: take it as damage too.
+    if (only && *only != 0) options.only = *only;
+    return options;
+}
+
+QString Save(const CompareOptions& options) {
+    const QString path = ServerMemory::FileName();
+    const QString failed = "The comparison options could not be saved in " + QDir::toNativeSeparators(path);
+    if (!IsFileOrAbsent(path)) return failed + ": it is not a file.";
+    QSettings store = Store();
+    store.beginGroup(kGroup);
+    store.setValue("ColumnChanges", options.columnChanges);
+    store.setValue("IgnoreCase", options.ignoreCase);
+    store.setValue("IgnoreGeneratedNames", options.ignoreGeneratedNames);
+    store.setValue("Include", Lines(options.include));
+    store.setValue("Exclude", Lines(options.exclude));
+    store.setValue("Only", QString::fromStdString(CompareKindsText(options.only)));
+    store.endGroup();
+    store.sync();
+    if (store.status() == QSettings::AccessError) return failed + ".";
+    return {};
+}
+
+}  // namespace OptionsMemory
+}  // namespace tablor::gui
