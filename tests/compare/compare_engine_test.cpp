@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "PlainScanReference.hpp"
+#include "SameDifferences.hpp"
 #include "SchemaGenerator.hpp"
 #include "compare/cCompareEngine.hpp"
 
 using namespace tablor;
+using tablor::testing::ExpectSameList;
 
 namespace {
 
@@ -12,21 +14,6 @@ std::vector<std::string> Messages(const coDifferences& differences) {
     std::vector<std::string> messages;
     for (const auto& d : differences) messages.push_back(d->Message());
     return messages;
-}
-
-void ExpectSameList(const coDifferences& actual, const coDifferences& expected) {
-    ASSERT_EQ(actual.Count(), expected.Count());
-    for (long i = 1; i <= actual.Count(); ++i) {
-        const auto& a = *actual.Item(i);
-        const auto& e = *expected.Item(i);
-        ASSERT_EQ(a.ObjectName(), e.ObjectName()) << "at " << i;
-        ASSERT_EQ(a.ObjectType, e.ObjectType) << "at " << i;
-        ASSERT_EQ(a.Source(), e.Source()) << "at " << i;
-        ASSERT_EQ(a.Message(), e.Message()) << "at " << i;
-        ASSERT_EQ(a.FieldTable(), e.FieldTable()) << "at " << i;
-        ASSERT_EQ(a.FieldType(), e.FieldType()) << "at " << i;
-        ASSERT_EQ(a.FieldSize(), e.FieldSize()) << "at " << i;
-    }
 }
 
 }  // namespace

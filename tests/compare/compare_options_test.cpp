@@ -3,11 +3,13 @@
 #include <random>
 
 #include "PlainScanReference.hpp"
+#include "SameDifferences.hpp"
 #include "SchemaGenerator.hpp"
 #include "compare/cCompareEngine.hpp"
 #include "model/ObjectType.hpp"
 
 using namespace tablor;
+using tablor::testing::ExpectSameList;
 
 namespace {
 
@@ -26,23 +28,6 @@ std::vector<std::string> Names(const coDifferences& differences) {
     std::vector<std::string> names;
     for (const auto& d : differences) names.push_back(d->ObjectName());
     return names;
-}
-
-void ExpectSameList(const coDifferences& actual, const coDifferences& expected) {
-    ASSERT_EQ(actual.Count(), expected.Count());
-    for (long i = 1; i <= actual.Count(); ++i) {
-        const auto& a = *actual.Item(i);
-        const auto& e = *expected.Item(i);
-        ASSERT_EQ(a.ObjectName(), e.ObjectName()) << "at " << i;
-        ASSERT_EQ(a.ObjectType, e.ObjectType) << "at " << i;
-        ASSERT_EQ(a.Source(), e.Source()) << "at " << i;
-        ASSERT_EQ(a.Message(), e.Message()) << "at " << i;
-        ASSERT_EQ(a.FieldTable(), e.FieldTable()) << "at " << i;
-        ASSERT_EQ(a.FieldType(), e.FieldType()) << "at " << i;
-        ASSERT_EQ(a.FieldSize(), e.FieldSize()) << "at " << i;
-        ASSERT_EQ(a.FieldType2(), e.FieldType2()) << "at " << i;
-        ASSERT_EQ(a.FieldSize2(), e.FieldSize2()) << "at " << i;
-    }
 }
 
 CompareOptions RandomOptions(std::mt19937& random) {
