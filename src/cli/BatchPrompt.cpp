@@ -6,8 +6,6 @@ namespace tablor::cli {
 
 PromptAnswer BatchPrompt::Ask(const PromptMessage& message) {
     EndProgress();
-    if (failure_.empty())
-        failure_ = message.title.empty() ? message.text : message.title + ": " + message.text;
     switch (message.buttons) {
         case PromptButtons::AbortRetryIgnore:
             return PromptAnswer::Abort;

@@ -8,7 +8,7 @@
 namespace tablor::cli {
 
 // Answers for a script: nothing is asked interactively. A failed step ends the command
-// (Abort) and its message is kept, so the caller can print it and exit with trouble.
+// (Abort); the failure reaches the caller as an exception, which it prints.
 // Given a terminal stream, it shows the progress of long reads there on one line.
 class BatchPrompt : public UserPrompt {
   public:
@@ -27,11 +27,7 @@ class BatchPrompt : public UserPrompt {
     // Clears the progress line, so that what follows starts on a clean line.
     void EndProgress();
 
-    bool Failed() const noexcept { return !failure_.empty(); }
-    const std::string& Failure() const noexcept { return failure_; }
-
   private:
-    std::string failure_;
     std::ostream* progress_ = nullptr;
     std::string label_;
     std::string section_;

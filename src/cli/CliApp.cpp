@@ -54,6 +54,12 @@ std::string PasswordFor(const LiveSide& side, const CliEnvironment& environment)
     return {};
 }
 
+#ifdef TABLOR_HAVE_ODBC
+constexpr bool kHaveLiveAdapter = true;
+#else
+constexpr bool kHaveLiveAdapter = false;
+#endif
+
 // The connector that live sides read through: the environment's, else ODBC when this build has it.
 std::shared_ptr<DatabaseConnector> ConnectorFor(const CliEnvironment& environment) {
     if (environment.connector) return environment.connector;
@@ -69,7 +75,7 @@ std::shared_ptr<DatabaseConnector> ConnectorFor(const CliEnvironment& environmen
 SideDescription DescribeSide(const std::string& text, const CliEnvironment& environment) {
     const std::optional<LiveSide> live = CheckedSide(text);
     if (!live) return SideDescription::Snapshot(text);
-    if (!ConnectorFor(environment))
+    if (!environment.connector && !kHaveLiveAdapter)
         throw TablorError(0,
                           "live databases are not available in this build of tablor-cli (built without the "
                           "ODBC adapter); compare snapshot files instead");
@@ -87,6 +93,15 @@ SideDescription DescribeSide(const std::string& text, const CliEnvironment& envi
     return SideDescription::Live(std::move(settings), side.DisplayName());
 }
 
+// The service as a script uses it: nobody is asked anything, and a snapshot that cannot be read
+// whole is a failure.
+struct ScriptService {
+    explicit ScriptService(const CliEnvironment& environment)
+        : service(ConnectorFor(environment), prompt, ComparisonService::PartialSnapshots::Fail) {}
+    BatchPrompt prompt;
+    ComparisonService service;
+};
+
 // Reads one side; a terminal shows the rows read meanwhile.
 SideRead ReadSide(ComparisonService& service, const std::string& text, const CliEnvironment& environment,
                   std::ostream& err) {
@@ -101,13 +116,6 @@ SideRead ReadSide(ComparisonService& service, const std::string& text, const Cli
 // The differences as the user reads them, one row made at a time.
 std::function<DifferenceRow(std::size_t)> RowAt(const coDifferences& differences) {
     return [&differences](std::size_t index) { return DifferenceRow::From(*differences.Items()[index]); };
-}
-
-// The options as a JSON member gives them: without the "options: " that opens the line.
-std::string_view JsonOptions(std::string_view optionsText) {
-    constexpr std::string_view kOpening = "options: ";
-    if (optionsText.substr(0, kOpening.size()) == kOpening) optionsText.remove_prefix(kOpening.size());
-    return optionsText;
 }
 
 // The comparison options of the flags, then of the options file.
@@ -141,8 +149,8 @@ int RunCompare(const CompareArguments& options, std::ostream& out, std::ostream&
                                      " would overwrite the compared snapshot " + *side +
                                      "; nothing was written");
     }
-    BatchPrompt prompt;
-    ComparisonService service(ConnectorFor(environment), prompt, ComparisonService::PartialSnapshots::Fail);
+    ScriptService script(environment);
+    ComparisonService& service = script.service;
     SideRead side1 = ReadSide(service, options.side1, environment, err);
     SideRead side2 = ReadSide(service, options.side2, environment, err);
     const ComparisonResult result = service.Compare(std::move(side1), std::move(side2), comparison);
@@ -152,7 +160,7 @@ int RunCompare(const CompareArguments& options, std::ostream& out, std::ostream&
     const std::string& name2 = result.side2.displayName;
 
     if (options.format == "json")
-        WriteDifferencesJson(out, name1, name2, differences, JsonOptions(optionsText));
+        WriteDifferencesJson(out, name1, name2, differences, comparison.List());
     else
         WriteDifferencesText(out, static_cast<std::size_t>(differences.Count()), RowAt(differences),
                              optionsText);
@@ -176,10 +184,9 @@ int RunSnapshot(const SnapshotArguments& options, std::ostream& out, std::ostrea
     const std::optional<LiveSide> side = CheckedSide(options.source);
     if (!side) throw UsageError("snapshot reads a live database (sqlserver://... or postgresql://...)");
 
-    BatchPrompt prompt;
-    ComparisonService service(ConnectorFor(environment), prompt, ComparisonService::PartialSnapshots::Fail);
-    const SideRead read = ReadSide(service, options.source, environment, err);
-    service.SaveSnapshot(read, options.outputFile);
+    ScriptService script(environment);
+    const SideRead read = ReadSide(script.service, options.source, environment, err);
+    script.service.SaveSnapshot(read, options.outputFile);
     const cMetaData& model = *read.model;
     out << "Snapshot of " << EscapeForTerminal(side->DisplayName()) << " written to "
         << EscapeForTerminal(options.outputFile) << ": " << model.Tables().Count() << " tables, "
@@ -191,11 +198,8 @@ int RunSnapshot(const SnapshotArguments& options, std::ostream& out, std::ostrea
 // `show SOURCE`: the structure as the structure viewer shows it, as an indented tree.
 int RunShow(const ShowArguments& options, std::ostream& out, std::ostream& err,
             const CliEnvironment& environment) {
-    const std::string& text = options.source;
-    (void)CheckedSide(text);
-    BatchPrompt prompt;
-    ComparisonService service(ConnectorFor(environment), prompt, ComparisonService::PartialSnapshots::Fail);
-    const SideRead read = ReadSide(service, text, environment, err);
+    ScriptService script(environment);
+    const SideRead read = ReadSide(script.service, options.source, environment, err);
     out << RenderStructureText({read.server, read.database, read.sourceText}, *read.model);
     return kNoDifferences;
 }

@@ -43,16 +43,16 @@ bool IsHex(char ch) {
 
 void AppendList(std::string& out, const char* label, const std::vector<std::string>& patterns) {
     if (patterns.empty()) return;
-    out.append(out.empty() ? "options: " : ", ").append(label).append("=");
+    out.append(out.empty() ? "" : ", ").append(label).append("=");
     for (std::size_t i = 0; i < patterns.size(); ++i) out.append(i == 0 ? "" : ",").append(patterns[i]);
 }
 
 }  // namespace
 
-std::string CompareOptions::Describe() const {
+std::string CompareOptions::List() const {
     std::string out;
     const auto flag = [&out](bool on, const char* word) {
-        if (on) out.append(out.empty() ? "options: " : ", ").append(word);
+        if (on) out.append(out.empty() ? "" : ", ").append(word);
     };
     flag(columnChanges, "column-changes");
     flag(ignoreCase, "ignore-case");
@@ -60,8 +60,13 @@ std::string CompareOptions::Describe() const {
     AppendList(out, "include", include);
     AppendList(out, "exclude", exclude);
     if (only != CompareKind::All)
-        out.append(out.empty() ? "options: " : ", ").append("only=").append(CompareKindsText(only));
+        out.append(out.empty() ? "" : ", ").append("only=").append(CompareKindsText(only));
     return out;
+}
+
+std::string CompareOptions::Describe() const {
+    const std::string list = List();
+    return list.empty() ? list : "options: " + list;
 }
 
 std::string CompareKindsText(unsigned kinds) {

@@ -45,7 +45,9 @@ struct CompareOptions {
         return !columnChanges && !ignoreCase && !ignoreGeneratedNames && include.empty() && exclude.empty() &&
                only == CompareKind::All;
     }
-    // "options: column-changes, ignore-case, exclude=tmp_*", or empty when every option is off.
+    // "column-changes, ignore-case, exclude=tmp_*", or empty when every option is off.
+    std::string List() const;
+    // The same, opened by "options: ", for a line or a report row of its own.
     std::string Describe() const;
 };
 

@@ -477,15 +477,6 @@ QString Main::SelectedSnapShot() const {
     return selected.isEmpty() ? QString() : selected.front()->text();
 }
 
-Main::Connection Main::ConnectionFields() const {
-    return {txtServer->currentText(), txtDatabase->text(), txtUser->text(), txtPassword->text(),
-            chkIntegrated->isChecked()};
-}
-
-QPixmap Main::SourcePicture(SourceKind kind) const {
-    return (kind == SourceKind::Connection ? Image2 : Image1)->pixmap();
-}
-
 QStringList Main::RememberedServers() const {
     QStringList servers;
     for (int i = 0; i < txtServer->count(); ++i) servers.append(txtServer->itemText(i));
@@ -761,16 +752,11 @@ void Main::ShowProgress(const QString& section, long rowsRead) {
 }
 
 StructureViewerFrm* Main::ViewConnectionStructure() {
-    const LiveTarget live = ParseServerText(txtServer->currentText().toStdString());
-    ConnectionSettings settings;
-    settings.engine = live.engine;
-    settings.serverName = live.server;
-    settings.databaseName = txtDatabase->text().toStdString();
-    settings.userName = txtUser->text().toStdString();
-    settings.password = txtPassword->text().toStdString();
-    settings.integratedSecurity = chkIntegrated->isChecked();
-    return gui::ViewConnectionStructure(Launcher(), SideDescription::Live(std::move(settings)),
-                                        Image2->pixmap());
+    return gui::ViewConnectionStructure(
+        Launcher(),
+        LiveSideOf(txtServer->currentText(), txtDatabase->text(), txtUser->text(), txtPassword->text(),
+                   chkIntegrated->isChecked()),
+        Image2->pixmap());
 }
 
 StructureViewerFrm* Main::ViewSnapStructure() {

@@ -1,6 +1,5 @@
 #pragma once
 #include <QMainWindow>
-#include <QPixmap>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -93,19 +92,11 @@ class Main : public QMainWindow {
     StructureViewerFrm* ViewConnectionStructure();
     StructureViewerFrm* ViewSnapStructure();
 
-    // What the connection fields hold, for the commands that read the database they name.
-    struct Connection {
-        QString server;
-        QString database;
-        QString user;
-        QString password;
-        bool integratedSecurity = false;
-    };
-    Connection ConnectionFields() const;
-
-    // The picture the window shows beside a kind of source, for the windows that show one.
-    enum class SourceKind { Connection, SnapShot };
-    QPixmap SourcePicture(SourceKind kind) const;
+    // A live side from the texts of the connection fields or of a comparison-list entry; the
+    // server text decides the engine.
+    static SideDescription LiveSideOf(const QString& server, const QString& database, const QString& user,
+                                      const QString& password, bool integratedSecurity,
+                                      std::string displayName = {});
 
     // The display names of the last successful comparison, as the report names its two sides.
     std::pair<QString, QString> ComparedNames() const { return {Object1Name, Object2Name}; }

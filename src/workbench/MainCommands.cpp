@@ -42,17 +42,10 @@ SideDescription SideOf(const CompareEntry& entry) {
     const QString& kind = entry.fields[Main::kSourceKind];
     if (kind == "SNAPSHOT")
         return SideDescription::Snapshot(Main::SnapShotPath(entry.fields[Main::kFileName]), Std(entry.text));
-    if (kind == "CONNECTION") {
-        const LiveTarget live = ParseServerText(Std(entry.fields[Main::kServer]));
-        ConnectionSettings settings;
-        settings.engine = live.engine;
-        settings.serverName = live.server;
-        settings.databaseName = Std(entry.fields[Main::kDatabase]);
-        settings.userName = Std(entry.fields[Main::kUser]);
-        settings.password = Std(entry.fields[Main::kPassword]);
-        settings.integratedSecurity = entry.fields[Main::kIntegratedSecurity] == "1";
-        return SideDescription::Live(std::move(settings), Std(entry.text));
-    }
+    if (kind == "CONNECTION")
+        return Main::LiveSideOf(entry.fields[Main::kServer], entry.fields[Main::kDatabase],
+                                entry.fields[Main::kUser], entry.fields[Main::kPassword],
+                                entry.fields[Main::kIntegratedSecurity] == "1", Std(entry.text));
     throw TablorError(errors::InvalidProcedureCall, "Unknown source kind: " + Std(kind));
 }
 
@@ -86,6 +79,19 @@ QString SnapShotFolderProblem(const QString& folder) {
 }
 
 }  // namespace
+
+SideDescription Main::LiveSideOf(const QString& server, const QString& database, const QString& user,
+                                 const QString& password, bool integratedSecurity, std::string displayName) {
+    const LiveTarget live = ParseServerText(Std(server));
+    ConnectionSettings settings;
+    settings.engine = live.engine;
+    settings.serverName = live.server;
+    settings.databaseName = Std(database);
+    settings.userName = Std(user);
+    settings.password = Std(password);
+    settings.integratedSecurity = integratedSecurity;
+    return SideDescription::Live(std::move(settings), std::move(displayName));
+}
 
 void Main::CompareCommand() {
     if (busy_) return;
@@ -161,15 +167,8 @@ void Main::SaveSnapShotCommand() {
         return;
     }
 
-    const LiveTarget live = ParseServerText(Std(txtServer->currentText()));
-    ConnectionSettings settings;
-    settings.engine = live.engine;
-    settings.serverName = live.server;
-    settings.databaseName = Std(txtDatabase->text());
-    settings.userName = Std(txtUser->text());
-    settings.password = Std(txtPassword->text());
-    settings.integratedSecurity = chkIntegrated->isChecked();
-    const SideDescription side = SideDescription::Live(std::move(settings));
+    const SideDescription side = LiveSideOf(txtServer->currentText(), txtDatabase->text(), txtUser->text(),
+                                            txtPassword->text(), chkIntegrated->isChecked());
     SideRead read;
     ReadOffThread([&](const ProgressCallback& progress, const CancellationToken& cancel) {
         read = service_.Read(side, progress, cancel);
