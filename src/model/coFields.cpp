@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "model/ColumnDetails.hpp"
+
 namespace tablor {
 
 std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldType, std::string FieldSize) {
@@ -10,9 +12,10 @@ std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldTy
     field->FieldType = std::move(FieldType);
     field->FieldSize = std::move(FieldSize);
     const std::string_view key = field->FieldName;
-    const auto appendName = [this](std::string_view name) {
+    const auto appendName = [this, &field](std::string_view name) {
         names_.append(name);
-        nameEnds_.push_back(static_cast<std::uint32_t>(names_.size()));
+        spans_.push_back(
+            {static_cast<std::uint32_t>(names_.size()), ColumnDetailsId(field->FieldType, field->FieldSize)});
     };
     try {
         if (key.empty()) namesDistinct_ = false;
@@ -37,11 +40,11 @@ std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldTy
 void coFields::Remove(long position) {
     Collection<cField>::Remove(position);
     const auto index = static_cast<std::size_t>(position - 1);
-    const std::uint32_t start = index == 0 ? 0 : nameEnds_[index - 1];
-    const std::uint32_t length = nameEnds_[index] - start;
+    const std::uint32_t start = index == 0 ? 0 : spans_[index - 1].nameEnd;
+    const std::uint32_t length = spans_[index].nameEnd - start;
     names_.erase(start, length);
-    nameEnds_.erase(nameEnds_.begin() + static_cast<std::ptrdiff_t>(index));
-    for (std::size_t i = index; i < nameEnds_.size(); ++i) nameEnds_[i] -= length;
+    spans_.erase(spans_.begin() + static_cast<std::ptrdiff_t>(index));
+    for (std::size_t i = index; i < spans_.size(); ++i) spans_[i].nameEnd -= length;
 }
 
 void coFields::Remove(std::string_view key) {
@@ -52,7 +55,7 @@ void coFields::Remove(std::string_view key) {
 
 void coFields::Reserve(std::size_t count) {
     Collection<cField>::Reserve(count);
-    nameEnds_.reserve(count);
+    spans_.reserve(count);
 }
 
 }  // namespace tablor
