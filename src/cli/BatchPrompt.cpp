@@ -1,5 +1,6 @@
 #include "cli/BatchPrompt.hpp"
 
+#include "service/TwoSideProgress.hpp"
 #include "support/TerminalText.hpp"
 
 namespace tablor::cli {
@@ -24,8 +25,13 @@ void BatchPrompt::Progress(std::string_view section, long rowsRead) {
     if (section == section_ && now - lastShown_ < std::chrono::milliseconds(100)) return;
     section_ = std::string(section);
     lastShown_ = now;
-    *progress_ << '\r' << EscapeForTerminal(label_) << ": reading " << EscapeForTerminal(section) << ", "
-               << rowsRead << (rowsRead == 1 ? " row" : " rows") << "\x1b[K" << std::flush;
+    if (rowsRead == kAllInSection) {
+        // Two sides read at once: the section tells both.
+        *progress_ << "\rreading " << EscapeForTerminal(section) << "\x1b[K" << std::flush;
+    } else {
+        *progress_ << '\r' << EscapeForTerminal(label_) << ": reading " << EscapeForTerminal(section) << ", "
+                   << rowsRead << (rowsRead == 1 ? " row" : " rows") << "\x1b[K" << std::flush;
+    }
     shown_ = true;
 }
 

@@ -150,10 +150,14 @@ int RunCompare(const CompareArguments& options, std::ostream& out, std::ostream&
                                      "; nothing was written");
     }
     ScriptService script(environment);
-    ComparisonService& service = script.service;
-    SideRead side1 = ReadSide(service, options.side1, environment, err);
-    SideRead side2 = ReadSide(service, options.side2, environment, err);
-    const ComparisonResult result = service.Compare(std::move(side1), std::move(side2), comparison);
+    const SideDescription side1 = DescribeSide(options.side1, environment);
+    const SideDescription side2 = DescribeSide(options.side2, environment);
+    BatchPrompt progress(environment.showProgress && (side1.IsLive() || side2.IsLive()) ? &err : nullptr,
+                         side1.IsLive() ? side1.displayName : side2.displayName);
+    const ComparisonResult result = script.service.Compare(
+        side1, side2, [&progress](std::string_view section, long rows) { progress.Progress(section, rows); },
+        CancellationToken::None(), comparison);
+    progress.EndProgress();
     const std::string optionsText = comparison.Describe();
     const coDifferences& differences = *result.differences;
     const std::string& name1 = result.side1.displayName;
@@ -174,7 +178,7 @@ int RunCompare(const CompareArguments& options, std::ostream& out, std::ostream&
         report.rowCount = static_cast<std::size_t>(differences.Count());
         report.rowAt = RowAt(differences);
         report.optionsText = optionsText;
-        service.WriteReport(report);
+        script.service.WriteReport(report);
     }
     return differences.Count() == 0 ? kNoDifferences : kDifferences;
 }

@@ -1,7 +1,12 @@
 #include "service/ComparisonService.hpp"
 
 #include <algorithm>
+#include <array>
+#include <exception>
 #include <filesystem>
+#include <mutex>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "report/HtmlReport.hpp"
@@ -87,6 +92,13 @@ std::string FailureText(const cConnection& connection) {
     return text;
 }
 
+// How a side is named while it is read.
+std::string NameOf(const SideDescription& side) {
+    if (!side.displayName.empty()) return side.displayName;
+    if (!side.IsLive()) return std::filesystem::path(side.snapshotPath).filename().string();
+    return side.live.serverName + "." + side.live.databaseName;
+}
+
 }  // namespace
 
 ComparisonService::ComparisonService(std::shared_ptr<DatabaseConnector> connector, UserPrompt& prompt,
@@ -94,13 +106,16 @@ ComparisonService::ComparisonService(std::shared_ptr<DatabaseConnector> connecto
     : connector_(connector), prompt_(prompt), partial_(partial), workspace_(std::move(connector)) {}
 
 SideRead ComparisonService::ReadInto(const SideDescription& side, coSnapShots& snapshots,
-                                     coConnections& connections, const ProgressCallback& progress,
-                                     const CancellationToken& cancel) {
+                                     coConnections& connections, UserPrompt& asked,
+                                     const ProgressCallback& progress, const CancellationToken& cancel) {
     cancel.ThrowIfCancelled();
-    OperationPrompt prompt(prompt_, progress, cancel);
+    OperationPrompt prompt(asked, progress, cancel);
     SideRead read;
     if (!side.IsLive()) {
-        const auto source = snapshots.Add(side.snapshotPath);
+        const auto source = [&] {
+            std::lock_guard lock(sourcesMutex_);
+            return snapshots.Add(side.snapshotPath);
+        }();
         source->Fill(prompt);
         cancel.ThrowIfCancelled();
         if (source->AbortedBy() && partial_ == PartialSnapshots::Fail)
@@ -118,8 +133,11 @@ SideRead ComparisonService::ReadInto(const SideDescription& side, coSnapShots& s
         return read;
     }
     const ConnectionSettings& settings = side.live;
-    const auto source = connections.Add(settings.serverName, settings.databaseName, settings.userName,
-                                        settings.password, settings.integratedSecurity, {}, settings.engine);
+    const auto source = [&] {
+        std::lock_guard lock(sourcesMutex_);
+        return connections.Add(settings.serverName, settings.databaseName, settings.userName,
+                               settings.password, settings.integratedSecurity, {}, settings.engine);
+    }();
     source->QueryTimeoutSeconds = settings.queryTimeoutSeconds;
     source->Schemas = settings.schemas;
     source->QualifyNames = settings.qualifyNames;
@@ -138,7 +156,7 @@ SideRead ComparisonService::Read(const SideDescription& side, const ProgressCall
                                  const CancellationToken& cancel) {
     auto snapshots = std::make_shared<coSnapShots>();
     auto connections = std::make_shared<coConnections>(connector_);
-    SideRead read = ReadInto(side, *snapshots, *connections, progress, cancel);
+    SideRead read = ReadInto(side, *snapshots, *connections, prompt_, progress, cancel);
     if (side.IsLive())
         workspace_.Connections = std::move(connections);
     else
@@ -160,11 +178,56 @@ ComparisonResult ComparisonService::Compare(const SideDescription& side1, const 
                                             const CompareOptions& options) {
     auto snapshots = std::make_shared<coSnapShots>();
     auto connections = std::make_shared<coConnections>(connector_);
-    SideRead read1 = ReadInto(side1, *snapshots, *connections, progress, cancel);
-    SideRead read2 = ReadInto(side2, *snapshots, *connections, progress, cancel);
+    SideRead read1;
+    SideRead read2;
+    if (side1.IsLive() || side2.IsLive()) {
+        std::tie(read1, read2) = ReadAtOnce(side1, side2, *snapshots, *connections, progress, cancel);
+    } else {
+        // Two files: read one after the other, so that a failed step is asked about in order.
+        read1 = ReadInto(side1, *snapshots, *connections, prompt_, progress, cancel);
+        read2 = ReadInto(side2, *snapshots, *connections, prompt_, progress, cancel);
+    }
     workspace_.SnapShots = std::move(snapshots);
     workspace_.Connections = std::move(connections);
     return Compare(std::move(read1), std::move(read2), options);
+}
+
+std::pair<SideRead, SideRead> ComparisonService::ReadAtOnce(
+    const SideDescription& side1, const SideDescription& side2, coSnapShots& snapshots,
+    coConnections& connections, const ProgressCallback& progress, const CancellationToken& cancel) {
+    cancel.ThrowIfCancelled();
+    // Stopped by the caller, or by the first read that fails.
+    CancellationToken stop;
+    const auto follow = cancel.OnCancel([&stop] { stop.Cancel(); });
+    TwoSideProgress shared(prompt_, progress, {NameOf(side1), NameOf(side2)});
+    std::array<SideRead, 2> reads;
+    std::mutex failureMutex;
+    std::exception_ptr firstFailure;
+    const auto readSide = [&](const SideDescription& side, std::size_t index) {
+        try {
+            reads[index] = ReadInto(
+                side, snapshots, connections, shared,
+                [&shared, index](std::string_view section, long rows) {
+                    shared.Progress(index, section, rows);
+                },
+                stop);
+        } catch (...) {
+            {
+                // What fails once the reads are stopping (cancelled, or cut off) only follows.
+                std::lock_guard lock(failureMutex);
+                if (!firstFailure && !stop.IsCancelled()) firstFailure = std::current_exception();
+            }
+            shared.StopAsking();
+            stop.Cancel();
+        }
+    };
+    std::thread second([&] { readSide(side2, 1); });
+    readSide(side1, 0);
+    second.join();
+    if (firstFailure) std::rethrow_exception(firstFailure);
+    cancel.ThrowIfCancelled();
+    stop.ThrowIfCancelled();
+    return {std::move(reads[0]), std::move(reads[1])};
 }
 
 void ComparisonService::SaveSnapshot(const SideRead& side, const std::string& path) {

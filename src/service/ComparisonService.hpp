@@ -2,14 +2,17 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "compare/CompareOptions.hpp"
 #include "compare/coDifferences.hpp"
 #include "report/DifferenceRow.hpp"
 #include "service/SideDescription.hpp"
+#include "service/TwoSideProgress.hpp"
 #include "sources/cConnection.hpp"
 #include "sources/cSnapShot.hpp"
 #include "sources/qnTablor.hpp"
@@ -17,9 +20,6 @@
 #include "support/UserPrompt.hpp"
 
 namespace tablor {
-
-// Called while a side is read: what is being read and how many rows so far.
-using ProgressCallback = std::function<void(std::string_view section, long rowsRead)>;
 
 // One side, read.
 struct SideRead {
@@ -84,6 +84,9 @@ class ComparisonService {
     // named by as many trailing folders as tell them apart.
     ComparisonResult Compare(SideRead side1, SideRead side2, const CompareOptions& options = {});
     // Reads both sides, then compares them. Nothing in the workspace changes until both are read.
+    // When either side is live, the two are read at the same time, each on its own connection:
+    // the first failure stops the other read and is the one thrown, and the prompt is asked
+    // one question at a time.
     ComparisonResult Compare(const SideDescription& side1, const SideDescription& side2,
                              const ProgressCallback& progress = {},
                              const CancellationToken& cancel = CancellationToken::None(),
@@ -104,12 +107,18 @@ class ComparisonService {
     // Reads into a source added to `snapshots` or `connections`, which the caller puts into
     // the workspace once every side it needs is read.
     SideRead ReadInto(const SideDescription& side, coSnapShots& snapshots, coConnections& connections,
-                      const ProgressCallback& progress, const CancellationToken& cancel);
+                      UserPrompt& prompt, const ProgressCallback& progress, const CancellationToken& cancel);
+    std::pair<SideRead, SideRead> ReadAtOnce(const SideDescription& side1, const SideDescription& side2,
+                                             coSnapShots& snapshots, coConnections& connections,
+                                             const ProgressCallback& progress,
+                                             const CancellationToken& cancel);
 
     std::shared_ptr<DatabaseConnector> connector_;
     UserPrompt& prompt_;
     PartialSnapshots partial_;
     qnTablor workspace_;
+    // Two reads at once add their sources to the same collections.
+    std::mutex sourcesMutex_;
 };
 
 }  // namespace tablor

@@ -747,7 +747,9 @@ void Main::CancelRead() {
 
 void Main::ShowProgress(const QString& section, long rowsRead) {
     if (readToken_ == nullptr || readToken_->IsCancelled()) return;
-    progressLine_->setText(section + ": " + QString::number(rowsRead) + " read");
+    // Two sides read at once: the section tells both.
+    progressLine_->setText(rowsRead == kAllInSection ? section
+                                                     : section + ": " + QString::number(rowsRead) + " read");
     prompt_.Progress(section.toStdString(), rowsRead);
 }
 

@@ -141,6 +141,7 @@ FakeDatabase& FakeDatabase::Constraint(const std::string& name) {
 }
 
 std::unique_ptr<DatabaseSession> FakeConnector::Open(const ConnectionSettings& settings) {
+    std::lock_guard lock(openMutex_);
     opened.push_back(settings);
     const auto found = databases.find(settings.databaseName);
     if (found == databases.end()) throw DatabaseError("Login failed for user '" + settings.userName + "'.");

@@ -5,6 +5,7 @@
 #include <QString>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -76,6 +77,9 @@ class FakeConnector : public DatabaseConnector {
     std::function<void()> onRow;
 
     std::unique_ptr<DatabaseSession> Open(const ConnectionSettings& settings) override;
+
+  protected:
+    std::mutex openMutex_;  // both sides of a comparison open at once
 };
 
 // Every window test: an offscreen application, a fresh program folder (TABLOR_HOME) and an

@@ -25,7 +25,10 @@ Column Name(std::string name) {
 }  // namespace
 
 std::unique_ptr<DatabaseSession> DriverConnector::Open(const ConnectionSettings& settings) {
-    opened.push_back(settings);
+    {
+        std::lock_guard lock(openMutex_);
+        opened.push_back(settings);
+    }
     return odbc_.Open(settings);
 }
 

@@ -92,10 +92,12 @@ TEST_F(PostgresWindow, EachEntryKeepsItsOwnEngine) {
     AddConnectionEntry(ServerOf(sqlServer), "Plain", "sa", "x");
     Compare();
 
+    // Both sides are opened at once, in either order.
     ASSERT_EQ(driver->opened.size(), 2u);
-    EXPECT_EQ(driver->opened[0].engine, DatabaseEngine::PostgreSql);
-    EXPECT_EQ(driver->opened[1].engine, DatabaseEngine::SqlServer);
-    EXPECT_EQ(driver->opened[1].serverName, ServerOf(sqlServer).toStdString());
+    const bool sqlServerFirst = driver->opened[0].engine == DatabaseEngine::SqlServer;
+    EXPECT_EQ(driver->opened[sqlServerFirst ? 1 : 0].engine, DatabaseEngine::PostgreSql);
+    EXPECT_EQ(driver->opened[sqlServerFirst ? 0 : 1].engine, DatabaseEngine::SqlServer);
+    EXPECT_EQ(driver->opened[sqlServerFirst ? 0 : 1].serverName, ServerOf(sqlServer).toStdString());
     const std::string one = NameOf("tablor_plain");
     EXPECT_THAT(DifferenceRows(), ElementsAre("audit|Table|" + one + "||Table was not found on " + one))
         << ::testing::PrintToString(prompt.Texts());
@@ -137,8 +139,6 @@ TEST_F(PostgresWindow, AWrongPasswordShowsTheMaskedConnectionText) {
             kUser + ";password=****;Initial Catalog=tablor_shop;Data Source=" + server.ServerName());
     EXPECT_EQ(prompt.messages[0].title, "Error");
     EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Warning);
-    // The second side is not read once the first has failed.
-    EXPECT_EQ(driver->opened.size(), 1u);
     EXPECT_EQ(Differences().rowCount(), 0);
     for (const QString& text : ShownTexts()) EXPECT_FALSE(text.contains("wrong;pass")) << text.toStdString();
     ExpectIdle();

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "ScriptedPrompt.hpp"
 #include "TempFolder.hpp"
@@ -107,6 +108,48 @@ TEST_F(ComparisonServiceTest, ALiveSideThatFailsIsAReportedFailure) {
                   "Error: " + prompt.messages[0].text + "\nLogin failed for user 'sa'.");
         EXPECT_EQ(failure.Description().find("pw"), std::string::npos);
     }
+}
+
+// Two live sides are read at once: a login that fails ends the other side's blocked login, and
+// the first failure is the one reported, shown once.
+TEST_F(ComparisonServiceTest, BothLiveSidesAtOnceFirstFailureStopsTheOther) {
+    class PerServer : public DatabaseConnector {
+      public:
+        std::unique_ptr<DatabaseSession> Open(const ConnectionSettings& settings) override {
+            if (settings.serverName == "quiet") return blocking.Open(settings);
+            while (!blocking.entered) std::this_thread::yield();
+            return failing.Open(settings);
+        }
+        StubConnector blocking{true};
+        StubConnector failing{false};
+    };
+    ComparisonService service(std::make_shared<PerServer>(), prompt);
+    ConnectionSettings quiet = Sales();
+    quiet.serverName = "quiet";
+    try {
+        service.Compare(SideDescription::Live(quiet), SideDescription::Live(Sales()));
+        FAIL() << "compared";
+    } catch (const ReportedFailure& failure) {
+        EXPECT_NE(failure.Description().find("Login failed"), std::string::npos);
+        EXPECT_EQ(prompt.messages.size(), 1U);
+    }
+}
+
+// While two sides are read at once, one line tells how far each has come.
+TEST(TwoSideProgressTest, OneLineTellsBothSides) {
+    ScriptedPrompt prompt;
+    std::vector<std::string> shown;
+    TwoSideProgress progress(prompt,
+                             [&](std::string_view text, long rows) {
+                                 EXPECT_EQ(rows, kAllInSection);
+                                 shown.emplace_back(text);
+                             },
+                             {"db1.Sales", "old.snp"});
+    progress.Progress(1, "Tables", 1);
+    progress.Progress(0, "Columns", 250);
+    ASSERT_EQ(shown.size(), 2U);
+    EXPECT_EQ(shown[0], "db1.Sales: waiting; old.snp: Tables, 1 row");
+    EXPECT_EQ(shown[1], "db1.Sales: Columns, 250 rows; old.snp: Tables, 1 row");
 }
 
 // A snapshot that the user gives up on part-way: the window keeps what was loaded, a script
