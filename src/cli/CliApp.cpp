@@ -88,6 +88,9 @@ SideDescription DescribeSide(const std::string& text, const CliEnvironment& envi
     settings.password = PasswordFor(side, environment);
     settings.integratedSecurity = side.integratedSecurity;
     settings.queryTimeoutSeconds = side.queryTimeoutSeconds;
+    settings.loginTimeoutSeconds = side.loginTimeoutSeconds;
+    settings.encryption = side.encryption;
+    settings.trustServerCertificate = side.trustServerCertificate;
     settings.schemas = side.schemas;
     settings.qualifyNames = side.qualifyNames;
     return SideDescription::Live(std::move(settings), side.DisplayName());
@@ -310,10 +313,19 @@ Live databases:
       name is looked up through the server's browser service). integrated=true logs in
       with the Kerberos ticket of the current user instead of a user and password.
   postgresql://[USER@]HOST[:PORT]/DATABASE[?queryTimeout=SECONDS]
-      PostgreSQL, through the psqlODBC driver (the user schemas only).
+      PostgreSQL, through the psqlODBC driver (the user schemas only; objects that an
+      extension installed are left out).
   queryTimeout=SECONDS  how long one catalogue query, with the reading of its rows, may
       take (default 300, at most 86400); after it the server is taken to have stopped
       answering and the command ends with status 2 without writing anything.
+  loginTimeout=SECONDS  how long opening the connection, login included, may take
+      (default 15, at most 86400).
+  encrypt=off|request|require|strict  (SQL Server) whether the connection is encrypted;
+      without it the driver decides (FreeTDS: encrypted when the server offers it).
+      FreeTDS 1.3 cannot do strict: use require, or Microsoft's driver.
+  trustServerCertificate=true|false  (SQL Server) takes the server's certificate without
+      checking it. FreeTDS checks a certificate only when freetds.conf names a CA file
+      ("ca file"), so it refuses false; Microsoft's driver takes both.
   schema=NAME  reads only that schema (exact name, repeat for more: &schema=a&schema=b).
   qualify=true  names tables, views, routines and constraints SCHEMA.NAME.
   A live side is named SERVER.DATABASE in the output. Names may be percent-encoded
@@ -323,9 +335,9 @@ Live databases:
   environment variable or, when standard input is a terminal, asked for without echo.
   TABLOR_ODBC_DRIVER names another ODBC driver for SQL Server (for example
   "ODBC Driver 18 for SQL Server"), TABLOR_ODBC_PG_DRIVER another one for PostgreSQL.
-  Opening the connection, login included, fails after 15 seconds in total. A query that
-  returns more than 10000000 rows is taken as a server gone wrong: reading stops with
-  status 2. On a terminal, standard error shows the rows read while a database is read.
+  The server sees the session as the program "Tablor". A query that returns more than
+  10000000 rows is taken as a server gone wrong: reading stops with status 2. On a
+  terminal, standard error shows the rows read while a database is read.
 
 Exit status: 0 no differences (snapshot: written), 1 differences found, 2 trouble
 (the message is on standard error).
@@ -339,6 +351,7 @@ Examples:
   tablor-cli snapshot "sqlserver://sa@dbhost/SQLEXPRESS?database=Sales" -o sales.snp
   tablor-cli compare postgresql://app@pghost/shop sales.snp
   tablor-cli snapshot "postgresql://app@pghost/shop?schema=sales&qualify=true" -o sales.snp
+  tablor-cli show "sqlserver://sa@dbhost?database=Sales&encrypt=require&loginTimeout=30"
 )";
 }
 

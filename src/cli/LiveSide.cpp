@@ -105,12 +105,12 @@ Address SplitAddress(std::string_view rest, std::string_view scheme) {
     return address;
 }
 
-unsigned TimeoutValue(std::string_view value) {
+unsigned TimeoutValue(std::string_view value, std::string_view setting) {
     unsigned seconds = 0;
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
     if (value.empty() || error != std::errc() || end != value.data() + value.size() || seconds < 1 ||
         seconds > kMaxQueryTimeoutSeconds)
-        throw LiveSideError("queryTimeout takes a whole number of seconds from 1 to " +
+        throw LiveSideError(std::string(setting) + " takes a whole number of seconds from 1 to " +
                             std::to_string(kMaxQueryTimeoutSeconds) + ", not \"" + std::string(value) + "\"");
     return seconds;
 }
@@ -145,7 +145,9 @@ bool TruthValue(std::string_view value, std::string_view setting) {
 // The settings both schemes take; false for a key that is none of them.
 bool CommonSetting(LiveSide& side, const std::string& key, std::string_view value) {
     if (key == "QUERYTIMEOUT") {
-        side.queryTimeoutSeconds = TimeoutValue(value);
+        side.queryTimeoutSeconds = TimeoutValue(value, "queryTimeout");
+    } else if (key == "LOGINTIMEOUT") {
+        side.loginTimeoutSeconds = TimeoutValue(value, "loginTimeout");
     } else if (key == "SCHEMA") {
         std::string schema = PercentDecoded(value, "schema name");
         if (schema.empty()) throw LiveSideError("schema needs a name: ...schema=NAME");
@@ -156,6 +158,15 @@ bool CommonSetting(LiveSide& side, const std::string& key, std::string_view valu
         return false;
     }
     return true;
+}
+
+Encryption EncryptionValue(std::string_view value) {
+    const std::string upper = AsciiUpper(value);
+    if (upper == "OFF") return Encryption::Off;
+    if (upper == "REQUEST") return Encryption::Request;
+    if (upper == "REQUIRE") return Encryption::Require;
+    if (upper == "STRICT") return Encryption::Strict;
+    throw LiveSideError("encrypt takes off, request, require or strict, not \"" + std::string(value) + "\"");
 }
 
 LiveSide SqlServerSide(const Address& address) {
@@ -169,13 +180,19 @@ LiveSide SqlServerSide(const Address& address) {
         throw LiveSideError("give either a port or an instance name, not both");
 
     bool haveDatabase = false;
-    ForEachSetting(address.query, "database, integrated, queryTimeout, schema, qualify",
+    ForEachSetting(address.query,
+                   "database, integrated, queryTimeout, loginTimeout, encrypt, trustServerCertificate, "
+                   "schema, qualify",
                    [&](const std::string& key, std::string_view value) {
                        if (key == "DATABASE" || key == "DATABASENAME") {
                            side.databaseName = PercentDecoded(value, "database name");
                            haveDatabase = true;
                        } else if (key == "INTEGRATED" || key == "INTEGRATEDSECURITY") {
                            side.integratedSecurity = TruthValue(value, "integrated");
+                       } else if (key == "ENCRYPT") {
+                           side.encryption = EncryptionValue(value);
+                       } else if (key == "TRUSTSERVERCERTIFICATE") {
+                           side.trustServerCertificate = TruthValue(value, "trustServerCertificate");
                        } else {
                            return CommonSetting(side, key, value);
                        }
@@ -196,7 +213,7 @@ LiveSide PostgreSqlSide(const Address& address) {
     LiveSide side;
     side.engine = DatabaseEngine::PostgreSql;
     ForEachSetting(
-        address.query, "queryTimeout, schema, qualify",
+        address.query, "queryTimeout, loginTimeout, schema, qualify",
         [&](const std::string& key, std::string_view value) { return CommonSetting(side, key, value); });
     side.userName = address.user;
     // Without a user, the server's own rules (the system user name, Kerberos) decide.

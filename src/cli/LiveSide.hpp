@@ -11,8 +11,9 @@ namespace tablor::cli {
 
 // A side of a command that is a live database, as written on the command line:
 //   sqlserver://[user@]host[:port][/instance]?database=NAME[&integrated=true][&queryTimeout=S]
+//       [&encrypt=off|request|require|strict][&trustServerCertificate=true|false]
 //   postgresql://[user@]host[:port]/database[?queryTimeout=S]
-// Either takes schema=NAME, repeated for more than one, and qualify=true.
+// Either takes loginTimeout=S, schema=NAME (repeated for more than one) and qualify=true.
 struct LiveSide {
     DatabaseEngine engine = DatabaseEngine::SqlServer;
     std::string
@@ -21,14 +22,17 @@ struct LiveSide {
     std::string userName;
     bool integratedSecurity = false;
     unsigned queryTimeoutSeconds = kDefaultQueryTimeoutSeconds;
-    std::vector<std::string> schemas;  // only these are read; none, all
-    bool qualifyNames = false;         // objects named SCHEMA.NAME
+    unsigned loginTimeoutSeconds = kDefaultLoginTimeoutSeconds;
+    Encryption encryption = Encryption::Default;  // SQL Server only
+    std::optional<bool> trustServerCertificate;   // SQL Server only; unset: the driver decides
+    std::vector<std::string> schemas;             // only these are read; none, all
+    bool qualifyNames = false;                    // objects named SCHEMA.NAME
 
     // server + "." + database, as the window names a live side.
     std::string DisplayName() const { return serverName + "." + databaseName; }
 };
 
-// queryTimeout takes at most a day.
+// queryTimeout and loginTimeout take at most a day.
 inline constexpr unsigned kMaxQueryTimeoutSeconds = 86400;
 
 // A live-side address that cannot be used; the text says why.

@@ -139,6 +139,9 @@ SideRead ComparisonService::ReadInto(const SideDescription& side, coSnapShots& s
                                settings.password, settings.integratedSecurity, {}, settings.engine);
     }();
     source->QueryTimeoutSeconds = settings.queryTimeoutSeconds;
+    source->LoginTimeoutSeconds = settings.loginTimeoutSeconds;
+    source->EncryptionLevel = settings.encryption;
+    source->TrustServerCertificate = settings.trustServerCertificate;
     source->Schemas = settings.schemas;
     source->QualifyNames = settings.qualifyNames;
     if (source->Fill(prompt, cancel) == "ERROR") throw ReportedFailure(0, FailureText(*source));

@@ -40,6 +40,13 @@ enum class DatabaseEngine { SqlServer, PostgreSql };
 // have stopped answering.
 inline constexpr unsigned kDefaultQueryTimeoutSeconds = 300;
 
+// How long the login, from the first packet to the session being ready, may take.
+inline constexpr unsigned kDefaultLoginTimeoutSeconds = 15;
+
+// How SQL Server's traffic is encrypted; Default leaves it to the driver, as it was before
+// the address could say.
+enum class Encryption { Default, Off, Request, Require, Strict };
+
 // What opening a session needs. The password lives here only as long as the settings do.
 struct ConnectionSettings {
     DatabaseEngine engine = DatabaseEngine::SqlServer;
@@ -49,6 +56,11 @@ struct ConnectionSettings {
     std::string password;
     bool integratedSecurity = false;
     unsigned queryTimeoutSeconds = kDefaultQueryTimeoutSeconds;
+    unsigned loginTimeoutSeconds = kDefaultLoginTimeoutSeconds;
+    // SQL Server only. Whether the server's certificate is taken without checking; unset, the
+    // driver's own rule holds.
+    Encryption encryption = Encryption::Default;
+    std::optional<bool> trustServerCertificate;
     // Only these schemas are read (names as the server stores them); none, all of them.
     std::vector<std::string> schemas;
     // Objects are named SCHEMA.NAME, so that same-named ones of two schemas stay apart.

@@ -12,6 +12,8 @@ namespace tablor {
 namespace {
 
 constexpr std::string_view kSqlServerPort = "1433";
+// What the server shows as the session's program.
+constexpr std::string_view kApplicationName = "Tablor";
 
 std::string Trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
@@ -141,6 +143,48 @@ void CheckDriverManagerReading(const ItemList& items, std::string_view driver) {
     }
 }
 
+// FreeTDS 1.3 takes off, request or require; it has no strict mode, and it checks a
+// certificate only when freetds.conf names a CA file, which a connection string cannot ask for.
+// What it cannot honour is refused rather than quietly weakened.
+std::optional<std::string_view> FreeTdsEncryption(const ConnectionSettings& settings) {
+    if (settings.trustServerCertificate == false)
+        throw DatabaseError(
+            "The FreeTDS driver cannot be told to check the server's certificate "
+            "(trustServerCertificate=false): name a CA file (\"ca file\") in freetds.conf and leave the "
+            "option out, or use Microsoft's driver (TABLOR_ODBC_DRIVER).");
+    switch (settings.encryption) {
+        case Encryption::Default:
+            return std::nullopt;
+        case Encryption::Off:
+            return "off";
+        case Encryption::Request:
+            return "request";
+        case Encryption::Require:
+            return "require";
+        case Encryption::Strict:
+            break;
+    }
+    throw DatabaseError(
+        "The FreeTDS driver cannot use encrypt=strict: use encrypt=require, or Microsoft's driver "
+        "(TABLOR_ODBC_DRIVER).");
+}
+
+// Microsoft's driver has no plain-text mode: with "no" it still encrypts when the server asks.
+std::optional<std::string_view> MicrosoftEncryption(Encryption encryption) {
+    switch (encryption) {
+        case Encryption::Default:
+            return std::nullopt;
+        case Encryption::Off:
+        case Encryption::Request:
+            return "no";
+        case Encryption::Require:
+            return "yes";
+        case Encryption::Strict:
+            return "strict";
+    }
+    return std::nullopt;
+}
+
 std::string SqlServerString(const ConnectionSettings& settings, std::string_view driver) {
     const bool freeTds = IsFreeTdsDriver(driver);
     auto quoted = [freeTds](const Setting& setting) {
@@ -176,7 +220,13 @@ std::string SqlServerString(const ConnectionSettings& settings, std::string_view
     if (freeTds) {
         add("TDS_Version", {"", "7.4"});
         add("ClientCharset", {"", "UTF-8"});
+        if (const auto level = FreeTdsEncryption(settings)) add("Encryption", {"", *level});
+    } else {
+        if (const auto level = MicrosoftEncryption(settings.encryption)) add("Encrypt", {"", *level});
+        if (settings.trustServerCertificate)
+            add("TrustServerCertificate", {"", *settings.trustServerCertificate ? "yes" : "no"});
     }
+    add("APP", {"", kApplicationName});
     CheckDriverManagerReading(items, driver);
     return items.Text();
 }
@@ -191,6 +241,7 @@ std::string PostgreSqlString(const ConnectionSettings& settings, std::string_vie
         AppendLibpqOption(options, "user", {"user name", settings.userName});
         AppendLibpqOption(options, "password", {"password", settings.password});
     }
+    AppendLibpqOption(options, "application_name", {"", kApplicationName});
     // The driver's own logs would hold the option string, password included: keep them off.
     ItemList items;
     items.Add("Driver", {"driver name", driver}, OdbcQuoted({"driver name", driver}));

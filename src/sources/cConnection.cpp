@@ -42,6 +42,9 @@ std::string cConnection::Fill(UserPrompt& prompt, const CancellationToken& cance
     settings.password = Password;
     settings.integratedSecurity = IntegratedSecurity;
     settings.queryTimeoutSeconds = QueryTimeoutSeconds;
+    settings.loginTimeoutSeconds = LoginTimeoutSeconds;
+    settings.encryption = EncryptionLevel;
+    settings.trustServerCertificate = TrustServerCertificate;
     settings.schemas = Schemas;
     settings.qualifyNames = QualifyNames;
     settings.cancel = &cancel;

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,11 @@ class cConnection {
     // A query, with the reading of its rows, that takes longer ends the read as a server that
     // stopped answering.
     unsigned QueryTimeoutSeconds = kDefaultQueryTimeoutSeconds;
+    // A login that takes longer ends the same way.
+    unsigned LoginTimeoutSeconds = kDefaultLoginTimeoutSeconds;
+    // SQL Server's encryption and certificate check; unset, the driver decides.
+    Encryption EncryptionLevel = Encryption::Default;
+    std::optional<bool> TrustServerCertificate;
     // The schemas read, as the server stores their names; empty reads all.
     std::vector<std::string> Schemas;
     // Names every object SCHEMA.NAME.

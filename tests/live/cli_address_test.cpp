@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 
 #include "ScriptedDatabase.hpp"
@@ -76,11 +77,35 @@ TEST(LiveSideAddress, RedactedForMessages) {
     EXPECT_EQ(RedactedAddress("a:b@c.snp"), "a:b@c.snp");
 }
 
-TEST(LiveSideAddress, QueryTimeoutForEitherEngine) {
-    EXPECT_EQ(Parse("sqlserver://sa@db1?database=S").queryTimeoutSeconds, 300u);
-    EXPECT_EQ(Parse("sqlserver://sa@db1?database=S&QueryTimeout=30").queryTimeoutSeconds, 30u);
-    EXPECT_EQ(Parse("postgresql://pg1/shop").queryTimeoutSeconds, 300u);
-    EXPECT_EQ(Parse("postgresql://pg1/shop?queryTimeout=86400").queryTimeoutSeconds, 86400u);
+// Timeouts for either engine, encryption for SQL Server; keys ignore letter case.
+TEST(LiveSideAddress, TimeoutsAndEncryption) {
+    struct Case {
+        std::string address;
+        unsigned query, login;
+        Encryption encryption;
+        std::optional<bool> trust;
+    };
+    const std::vector<Case> cases = {
+        {"sqlserver://sa@db1?database=S", 300, 15, Encryption::Default, std::nullopt},
+        {"sqlserver://sa@db1?database=S&QueryTimeout=30&LOGINTIMEOUT=5", 30, 5, Encryption::Default,
+         std::nullopt},
+        {"postgresql://pg1/shop", 300, 15, Encryption::Default, std::nullopt},
+        {"postgresql://pg1/shop?queryTimeout=86400&loginTimeout=86400", 86400, 86400, Encryption::Default,
+         std::nullopt},
+        {"sqlserver://sa@db1?database=S&encrypt=off", 300, 15, Encryption::Off, std::nullopt},
+        {"sqlserver://sa@db1?database=S&encrypt=Request", 300, 15, Encryption::Request, std::nullopt},
+        {"sqlserver://sa@db1?database=S&encrypt=REQUIRE&trustServerCertificate=false", 300, 15,
+         Encryption::Require, false},
+        {"sqlserver://sa@db1?database=S&encrypt=strict&trustservercertificate=true", 300, 15,
+         Encryption::Strict, true},
+    };
+    for (const Case& run : cases) {
+        const LiveSide side = Parse(run.address);
+        EXPECT_EQ(side.queryTimeoutSeconds, run.query) << run.address;
+        EXPECT_EQ(side.loginTimeoutSeconds, run.login) << run.address;
+        EXPECT_EQ(side.encryption, run.encryption) << run.address;
+        EXPECT_EQ(side.trustServerCertificate, run.trust) << run.address;
+    }
 }
 
 // Schemas come in the order given, repeated or not, percent-decoded, letter case kept; qualify
@@ -169,6 +194,15 @@ TEST(LiveSideAddress, Refusals) {
     EXPECT_THAT(Refusal("sqlserver://sa@db1?database=S&queryTimeout=5s"), HasSubstr("from 1 to 86400"));
     EXPECT_THAT(Refusal("sqlserver://sa@db1?database=S&queryTimeout=86401"), HasSubstr("from 1 to 86400"));
     EXPECT_THAT(Refusal("postgresql://app@pg1/sh%4"), HasSubstr("hex"));
+    EXPECT_THAT(Refusal("postgresql://app@pg1/shop?loginTimeout=0"),
+                HasSubstr("loginTimeout takes a whole number of seconds from 1 to 86400"));
+    EXPECT_THAT(Refusal("sqlserver://sa@db1?database=S&loginTimeout=86401"), HasSubstr("loginTimeout takes"));
+    EXPECT_THAT(Refusal("sqlserver://sa@db1?database=S&encrypt=yes"),
+                HasSubstr("encrypt takes off, request, require or strict"));
+    EXPECT_THAT(Refusal("sqlserver://sa@db1?database=S&trustServerCertificate=maybe"),
+                HasSubstr("trustServerCertificate takes true or false"));
+    EXPECT_THAT(Refusal("postgresql://app@pg1/shop?encrypt=require"),
+                HasSubstr("unknown setting \"encrypt\""));
 }
 
 // Address mistakes end the command before any database is opened, with exit status 2.
@@ -223,7 +257,8 @@ TEST(LiveSideCommandLine, PasswordComesFromTheVariableOrTheTerminal) {
     EXPECT_TRUE(database->opened.at(2).integratedSecurity);
 }
 
-// The schemas and the naming chosen in the address are what the database is read with.
+// The schemas, naming, login timeout and encryption chosen in the address are what the database
+// is read with.
 TEST(LiveSideCommandLine, SchemasAndQualifyReachTheConnection) {
     auto database = std::make_shared<testing::ScriptedDatabase>();
     CliEnvironment environment;
@@ -235,7 +270,17 @@ TEST(LiveSideCommandLine, SchemasAndQualifyReachTheConnection) {
               kNoDifferences)
         << err.str();
     ASSERT_EQ(RunCli({"show", "postgresql://pg1/shop"}, out, err, environment), kNoDifferences) << err.str();
-    ASSERT_EQ(database->opened.size(), 2u);
+    ASSERT_EQ(RunCli({"show",
+                      "sqlserver://sa@db1?database=S&loginTimeout=7&encrypt=require&"
+                      "trustServerCertificate=true"},
+                     out, err, environment),
+              kNoDifferences)
+        << err.str();
+    ASSERT_EQ(database->opened.size(), 3u);
+    EXPECT_EQ(database->opened[0].loginTimeoutSeconds, 15u);
+    EXPECT_EQ(database->opened[2].loginTimeoutSeconds, 7u);
+    EXPECT_EQ(database->opened[2].encryption, Encryption::Require);
+    EXPECT_EQ(database->opened[2].trustServerCertificate, true);
     EXPECT_THAT(database->opened[0].schemas, ::testing::ElementsAre("sales", "dbo"));
     EXPECT_TRUE(database->opened[0].qualifyNames);
     EXPECT_TRUE(database->opened[1].schemas.empty());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -29,7 +30,7 @@ ConnectionSettings SqlServer(std::string server, std::string user = "sa", std::s
 TEST(FreeTdsConnectionString, ServerForms) {
     EXPECT_EQ(BuildOdbcConnectionString(SqlServer("db1"), "FreeTDS"),
               "Driver={FreeTDS};Server={db1};Port={1433};Database={Sales};UID={sa};PWD={pw};"
-              "TDS_Version={7.4};ClientCharset={UTF-8};");
+              "TDS_Version={7.4};ClientCharset={UTF-8};APP={Tablor};");
     EXPECT_THAT(BuildOdbcConnectionString(SqlServer("db1,14330"), "FreeTDS"),
                 HasSubstr("Server={db1};Port={14330};"));
     EXPECT_THAT(BuildOdbcConnectionString(SqlServer(" db1 , 14330 "), "FreeTDS"),
@@ -141,13 +142,73 @@ TEST(FreeTdsConnectionString, ValueFreeTdsCannotTakeIsRefusedWithoutShowingIt) {
     }
 }
 
+// Encryption in the words each driver reads; without the options nothing is added.
+TEST(SqlServerConnectionString, EncryptionInEachDriversWords) {
+    const std::string microsoft = "ODBC Driver 18 for SQL Server";
+    struct Case {
+        std::string driver;
+        Encryption encryption;
+        std::optional<bool> trust;
+        std::string items;
+    };
+    const std::vector<Case> cases = {
+        {"FreeTDS", Encryption::Default, std::nullopt, ""},
+        {"FreeTDS", Encryption::Off, std::nullopt, "Encryption={off};"},
+        {"FreeTDS", Encryption::Request, std::nullopt, "Encryption={request};"},
+        // FreeTDS checks no certificate unless freetds.conf names a CA file.
+        {"FreeTDS", Encryption::Require, true, "Encryption={require};"},
+        {microsoft, Encryption::Default, std::nullopt, ""},
+        {microsoft, Encryption::Off, std::nullopt, "Encrypt={no};"},
+        {microsoft, Encryption::Request, std::nullopt, "Encrypt={no};"},
+        {microsoft, Encryption::Require, false, "Encrypt={yes};TrustServerCertificate={no};"},
+        {microsoft, Encryption::Strict, true, "Encrypt={strict};TrustServerCertificate={yes};"},
+        {microsoft, Encryption::Default, true, "TrustServerCertificate={yes};"},
+    };
+    for (const Case& run : cases) {
+        ConnectionSettings settings = SqlServer("db1");
+        settings.encryption = run.encryption;
+        settings.trustServerCertificate = run.trust;
+        const std::string before = IsFreeTdsDriver(run.driver) ? "ClientCharset={UTF-8};" : "PWD={pw};";
+        EXPECT_THAT(BuildOdbcConnectionString(settings, run.driver),
+                    EndsWith(before + run.items + "APP={Tablor};"))
+            << run.driver << " " << static_cast<int>(run.encryption);
+    }
+}
+
+// FreeTDS 1.3 has no strict mode and cannot be told to check a certificate: asking for either
+// is refused rather than quietly weakened.
+TEST(FreeTdsConnectionString, EncryptionItCannotHonourIsRefused) {
+    struct Case {
+        Encryption encryption;
+        std::optional<bool> trust;
+        std::string shows;
+    };
+    const std::vector<Case> cases = {
+        {Encryption::Strict, std::nullopt, "cannot use encrypt=strict"},
+        {Encryption::Require, false, "trustServerCertificate=false"},
+        {Encryption::Default, false, "trustServerCertificate=false"},
+    };
+    for (const Case& run : cases) {
+        ConnectionSettings settings = SqlServer("db1");
+        settings.encryption = run.encryption;
+        settings.trustServerCertificate = run.trust;
+        try {
+            BuildOdbcConnectionString(settings, "FreeTDS");
+            ADD_FAILURE() << run.shows << ": accepted";
+        } catch (const DatabaseError& error) {
+            EXPECT_THAT(error.Description(), HasSubstr(run.shows));
+        }
+    }
+}
+
 // Other drivers (Microsoft's) follow ODBC's own rule: "}" doubled inside braces.
 TEST(OtherSqlServerDriver, StandardQuotingAndServerSyntax) {
     const std::string driver = "ODBC Driver 18 for SQL Server";
     const std::string text = BuildOdbcConnectionString(SqlServer("db1,1500", "sa", "x};y"), driver);
     EXPECT_EQ(
         text,
-        "Driver={ODBC Driver 18 for SQL Server};Server={db1,1500};Database={Sales};UID={sa};PWD={x}};y};");
+        "Driver={ODBC Driver 18 for SQL Server};Server={db1,1500};Database={Sales};UID={sa};PWD={x}};y};"
+        "APP={Tablor};");
     EXPECT_THAT(BuildOdbcConnectionString(SqlServer("db1\\SQLEXPRESS"), driver),
                 HasSubstr("Server={db1\\SQLEXPRESS};"));
     EXPECT_THAT(BuildOdbcConnectionString(SqlServer("db1"), driver), HasSubstr("Server={db1};Database"));
@@ -207,6 +268,7 @@ TEST(PostgreSqlConnectionString, EverythingTravelsAsQuotedLibpqOptions) {
     EXPECT_EQ(options.at("dbname"), "shop 'n' {stuff};=");
     EXPECT_EQ(options.at("user"), "O'Brien\\x");
     EXPECT_EQ(options.at("password"), "a}b;c{d=e f%20+é");
+    EXPECT_EQ(options.at("application_name"), "Tablor");
 }
 
 TEST(PostgreSqlConnectionString, ServerFormsAndIntegratedSecurity) {

@@ -71,3 +71,21 @@ CREATE TABLE "odd;{name}=1" (id integer);
 -- A user schema whose name merely starts with "pg".
 CREATE SCHEMA pgapp;
 CREATE TABLE pgapp.ledger (id integer);
+
+-- Extensions bring functions, types, a view and (once added to one) a table of their own: none of
+-- them is the user's. The user's own objects stand beside them.
+\connect postgres
+CREATE DATABASE tablor_extended;
+\connect tablor_extended
+
+CREATE EXTENSION citext;
+CREATE EXTENSION hstore;
+CREATE EXTENSION pg_trgm;
+CREATE EXTENSION pg_buffercache;
+CREATE TABLE hstore_cache (id integer CONSTRAINT pk_hstore_cache PRIMARY KEY, value hstore);
+ALTER EXTENSION hstore ADD TABLE hstore_cache;
+
+CREATE TABLE plain (id integer, label varchar(10));
+CREATE TABLE members (id integer CONSTRAINT pk_members PRIMARY KEY, email citext, tags hstore);
+CREATE VIEW member_emails AS SELECT email FROM members;
+CREATE FUNCTION member_count() RETURNS bigint LANGUAGE sql AS 'SELECT count(*) FROM members';

@@ -91,6 +91,14 @@ TEST_F(PostgresAdapter, CredentialsWithSpecialCharactersArriveIntact) {
     EXPECT_EQ(rows->Value("db"), "tablor db;{x}=1");
 }
 
+TEST_F(PostgresAdapter, SessionIsNamedTablor) {
+    const auto rows =
+        connector.Open(server.Settings("tablor_shop"))
+            ->Query("SELECT application_name FROM pg_stat_activity WHERE pid = pg_backend_pid()");
+    ASSERT_TRUE(rows->Next());
+    EXPECT_EQ(rows->Value("application_name"), "Tablor");
+}
+
 TEST_F(PostgresAdapter, WrongPasswordFailsWithoutRepeatingIt) {
     // Password and user name alike, so the driver's message would carry the password.
     ConnectionSettings settings = server.Settings("tablor_shop");
@@ -135,13 +143,12 @@ TEST_F(PostgresAdapter, StalledServerEndsTheCall) {
     for (const Case& run : cases) {
         SCOPED_TRACE(run.name);
         // A login on a busy machine may take a while: only the login case is impatient with it.
-        OdbcOptions options = PostgresServer::Driver();
-        options.loginTimeoutSeconds = run.stallOn.empty() ? 2 : 60;
-        OdbcConnector impatient(options);
+        OdbcConnector impatient(PostgresServer::Driver());
         StallingProxy proxy(static_cast<std::uint16_t>(std::stoi(server.port)), run.stallOn);
         ConnectionSettings settings = server.Settings("tablor_shop");
         settings.serverName = "127.0.0.1:" + std::to_string(proxy.Port());
         settings.queryTimeoutSeconds = 1;
+        settings.loginTimeoutSeconds = run.stallOn.empty() ? 2 : 60;
         try {
             impatient.Open(settings)->Query("SELECT 'stall here' AS x, pg_sleep(0) AS y")->Next();
             FAIL() << "answered";

@@ -108,6 +108,20 @@ TEST_F(PostgresFill, DatabaseWithoutViewsRoutinesOrConstraints) {
     EXPECT_EQ(model.Views().Count() + model.Routines().Count() + model.Constraints().Count(), 0);
 }
 
+// citext, hstore, pg_trgm and pg_buffercache bring functions, a view and a table of their own:
+// only what the user created shows, and a column of an extension's type is read with its name.
+TEST_F(PostgresFill, ObjectsOfExtensionsAreLeftOut) {
+    const auto connection = Connection("tablor_extended");
+    ASSERT_EQ(connection->Fill(prompt), "DONE") << ::testing::PrintToString(prompt.Texts());
+    cMetaData& model = *connection->MetaData();
+    EXPECT_THAT(TablesWithColumns(model.Tables()),
+                ElementsAre("member_emails: email*citext*", "members: id*integer* email*citext* tags*hstore*",
+                            "plain: id*integer* label*character varying*10"));
+    EXPECT_THAT(Names(model.Constraints()), ElementsAre("pk_members"));
+    EXPECT_THAT(Names(model.Views()), ElementsAre("member_emails"));
+    EXPECT_THAT(Names(model.Routines()), ElementsAre("member_count"));
+}
+
 TEST_F(PostgresFill, LoginAndDatabaseNamesThatNeedQuoting) {
     const auto connection = Connection("tablor db;{x}=1");
     connection->UserName = "tablor user;{x}=1";

@@ -123,10 +123,9 @@ void ScriptCatalogue(TdsResponder& server) {
                                           {"dbo", "sysdiagrams_view", "name", 128, "sysname"}}});
 }
 
-OdbcOptions FreeTds(unsigned loginTimeoutSeconds = 15) {
+OdbcOptions FreeTds() {
     OdbcOptions options;
     options.sqlServerDriver = "FreeTDS";
-    options.loginTimeoutSeconds = loginTimeoutSeconds;
     return options;
 }
 
@@ -157,6 +156,7 @@ TEST_F(SqlServerPath, FiveQueriesVerbatimAndTheLoginIntact) {
     EXPECT_EQ(login->database, "Sales");
     EXPECT_FALSE(login->integrated);
     EXPECT_EQ(login->tdsVersion, 0x74000004u);
+    EXPECT_EQ(login->appName, "Tablor");
     EXPECT_EQ(server.loginCount(), 1u);
 }
 
@@ -244,7 +244,8 @@ TEST_F(SqlServerPath, ClosedPortFailsWithinSeconds) {
 
 TEST_F(SqlServerPath, SilentServerEndsAtTheLoginTimeout) {
     server.setSilentAfterAccept(true);
-    cConnection impatient{std::make_shared<OdbcConnector>(FreeTds(2)), DatabaseEngine::SqlServer};
+    cConnection impatient{std::make_shared<OdbcConnector>(FreeTds()), DatabaseEngine::SqlServer};
+    impatient.LoginTimeoutSeconds = 2;
     impatient.ServerName = connection.ServerName;
     impatient.UserName = "tablor";
     impatient.Password = kPassword;
@@ -254,6 +255,47 @@ TEST_F(SqlServerPath, SilentServerEndsAtTheLoginTimeout) {
     EXPECT_GE(elapsed, std::chrono::milliseconds(1500));
     EXPECT_LT(elapsed, std::chrono::seconds(8));
     EXPECT_THAT(prompt.Texts(), ElementsAre(StartsWith("Error opening the connection! Details:")));
+}
+
+// Encryption the two ends cannot agree on ends the login with a message naming the option,
+// the driver's own words kept below it.
+TEST_F(SqlServerPath, EncryptionMismatchNamesTheOption) {
+    struct Case {
+        std::string name;
+        std::uint8_t server;
+        Encryption client;
+        std::string shows;
+    };
+    const std::string handshake =
+        "ended the login, as a server that requires encryption does when it cannot be set up: check "
+        "encrypt= (request or require) and trustServerCertificate= in the address.\n";
+    const std::vector<Case> cases = {
+        {"none offered, require asked", tds::encrypt::kNotSupported, Encryption::Require,
+         "does not offer encryption, which encrypt=require in the address asks for.\n"},
+        {"required, handshake fails", tds::encrypt::kRequired, Encryption::Request, handshake},
+        {"required, the driver's default", tds::encrypt::kRequired, Encryption::Default, handshake},
+    };
+    for (const Case& run : cases) {
+        SCOPED_TRACE(run.name);
+        TdsResponder encrypting;
+        encrypting.setEncryption(run.server);
+        OdbcConnector connector(FreeTds());
+        ConnectionSettings settings;
+        settings.serverName = "127.0.0.1," + std::to_string(encrypting.port());
+        settings.databaseName = "Sales";
+        settings.userName = "tablor";
+        settings.password = kPassword;
+        settings.encryption = run.client;
+        try {
+            connector.Open(settings);
+            ADD_FAILURE() << "opened";
+        } catch (const DatabaseError& error) {
+            EXPECT_THAT(error.Description(),
+                        StartsWith("The server " + settings.serverName + " " + run.shows));
+            EXPECT_EQ(error.SqlState(), "08001");
+        }
+        EXPECT_FALSE(encrypting.lastLogin().has_value());
+    }
 }
 
 TEST_F(SqlServerPath, RefusedQueryShowsTheServersText) {
@@ -300,8 +342,8 @@ TEST_F(SqlServerPath, StalledServerEndsTheRead) {
         run.stall(stalling);
         // A login on a busy machine may take a while: only the login case is impatient with it.
         const bool loginCase = run.shows.find("login") != std::string::npos;
-        cConnection impatient{std::make_shared<OdbcConnector>(FreeTds(loginCase ? 2 : 60)),
-                              DatabaseEngine::SqlServer};
+        cConnection impatient{std::make_shared<OdbcConnector>(FreeTds()), DatabaseEngine::SqlServer};
+        impatient.LoginTimeoutSeconds = loginCase ? 2 : 60;
         impatient.ServerName = "127.0.0.1," + std::to_string(stalling.port());
         impatient.DatabaseName = "Sales";
         impatient.UserName = "tablor";
@@ -327,7 +369,8 @@ TEST_F(SqlServerPath, CancelEndsAStalledReadAtOnce) {
         TdsResponder stalling;
         ScriptCatalogue(stalling);
         stall(stalling);
-        cConnection patient{std::make_shared<OdbcConnector>(FreeTds(60)), DatabaseEngine::SqlServer};
+        cConnection patient{std::make_shared<OdbcConnector>(FreeTds()), DatabaseEngine::SqlServer};
+        patient.LoginTimeoutSeconds = 60;
         patient.ServerName = "127.0.0.1," + std::to_string(stalling.port());
         patient.DatabaseName = "Sales";
         patient.UserName = "tablor";

@@ -125,6 +125,11 @@ void TdsResponder::addError(std::string sqlText, std::int32_t number, std::strin
                               Reply{{}, QueryError{number, std::move(message), severity, state}});
 }
 
+void TdsResponder::setEncryption(std::uint8_t flag) {
+    std::lock_guard lock(mutex_);
+    encryption_ = flag;
+}
+
 void TdsResponder::setSilentAfterAccept(bool silent) {
     std::lock_guard lock(mutex_);
     silent_ = silent;
@@ -202,10 +207,13 @@ void TdsResponder::serve(int fd) {
     TdsChannel channel(fd, wakeRead_);
     try {
         bool silent = false;
+        std::uint8_t encryption = tds::encrypt::kNotSupported;
         {
             std::lock_guard lock(mutex_);
             silent = silent_;
+            encryption = encryption_;
         }
+        bool preloginAnswered = false;
         if (silent) {
             channel.waitForHangUp();
             return;
@@ -218,7 +226,11 @@ void TdsResponder::serve(int fd) {
             TdsWriter reply;
             switch (message->type) {
                 case tds::packet::kPrelogin:
-                    open = channel.write(tds::packet::kReply, TdsWriter::preloginReply(kPreloginVersion));
+                    // A second one carries a TLS handshake, which this double cannot answer.
+                    if (preloginAnswered) return;
+                    preloginAnswered = true;
+                    open = channel.write(tds::packet::kReply,
+                                         TdsWriter::preloginReply(kPreloginVersion, encryption));
                     break;
                 case tds::packet::kLogin7: {
                     open = answerLogin(channel, message->payload);

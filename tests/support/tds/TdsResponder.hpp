@@ -49,6 +49,10 @@ class TdsResponder {
     void addError(std::string sqlText, std::int32_t number, std::string message, std::uint8_t severity = 16,
                   std::uint8_t state = 1);
 
+    // The ENCRYPTION byte of the PRELOGIN answer (tds::encrypt); "not supported" unless set.
+    // The responder speaks no TLS: a client that starts a handshake is hung up on.
+    void setEncryption(std::uint8_t flag);
+
     // Misbehaviour for robustness tests.
     // Accept connections but never answer, so only a client timeout ends them.
     void setSilentAfterAccept(bool silent);
@@ -99,6 +103,7 @@ class TdsResponder {
     std::map<std::string, Reply, std::less<>> replies_;
     std::map<std::string, std::size_t, std::less<>> drops_;
     bool silent_ = false;
+    std::uint8_t encryption_ = tds::encrypt::kNotSupported;
     std::chrono::milliseconds loginTrickle_{0};
     bool silentAfterLogin_ = false;
     std::map<std::string, std::size_t, std::less<>> stalls_;

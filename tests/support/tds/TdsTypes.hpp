@@ -68,4 +68,12 @@ struct ReceivedLogin {
     std::uint32_t packetSize = 0;
 };
 
+// The ENCRYPTION byte of a PRELOGIN message.
+namespace tds::encrypt {
+inline constexpr std::uint8_t kOff = 0x00;  // the login only
+inline constexpr std::uint8_t kOn = 0x01;
+inline constexpr std::uint8_t kNotSupported = 0x02;
+inline constexpr std::uint8_t kRequired = 0x03;
+}  // namespace tds::encrypt
+
 }  // namespace tablor::testing

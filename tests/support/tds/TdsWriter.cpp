@@ -264,14 +264,15 @@ void TdsWriter::done(std::uint16_t status, std::uint16_t curCmd, std::uint64_t r
     putU64(out_, rowCount);
 }
 
-std::vector<std::uint8_t> TdsWriter::preloginReply(std::array<std::uint8_t, 6> version) {
+std::vector<std::uint8_t> TdsWriter::preloginReply(std::array<std::uint8_t, 6> version,
+                                                   std::uint8_t encryption) {
     struct Option {
         std::uint8_t token;
         std::vector<std::uint8_t> data;
     };
     const std::vector<Option> options{
         {0x00, {version.begin(), version.end()}},  // VERSION
-        {0x01, {0x02}},                            // ENCRYPTION: not supported
+        {0x01, {encryption}},                      // ENCRYPTION
         {0x02, {0x00}},                            // INSTOPT: instance name accepted
         {0x03, {}},                                // THREADID
         {0x04, {0x00}},                            // MARS off

@@ -53,8 +53,9 @@ class TdsWriter {
     const std::vector<std::uint8_t>& bytes() const { return out_; }
     std::vector<std::uint8_t> take() { return std::move(out_); }
 
-    // PRELOGIN answer: our version, no encryption, no MARS.
-    static std::vector<std::uint8_t> preloginReply(std::array<std::uint8_t, 6> version);
+    // PRELOGIN answer: our version, the encryption byte (encrypt::), no MARS.
+    static std::vector<std::uint8_t> preloginReply(std::array<std::uint8_t, 6> version,
+                                                   std::uint8_t encryption = encrypt::kNotSupported);
 
     // Throws std::invalid_argument if the result set could not be sent.
     static void check(const ResultSet& result);
