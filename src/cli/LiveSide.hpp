@@ -12,11 +12,12 @@ namespace tablor::cli {
 // A side of a command that is a live database, as written on the command line:
 //   sqlserver://[user@]host[:port][/instance]?database=NAME[&integrated=true][&queryTimeout=S]
 //   postgresql://[user@]host[:port]/database[?queryTimeout=S]
-// Either takes schema=NAME, repeated for more than one, and qualify=true.
+//   mysql://user@host[:port]/database[?queryTimeout=S]  (or mariadb://)
+// The first two take schema=NAME, repeated for more than one, and qualify=true.
 struct LiveSide {
     DatabaseEngine engine = DatabaseEngine::SqlServer;
-    std::string
-        serverName;  // as the window takes it: host, host,port or host\instance; host:port for PostgreSQL
+    std::string serverName;  // as the window takes it: host, host,port or host\instance; host:port for
+                             // PostgreSQL and MySQL
     std::string databaseName;
     std::string userName;
     bool integratedSecurity = false;

@@ -10,11 +10,12 @@ namespace tablor {
 struct OdbcOptions {
     std::string sqlServerDriver;   // registered driver name; FreeTDS unless told otherwise
     std::string postgreSqlDriver;  // psqlODBC's Unicode driver unless told otherwise
+    std::string mySqlDriver;       // MariaDB Connector/ODBC unless told otherwise
     // A server that cannot be reached fails after this long instead of hanging.
     unsigned loginTimeoutSeconds = 15;
 
     // The defaults, with TABLOR_ODBC_DRIVER naming another SQL Server driver and
-    // TABLOR_ODBC_PG_DRIVER another PostgreSQL one.
+    // TABLOR_ODBC_PG_DRIVER another PostgreSQL one, TABLOR_ODBC_MYSQL_DRIVER another MySQL one.
     static OdbcOptions FromEnvironment();
 };
 
