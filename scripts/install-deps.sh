@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core
-  unixodbc-dev tdsodbc odbc-postgresql postgresql
+  unixodbc-dev tdsodbc odbc-postgresql postgresql odbc-mariadb mariadb-server mariadb-client
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libtomlplusplus-dev
   clang-14 libclang-rt-14-dev clang-format clang-tidy
 )
@@ -26,9 +26,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # The ODBC drivers must be registered under the names the program asks for.
-for driver in "FreeTDS" "PostgreSQL Unicode"; do
+for driver in "FreeTDS" "PostgreSQL Unicode" "MariaDB Unicode"; do
   if ! odbcinst -q -d 2>/dev/null | grep -qF "[$driver]"; then
-    echo "The ODBC driver \"$driver\" is not registered (packages tdsodbc, odbc-postgresql)." >&2
+    echo "The ODBC driver \"$driver\" is not registered (packages tdsodbc, odbc-postgresql, odbc-mariadb)." >&2
     exit 1
   fi
 done

@@ -189,7 +189,8 @@ int RunCompare(const CompareArguments& options, std::ostream& out, std::ostream&
 int RunSnapshot(const SnapshotArguments& options, std::ostream& out, std::ostream& err,
                 const CliEnvironment& environment) {
     const std::optional<LiveSide> side = CheckedSide(options.source);
-    if (!side) throw UsageError("snapshot reads a live database (sqlserver://... or postgresql://...)");
+    if (!side)
+        throw UsageError("snapshot reads a live database (sqlserver://..., postgresql://... or mysql://...)");
 
     ScriptService script(environment);
     const SideRead read = ReadSide(script.service, options.source, environment, err);
@@ -315,6 +316,11 @@ Live databases:
   postgresql://[USER@]HOST[:PORT]/DATABASE[?queryTimeout=SECONDS]
       PostgreSQL, through the psqlODBC driver (the user schemas only; objects that an
       extension installed are left out).
+  mysql://USER@HOST[:PORT]/DATABASE[?queryTimeout=SECONDS]   (or mariadb://...)
+      MySQL or MariaDB, through the MariaDB ODBC driver, over TCP (port 3306 unless
+      given). The database is the schema, so schema= and qualify= do not apply.
+      Constraints are named TABLE.NAME (orders.PRIMARY), since the server names them
+      per table and calls every primary key PRIMARY.
   queryTimeout=SECONDS  how long one catalogue query, with the reading of its rows, may
       take (default 300, at most 86400); after it the server is taken to have stopped
       answering and the command ends with status 2 without writing anything.
@@ -334,7 +340,8 @@ Live databases:
   The password is never part of the address: it is taken from the TABLOR_PASSWORD
   environment variable or, when standard input is a terminal, asked for without echo.
   TABLOR_ODBC_DRIVER names another ODBC driver for SQL Server (for example
-  "ODBC Driver 18 for SQL Server"), TABLOR_ODBC_PG_DRIVER another one for PostgreSQL.
+  "ODBC Driver 18 for SQL Server"), TABLOR_ODBC_PG_DRIVER another one for PostgreSQL,
+  TABLOR_ODBC_MYSQL_DRIVER another one for MySQL.
   The server sees the session as the program "Tablor". A query that returns more than
   10000000 rows is taken as a server gone wrong: reading stops with status 2. On a
   terminal, standard error shows the rows read while a database is read.
@@ -352,6 +359,7 @@ Examples:
   tablor-cli compare postgresql://app@pghost/shop sales.snp
   tablor-cli snapshot "postgresql://app@pghost/shop?schema=sales&qualify=true" -o sales.snp
   tablor-cli show "sqlserver://sa@dbhost?database=Sales&encrypt=require&loginTimeout=30"
+  tablor-cli compare mysql://app@dbhost/shop mysql://app@dbhost:3307/shop
 )";
 }
 

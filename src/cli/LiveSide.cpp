@@ -226,16 +226,44 @@ LiveSide PostgreSqlSide(const Address& address) {
     return side;
 }
 
+// The database is the schema here: there is no other to filter by or to qualify names with.
+LiveSide MySqlSide(const Address& address) {
+    LiveSide side;
+    side.engine = DatabaseEngine::MySql;
+    ForEachSetting(
+        address.query, "queryTimeout, loginTimeout", [&](const std::string& key, std::string_view value) {
+            if (key == "SCHEMA" || key == "QUALIFY")
+                throw LiveSideError("mysql:// reads the one database it names, which is its schema: " +
+                                    std::string(key == "SCHEMA" ? "schema=" : "qualify=") +
+                                    " does not apply");
+            return CommonSetting(side, key, value);
+        });
+    side.userName = address.user;
+    if (side.userName.empty()) throw LiveSideError("mysql:// needs a user: mysql://USER@host/NAME");
+    if (address.path.find('/') != std::string::npos)
+        throw LiveSideError("mysql:// takes one database name after the host, not a path");
+    side.databaseName = PercentDecoded(address.path, "database name");
+    if (side.databaseName.empty()) throw LiveSideError("mysql:// needs the database: mysql://USER@host/NAME");
+    side.serverName = address.host;
+    if (!address.port.empty()) side.serverName += ":" + address.port;
+    return side;
+}
+
 }  // namespace
 
 std::optional<LiveSide> ParseLiveSide(std::string_view text) {
     static constexpr std::string_view kSqlServer = "sqlserver://";
     static constexpr std::string_view kPostgreSql[] = {"postgresql://", "postgres://"};
+    static constexpr std::string_view kMySql[] = {"mysql://", "mariadb://"};
     if (StartsWithIgnoreCase(text, kSqlServer))
         return SqlServerSide(SplitAddress(text.substr(kSqlServer.size()), "sqlserver://"));
     for (const std::string_view scheme : kPostgreSql) {
         if (StartsWithIgnoreCase(text, scheme))
             return PostgreSqlSide(SplitAddress(text.substr(scheme.size()), "postgresql://"));
+    }
+    for (const std::string_view scheme : kMySql) {
+        if (StartsWithIgnoreCase(text, scheme))
+            return MySqlSide(SplitAddress(text.substr(scheme.size()), "mysql://"));
     }
     return std::nullopt;
 }

@@ -13,11 +13,13 @@ namespace tablor::cli {
 //   sqlserver://[user@]host[:port][/instance]?database=NAME[&integrated=true][&queryTimeout=S]
 //       [&encrypt=off|request|require|strict][&trustServerCertificate=true|false]
 //   postgresql://[user@]host[:port]/database[?queryTimeout=S]
-// Either takes loginTimeout=S, schema=NAME (repeated for more than one) and qualify=true.
+//   mysql://user@host[:port]/database[?queryTimeout=S]  (or mariadb://)
+// Each takes loginTimeout=S; the first two take schema=NAME, repeated for more than one, and
+// qualify=true.
 struct LiveSide {
     DatabaseEngine engine = DatabaseEngine::SqlServer;
-    std::string
-        serverName;  // as the window takes it: host, host,port or host\instance; host:port for PostgreSQL
+    std::string serverName;  // as the window takes it: host, host,port or host\instance; host:port for
+                             // PostgreSQL and MySQL
     std::string databaseName;
     std::string userName;
     bool integratedSecurity = false;

@@ -6,7 +6,15 @@ namespace tablor {
 namespace {
 
 std::string_view ProviderOf(DatabaseEngine engine) {
-    return engine == DatabaseEngine::PostgreSql ? "PostgreSQL" : "SQLOLEDB.1";
+    switch (engine) {
+        case DatabaseEngine::PostgreSql:
+            return "PostgreSQL";
+        case DatabaseEngine::MySql:
+            return "MySQL";
+        case DatabaseEngine::SqlServer:
+            break;
+    }
+    return "SQLOLEDB.1";
 }
 
 std::string Build(const ConnectionSettings& settings, std::string_view password) {

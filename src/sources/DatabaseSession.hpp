@@ -34,7 +34,7 @@ class DatabaseSession {
 };
 
 // Which kind of server a live source talks to; it decides the driver and the queries.
-enum class DatabaseEngine { SqlServer, PostgreSql };
+enum class DatabaseEngine { SqlServer, PostgreSql, MySql };
 
 // How long one query, with the reading of its rows, may take before the server is taken to
 // have stopped answering.
@@ -50,7 +50,7 @@ enum class Encryption { Default, Off, Request, Require, Strict };
 // What opening a session needs. The password lives here only as long as the settings do.
 struct ConnectionSettings {
     DatabaseEngine engine = DatabaseEngine::SqlServer;
-    std::string serverName;  // host, host\instance or host,port (host:port also for PostgreSQL)
+    std::string serverName;  // host, host\instance or host,port (host:port also for PostgreSQL and MySQL)
     std::string databaseName;
     std::string userName;
     std::string password;

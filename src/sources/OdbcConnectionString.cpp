@@ -252,6 +252,37 @@ std::string PostgreSqlString(const ConnectionSettings& settings, std::string_vie
     return items.Text();
 }
 
+// MariaDB Connector/ODBC trims blanks from both ends of every value, braced or not.
+std::string MySqlQuoted(const Setting& setting) {
+    static constexpr std::string_view kBlanks = " \t\n\v\f\r";
+    const std::string_view value = setting.value;
+    if (!value.empty() && (kBlanks.find(value.front()) != std::string_view::npos ||
+                           kBlanks.find(value.back()) != std::string_view::npos))
+        Refuse(setting, "begins or ends with a blank, which the MariaDB ODBC driver drops.");
+    return OdbcQuoted(setting);
+}
+
+std::string MySqlString(const ConnectionSettings& settings, std::string_view driver) {
+    const ServerAddress address = ParseServerName(settings.serverName, DatabaseEngine::MySql);
+    ItemList items;
+    auto add = [&](std::string_view key, const Setting& setting) {
+        items.Add(key, setting, MySqlQuoted(setting));
+    };
+    items.Add("DRIVER", {"driver name", driver}, OdbcQuoted({"driver name", driver}));
+    add("SERVER", {"server name", address.host});
+    if (!address.port.empty()) add("PORT", {"port", address.port});
+    add("DATABASE", {"database name", settings.databaseName});
+    if (!settings.integratedSecurity) {
+        add("UID", {"user name", settings.userName});
+        add("PWD", {"password", settings.password});
+    }
+    // "localhost" would otherwise mean the local socket, and the port would go unused.
+    add("TCPIP", {"", "1"});
+    add("CHARSET", {"", "utf8mb4"});
+    CheckDriverManagerReading(items, driver);
+    return items.Text();
+}
+
 }  // namespace
 
 bool IsPortNumber(std::string_view text) {
@@ -272,7 +303,7 @@ ServerAddress ParseServerName(std::string_view serverName, DatabaseEngine engine
     if (const auto comma = rest.rfind(','); comma != std::string_view::npos) {
         port = rest.substr(comma + 1);
         rest = rest.substr(0, comma);
-    } else if (engine == DatabaseEngine::PostgreSql) {
+    } else if (engine != DatabaseEngine::SqlServer) {
         // host:port, [v6-address]:port; a bare v6 address has more than one colon.
         const auto colon = rest.rfind(':');
         const bool bracketed = !rest.empty() && rest.front() == '[';
@@ -296,7 +327,7 @@ ServerAddress ParseServerName(std::string_view serverName, DatabaseEngine engine
         }
     }
     address.host = Trimmed(rest);
-    if (engine == DatabaseEngine::PostgreSql && address.host.size() > 2 && address.host.front() == '[' &&
+    if (engine != DatabaseEngine::SqlServer && address.host.size() > 2 && address.host.front() == '[' &&
         address.host.back() == ']')
         address.host = address.host.substr(1, address.host.size() - 2);
     address.host = LocalHostAlias(address.host);
@@ -309,8 +340,15 @@ bool IsFreeTdsDriver(std::string_view driver) {
 }
 
 std::string BuildOdbcConnectionString(const ConnectionSettings& settings, std::string_view driver) {
-    return settings.engine == DatabaseEngine::PostgreSql ? PostgreSqlString(settings, driver)
-                                                         : SqlServerString(settings, driver);
+    switch (settings.engine) {
+        case DatabaseEngine::PostgreSql:
+            return PostgreSqlString(settings, driver);
+        case DatabaseEngine::MySql:
+            return MySqlString(settings, driver);
+        case DatabaseEngine::SqlServer:
+            break;
+    }
+    return SqlServerString(settings, driver);
 }
 
 }  // namespace tablor

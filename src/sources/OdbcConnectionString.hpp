@@ -9,6 +9,7 @@ namespace tablor {
 // The ODBC drivers used unless the environment names others, as unixODBC registers them.
 inline constexpr std::string_view kDefaultSqlServerDriver = "FreeTDS";
 inline constexpr std::string_view kDefaultPostgreSqlDriver = "PostgreSQL Unicode";
+inline constexpr std::string_view kDefaultMySqlDriver = "MariaDB Unicode";
 
 // Where a server text points: a host and, at most, either a port or a SQL Server instance name.
 struct ServerAddress {
@@ -21,7 +22,7 @@ struct ServerAddress {
 bool IsPortNumber(std::string_view text);
 
 // Splits "host", "host,port" and "host\instance" (a port, when also given, wins: no lookup);
-// PostgreSQL takes "host:port" too. "." and "(local)" mean this machine. A port that is not a
+// PostgreSQL and MySQL take "host:port" too. "." and "(local)" mean this machine. A port that is not a
 // number from 1 to 65535 is a DatabaseError.
 ServerAddress ParseServerName(std::string_view serverName, DatabaseEngine engine);
 
@@ -36,6 +37,8 @@ bool IsFreeTdsDriver(std::string_view driver);
 //  - psqlODBC: its braces keep "}" doubled and its server, database and user values keep their
 //    braces, so everything travels as one libpq option string ("key='value'"), percent-encoded
 //    in the pqopt item, which psqlODBC decodes.
+//  - MariaDB Connector/ODBC: ODBC's own rule; it trims blanks from either end of a value, so a
+//    value that begins or ends with one cannot be sent.
 // A value that cannot reach the server intact is a DatabaseError naming the setting (never the
 // password itself).
 std::string BuildOdbcConnectionString(const ConnectionSettings& settings, std::string_view driver);

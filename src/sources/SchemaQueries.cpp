@@ -29,6 +29,23 @@ std::string RoutineNotFromAnExtension() {
 }  // namespace
 
 SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
+    if (engine == DatabaseEngine::MySql) {
+        // The database named on connecting is the only schema read. Constraint names are unique
+        // per table only (every primary key is PRIMARY), so each is named TABLE.NAME.
+        return {
+            "SELECT TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_SCHEMA = "
+            "DATABASE() AND TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VERSIONED')",
+            "SELECT CONSTRAINT_SCHEMA, CONCAT(TABLE_NAME, '.', CONSTRAINT_NAME) AS CONSTRAINT_NAME, "
+            "CONSTRAINT_TYPE FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = DATABASE()",
+            "SELECT TABLE_SCHEMA, TABLE_NAME FROM INFORMATION_SCHEMA.VIEWS WHERE TABLE_SCHEMA = DATABASE()",
+            // Packages (in Oracle mode) are no procedures or functions.
+            "SELECT ROUTINE_SCHEMA, ROUTINE_NAME, ROUTINE_TYPE FROM INFORMATION_SCHEMA.ROUTINES WHERE "
+            "ROUTINE_SCHEMA = DATABASE() AND ROUTINE_TYPE IN ('PROCEDURE', 'FUNCTION')",
+            "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, CHARACTER_MAXIMUM_LENGTH, DATA_TYPE FROM "
+            "INFORMATION_SCHEMA.COLUMNS WHERE TABLE_SCHEMA = DATABASE() ORDER BY TABLE_NAME, "
+            "ORDINAL_POSITION",
+        };
+    }
     if (engine == DatabaseEngine::PostgreSql) {
         return {
             "SELECT * FROM INFORMATION_SCHEMA.TABLES WHERE " + UserSchemasOnly("TABLE_SCHEMA") +

@@ -16,7 +16,7 @@ struct SchemaQueries {
 
     // SQL Server's as they always were (the columns query gaining TABLE_SCHEMA); PostgreSQL's
     // read the same views, limited to user schemas and without the entries that SQL Server
-    // does not list there (NOT NULL checks, aggregates).
+    // does not list there (NOT NULL checks, aggregates); MySQL's read the connected database.
     static SchemaQueries For(DatabaseEngine engine);
 };
 

@@ -7,8 +7,9 @@
 namespace tablor {
 
 // Where a server text typed in the window points. The window has no engine control, so the
-// text says it: "postgresql://host[:port]" is a PostgreSQL server, anything else a SQL Server
-// one (host, host,port or host\instance), kept as typed.
+// text says it: "postgresql://host[:port]" is a PostgreSQL server, "mysql://host[:port]" (or
+// "mariadb://") a MySQL one, anything else a SQL Server one (host, host,port or host\instance),
+// kept as typed.
 struct LiveTarget {
     DatabaseEngine engine = DatabaseEngine::SqlServer;
     std::string server;  // what the live source's ServerName takes

@@ -297,5 +297,57 @@ TEST(PostgreSqlConnectionString, ServerFormsAndIntegratedSecurity) {
     EXPECT_EQ(options.count("password"), 0u);
 }
 
+ConnectionSettings MySql(std::string server) {
+    ConnectionSettings settings = SqlServer(std::move(server), "app", "pw");
+    settings.engine = DatabaseEngine::MySql;
+    return settings;
+}
+
+TEST(MySqlConnectionString, ServerForms) {
+    EXPECT_EQ(BuildOdbcConnectionString(MySql("db1"), "MariaDB Unicode"),
+              "DRIVER={MariaDB Unicode};SERVER={db1};DATABASE={Sales};UID={app};PWD={pw};TCPIP={1};"
+              "CHARSET={utf8mb4};");
+    const struct {
+        const char* server;
+        const char* expected;
+    } cases[] = {
+        {"db1:3307", "SERVER={db1};PORT={3307};"},
+        {"db1,3307", "SERVER={db1};PORT={3307};"},
+        {"[::1]:3307", "SERVER={::1};PORT={3307};"},
+        {".", "SERVER={localhost};DATABASE="},
+    };
+    for (const auto& c : cases)
+        EXPECT_THAT(BuildOdbcConnectionString(MySql(c.server), "x"), HasSubstr(c.expected)) << c.server;
+    EXPECT_THROW(BuildOdbcConnectionString(MySql("db1:nope"), "x"), DatabaseError);
+}
+
+// The driver reads "}}" inside braces as "}", and trims blanks from both ends of a value.
+TEST(MySqlConnectionString, ValuesArriveExactlyOrAreRefusedWithoutShowingThem) {
+    const std::vector<std::string> values = {
+        "a}b;c{d=e f", "}",      "{",     "x};DSN=evil;y={", "a}SAVEFILE=/tmp/f",
+        " lead",       "trail ", "tab\t", "é Ω 表"};
+    const char* keys[] = {"DATABASE", "UID", "PWD"};
+    const char* names[] = {"database name", "user name", "password"};
+    for (int field = 0; field < 3; ++field) {
+        for (const std::string& value : values) {
+            ConnectionSettings settings = MySql("db1");
+            std::string* target[] = {&settings.databaseName, &settings.userName, &settings.password};
+            *target[field] = value;
+            const std::string what = std::string(names[field]) + " / " + value;
+            const bool blankEnd = value.front() == ' ' || value.back() == ' ' || value.back() == '\t';
+            try {
+                const std::string text = BuildOdbcConnectionString(settings, "MariaDB Unicode");
+                EXPECT_FALSE(blankEnd) << what;
+                EXPECT_TRUE(testing::DriverManagerLoadsOnly(text, "MariaDB Unicode")) << what << "\n" << text;
+                EXPECT_EQ(testing::ReadLikeOdbcStandard(text).at(keys[field]), value) << what << "\n" << text;
+            } catch (const DatabaseError& error) {
+                EXPECT_TRUE(blankEnd) << what;
+                EXPECT_THAT(error.Description(), HasSubstr(names[field])) << what;
+                EXPECT_THAT(error.Description(), Not(HasSubstr(value))) << what;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tablor

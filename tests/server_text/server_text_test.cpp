@@ -1,5 +1,5 @@
-// The window's server text: "postgresql://" makes a PostgreSQL entry, everything else stays
-// a SQL Server one, untouched.
+// The window's server text: "postgresql://" makes a PostgreSQL entry, "mysql://" and "mariadb://"
+// a MySQL one, everything else stays a SQL Server one, untouched.
 #include <gtest/gtest.h>
 
 #include "sources/OdbcConnectionString.hpp"
@@ -30,10 +30,21 @@ TEST(ServerText, PostgreSqlSchemeNamesAPostgreSqlServer) {
     EXPECT_EQ(address.port, "5433");
 }
 
+TEST(ServerText, MySqlSchemesNameAMySqlServer) {
+    for (const char* typed : {"mysql://db1:3307", "MariaDB://db1:3307", " mysql://db1:3307"}) {
+        const LiveTarget target = ParseServerText(typed);
+        EXPECT_EQ(target.engine, DatabaseEngine::MySql) << typed;
+        EXPECT_EQ(target.server, "db1:3307") << typed;
+        const ServerAddress address = ParseServerName(target.server, DatabaseEngine::MySql);
+        EXPECT_EQ(address.host, "db1");
+        EXPECT_EQ(address.port, "3307");
+    }
+}
+
 TEST(ServerText, AnythingElseIsSqlServerAsTyped) {
     for (const char* typed :
          {"SRV01", "dbhost,14330", "dbhost\\SQLEXPRESS", " (local) ", "", "postgresql:/pghost",
-          "postgresql:pghost", "my-postgresql://pghost", "sqlserver://dbhost"}) {
+          "postgresql:pghost", "my-postgresql://pghost", "sqlserver://dbhost", "mysql:/db1"}) {
         const LiveTarget target = ParseServerText(typed);
         EXPECT_EQ(target.engine, DatabaseEngine::SqlServer) << typed;
         EXPECT_EQ(target.server, typed);

@@ -110,18 +110,21 @@ OdbcOptions OdbcOptions::FromEnvironment() {
     OdbcOptions options;
     options.sqlServerDriver = EnvironmentOr("TABLOR_ODBC_DRIVER", kDefaultSqlServerDriver);
     options.postgreSqlDriver = EnvironmentOr("TABLOR_ODBC_PG_DRIVER", kDefaultPostgreSqlDriver);
+    options.mySqlDriver = EnvironmentOr("TABLOR_ODBC_MYSQL_DRIVER", kDefaultMySqlDriver);
     return options;
 }
 
 OdbcConnector::OdbcConnector(OdbcOptions options) : options_(std::move(options)) {
     if (options_.sqlServerDriver.empty()) options_.sqlServerDriver = kDefaultSqlServerDriver;
     if (options_.postgreSqlDriver.empty()) options_.postgreSqlDriver = kDefaultPostgreSqlDriver;
+    if (options_.mySqlDriver.empty()) options_.mySqlDriver = kDefaultMySqlDriver;
 }
 
 std::unique_ptr<DatabaseSession> OdbcConnector::Open(const ConnectionSettings& settings) {
     using namespace odbc;
-    const std::string& driver =
-        settings.engine == DatabaseEngine::PostgreSql ? options_.postgreSqlDriver : options_.sqlServerDriver;
+    const std::string& driver = settings.engine == DatabaseEngine::PostgreSql ? options_.postgreSqlDriver
+                                : settings.engine == DatabaseEngine::MySql    ? options_.mySqlDriver
+                                                                              : options_.sqlServerDriver;
     std::string connectionString = BuildOdbcConnectionString(settings, driver);
     std::vector<SQLWCHAR> wide = ToWide(connectionString);
     std::fill(connectionString.begin(), connectionString.end(), '\0');

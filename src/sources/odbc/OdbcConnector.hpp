@@ -10,9 +10,10 @@ namespace tablor {
 struct OdbcOptions {
     std::string sqlServerDriver;   // registered driver name; FreeTDS unless told otherwise
     std::string postgreSqlDriver;  // psqlODBC's Unicode driver unless told otherwise
+    std::string mySqlDriver;       // MariaDB Connector/ODBC unless told otherwise
 
     // The defaults, with TABLOR_ODBC_DRIVER naming another SQL Server driver and
-    // TABLOR_ODBC_PG_DRIVER another PostgreSQL one.
+    // TABLOR_ODBC_PG_DRIVER another PostgreSQL one, TABLOR_ODBC_MYSQL_DRIVER another MySQL one.
     static OdbcOptions FromEnvironment();
 };
 
