@@ -43,6 +43,9 @@ echo "== clang-tidy over the core"
 scripts/check-tidy.sh build
 run_ctest build
 
+echo "== Package"
+scripts/check-package.sh build
+
 # The build options each leave out a part; every combination must build and pass its tests.
 echo "== Build and test without the live-database adapter"
 cmake -S . -B build-noodbc -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTABLOR_BUILD_ODBC=OFF -DTABLOR_BUILD_BENCH=OFF

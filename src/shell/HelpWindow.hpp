@@ -9,7 +9,7 @@ namespace tablor::gui {
 // The help page's name beside the program.
 inline constexpr const char* kHelpFileName = "help.html";
 
-// The help page beside the program (AddAppPath).
+// The help page in the data folder (AddAppPath).
 std::string HelpFilePath();
 
 // The program's help window: the help page in a browser that follows its links.

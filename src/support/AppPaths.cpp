@@ -1,23 +1,102 @@
 #include "support/AppPaths.hpp"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 namespace tablor {
+namespace {
 
-std::string ProgramFolder() {
-    if (const char* home = std::getenv("TABLOR_HOME"); home != nullptr && *home != '\0') return home;
+namespace fs = std::filesystem;
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+std::string ExecutableFolder() {
     std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return std::filesystem::current_path(error).string();
+    const auto exe = fs::read_symlink("/proc/self/exe", error);
+    if (error) return fs::current_path(error).string();
     return exe.parent_path().string();
 }
 
+// The user's home: HOME, or the password database when HOME is unset (a service, sudo -i).
+std::string HomeFolder() {
+    if (std::string home = Environment("HOME"); !home.empty()) return home;
+    const passwd* entry = ::getpwuid(::getuid());
+    return entry != nullptr && entry->pw_dir != nullptr ? std::string(entry->pw_dir) : std::string();
+}
+
+fs::path InstalledDataFolder(const PathSettings& settings) {
+    return (fs::path(settings.executableFolder) / ".." / "share" / "tablor").lexically_normal();
+}
+
+std::string Joined(const std::string& folder, const std::string& name) {
+    return folder.empty() || folder.back() == '/' ? folder + name : folder + '/' + name;
+}
+
+}  // namespace
+
+std::string ProgramFolder() {
+    if (std::string home = Environment("TABLOR_HOME"); !home.empty()) return home;
+    return ExecutableFolder();
+}
+
+PathSettings PathSettings::ThisProcess() {
+    return {ExecutableFolder(), Environment("TABLOR_HOME"), Environment("XDG_DATA_HOME"), HomeFolder()};
+}
+
+bool IsInstalled(const PathSettings& settings) {
+    std::error_code error;
+    return fs::is_regular_file(InstalledDataFolder(settings) / "template.html", error);
+}
+
+std::string DataFolder(const PathSettings& settings) {
+    if (!settings.tablorHome.empty()) return settings.tablorHome;
+    if (IsInstalled(settings)) return InstalledDataFolder(settings).string();
+    return settings.executableFolder;
+}
+
+std::string DataFolder() {
+    return DataFolder(PathSettings::ThisProcess());
+}
+
+std::string SnapShotFolder(const PathSettings& settings) {
+    if (!settings.tablorHome.empty() || !IsInstalled(settings))
+        return Joined(DataFolder(settings), "SnapShots");
+    // A relative XDG_DATA_HOME is invalid and is to be ignored.
+    const fs::path xdg(settings.xdgDataHome);
+    const fs::path data = xdg.is_absolute() ? xdg : fs::path(settings.home) / ".local" / "share";
+    return (data / "tablor" / "SnapShots").string();
+}
+
+std::string SnapShotFolder() {
+    return SnapShotFolder(PathSettings::ThisProcess());
+}
+
+void PrepareSnapShotFolder(const PathSettings& settings) {
+    const fs::path folder = SnapShotFolder(settings);
+    std::error_code error;
+    // Anything in its place, a file or a dangling link, is the user's: left alone.
+    if (fs::symlink_status(folder, error).type() != fs::file_type::not_found) return;
+    if (!fs::create_directories(folder, error) || error) return;
+    if (!settings.tablorHome.empty() || !IsInstalled(settings)) return;
+
+    const fs::path examples = InstalledDataFolder(settings) / "SnapShots";
+    for (fs::directory_iterator entry(examples, error), end; !error && entry != end; entry.increment(error)) {
+        std::error_code copyError;
+        if (entry->path().extension() == ".snp" && entry->is_regular_file(copyError))
+            fs::copy_file(entry->path(), folder / entry->path().filename(), fs::copy_options::skip_existing,
+                          copyError);
+    }
+}
+
 std::string AddAppPath(const std::string& fileName) {
-    std::string folder = ProgramFolder();
-    if (folder.empty() || folder.back() != '/') folder += '/';
-    return folder + fileName;
+    return Joined(DataFolder(), fileName);
 }
 
 bool FileExist(const std::string& path) {

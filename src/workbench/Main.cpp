@@ -194,8 +194,7 @@ Main::Main(UserPrompt& prompt, SaveFileDialog& saveDialog, std::shared_ptr<Datab
     resize(twips.X(kClientWidth), twips.Y(kClientHeight) + menuBar()->sizeHint().height());
 
     // The snapshot folder is created here and before a save; a file of that name is left alone.
-    const QString folder = SnapShotFolder();
-    if (!QFileInfo::exists(folder)) QDir().mkpath(folder);
+    PrepareSnapShotFolder(PathSettings::ThisProcess());
     RefreshSnapShotList();
 
     const ServerMemory::Loaded servers = ServerMemory::Load();
@@ -461,7 +460,7 @@ void Main::ConnectCommands() {
 }
 
 QString Main::SnapShotFolder() {
-    return QFile::decodeName(QByteArray::fromStdString(AddAppPath("SnapShots")));
+    return QFile::decodeName(QByteArray::fromStdString(tablor::SnapShotFolder()));
 }
 
 std::string Main::SnapShotPath(const QString& fileName) {
