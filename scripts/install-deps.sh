@@ -8,6 +8,7 @@ packages=(
   unixodbc-dev tdsodbc odbc-postgresql postgresql
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libtomlplusplus-dev
   clang-14 libclang-rt-14-dev clang-format clang-tidy
+  libxml2-dev chromium
 )
 
 missing=()
