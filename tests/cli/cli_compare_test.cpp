@@ -412,6 +412,8 @@ TEST(CliProgram, OutputThatCannotBeWrittenIsTrouble) {
              {"compare", Example("shop-v1.snp"), Example("shop-v2.snp")},
              {"compare", Example("shop-v1.snp"), Example("shop-v1.snp")},
              {"compare", Example("shop-v1.snp"), Example("shop-v2.snp"), "--format", "json"},
+             {"compare", Example("shop-v1.snp"), Example("shop-v2.snp"), "--format", "markdown"},
+             {"compare", Example("shop-v1.snp"), Example("shop-v1.snp"), "--format", "junit"},
              {"show", Example("shop-v1.snp")}}) {
         const auto result = RunProgram(args, "/dev/full", folder);
         EXPECT_EQ(result.status, cli::kTrouble) << args[0] << " " << args.back();
