@@ -15,7 +15,9 @@
 #include "cli/BatchPrompt.hpp"
 #include "cli/CliArguments.hpp"
 #include "cli/DifferenceOutput.hpp"
+#include "cli/JunitOutput.hpp"
 #include "cli/LiveSide.hpp"
+#include "cli/MarkdownOutput.hpp"
 #include "cli/PasswordReader.hpp"
 #include "report/HtmlReport.hpp"
 #include "report/StructureText.hpp"
@@ -168,6 +170,10 @@ int RunCompare(const CompareArguments& options, std::ostream& out, std::ostream&
 
     if (options.format == "json")
         WriteDifferencesJson(out, name1, name2, differences, comparison.List());
+    else if (options.format == "markdown")
+        WriteDifferencesMarkdown(out, differences, optionsText);
+    else if (options.format == "junit")
+        WriteDifferencesJunit(out, name1, name2, differences, comparison.List());
     else
         WriteDifferencesText(out, static_cast<std::size_t>(differences.Count()), RowAt(differences),
                              optionsText);
@@ -266,12 +272,18 @@ Compares the structure of two databases and lists what one has and the other lac
 tables and their columns, table constraints, views, stored procedures and functions.
 
 Commands:
-  compare SIDE1 SIDE2 [--format text|json] [--html FILE [--template FILE]] [OPTIONS]
+  compare SIDE1 SIDE2 [--format text|json|markdown|junit] [--html FILE [--template FILE]]
+          [OPTIONS]
       Compares two sides. A side is a snapshot file (.snp) or a live database.
       A snapshot is named by its file name; two of one name in different folders are
       named by as many of their folders as tell them apart (a/v1/shop.snp, b/v1/shop.snp).
       --format text   aligned columns, as the window lists them, then the count (default)
       --format json   one JSON object with every difference record
+      --format markdown
+                      the counts by kind, then a Markdown table of the rows, for a
+                      pull-request comment
+      --format junit  JUnit XML for a CI server: a test suite per kind, each difference a
+                      failed test case; a green run when there are none
       --html FILE     also writes the HTML report to FILE
       --template FILE the report template (default: template.html beside the program)
       The report may not be one of the compared snapshots, a named pipe or a socket.
@@ -353,6 +365,8 @@ Examples:
   tablor-cli compare examples/shop-v1.snp examples/shop-v2.snp --html report.html
   tablor-cli compare v1.snp v2.snp --column-changes --exclude 'tmp_*' --exclude '*.updated_at'
   tablor-cli compare v1.snp v2.snp --options ci/tablor.toml --only tables,columns,changes
+  tablor-cli compare main.snp branch.snp --format markdown > comment.md
+  tablor-cli compare main.snp branch.snp --format junit > tablor-junit.xml
   TABLOR_PASSWORD=... tablor-cli compare \
       "sqlserver://sa@dbhost?database=Sales" "sqlserver://sa@dbhost:14330?database=Sales"
   tablor-cli snapshot "sqlserver://sa@dbhost/SQLEXPRESS?database=Sales" -o sales.snp

@@ -69,8 +69,9 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
     Parse(app, args);
 
     if (first == "compare") {
-        if (compare.format != "text" && compare.format != "json")
-            throw UsageError("--format takes text or json, not " + compare.format);
+        if (compare.format != "text" && compare.format != "json" && compare.format != "markdown" &&
+            compare.format != "junit")
+            throw UsageError("--format takes text, json, markdown or junit, not " + compare.format);
         if (positional.size() != 2) throw UsageError("compare needs two sides");
         if (!compare.templateFile.empty() && compare.htmlFile.empty())
             throw UsageError("--template goes with --html");

@@ -67,6 +67,10 @@ void AppendUnicodeEscape(std::string& out, char32_t codePoint) {
     out += escaped;
 }
 
+bool IsControl(char32_t codePoint) {
+    return codePoint < 0x20 || (codePoint >= 0x7F && codePoint < 0xA0);
+}
+
 }  // namespace
 
 std::string JsonString(std::string_view text) {
@@ -118,6 +122,47 @@ std::string JsonString(std::string_view text) {
     }
     out += '"';
     return out;
+}
+
+std::string VisibleText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = byte < 0x80 ? 1 : Utf8SequenceLength(text, i);
+        char32_t codePoint = byte;
+        if (length == 0) {
+            codePoint = Windows1252CodePoint(byte);
+        } else if (length == 2 && byte == 0xC2) {
+            codePoint = static_cast<unsigned char>(text[i + 1]);
+        } else if (length == 3 &&
+                   (text.substr(i, 3) == "\xEF\xBF\xBE" || text.substr(i, 3) == "\xEF\xBF\xBF")) {
+            codePoint = 0xFFFE + static_cast<unsigned char>(text[i + 2]) - 0xBE;
+        }
+        if (codePoint == '\n')
+            out += "\\n";
+        else if (codePoint == '\r')
+            out += "\\r";
+        else if (codePoint == '\t')
+            out += "\\t";
+        else if (IsControl(codePoint) || codePoint == 0xFFFE || codePoint == 0xFFFF)
+            AppendUnicodeEscape(out, codePoint);
+        else if (length == 0)
+            AppendUtf8(out, codePoint);
+        else
+            out.append(text, i, length);
+        i += length == 0 ? 1 : length;
+    }
+    return out;
+}
+
+KindCounts CountByKind(const coDifferences& differences) {
+    KindCounts counts{};
+    for (const auto& d : differences)
+        if (d->ObjectType >= 0 && static_cast<std::size_t>(d->ObjectType) < counts.size())
+            ++counts[d->ObjectType];
+    return counts;
 }
 
 void WriteDifferencesJson(std::ostream& out, const std::string& object1, const std::string& object2,

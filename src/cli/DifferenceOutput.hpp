@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <iosfwd>
@@ -39,5 +40,14 @@ std::string FormatDifferencesJson(const std::string& object1, const std::string&
 // A JSON string that is valid UTF-8 whatever the bytes: controls (C0, DEL, C1) are \u escapes,
 // and bytes that are not UTF-8 are \u escapes of their Windows-1252 reading.
 std::string JsonString(std::string_view text);
+
+// Text for a Markdown cell or an XML document, valid UTF-8 whatever the bytes: bytes that are not
+// UTF-8 are read as Windows-1252 (as JsonString reads them), and controls (C0, DEL, C1) and
+// U+FFFE / U+FFFF, which XML cannot hold, show as \n, \r, \t or \uXXXX.
+std::string VisibleText(std::string_view text);
+
+// How many differences there are of each kind code (ObjectType::Table .. FieldChanged).
+using KindCounts = std::array<long, 7>;
+KindCounts CountByKind(const coDifferences& differences);
 
 }  // namespace tablor::cli

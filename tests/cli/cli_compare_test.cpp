@@ -1,5 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +17,8 @@
 #include "TempFolder.hpp"
 #include "cli/CliApp.hpp"
 #include "cli/DifferenceOutput.hpp"
+#include "cli/JunitOutput.hpp"
+#include "cli/MarkdownOutput.hpp"
 #include "sources/SnapshotWriter.hpp"
 
 using namespace tablor;
@@ -408,6 +412,8 @@ TEST(CliProgram, OutputThatCannotBeWrittenIsTrouble) {
              {"compare", Example("shop-v1.snp"), Example("shop-v2.snp")},
              {"compare", Example("shop-v1.snp"), Example("shop-v1.snp")},
              {"compare", Example("shop-v1.snp"), Example("shop-v2.snp"), "--format", "json"},
+             {"compare", Example("shop-v1.snp"), Example("shop-v2.snp"), "--format", "markdown"},
+             {"compare", Example("shop-v1.snp"), Example("shop-v1.snp"), "--format", "junit"},
              {"show", Example("shop-v1.snp")}}) {
         const auto result = RunProgram(args, "/dev/full", folder);
         EXPECT_EQ(result.status, cli::kTrouble) << args[0] << " " << args.back();
@@ -428,4 +434,199 @@ TEST(CliCompare, JsonStaysValidUtf8ForNamesThatAreNot) {
     EXPECT_EQ(parsed["object1"], "caf\u00e9\u203a.snp");
     EXPECT_EQ(parsed["count"], 24);
     EXPECT_EQ(cli::JsonString("del\x7F c1\xC2\x85"), "\"del\\u007f c1\\u0085\"");
+}
+
+namespace {
+
+// Names a table cell or an XML document could be broken by, each with how it must show.
+struct ShownName {
+    std::string raw, shown;
+};
+const std::vector<ShownName> kAwkwardNames = {
+    {"quo\"te's", "quo\"te's"},
+    {"a|b\\c`d`", "a|b\\c`d`"},
+    {"*em* _x_ ~y~", "*em* _x_ ~y~"},
+    {"[link](http://evil.example) www.evil.example me@evil.example",
+     "[link](http://evil.example) www.evil.example me@evil.example"},
+    {"<img src=x onerror=alert(1)>&amp;", "<img src=x onerror=alert(1)>&amp;"},
+    {"x]]>y", "x]]>y"},
+    {"Kunde_Ωμέγα_表", "Kunde_Ωμέγα_表"},
+    {"line\nbreak\ttab\rcr", "line\\nbreak\\ttab\\rcr"},
+    {"esc\x1b[2J del\x7F c1\xC2\x85", "esc\\u001b[2J del\\u007f c1\\u0085"},
+    {"caf\xE9\x9B nul\x01", "caf\u00e9\u203a nul\\u0001"},  // not UTF-8: read as Windows-1252
+    {"non\xEF\xBF\xBF", "non\\uffff"},
+};
+
+// A table and one of its columns for each name.
+coDifferences AwkwardDifferences() {
+    coDifferences differences;
+    for (const auto& name : kAwkwardNames) {
+        differences.Add(name.raw, 0, "b", "Table " + name.raw + " was not found");
+        differences.Add("col", 1, "b", "Field " + name.raw)->SetFieldDetails(name.raw, "int", "4");
+    }
+    return differences;
+}
+
+std::string Attribute(xmlNode* node, const char* name) {
+    xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
+    std::string text = value != nullptr ? reinterpret_cast<const char*>(value) : "";
+    xmlFree(value);
+    return text;
+}
+
+std::vector<xmlNode*> Children(xmlNode* parent, std::string_view name) {
+    std::vector<xmlNode*> children;
+    for (xmlNode* child = parent->children; child != nullptr; child = child->next)
+        if (child->type == XML_ELEMENT_NODE && reinterpret_cast<const char*>(child->name) == name)
+            children.push_back(child);
+    return children;
+}
+
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    return first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The rows of a Markdown table: cells split on pipes no backslash escapes, each unescaped as a
+// renderer reads it (backslash before punctuation, &lt; &gt; &amp;) and trimmed.
+std::vector<std::vector<std::string>> MarkdownRows(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with('|')) continue;
+        std::vector<std::string> cells;
+        std::string cell;
+        for (std::size_t i = 1; i < line.size(); ++i) {
+            const char ch = line[i];
+            if (ch == '\\' && i + 1 < line.size() && std::ispunct(static_cast<unsigned char>(line[i + 1])))
+                cell += line[++i];
+            else if (ch == '&' && line.compare(i, 4, "&lt;") == 0)
+                cell += '<', i += 3;
+            else if (ch == '&' && line.compare(i, 4, "&gt;") == 0)
+                cell += '>', i += 3;
+            else if (ch == '&' && line.compare(i, 5, "&amp;") == 0)
+                cell += '&', i += 4;
+            else if (ch == '<' || ch == '>' || ch == '&')
+                cell += "RAW";  // markup a renderer would read
+            else if (ch == '|')
+                cells.push_back(Trimmed(cell)), cell.clear();
+            else
+                cell += ch;
+        }
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+}  // namespace
+
+TEST(CliCiFormats, JunitParsesAndCarriesEveryNameAndMessage) {
+    const coDifferences differences = AwkwardDifferences();
+    std::ostringstream out;
+    cli::WriteDifferencesJunit(out, "a\x01<", "b", differences, "ignore-case");
+    const std::string xml = out.str();
+    xmlDoc* doc =
+        xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "junit.xml", nullptr, XML_PARSE_NONET);
+    ASSERT_NE(doc, nullptr) << xml;
+    xmlNode* root = xmlDocGetRootElement(doc);
+    EXPECT_EQ(Attribute(root, "tests"), std::to_string(2 * kAwkwardNames.size()));
+    EXPECT_EQ(Attribute(root, "failures"), std::to_string(2 * kAwkwardNames.size()));
+    const auto suites = Children(root, "testsuite");
+    ASSERT_EQ(suites.size(), 2u);
+    for (std::size_t kind = 0; kind < suites.size(); ++kind) {
+        xmlNode* suite = suites[kind];
+        EXPECT_EQ(Attribute(suite, "name"), kind == 0 ? "Table" : "Field");
+        const auto cases = Children(suite, "testcase");
+        ASSERT_EQ(cases.size(), kAwkwardNames.size());
+        EXPECT_EQ(Attribute(suite, "tests"), std::to_string(cases.size()));
+        EXPECT_EQ(Attribute(suite, "failures"), std::to_string(cases.size()));
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            const std::string& shown = kAwkwardNames[i].shown;
+            EXPECT_EQ(Attribute(cases[i], "classname"), kind == 0 ? "tablor.Table" : "tablor.Field");
+            EXPECT_EQ(Attribute(cases[i], "name"), kind == 0 ? shown : shown + ".col");
+            const auto failure = Children(cases[i], "failure");
+            ASSERT_EQ(failure.size(), 1u);
+            const std::string message =
+                kind == 0 ? "Table " + shown + " was not found" : "Field " + shown + ", TYPE: int SIZE: 4";
+            EXPECT_EQ(Attribute(failure[0], "message"), message);
+            xmlChar* content = xmlNodeGetContent(failure[0]);
+            EXPECT_EQ(reinterpret_cast<const char*>(content), message);
+            xmlFree(content);
+        }
+    }
+    xmlFreeDoc(doc);
+}
+
+TEST(CliCiFormats, JunitExitsAsTheOtherFormatsAndShowsGreenWhenAlike) {
+    struct Case {
+        std::string side2;
+        int status;
+        std::string tests, failures;
+    };
+    for (const Case& c : std::vector<Case>{{"shop-v1.snp", cli::kNoDifferences, "1", "0"},
+                                           {"shop-v2.snp", cli::kDifferences, "24", "24"}}) {
+        const auto result =
+            RunTablorCli({"compare", Example("shop-v1.snp"), Example(c.side2), "--format", "junit"});
+        EXPECT_EQ(result.status, c.status) << result.err;
+        xmlDoc* doc = xmlReadMemory(result.out.data(), static_cast<int>(result.out.size()), "junit.xml",
+                                    nullptr, XML_PARSE_NONET);
+        ASSERT_NE(doc, nullptr) << result.out;
+        xmlNode* root = xmlDocGetRootElement(doc);
+        EXPECT_EQ(Attribute(root, "tests"), c.tests);
+        EXPECT_EQ(Attribute(root, "failures"), c.failures);
+        long cases = 0;
+        for (xmlNode* suite : Children(root, "testsuite"))
+            cases += static_cast<long>(Children(suite, "testcase").size());
+        EXPECT_EQ(std::to_string(cases), c.tests);
+        xmlFreeDoc(doc);
+    }
+}
+
+TEST(CliCiFormats, MarkdownCellsHoldEveryNameWithoutBreakingTheTable) {
+    std::ostringstream out;
+    cli::WriteDifferencesMarkdown(out, AwkwardDifferences());
+    const auto rows = MarkdownRows(out.str());
+    ASSERT_EQ(rows.size(), 2 + 2 * kAwkwardNames.size()) << out.str();
+    for (const auto& row : rows) EXPECT_EQ(row.size(), 5u) << out.str();
+    for (std::size_t i = 0; i < kAwkwardNames.size(); ++i) {
+        const std::string& shown = kAwkwardNames[i].shown;
+        EXPECT_EQ(rows[2 + 2 * i][0], shown);
+        EXPECT_EQ(rows[2 + 2 * i][4], "Table " + shown + " was not found");
+        EXPECT_EQ(rows[3 + 2 * i][3], shown);
+    }
+    // Outside the table only the summary: a name's line break could end the table early.
+    const std::string text = out.str();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(rows.size()) + 2);
+}
+
+TEST(CliCiFormats, MarkdownSummarisesTheKindsPresent) {
+    struct Case {
+        std::string side2;
+        std::vector<std::string> extra;
+        std::string first, last;
+    };
+    const std::vector<Case> cases = {
+        {"shop-v1.snp", {}, "No differences.", "No differences."},
+        {"shop-v2.snp",
+         {},
+         "**24 differences**: 5 tables, 7 columns, 2 views, 2 procedures, 2 functions, 6 constraints",
+         "| vActiveCoupons | Table | shop\\-v1\\.snp |  | Table was not found on shop\\-v1\\.snp |"},
+        {"shop-v2.snp",
+         {"--only", "changes", "--column-changes"},
+         "**1 difference**: 1 changed column",
+         "options\\: column\\-changes\\, only\\=changes"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"compare", Example("shop-v1.snp"), Example(c.side2), "--format",
+                                         "markdown"};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const auto result = RunTablorCli(args);
+        EXPECT_EQ(result.status, c.first == "No differences." ? cli::kNoDifferences : cli::kDifferences);
+        std::istringstream lines(result.out);
+        std::string first, last;
+        std::getline(lines, first);
+        for (std::string line; std::getline(lines, line);) last = line;
+        EXPECT_EQ(first, c.first) << result.out;
+        EXPECT_EQ(c.first == "No differences." ? first : last, c.last) << result.out;
+    }
 }

@@ -1,0 +1,83 @@
+#include "cli/MarkdownOutput.hpp"
+
+#include <array>
+#include <cctype>
+#include <ostream>
+
+#include "cli/DifferenceOutput.hpp"
+#include "report/DifferenceRow.hpp"
+
+namespace tablor::cli {
+namespace {
+
+// By kind code: the singular, then the plural.
+constexpr std::array<std::array<std::string_view, 2>, 7> kKindNouns = {
+    {{"table", "tables"},
+     {"column", "columns"},
+     {"view", "views"},
+     {"procedure", "procedures"},
+     {"function", "functions"},
+     {"constraint", "constraints"},
+     {"changed column", "changed columns"}}};
+
+std::string Counted(long count, const std::array<std::string_view, 2>& nouns) {
+    return std::to_string(count) + " " + std::string(nouns[count == 1 ? 0 : 1]);
+}
+
+}  // namespace
+
+std::string MarkdownCell(std::string_view text) {
+    const std::string visible = VisibleText(text);
+    std::string out;
+    out.reserve(visible.size() + 8);
+    for (const char ch : visible) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (ch == '<')
+            out += "&lt;";
+        else if (ch == '>')
+            out += "&gt;";
+        else if (ch == '&')
+            out += "&amp;";
+        // Every punctuation mark, ':' '@' '.' included, so that no emphasis, code, cell break or
+        // bare-address link can start.
+        else if (byte < 0x80 && std::ispunct(byte) != 0)
+            (out += '\\') += ch;
+        else
+            out += ch;
+    }
+    return out;
+}
+
+void WriteDifferencesMarkdown(std::ostream& out, const coDifferences& differences,
+                              std::string_view optionsLine) {
+    const long total = differences.Count();
+    if (total == 0) {
+        out << "No differences.\n";
+    } else {
+        out << "**" << Counted(total, {"difference", "differences"}) << "**:";
+        const KindCounts counts = CountByKind(differences);
+        const char* separator = " ";
+        for (std::size_t kind = 0; kind < counts.size(); ++kind) {
+            if (counts[kind] == 0) continue;
+            out << separator << Counted(counts[kind], kKindNouns[kind]);
+            separator = ", ";
+        }
+        out << "\n\n|";
+        for (const auto header : DifferenceRow::kHeaders) out << ' ' << header << " |";
+        out << "\n|";
+        for (std::size_t c = 0; c < DifferenceRow::kHeaders.size(); ++c) out << " --- |";
+        out << '\n';
+        std::string line;
+        for (const auto& d : differences) {
+            if (!out) return;
+            const DifferenceRow row = DifferenceRow::From(*d);
+            line = "|";
+            for (const auto& cell : row.cells) line += " " + MarkdownCell(cell) + " |";
+            line += '\n';
+            out.write(line.data(), static_cast<std::streamsize>(line.size()));
+        }
+    }
+    if (!optionsLine.empty()) out << '\n' << MarkdownCell(optionsLine) << '\n';
+}
+
+}  // namespace tablor::cli
