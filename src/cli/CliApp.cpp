@@ -285,7 +285,7 @@ Commands:
       --format junit  JUnit XML for a CI server: a test suite per kind, each difference a
                       failed test case; a green run when there are none
       --html FILE     also writes the HTML report to FILE
-      --template FILE the report template (default: template.html beside the program)
+      --template FILE the report template (default: the one Tablor ships)
       The report may not be one of the compared snapshots, a named pipe or a socket.
       Snapshot and template files over 1 GiB are refused: no real schema is that large.
 

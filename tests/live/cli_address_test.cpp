@@ -70,8 +70,9 @@ TEST(LiveSideAddress, PostgreSqlForms) {
 
 // The database is the schema: schema= and qualify= have nothing to act on and are refused.
 TEST(LiveSideAddress, MySqlForms) {
-    LiveSide side = Parse("mysql://app@db1:3307/shop?queryTimeout=20");
+    LiveSide side = Parse("mysql://app@db1:3307/shop?queryTimeout=20&loginTimeout=5");
     EXPECT_EQ(side.engine, DatabaseEngine::MySql);
+    EXPECT_EQ(side.loginTimeoutSeconds, 5u);
     EXPECT_EQ(side.serverName, "db1:3307");
     EXPECT_EQ(side.databaseName, "shop");
     EXPECT_EQ(side.userName, "app");
@@ -96,7 +97,7 @@ TEST(LiveSideAddress, MySqlForms) {
         {"mysql://app@db1/a/b", "not a path"},
         {"mysql://app@db1/shop?schema=x", "schema= does not apply"},
         {"mariadb://app@db1/shop?qualify=true", "qualify= does not apply"},
-        {"mysql://app@db1/shop?sslmode=x", "known: queryTimeout)"},
+        {"mysql://app@db1/shop?sslmode=x", "known: queryTimeout, loginTimeout)"},
         {"mysql://app@db1:0/shop", "port"},
     };
     for (const auto& c : refused) EXPECT_THAT(Refusal(c.address), HasSubstr(c.why)) << c.address;
