@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -14,7 +15,7 @@ namespace tablor::testing {
 
 // A database in memory behind the record-set interface: canned rows per query text, and a
 // failure to open on demand. It records the queries, the settings it was opened with, and how
-// many record sets were open at once.
+// many record sets were open at once. Both sides of a comparison may use it at the same time.
 class ScriptedDatabase : public DatabaseConnector, public std::enable_shared_from_this<ScriptedDatabase> {
   public:
     using Row = std::map<std::string, std::optional<std::string>>;
@@ -29,6 +30,7 @@ class ScriptedDatabase : public DatabaseConnector, public std::enable_shared_fro
     int mostRecordSetsOpen = 0;
 
     std::unique_ptr<DatabaseSession> Open(const ConnectionSettings& settings) override {
+        std::lock_guard lock(mutex_);
         opened.push_back(settings);
         if (openError_) throw *openError_;
         return std::make_unique<Session>(shared_from_this());
@@ -39,10 +41,14 @@ class ScriptedDatabase : public DatabaseConnector, public std::enable_shared_fro
       public:
         Rows(std::shared_ptr<ScriptedDatabase> database, const std::vector<Row>& rows)
             : database_(std::move(database)), rows_(rows) {
+            std::lock_guard lock(database_->mutex_);
             database_->mostRecordSetsOpen =
                 std::max(database_->mostRecordSetsOpen, ++database_->recordSetsOpen);
         }
-        ~Rows() override { --database_->recordSetsOpen; }
+        ~Rows() override {
+            std::lock_guard lock(database_->mutex_);
+            --database_->recordSetsOpen;
+        }
         bool Next() override {
             if (next_ >= rows_.size()) return false;
             current_ = &rows_[next_++];
@@ -66,15 +72,24 @@ class ScriptedDatabase : public DatabaseConnector, public std::enable_shared_fro
       public:
         explicit Session(std::shared_ptr<ScriptedDatabase> database) : database_(std::move(database)) {}
         std::unique_ptr<RecordSet> Query(const std::string& sql) override {
-            database_->queries.push_back(sql);
-            return std::make_unique<Rows>(database_, database_->results_[sql]);
+            const std::vector<Row>* rows = nullptr;
+            {
+                std::lock_guard lock(database_->mutex_);
+                database_->queries.push_back(sql);
+                rows = &database_->results_[sql];
+            }
+            return std::make_unique<Rows>(database_, *rows);
         }
-        void Close() noexcept override { ++database_->sessionsClosed; }
+        void Close() noexcept override {
+            std::lock_guard lock(database_->mutex_);
+            ++database_->sessionsClosed;
+        }
 
       private:
         std::shared_ptr<ScriptedDatabase> database_;
     };
 
+    std::mutex mutex_;
     std::map<std::string, std::vector<Row>> results_;
     std::optional<DatabaseError> openError_;
 };
