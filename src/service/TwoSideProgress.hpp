@@ -27,9 +27,10 @@ class TwoSideProgress : public UserPrompt {
     // them: the first failure is the one that counts.
     void StopAsking();
 
-    PromptAnswer Ask(const PromptMessage& message);
+    PromptAnswer Ask(const PromptMessage& message) override;
     std::optional<std::string> Input(std::string_view prompt, std::string_view title,
-                                     std::string_view proposed);
+                                     std::string_view proposed) override;
+    using UserPrompt::Progress;
     // Side 0 or 1 has read `rowsRead` rows of `section`.
     void Progress(std::size_t side, std::string_view section, long rowsRead);
 
