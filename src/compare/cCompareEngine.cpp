@@ -366,10 +366,11 @@ void cCompareEngine::CompareColumns(const std::shared_ptr<cMetaDataElement>& aTa
             if (matchAtScratch_[n] == bCount) continue;
             const std::uint32_t aAt = a.PositionAt(n);
             const std::uint32_t bAt = b.PositionAt(matchAtScratch_[n]);
-            // Alike, the usual case, is told from the column lists without reading the columns.
-            if (a.fields.DetailsAt(aAt) == b.fields.DetailsAt(bAt)) continue;
             const cField& aField = *aFields[aAt];
             const cField& bField = *bFields[bAt];
+            // Alike byte for byte, the usual case, is told inline.
+            if (SameName(aField.FieldType, bField.FieldType) && SameName(aField.FieldSize, bField.FieldSize))
+                continue;
             if (aField.FieldSize != bField.FieldSize || !EqualsIgnoreCase(aField.FieldType, bField.FieldType))
                 AddChange(*aTable, aField, bField);
         }

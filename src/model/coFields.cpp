@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "model/ColumnDetails.hpp"
-
 namespace tablor {
 
 std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldType, std::string FieldSize) {
@@ -12,10 +10,9 @@ std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldTy
     field->FieldType = std::move(FieldType);
     field->FieldSize = std::move(FieldSize);
     const std::string_view key = field->FieldName;
-    const auto appendName = [this, &field](std::string_view name) {
+    const auto appendName = [this](std::string_view name) {
         names_.append(name);
-        spans_.push_back(
-            {static_cast<std::uint32_t>(names_.size()), ColumnDetailsId(field->FieldType, field->FieldSize)});
+        nameEnds_.push_back(static_cast<std::uint32_t>(names_.size()));
     };
     try {
         if (key.empty()) namesDistinct_ = false;
@@ -40,11 +37,11 @@ std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldTy
 void coFields::Remove(long position) {
     Collection<cField>::Remove(position);
     const auto index = static_cast<std::size_t>(position - 1);
-    const std::uint32_t start = index == 0 ? 0 : spans_[index - 1].nameEnd;
-    const std::uint32_t length = spans_[index].nameEnd - start;
+    const std::uint32_t start = index == 0 ? 0 : nameEnds_[index - 1];
+    const std::uint32_t length = nameEnds_[index] - start;
     names_.erase(start, length);
-    spans_.erase(spans_.begin() + static_cast<std::ptrdiff_t>(index));
-    for (std::size_t i = index; i < spans_.size(); ++i) spans_[i].nameEnd -= length;
+    nameEnds_.erase(nameEnds_.begin() + static_cast<std::ptrdiff_t>(index));
+    for (std::size_t i = index; i < nameEnds_.size(); ++i) nameEnds_[i] -= length;
 }
 
 void coFields::Remove(std::string_view key) {
@@ -55,7 +52,7 @@ void coFields::Remove(std::string_view key) {
 
 void coFields::Reserve(std::size_t count) {
     Collection<cField>::Reserve(count);
-    spans_.reserve(count);
+    nameEnds_.reserve(count);
 }
 
 }  // namespace tablor

@@ -29,13 +29,9 @@ class coFields : public Collection<cField> {
     // in one buffer as well: a comparison reads every column's name, and reading them from
     // one place instead of one object each is what makes comparing large schemas fast.
     std::string_view NameAt(std::size_t index) const {
-        const std::uint32_t start = index == 0 ? 0 : spans_[index - 1].nameEnd;
-        return std::string_view(names_).substr(start, spans_[index].nameEnd - start);
+        const std::uint32_t start = index == 0 ? 0 : nameEnds_[index - 1];
+        return std::string_view(names_).substr(start, nameEnds_[index] - start);
     }
-
-    // The column's ColumnDetailsId (its type ignoring letter case, and its size), kept beside
-    // its name: comparing changed columns need not read the column objects.
-    std::uint32_t DetailsAt(std::size_t index) const { return spans_[index].details; }
 
     // True when no two columns have names that are the same ignoring letter case (so neither
     // exactly): a comparison then takes the first column of a name it finds as the only one.
@@ -43,12 +39,8 @@ class coFields : public Collection<cField> {
     bool NamesDistinct() const noexcept { return namesDistinct_; }
 
   private:
-    struct Span {
-        std::uint32_t nameEnd;
-        std::uint32_t details;
-    };
     std::string names_;
-    std::vector<Span> spans_;
+    std::vector<std::uint32_t> nameEnds_;
     bool namesDistinct_ = true;
 };
 
