@@ -7,6 +7,7 @@
 #include "ScriptedPrompt.hpp"
 #include "compare/cCompareEngine.hpp"
 #include "report/HtmlReport.hpp"
+#include "service/ComparisonService.hpp"
 #include "sources/SnapshotWriter.hpp"
 #include "sources/cSnapShot.hpp"
 #include "support/FileIO.hpp"
@@ -90,6 +91,33 @@ void BM_CompareOneOption(benchmark::State& state) {
         benchmark::DoNotOptimize(engine.Compare(*first, "first.snp", *second, "srv.db", options));
 }
 BENCHMARK(BM_CompareOneOption)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+// The whole comparison of two snapshot files as the command line does it (both files read,
+// then compared), without options (0) and with every option on (1).
+void BM_CompareSnapshotFiles(benchmark::State& state) {
+    static const auto paths = [] {
+        const std::string first = TempPath("tablor-bench-first.snp");
+        const std::string second = TempPath("tablor-bench-second.snp");
+        WriteSnapshot(first, {"SRV01", "Sales", "reader"}, *Pair().first);
+        WriteSnapshot(second, {"SRV01", "Sales", "reader"}, *Pair().second);
+        return std::make_pair(first, second);
+    }();
+    CompareOptions options;
+    if (state.range(0) == 1) {
+        options.columnChanges = options.ignoreCase = options.ignoreGeneratedNames = true;
+        options.include = {"*"};
+        options.exclude = {"table_1?", "table_2.column_3"};
+    }
+    testing::ScriptedPrompt prompt;
+    ComparisonService service(nullptr, prompt);
+    for (auto _ : state) {
+        const ComparisonResult result =
+            service.Compare(SideDescription::Snapshot(paths.first), SideDescription::Snapshot(paths.second),
+                            {}, CancellationToken::None(), options);
+        benchmark::DoNotOptimize(result.differences->Count());
+    }
+}
+BENCHMARK(BM_CompareSnapshotFiles)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 // The literal nested scans, for the speed-up figure. One run is enough: it takes seconds.
 void BM_ComparePlainScan(benchmark::State& state) {
