@@ -7,14 +7,7 @@ namespace tablor::cli {
 
 PromptAnswer BatchPrompt::Ask(const PromptMessage& message) {
     EndProgress();
-    switch (message.buttons) {
-        case PromptButtons::AbortRetryIgnore:
-            return PromptAnswer::Abort;
-        case PromptButtons::YesNo:
-            return PromptAnswer::No;
-        default:
-            return PromptAnswer::Ok;
-    }
+    return ScriptAnswer(message);
 }
 
 void BatchPrompt::Progress(std::string_view section, long rowsRead) {

@@ -9,15 +9,7 @@ void TwoSideProgress::StopAsking() {
 
 PromptAnswer TwoSideProgress::Ask(const PromptMessage& message) {
     std::lock_guard lock(askTurn_);
-    if (!stopped_) return prompt_.Ask(message);
-    switch (message.buttons) {
-        case PromptButtons::AbortRetryIgnore:
-            return PromptAnswer::Abort;
-        case PromptButtons::YesNo:
-            return PromptAnswer::No;
-        default:
-            return PromptAnswer::Ok;
-    }
+    return stopped_ ? ScriptAnswer(message) : prompt_.Ask(message);
 }
 
 std::optional<std::string> TwoSideProgress::Input(std::string_view prompt, std::string_view title,

@@ -47,6 +47,23 @@ inline constexpr unsigned kDefaultLoginTimeoutSeconds = 15;
 // the address could say.
 enum class Encryption { Default, Off, Request, Require, Strict };
 
+// The address's word for a level ("off", "request", ...); empty for Default.
+inline std::string_view EncryptionWord(Encryption encryption) {
+    switch (encryption) {
+        case Encryption::Off:
+            return "off";
+        case Encryption::Request:
+            return "request";
+        case Encryption::Require:
+            return "require";
+        case Encryption::Strict:
+            return "strict";
+        case Encryption::Default:
+            break;
+    }
+    return {};
+}
+
 // What opening a session needs. The password lives here only as long as the settings do.
 struct ConnectionSettings {
     DatabaseEngine engine = DatabaseEngine::SqlServer;

@@ -152,18 +152,8 @@ std::optional<std::string_view> FreeTdsEncryption(const ConnectionSettings& sett
             "The FreeTDS driver cannot be told to check the server's certificate "
             "(trustServerCertificate=false): name a CA file (\"ca file\") in freetds.conf and leave the "
             "option out, or use Microsoft's driver (TABLOR_ODBC_DRIVER).");
-    switch (settings.encryption) {
-        case Encryption::Default:
-            return std::nullopt;
-        case Encryption::Off:
-            return "off";
-        case Encryption::Request:
-            return "request";
-        case Encryption::Require:
-            return "require";
-        case Encryption::Strict:
-            break;
-    }
+    if (settings.encryption == Encryption::Default) return std::nullopt;
+    if (settings.encryption != Encryption::Strict) return EncryptionWord(settings.encryption);
     throw DatabaseError(
         "The FreeTDS driver cannot use encrypt=strict: use encrypt=require, or Microsoft's driver "
         "(TABLOR_ODBC_DRIVER).");

@@ -11,4 +11,15 @@ PromptMessage FailurePrompt(std::string_view description, long number) {
     return message;
 }
 
+PromptAnswer ScriptAnswer(const PromptMessage& message) {
+    switch (message.buttons) {
+        case PromptButtons::AbortRetryIgnore:
+            return PromptAnswer::Abort;
+        case PromptButtons::YesNo:
+            return PromptAnswer::No;
+        default:
+            return PromptAnswer::Ok;
+    }
+}
+
 }  // namespace tablor

@@ -43,4 +43,8 @@ class UserPrompt {
 // The Abort/Retry/Ignore prompt for a failed step of a file command.
 PromptMessage FailurePrompt(std::string_view description, long number);
 
+// What a script answers when nobody can be asked: Abort, No or OK, so that a failed step ends
+// the command.
+PromptAnswer ScriptAnswer(const PromptMessage& message);
+
 }  // namespace tablor

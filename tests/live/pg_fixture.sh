@@ -17,13 +17,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 admin=tablor_admin
 admin_password=tablor-admin-pw
 
-as_server_user() {
-    if [ "$(id -u)" = 0 ]; then
-        runuser -u postgres -- "$@"
-    else
-        "$@"
-    fi
-}
+server_user=postgres
+# shellcheck source=fixture_common.sh
+. "$here/fixture_common.sh"
 
 stop_server() {
     [ -f "$state" ] || return 0
@@ -34,10 +30,6 @@ stop_server() {
         rm -rf "$TABLOR_PG_DIR"
     fi
     rm -f "$state"
-}
-
-port_is_free() {
-    ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
 start_server() {

@@ -61,22 +61,6 @@ std::optional<std::uint16_t> PeerPort(const ConnectionSettings& settings) {
     }
 }
 
-std::string_view EncryptionWord(Encryption encryption) {
-    switch (encryption) {
-        case Encryption::Off:
-            return "off";
-        case Encryption::Request:
-            return "request";
-        case Encryption::Require:
-            return "require";
-        case Encryption::Strict:
-            return "strict";
-        case Encryption::Default:
-            break;
-    }
-    return {};
-}
-
 // FreeTDS gives up on a login that encryption broke with no word of why: a server that offers
 // none when it is required leaves "connection failed" alone; one that wants it but whose
 // handshake fails leaves the end of the stream or a TLS complaint. Said here in the address's
