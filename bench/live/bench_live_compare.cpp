@@ -198,7 +198,11 @@ void Measure(const Engine& engine, int runs) {
     ::unsetenv("TABLOR_PASSWORD");
     ::unsetenv(engine.passwordVariable.c_str());
 
-    std::printf("runs: %d\n", runs);
+    // Other work on the machine skews the parallel reads most: show how busy it was.
+    std::ifstream load("/proc/loadavg");
+    std::string oneMinute;
+    load >> oneMinute;
+    std::printf("runs: %d (load average %s)\n", runs, oneMinute.empty() ? "unknown" : oneMinute.c_str());
     std::printf("tablor-cli compare (both sides):      median %.1f ms, best %.1f ms\n", Median(viaCli),
                 Best(viaCli));
     std::printf("%-6s x2, one after the other:        median %.1f ms, best %.1f ms\n",
