@@ -16,6 +16,7 @@
 #include "cli/CliApp.hpp"
 #include "model/ObjectType.hpp"
 #include "sources/OdbcConnectionString.hpp"
+#include "sources/SchemaQueries.hpp"
 #include "sources/cConnection.hpp"
 #include "sources/odbc/OdbcConnector.hpp"
 
@@ -139,6 +140,27 @@ TEST_F(MariaDb, CompareTwoLiveDatabases) {
     EXPECT_EQ(Run({"compare", server.Address("tablor_shop_v2"), server.Address("tablor_shop_v2")}),
               cli::kNoDifferences)
         << out.str() << err.str();
+}
+
+// INFORMATION_SCHEMA opens the tables of every database it scans: each query must let the
+// server look in the connected one only, however many others the server holds.
+TEST_F(MariaDb, SchemaQueriesScanOneDatabase) {
+    ConnectionSettings settings;
+    settings.engine = DatabaseEngine::MySql;
+    settings.serverName = server.ServerName();
+    settings.databaseName = "tablor_shop";
+    settings.userName = server.user;
+    settings.password = server.password;
+    const auto session = connector->Open(settings);
+    const SchemaQueries queries = SchemaQueries::For(DatabaseEngine::MySql);
+    for (const std::string* query :
+         {&queries.tables, &queries.constraints, &queries.views, &queries.columns}) {
+        const auto plan = session->Query("EXPLAIN " + *query);
+        ASSERT_TRUE(plan->Next()) << *query;
+        EXPECT_THAT(plan->Value("Extra").value_or(""), HasSubstr("Scanned 1 database")) << *query;
+        while (plan->Next()) {
+        }
+    }
 }
 
 TEST_F(MariaDb, WrongPasswordIsTroubleWithoutShowingIt) {
