@@ -72,7 +72,7 @@ start_server() {
         as_server_user /usr/sbin/mariadbd --no-defaults --datadir="$dir/data" --socket="$dir/sock" \
             --port="$port" --bind-address=127.0.0.1 --pid-file="$dir/pid" --log-error="$dir/server.log" \
             --skip-name-resolve --character-set-server=utf8mb4 --collation-server=utf8mb4_unicode_ci \
-            --innodb-buffer-pool-size=16M --innodb-log-file-size=8M --innodb-flush-log-at-trx-commit=0 \
+            --innodb-buffer-pool-size=128M --table-definition-cache=8192 --table-open-cache=8192 --innodb-log-file-size=8M --innodb-flush-log-at-trx-commit=0 \
             </dev/null >/dev/null 2>&1 &
         local server=$!
         for _ in $(seq 1 150); do

@@ -132,6 +132,7 @@ std::unique_ptr<DatabaseSession> OdbcConnector::Open(const ConnectionSettings& s
 
     link->serverName = settings.serverName;
     link->queryTimeoutSeconds = settings.queryTimeoutSeconds;
+    link->narrowUtf8 = settings.engine == DatabaseEngine::MySql;
     link->watch = std::make_shared<SocketWatch>(PeerPort(settings));
     link->cancelled = settings.cancel->OnCancel([watch = link->watch] { watch->CutOff(); });
     SQLRETURN rc = SQL_ERROR;

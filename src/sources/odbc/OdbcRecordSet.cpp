@@ -4,6 +4,7 @@
 #include <sqlucode.h>
 
 #include <algorithm>
+#include <array>
 
 #include "sources/odbc/OdbcDeadline.hpp"
 #include "sources/odbc/OdbcDiagnostics.hpp"
@@ -82,7 +83,31 @@ std::optional<std::string> OdbcRecordSet::Value(std::string_view column) {
     return row_[index];
 }
 
+std::optional<std::string> OdbcRecordSet::ReadNarrowColumn(std::size_t index) {
+    const auto column = static_cast<SQLUSMALLINT>(index + 1);
+    std::array<char, 512> buffer{};
+    std::string value;
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(statement_.Get(), column, SQL_C_CHAR, buffer.data(),
+                                        static_cast<SQLLEN>(buffer.size()), &indicator);
+        if (rc == SQL_NO_DATA) break;  // a long value's last piece was already read
+        CheckAnswered(rc, SQL_HANDLE_STMT, statement_.Get(), "A value could not be read.", *link_);
+        if (indicator == SQL_NULL_DATA) return std::nullopt;
+        const bool truncated = rc == SQL_SUCCESS_WITH_INFO &&
+                               (indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(buffer.size()));
+        if (!truncated) {
+            value.append(buffer.data(), static_cast<std::size_t>(indicator));
+            break;
+        }
+        // The buffer holds its size less the terminating zero; the rest follows.
+        value.append(buffer.data(), buffer.size() - 1);
+    }
+    return value;
+}
+
 std::optional<std::string> OdbcRecordSet::ReadColumn(std::size_t index) {
+    if (link_->narrowUtf8) return ReadNarrowColumn(index);
     const auto column = static_cast<SQLUSMALLINT>(index + 1);
     const auto bufferBytes = static_cast<SQLLEN>(buffer_.size() * sizeof(SQLWCHAR));
     std::vector<SQLWCHAR> longValue;

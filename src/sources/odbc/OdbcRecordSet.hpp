@@ -31,6 +31,7 @@ class OdbcRecordSet : public RecordSet {
   private:
     std::size_t ColumnIndex(std::string_view column);
     std::optional<std::string> ReadColumn(std::size_t index);
+    std::optional<std::string> ReadNarrowColumn(std::size_t index);
 
     std::shared_ptr<OdbcLink> link_;  // declared first: released after the statement
     Deadline deadline_;               // disarmed only once the statement is freed
