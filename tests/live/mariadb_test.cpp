@@ -28,19 +28,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::UnorderedElementsAre;
 
-// Each table as "name: column*type*size ...", sorted.
-std::vector<std::string> TablesWithColumns(const Tables& tables) {
-    std::vector<std::string> out;
-    for (const auto& table : tables) {
-        std::string line = table->ObjectName + ":";
-        for (const auto& field : table->Fields())
-            line += " " + field->FieldName + "*" + field->FieldType + "*" + field->FieldSize;
-        out.push_back(line);
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 class MariaDb : public ::testing::Test {
   protected:
     MariaDb() {

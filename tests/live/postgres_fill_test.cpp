@@ -23,19 +23,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::UnorderedElementsAre;
 
-// Each table as "name: column*type*size, ...", sorted: the server's table order is its own.
-std::vector<std::string> TablesWithColumns(const Tables& tables) {
-    std::vector<std::string> out;
-    for (const auto& table : tables) {
-        std::string line = table->ObjectName + ":";
-        for (const auto& field : table->Fields())
-            line += " " + field->FieldName + "*" + field->FieldType + "*" + field->FieldSize;
-        out.push_back(line);
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 class PostgresFill : public ::testing::Test {
   protected:
     std::shared_ptr<cConnection> Connection(const std::string& database) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,18 @@ inline std::vector<std::string> Columns(const cMetaDataElement& table) {
     for (const auto& field : table.Fields())
         columns.push_back(field->FieldName + "*" + field->FieldType + "*" + field->FieldSize);
     return columns;
+}
+
+// Each table as "name: column*type*size ...", sorted: a server's table order is its own.
+inline std::vector<std::string> TablesWithColumns(const Tables& tables) {
+    std::vector<std::string> out;
+    for (const auto& table : tables) {
+        std::string line = table->ObjectName + ":";
+        for (const std::string& column : Columns(*table)) line += " " + column;
+        out.push_back(line);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 }  // namespace tablor::testing
