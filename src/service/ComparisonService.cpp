@@ -92,7 +92,7 @@ std::string FailureText(const cConnection& connection) {
     return text;
 }
 
-// How a side is named while it is read.
+// How a side is named: as the caller named it, else by its file name or SERVER.DATABASE.
 std::string NameOf(const SideDescription& side) {
     if (!side.displayName.empty()) return side.displayName;
     if (!side.IsLive()) return std::filesystem::path(side.snapshotPath).filename().string();
@@ -121,9 +121,7 @@ SideRead ComparisonService::ReadInto(const SideDescription& side, coSnapShots& s
         if (source->AbortedBy() && partial_ == PartialSnapshots::Fail)
             throw ReportedFailure(
                 0, "cannot read " + side.snapshotPath + ": " + source->AbortedBy()->PromptText());
-        read.displayName = side.displayName.empty()
-                               ? std::filesystem::path(side.snapshotPath).filename().string()
-                               : side.displayName;
+        read.displayName = NameOf(side);
         read.model = source->MetaData();
         read.server = source->SourceServer;
         read.database = source->SourceDatabase;
@@ -145,8 +143,7 @@ SideRead ComparisonService::ReadInto(const SideDescription& side, coSnapShots& s
     source->Schemas = settings.schemas;
     source->QualifyNames = settings.qualifyNames;
     if (source->Fill(prompt, cancel) == "ERROR") throw ReportedFailure(0, FailureText(*source));
-    read.displayName =
-        side.displayName.empty() ? settings.serverName + "." + settings.databaseName : side.displayName;
+    read.displayName = NameOf(side);
     read.model = source->MetaData();
     read.server = source->ServerName;
     read.database = source->DatabaseName;

@@ -30,15 +30,10 @@ void TwoSideProgress::Progress(std::size_t side, std::string_view section, long 
     const auto now = std::chrono::steady_clock::now();
     if (!newSection && now - lastShown_ < std::chrono::milliseconds(100)) return;
     lastShown_ = now;
-    if (show_) show_(TextLocked(), kAllInSection);
+    if (show_) show_(Line(), kAllInSection);
 }
 
-std::string TwoSideProgress::Text() const {
-    std::lock_guard lock(stateMutex_);
-    return TextLocked();
-}
-
-std::string TwoSideProgress::TextLocked() const {
+std::string TwoSideProgress::Line() const {
     std::string text;
     for (std::size_t side = 0; side < sides_.size(); ++side) {
         if (side > 0) text += "; ";

@@ -34,11 +34,9 @@ class TwoSideProgress : public UserPrompt {
     // Side 0 or 1 has read `rowsRead` rows of `section`.
     void Progress(std::size_t side, std::string_view section, long rowsRead);
 
-    // "NAME1: SECTION1, N1 rows; NAME2: SECTION2, N2 rows", as far as each has come.
-    std::string Text() const;
-
   private:
-    std::string TextLocked() const;
+    // "NAME1: SECTION1, N1 rows; NAME2: SECTION2, N2 rows", as far as each has come.
+    std::string Line() const;
 
     struct SideState {
         std::string section;
@@ -49,7 +47,7 @@ class TwoSideProgress : public UserPrompt {
     std::array<std::string, 2> names_;
     std::mutex askTurn_;
     bool stopped_ = false;
-    mutable std::mutex stateMutex_;
+    std::mutex stateMutex_;
     std::array<SideState, 2> sides_;
     std::chrono::steady_clock::time_point lastShown_;
 };

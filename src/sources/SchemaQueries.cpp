@@ -11,11 +11,11 @@ std::string UserSchemasOnly(const std::string& column) {
 // What CREATE EXTENSION installed (citext brings a hundred functions) is not the user's. The
 // views carry no oids, so relations are matched by schema and name; constraints and columns go
 // with their table.
-std::string NotFromAnExtension(const std::string& schema, const std::string& table) {
+std::string NotFromAnExtension() {
     return " AND NOT EXISTS (SELECT 1 FROM pg_catalog.pg_depend d JOIN pg_catalog.pg_class c ON c.oid = "
            "d.objid JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace WHERE d.classid = "
-           "'pg_catalog.pg_class'::regclass AND d.deptype = 'e' AND n.nspname = " +
-           schema + " AND c.relname = " + table + ")";
+           "'pg_catalog.pg_class'::regclass AND d.deptype = 'e' AND n.nspname = TABLE_SCHEMA AND c.relname = "
+           "TABLE_NAME)";
 }
 
 // Routines are overloaded: the oid at the end of SPECIFIC_NAME tells them apart (the name part
@@ -52,14 +52,14 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
     if (engine == DatabaseEngine::PostgreSql) {
         return {
             "SELECT * FROM INFORMATION_SCHEMA.TABLES WHERE " + UserSchemasOnly("TABLE_SCHEMA") +
-                NotFromAnExtension("TABLE_SCHEMA", "TABLE_NAME"),
+                NotFromAnExtension(),
             // Each NOT NULL column shows up as a CHECK constraint named like 2200_16386_1_not_null.
             "SELECT * FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS WHERE " + UserSchemasOnly("TABLE_SCHEMA") +
                 " AND NOT (CONSTRAINT_TYPE = 'CHECK' AND CONSTRAINT_NAME ~ "
                 "'^[0-9]+_[0-9]+_[0-9]+_not_null$')" +
-                NotFromAnExtension("TABLE_SCHEMA", "TABLE_NAME"),
+                NotFromAnExtension(),
             "SELECT * FROM INFORMATION_SCHEMA.VIEWS WHERE " + UserSchemasOnly("TABLE_SCHEMA") +
-                NotFromAnExtension("TABLE_SCHEMA", "TABLE_NAME"),
+                NotFromAnExtension(),
             // Aggregates have no ROUTINE_TYPE.
             "SELECT * FROM INFORMATION_SCHEMA.ROUTINES WHERE " + UserSchemasOnly("ROUTINE_SCHEMA") +
                 " AND ROUTINE_TYPE IS NOT NULL" + RoutineNotFromAnExtension(),
@@ -67,7 +67,7 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME,CHARACTER_MAXIMUM_LENGTH,CASE WHEN DATA_TYPE = "
             "'USER-DEFINED' THEN UDT_NAME ELSE DATA_TYPE END AS DATA_TYPE FROM INFORMATION_SCHEMA.COLUMNS "
             "WHERE " +
-                UserSchemasOnly("TABLE_SCHEMA") + NotFromAnExtension("TABLE_SCHEMA", "TABLE_NAME") +
+                UserSchemasOnly("TABLE_SCHEMA") + NotFromAnExtension() +
                 " ORDER BY TABLE_NAME,ORDINAL_POSITION",
         };
     }

@@ -4,7 +4,6 @@
 #include <sqlucode.h>
 
 #include <algorithm>
-#include <array>
 
 #include "sources/odbc/OdbcDeadline.hpp"
 #include "sources/odbc/OdbcDiagnostics.hpp"
@@ -83,54 +82,36 @@ std::optional<std::string> OdbcRecordSet::Value(std::string_view column) {
     return row_[index];
 }
 
-std::optional<std::string> OdbcRecordSet::ReadNarrowColumn(std::size_t index) {
-    const auto column = static_cast<SQLUSMALLINT>(index + 1);
-    std::array<char, 512> buffer{};
-    std::string value;
-    for (;;) {
-        SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(statement_.Get(), column, SQL_C_CHAR, buffer.data(),
-                                        static_cast<SQLLEN>(buffer.size()), &indicator);
-        if (rc == SQL_NO_DATA) break;  // a long value's last piece was already read
-        CheckAnswered(rc, SQL_HANDLE_STMT, statement_.Get(), "A value could not be read.", *link_);
-        if (indicator == SQL_NULL_DATA) return std::nullopt;
-        const bool truncated = rc == SQL_SUCCESS_WITH_INFO &&
-                               (indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(buffer.size()));
-        if (!truncated) {
-            value.append(buffer.data(), static_cast<std::size_t>(indicator));
-            break;
-        }
-        // The buffer holds its size less the terminating zero; the rest follows.
-        value.append(buffer.data(), buffer.size() - 1);
-    }
-    return value;
-}
-
-std::optional<std::string> OdbcRecordSet::ReadColumn(std::size_t index) {
-    if (link_->narrowUtf8) return ReadNarrowColumn(index);
-    const auto column = static_cast<SQLUSMALLINT>(index + 1);
-    const auto bufferBytes = static_cast<SQLLEN>(buffer_.size() * sizeof(SQLWCHAR));
-    std::vector<SQLWCHAR> longValue;
+template <typename Char, typename Out>
+bool OdbcRecordSet::ReadPieces(SQLUSMALLINT column, SQLSMALLINT type, std::vector<Char>& buffer, Out& value) {
+    value.clear();
+    const auto bufferBytes = static_cast<SQLLEN>(buffer.size() * sizeof(Char));
     for (;;) {
         SQLLEN indicator = 0;
         const SQLRETURN rc =
-            SQLGetData(statement_.Get(), column, SQL_C_WCHAR, buffer_.data(), bufferBytes, &indicator);
-        if (rc == SQL_NO_DATA) break;  // a long value's last piece was already read
+            SQLGetData(statement_.Get(), column, type, buffer.data(), bufferBytes, &indicator);
+        if (rc == SQL_NO_DATA) return true;  // a long value's last piece was already read
         CheckAnswered(rc, SQL_HANDLE_STMT, statement_.Get(), "A value could not be read.", *link_);
-        if (indicator == SQL_NULL_DATA) return std::nullopt;
+        if (indicator == SQL_NULL_DATA) return false;
         const bool truncated =
             rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= bufferBytes);
-        if (!truncated) {
-            const auto units = static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
-            if (longValue.empty()) return FromWide(buffer_.data(), units);
-            longValue.insert(longValue.end(), buffer_.begin(),
-                             buffer_.begin() + static_cast<std::ptrdiff_t>(units));
-            break;
-        }
-        // The buffer holds its size less the terminating zero; the rest follows.
-        longValue.insert(longValue.end(), buffer_.begin(), buffer_.end() - 1);
+        // A truncated piece fills the buffer but for the terminating zero; the rest follows.
+        const std::size_t units =
+            truncated ? buffer.size() - 1 : static_cast<std::size_t>(indicator) / sizeof(Char);
+        value.insert(value.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(units));
+        if (!truncated) return true;
     }
-    return FromWide(longValue.data(), longValue.size());
+}
+
+std::optional<std::string> OdbcRecordSet::ReadColumn(std::size_t index) {
+    const auto column = static_cast<SQLUSMALLINT>(index + 1);
+    if (link_->narrowUtf8) {
+        std::string value;
+        if (!ReadPieces(column, SQL_C_CHAR, narrowBuffer_, value)) return std::nullopt;
+        return value;
+    }
+    if (!ReadPieces(column, SQL_C_WCHAR, buffer_, wideValue_)) return std::nullopt;
+    return FromWide(wideValue_.data(), wideValue_.size());
 }
 
 }  // namespace tablor::odbc

@@ -31,7 +31,10 @@ class OdbcRecordSet : public RecordSet {
   private:
     std::size_t ColumnIndex(std::string_view column);
     std::optional<std::string> ReadColumn(std::size_t index);
-    std::optional<std::string> ReadNarrowColumn(std::size_t index);
+    // Reads a value piece by piece into `value`, as `type` (SQL_C_CHAR or SQL_C_WCHAR); false
+    // for NULL.
+    template <typename Char, typename Out>
+    bool ReadPieces(SQLUSMALLINT column, SQLSMALLINT type, std::vector<Char>& buffer, Out& value);
 
     std::shared_ptr<OdbcLink> link_;  // declared first: released after the statement
     Deadline deadline_;               // disarmed only once the statement is freed
@@ -42,6 +45,8 @@ class OdbcRecordSet : public RecordSet {
     std::vector<std::optional<std::string>> row_;
     std::size_t columnsRead_ = 0;
     std::vector<SQLWCHAR> buffer_;
+    std::vector<SQLWCHAR> wideValue_;  // kept, so that reading a value allocates nothing
+    std::vector<char> narrowBuffer_ = std::vector<char>(512);
 };
 
 }  // namespace tablor::odbc
