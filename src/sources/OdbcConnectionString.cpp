@@ -252,6 +252,16 @@ std::string MySqlQuoted(const Setting& setting) {
     return OdbcQuoted(setting);
 }
 
+// Below the driver, MariaDB's client library reads the host once more: a ";" or "=" makes it a
+// string of client options (a plugin folder, an init command, local-infile, another host),
+// "://" names a connection plugin to load, and "," a list of hosts to try in turn. The user,
+// password and database it takes as they are.
+void CheckMariaDbClientHost(const Setting& setting) {
+    if (setting.value.find_first_of(";=,") != std::string_view::npos ||
+        setting.value.find("://") != std::string_view::npos)
+        Refuse(setting, "holds characters that MariaDB's client library would read as settings of its own.");
+}
+
 std::string MySqlString(const ConnectionSettings& settings, std::string_view driver) {
     const ServerAddress address = ParseServerName(settings.serverName, DatabaseEngine::MySql);
     ItemList items;
@@ -259,6 +269,7 @@ std::string MySqlString(const ConnectionSettings& settings, std::string_view dri
         items.Add(key, setting, MySqlQuoted(setting));
     };
     items.Add("DRIVER", {"driver name", driver}, OdbcQuoted({"driver name", driver}));
+    CheckMariaDbClientHost({"server name", address.host});
     add("SERVER", {"server name", address.host});
     if (!address.port.empty()) add("PORT", {"port", address.port});
     add("DATABASE", {"database name", settings.databaseName});
@@ -306,8 +317,7 @@ ServerAddress ParseServerName(std::string_view serverName, DatabaseEngine engine
     if (port) {
         const std::string digits = Trimmed(*port);
         if (!IsPortNumber(digits))
-            throw DatabaseError("The server name \"" + std::string(serverName) +
-                                "\" gives a port that is not a number from 1 to 65535.");
+            throw DatabaseError("The server name gives a port that is not a number from 1 to 65535.");
         address.port = digits;
     }
     if (engine == DatabaseEngine::SqlServer) {

@@ -38,7 +38,8 @@ bool IsFreeTdsDriver(std::string_view driver);
 //    braces, so everything travels as one libpq option string ("key='value'"), percent-encoded
 //    in the pqopt item, which psqlODBC decodes.
 //  - MariaDB Connector/ODBC: ODBC's own rule; it trims blanks from either end of a value, so a
-//    value that begins or ends with one cannot be sent.
+//    value that begins or ends with one cannot be sent. Its client library reads a host holding
+//    ";", "=", "," or "://" as options, a plugin or a host list, so such a host is refused.
 // A value that cannot reach the server intact is a DatabaseError naming the setting (never the
 // password itself).
 std::string BuildOdbcConnectionString(const ConnectionSettings& settings, std::string_view driver);
