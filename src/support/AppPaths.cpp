@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "support/FileIO.hpp"
+#include "support/TablorError.hpp"
+
 namespace tablor {
 namespace {
 
@@ -79,19 +82,27 @@ std::string SnapShotFolder() {
 }
 
 void PrepareSnapShotFolder(const PathSettings& settings) {
-    const fs::path folder = SnapShotFolder(settings);
-    std::error_code error;
-    // Anything in its place, a file or a dangling link, is the user's: left alone.
-    if (fs::symlink_status(folder, error).type() != fs::file_type::not_found) return;
-    if (!fs::create_directories(folder, error) || error) return;
-    if (!settings.tablorHome.empty() || !IsInstalled(settings)) return;
+    const std::string folder = SnapShotFolder(settings);
+    try {
+        // Anything in its place, a file or a dangling link, is the user's: left alone. Links on
+        // the way are judged as for any write, since XDG_DATA_HOME may lie in a shared folder.
+        if (!MakeFolders(folder)) return;
+        if (!settings.tablorHome.empty() || !IsInstalled(settings)) return;
 
-    const fs::path examples = InstalledDataFolder(settings) / "SnapShots";
-    for (fs::directory_iterator entry(examples, error), end; !error && entry != end; entry.increment(error)) {
-        std::error_code copyError;
-        if (entry->path().extension() == ".snp" && entry->is_regular_file(copyError))
-            fs::copy_file(entry->path(), folder / entry->path().filename(), fs::copy_options::skip_existing,
-                          copyError);
+        const fs::path examples = InstalledDataFolder(settings) / "SnapShots";
+        std::error_code error;
+        for (fs::directory_iterator entry(examples, error), end; !error && entry != end;
+             entry.increment(error)) {
+            std::error_code typeError;
+            if (entry->path().extension() != ".snp" || !entry->is_regular_file(typeError)) continue;
+            try {
+                WriteFileAtomically(Joined(folder, entry->path().filename().string()),
+                                    ReadFileBytes(entry->path().string()));
+            } catch (const TablorError&) {
+                // One example that cannot be copied leaves the others to be.
+            }
+        }
+    } catch (const TablorError&) {
     }
 }
 

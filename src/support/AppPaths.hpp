@@ -35,8 +35,9 @@ std::string SnapShotFolder();
 
 // Creates the snapshot folder when it is missing. A folder created for an installed program
 // gets the shipped examples (DataFolder/SnapShots/*.snp) copied in, so that a first start
-// has something to compare; they are never brought back once the user has a folder. Failures
-// are left to the caller to find, as the window lists what it can either way.
+// has something to compare; they are never brought back once the user has a folder. Links on
+// the way are followed only where a write would follow them (MakeFolders). Failures are left to
+// the caller to find, as the window lists what it can either way.
 void PrepareSnapShotFolder(const PathSettings& settings);
 
 // A file name in the data folder: DataFolder(), one "/" and the name.

@@ -213,6 +213,7 @@ TablorError RefusedLink(const std::string& path, const std::string& link) {
 struct ResolvedTarget {
     std::string path;
     bool stream = false;
+    std::size_t found = 0;  // how much of `path` exists; the folders after it are still to be made
 };
 
 ResolvedTarget ResolveTarget(const std::string& requested) {
@@ -238,6 +239,7 @@ ResolvedTarget ResolveTarget(const std::string& requested) {
     push(requested);
     int links = 0;
     bool missing = false;
+    std::size_t found = 0;
     while (!rest.empty()) {
         const std::string part = std::move(rest.back());
         rest.pop_back();
@@ -248,7 +250,10 @@ ResolvedTarget ResolveTarget(const std::string& requested) {
         }
         const std::string candidate = std::string(resolved).append("/").append(part);
         struct stat info {};
-        if (!missing && ::lstat(candidate.c_str(), &info) != 0) missing = true;
+        if (!missing && ::lstat(candidate.c_str(), &info) != 0) {
+            missing = true;
+            found = resolved.size();
+        }
         if (missing || !S_ISLNK(info.st_mode)) {
             // A missing folder is left for the write to report, under the name it was given.
             resolved = candidate;
@@ -268,12 +273,13 @@ ResolvedTarget ResolveTarget(const std::string& requested) {
         // A descriptor link such as /dev/stdout names a pipe or socket with no path of its own.
         if (target[0] != '/' && target.find(":[") != std::string::npos) {
             if (!rest.empty()) throw errors::FileError(ENOTDIR, requested);
-            return {candidate, true};
+            return {candidate, true, candidate.size()};
         }
         if (target[0] == '/') resolved.clear();
         push(target);
     }
-    return {resolved.empty() ? "/" : resolved, false};
+    if (resolved.empty()) return {"/", false, 1};
+    return {resolved, false, missing ? found : resolved.size()};
 }
 
 mode_t DefaultFileMode() {
@@ -416,6 +422,31 @@ void InstallInterruptCleanup() {
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+bool MakeFolders(const std::string& requested) {
+    std::string path = requested;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (path.empty()) throw errors::FileError(ENOENT, requested, errors::FileAction::Create);
+    // A folder that appears meanwhile (another start of the program) is looked at afresh, so
+    // that a link planted in its place is judged like any other.
+    for (int attempt = 0;; ++attempt) {
+        const ResolvedTarget above = ResolveTarget(FolderOf(path));
+        bool appeared = false;
+        for (std::size_t end = above.found; end < above.path.size() && !appeared;) {
+            end = std::min(above.path.find('/', end + 1), above.path.size());
+            if (::mkdir(above.path.substr(0, end).c_str(), 0777) == 0) continue;
+            if (errno != EEXIST || attempt == 3)
+                throw errors::FileError(errno, requested, errors::FileAction::Create);
+            appeared = true;
+        }
+        if (appeared) continue;
+        const std::string folder = (above.path == "/" ? "" : above.path) + "/" + NameOf(path);
+        // mkdir follows no link in the last place: whatever is there already is left as it is.
+        if (::mkdir(folder.c_str(), 0777) == 0) return true;
+        if (errno == EEXIST) return false;
+        throw errors::FileError(errno, requested, errors::FileAction::Create);
+    }
 }
 
 void WriteFileAtomically(const std::string& requestedPath, std::string_view content) {

@@ -21,6 +21,12 @@ std::string ReadFileBytes(const std::string& path, std::size_t limit = kMaxReadB
 // else; named pipes, sockets and folders are refused. A failure is a numbered TablorError.
 void WriteFileAtomically(const std::string& path, std::string_view content);
 
+// Makes the folder `path` and any folder missing above it, following symbolic links only as
+// WriteFileAtomically does (a refused link is error 70). True when this call made the folder
+// itself; false when something, even a dangling link, already had its name, which is left as it
+// is. Other failures are numbered TablorErrors.
+bool MakeFolders(const std::string& path);
+
 // True when both paths name the same file (through links or other paths too).
 bool SameFile(const std::string& a, const std::string& b);
 

@@ -76,6 +76,7 @@ TEST(HostileTarget, FollowsOnlyLinksTheKernelWouldFollowInASharedFolder) {
         {"another user's link in a sticky shared folder", 01777, me, kOtherUser, false, false},
         {"another user's folder link in a sticky shared folder", 01777, me, kOtherUser, true, false},
         {"the user's own link in a sticky shared folder", 01777, me, me, false, true},
+        {"the user's own folder link in a sticky shared folder", 01777, me, me, true, true},
         {"the folder owner's link in a sticky shared folder", 01777, kOtherUser, kOtherUser, false, true},
         {"another user's link in a private folder", 0755, me, kOtherUser, false, true},
     };
@@ -102,6 +103,18 @@ TEST(HostileTarget, FollowsOnlyLinksTheKernelWouldFollowInASharedFolder) {
                     << error.Description();
             }
             EXPECT_EQ(TempFolder::Read(real), "old") << c.name;
+        }
+        // Folders are made through a link only where a file would be written through it.
+        if (c.linkIsFolder) {
+            try {
+                EXPECT_TRUE(MakeFolders(link + "/made/below")) << c.name;
+                EXPECT_TRUE(c.followed) << c.name << ": followed";
+            } catch (const TablorError& error) {
+                EXPECT_FALSE(c.followed) << c.name << ": " << error.Description();
+                EXPECT_EQ(error.Number(), errors::PermissionDenied) << c.name;
+            }
+            EXPECT_EQ(std::filesystem::is_directory(victim.File("made/below")), c.followed) << c.name;
+            EXPECT_EQ(std::filesystem::exists(victim.File("made")), c.followed) << c.name;
         }
         EXPECT_TRUE(IsLink(link)) << c.name;
     }

@@ -1,6 +1,8 @@
 // Where the programs find their data and the window its snapshots, from a build folder, an
 // install and TABLOR_HOME, laid out in a temporary folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -80,13 +82,23 @@ TEST(AppPaths, FoldersFollowTheLayout) {
     }
 }
 
+// A symbolic link at `at` to `to` (both under the root), belonging to another user or not.
+struct Link {
+    std::string at, to;
+    bool othersLink;
+};
+
 struct Preparation {
     const char* name;
     std::vector<std::string> entries;
     std::string exe, tablorHome;
     std::string folder;
-    std::vector<std::string> expected;  // the snapshot folder's entries afterwards
+    std::vector<std::string> expected;  // the folder's entries afterwards
+    std::string xdg;
+    std::vector<Link> links;  // planted in "shared/", a sticky folder anyone may write to
 };
+
+constexpr uid_t kOtherUser = 65534;
 
 std::vector<std::string> Entries(const std::string& folder) {
     std::vector<std::string> names;
@@ -110,21 +122,60 @@ TEST(AppPaths, PreparedSnapShotFolderGetsTheExamplesOnlyWhenNew) {
          "usr/bin",
          "",
          "user/.local/share/tablor/SnapShots",
-         {"shop-v1.snp", "shop-v2.snp"}},
+         {"shop-v1.snp", "shop-v2.snp"},
+         "",
+         {}},
         {"installed, the user's folder is kept as it is",
          installedUserFolder,
          "usr/bin",
          "",
          "user/.local/share/tablor/SnapShots",
-         {"mine.snp"}},
-        {"build folder", {"bin/template.html"}, "bin", "", "bin/SnapShots", {}},
-        {"TABLOR_HOME gets no examples", kInstall, "usr/bin", "home", "home/SnapShots", {}},
+         {"mine.snp"},
+         "",
+         {}},
+        {"build folder", {"bin/template.html"}, "bin", "", "bin/SnapShots", {}, "", {}},
+        {"TABLOR_HOME gets no examples", kInstall, "usr/bin", "home", "home/SnapShots", {}, "", {}},
+        // Nothing is made or copied through another user's link in a shared folder.
+        {"another user's link as the data folder's tablor",
+         kInstall,
+         "usr/bin",
+         "",
+         "victim",
+         {},
+         "/shared",
+         {{"shared/tablor", "victim", true}}},
+        {"another user's link as XDG_DATA_HOME",
+         kInstall,
+         "usr/bin",
+         "",
+         "victim",
+         {},
+         "/shared/data",
+         {{"shared/data", "victim", true}}},
+        {"the user's own link is followed",
+         kInstall,
+         "usr/bin",
+         "",
+         "victim/tablor/SnapShots",
+         {"shop-v1.snp"},
+         "/shared/data",
+         {{"shared/data", "victim", false}}},
     };
     for (const Preparation& preparation : cases) {
         SCOPED_TRACE(preparation.name);
         const TempFolder root;
         Lay(root, preparation.entries);
-        const PathSettings settings = Settings(root, preparation.exe, preparation.tablorHome, "");
+        fs::create_directories(root.File("shared"));
+        fs::create_directories(root.File("victim"));
+        ASSERT_EQ(::chmod(root.File("shared").c_str(), 01777), 0);
+        for (const Link& link : preparation.links) {
+            fs::create_directory_symlink(root.File(link.to), root.File(link.at));
+            if (link.othersLink) {
+                ASSERT_EQ(::lchown(root.File(link.at).c_str(), kOtherUser, kOtherUser), 0);
+            }
+        }
+        const PathSettings settings =
+            Settings(root, preparation.exe, preparation.tablorHome, preparation.xdg);
         PrepareSnapShotFolder(settings);
         EXPECT_TRUE(fs::is_directory(root.File(preparation.folder)));
         EXPECT_EQ(Entries(root.File(preparation.folder)), preparation.expected);
