@@ -22,9 +22,7 @@
 #include "report/HtmlReport.hpp"
 #include "report/StructureText.hpp"
 #include "service/ComparisonService.hpp"
-#ifdef TABLOR_HAVE_ODBC
-#include "sources/odbc/OdbcConnector.hpp"
-#endif
+#include "sources/ChildProcessReader.hpp"
 #include "support/AppPaths.hpp"
 #include "support/FileIO.hpp"
 #include "support/TablorError.hpp"
@@ -62,14 +60,12 @@ constexpr bool kHaveLiveAdapter = true;
 constexpr bool kHaveLiveAdapter = false;
 #endif
 
-// The connector that live sides read through: the environment's, else ODBC when this build has it.
-std::shared_ptr<DatabaseConnector> ConnectorFor(const CliEnvironment& environment) {
-    if (environment.connector) return environment.connector;
-#ifdef TABLOR_HAVE_ODBC
-    return std::make_shared<OdbcConnector>();
-#else
-    return nullptr;
-#endif
+// What live sides are read through: the environment's reader, else a reader process when this
+// build has one.
+std::shared_ptr<LiveReader> ReaderFor(const CliEnvironment& environment) {
+    if (environment.reader) return environment.reader;
+    if (!kHaveLiveAdapter) return nullptr;
+    return std::make_shared<ChildProcessReader>();
 }
 
 // A snapshot path or a live address, described for the service; a live side's password is asked
@@ -77,7 +73,7 @@ std::shared_ptr<DatabaseConnector> ConnectorFor(const CliEnvironment& environmen
 SideDescription DescribeSide(const std::string& text, const CliEnvironment& environment) {
     const std::optional<LiveSide> live = CheckedSide(text);
     if (!live) return SideDescription::Snapshot(text);
-    if (!environment.connector && !kHaveLiveAdapter)
+    if (!environment.reader && !kHaveLiveAdapter)
         throw TablorError(0,
                           "live databases are not available in this build of tablor-cli (built without the "
                           "ODBC adapter); compare snapshot files instead");
@@ -102,7 +98,7 @@ SideDescription DescribeSide(const std::string& text, const CliEnvironment& envi
 // whole is a failure.
 struct ScriptService {
     explicit ScriptService(const CliEnvironment& environment)
-        : service(ConnectorFor(environment), prompt, ComparisonService::PartialSnapshots::Fail) {}
+        : service(ReaderFor(environment), prompt, ComparisonService::PartialSnapshots::Fail) {}
     BatchPrompt prompt;
     ComparisonService service;
 };

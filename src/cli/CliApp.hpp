@@ -17,8 +17,8 @@ inline constexpr int kTrouble = 2;
 
 // What a command line reaches outside its arguments; tests put in their own.
 struct CliEnvironment {
-    // Opens live databases; ODBC, as the environment configures it, when null.
-    std::shared_ptr<DatabaseConnector> connector;
+    // Reads live databases; a reader process (tablor-reader) per side when null.
+    std::shared_ptr<LiveReader> reader;
     // The value of TABLOR_PASSWORD, when set.
     std::optional<std::string> passwordVariable;
     // Asks for a password without echo; nothing when it cannot ask (no terminal).

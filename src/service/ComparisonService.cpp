@@ -101,9 +101,9 @@ std::string NameOf(const SideDescription& side) {
 
 }  // namespace
 
-ComparisonService::ComparisonService(std::shared_ptr<DatabaseConnector> connector, UserPrompt& prompt,
+ComparisonService::ComparisonService(std::shared_ptr<LiveReader> reader, UserPrompt& prompt,
                                      PartialSnapshots partial)
-    : connector_(connector), prompt_(prompt), partial_(partial), workspace_(std::move(connector)) {}
+    : reader_(reader), prompt_(prompt), partial_(partial), workspace_(std::move(reader)) {}
 
 SideRead ComparisonService::ReadInto(const SideDescription& side, coSnapShots& snapshots,
                                      coConnections& connections, UserPrompt& asked,
@@ -155,7 +155,7 @@ SideRead ComparisonService::ReadInto(const SideDescription& side, coSnapShots& s
 SideRead ComparisonService::Read(const SideDescription& side, const ProgressCallback& progress,
                                  const CancellationToken& cancel) {
     auto snapshots = std::make_shared<coSnapShots>();
-    auto connections = std::make_shared<coConnections>(connector_);
+    auto connections = std::make_shared<coConnections>(reader_);
     SideRead read = ReadInto(side, *snapshots, *connections, prompt_, progress, cancel);
     if (side.IsLive())
         workspace_.Connections = std::move(connections);
@@ -177,7 +177,7 @@ ComparisonResult ComparisonService::Compare(const SideDescription& side1, const 
                                             const ProgressCallback& progress, const CancellationToken& cancel,
                                             const CompareOptions& options) {
     auto snapshots = std::make_shared<coSnapShots>();
-    auto connections = std::make_shared<coConnections>(connector_);
+    auto connections = std::make_shared<coConnections>(reader_);
     SideRead read1;
     SideRead read2;
     if (side1.IsLive() || side2.IsLive()) {

@@ -71,7 +71,7 @@ class ComparisonService {
     // loaded; a script takes it as a failure.
     enum class PartialSnapshots { Keep, Fail };
 
-    ComparisonService(std::shared_ptr<DatabaseConnector> connector, UserPrompt& prompt,
+    ComparisonService(std::shared_ptr<LiveReader> reader, UserPrompt& prompt,
                       PartialSnapshots partial = PartialSnapshots::Keep);
 
     // Reads one side into a fresh source, which then replaces the workspace's sources of its
@@ -113,7 +113,7 @@ class ComparisonService {
                                              const ProgressCallback& progress,
                                              const CancellationToken& cancel);
 
-    std::shared_ptr<DatabaseConnector> connector_;
+    std::shared_ptr<LiveReader> reader_;
     UserPrompt& prompt_;
     PartialSnapshots partial_;
     qnTablor workspace_;

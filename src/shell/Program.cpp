@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "shell/HelpWindow.hpp"
-#include "shell/LiveConnector.hpp"
+#include "shell/LiveReading.hpp"
 #include "shell/QtPrompt.hpp"
 #include "shell/frmAbout.hpp"
 #include "workbench/Main.hpp"
@@ -40,7 +40,7 @@ int RunProgram(int argc, char** argv) {
     hooks.viewSnapStructure = [](Main& window) { window.ViewSnapStructure(); };
     hooks.showHelp = [](Main& window) { ShowHelp(&window); };
     hooks.showAbout = [](Main& window) { ShowAbout(&window, window.SourcePrompt()); };
-    Main window(prompt, saveDialog, MakeLiveConnector(), std::move(hooks));
+    Main window(prompt, saveDialog, MakeLiveReader(), std::move(hooks));
     prompt.SetParent(&window);
     saveDialog.SetParent(&window);
     window.show();

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "support/TablorError.hpp"
 
@@ -22,5 +23,11 @@ class DatabaseError : public TablorError {
     std::string sqlState_;
     long nativeCode_;
 };
+
+// "The server SERVER stopped answering: " and why, as the driver's own timeout would say it.
+inline DatabaseError StoppedAnswering(std::string_view server, std::string_view why) {
+    return DatabaseError("The server " + std::string(server) + " stopped answering: " + std::string(why),
+                         "HYT00");
+}
 
 }  // namespace tablor

@@ -82,16 +82,37 @@ struct ConnectionSettings {
     std::vector<std::string> schemas;
     // Objects are named SCHEMA.NAME, so that same-named ones of two schemas stay apart.
     bool qualifyNames = false;
-    // Cancelling it breaks off the login or a running query at once; the session may hold on
-    // to it while open.
+    // Cancelling it ends the read: at once for a reader process, between rows in this process.
     const CancellationToken* cancel = &CancellationToken::None();
 };
 
-class DatabaseConnector {
+class cMetaData;
+class UserPrompt;
+
+// A session could not be opened, the login included: nothing was read.
+class SessionOpenError : public DatabaseError {
   public:
-    virtual ~DatabaseConnector() = default;
+    explicit SessionOpenError(const DatabaseError& error) : DatabaseError(error) {}
+};
+
+// Reads a live database's structure into a model.
+class LiveReader {
+  public:
+    virtual ~LiveReader() = default;
+    // Fills `model` from the database the settings name. A session that cannot be opened is a
+    // SessionOpenError, a read that fails another TablorError; progress goes to the prompt as
+    // rows are read. Cancelling settings.cancel ends the read with OperationCancelled. The model
+    // changes only once every query has been read.
+    virtual void ReadSchema(const ConnectionSettings& settings, cMetaData& model, UserPrompt& prompt) = 0;
+};
+
+class DatabaseConnector : public LiveReader {
+  public:
     // Opens a session; a failure is a DatabaseError whose text holds no password.
     virtual std::unique_ptr<DatabaseSession> Open(const ConnectionSettings& settings) = 0;
+    // Reads in this process, over a session it opens: what the reader process does, and what
+    // tests of the extraction use. Cancel is seen between rows only.
+    void ReadSchema(const ConnectionSettings& settings, cMetaData& model, UserPrompt& prompt) override;
 };
 
 }  // namespace tablor

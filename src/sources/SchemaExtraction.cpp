@@ -10,16 +10,6 @@
 namespace tablor {
 namespace {
 
-// Schema and table name in one key; names hold no NUL.
-std::string TableKey(std::string_view schema, std::string_view name) {
-    std::string key;
-    key.reserve(schema.size() + name.size() + 1);
-    key += schema;
-    key += '\0';
-    key += name;
-    return key;
-}
-
 std::string Text(RecordSet& rows, std::string_view column) {
     return rows.Value(column).value_or(std::string());
 }
@@ -57,6 +47,15 @@ bool IsDesignToolRoutine(std::string_view name) {
 
 }  // namespace
 
+std::string SchemaRows::TableKey(std::string_view schema, std::string_view name) {
+    std::string key;
+    key.reserve(schema.size() + name.size() + 1);
+    key += schema;
+    key += '\0';
+    key += name;
+    return key;
+}
+
 bool SchemaExtraction::Wanted(std::string_view schema) const {
     return schemas_.empty() || std::find(schemas_.begin(), schemas_.end(), schema) != schemas_.end();
 }
@@ -72,11 +71,7 @@ std::string SchemaExtraction::ModelName(std::string_view schema, std::string nam
 }
 
 void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queries, UserPrompt& prompt) {
-    tables_.clear();
-    constraints_.clear();
-    views_.clear();
-    routines_.clear();
-    columns_.clear();
+    rows_ = {};
     // A constraint's, view's or routine's schema is only read when filtering or qualifying needs it.
     const auto schemaOf = [this](RecordSet& row, std::string_view column) {
         return Scoped() ? Text(row, column) : std::string();
@@ -86,17 +81,17 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
         if (!Wanted(schema)) return;
         std::string name = Text(row, "TABLE_NAME");
         std::string modelName = ModelName(schema, name);
-        tables_.push_back({std::move(schema), std::move(name), std::move(modelName)});
+        rows_.tables.push_back({std::move(schema), std::move(name), std::move(modelName)});
     });
     ReadRows(session, queries.constraints, kConstraints, rowLimit_, prompt, [&](RecordSet& row) {
         const std::string schema = schemaOf(row, "CONSTRAINT_SCHEMA");
-        if (Wanted(schema)) constraints_.push_back(ModelName(schema, Text(row, "CONSTRAINT_NAME")));
+        if (Wanted(schema)) rows_.constraints.push_back(ModelName(schema, Text(row, "CONSTRAINT_NAME")));
     });
     ReadRows(session, queries.views, kViews, rowLimit_, prompt, [&](RecordSet& row) {
         const std::string schema = schemaOf(row, "TABLE_SCHEMA");
         if (!Wanted(schema)) return;
         std::string name = Text(row, "TABLE_NAME");
-        if (!IsSystemView(name)) views_.push_back(ModelName(schema, std::move(name)));
+        if (!IsSystemView(name)) rows_.views.push_back(ModelName(schema, std::move(name)));
     });
     ReadRows(session, queries.routines, kRoutines, rowLimit_, prompt, [&](RecordSet& row) {
         const std::string schema = schemaOf(row, "ROUTINE_SCHEMA");
@@ -104,7 +99,7 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
         std::string name = Text(row, "ROUTINE_NAME");
         if (IsDesignToolRoutine(name)) return;
         const bool isFunction = row.Value("ROUTINE_TYPE") == std::optional<std::string>("FUNCTION");
-        routines_.push_back({ModelName(schema, std::move(name)), isFunction});
+        rows_.routines.push_back({ModelName(schema, std::move(name)), isFunction});
     });
     ReadRows(session, queries.columns, kColumns, rowLimit_, prompt, [this](RecordSet& row) {
         const std::string schema = Text(row, "TABLE_SCHEMA");
@@ -115,18 +110,18 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
         const std::optional<std::string> length = row.Value("CHARACTER_MAXIMUM_LENGTH");
         field.FieldType = Text(row, "DATA_TYPE");
         field.FieldSize = FieldSize(field.FieldType, length);
-        columns_[TableKey(schema, table)].push_back(std::move(field));
+        rows_.columns[SchemaRows::TableKey(schema, table)].push_back(std::move(field));
     });
 }
 
 void SchemaExtraction::Apply(cMetaData& model) const {
     Tables& tables = model.Tables();
     tables.Clear();
-    tables.Reserve(tables_.size());
-    for (const TableRow& row : tables_) {
+    tables.Reserve(rows_.tables.size());
+    for (const SchemaRows::Table& row : rows_.tables) {
         const auto table = tables.Add(row.modelName);
-        const auto columns = columns_.find(TableKey(row.schema, row.name));
-        if (columns == columns_.end()) continue;
+        const auto columns = rows_.columns.find(SchemaRows::TableKey(row.schema, row.name));
+        if (columns == rows_.columns.end()) continue;
         coFields& fields = table->Fields();
         fields.Reserve(columns->second.size());
         for (const cField& field : columns->second) {
@@ -142,18 +137,18 @@ void SchemaExtraction::Apply(cMetaData& model) const {
 
     Constraints& constraints = model.Constraints();
     constraints.Clear();
-    constraints.Reserve(constraints_.size());
-    for (const std::string& name : constraints_) constraints.Add(name);
+    constraints.Reserve(rows_.constraints.size());
+    for (const std::string& name : rows_.constraints) constraints.Add(name);
 
     Views& views = model.Views();
     views.Clear();
-    views.Reserve(views_.size());
-    for (const std::string& name : views_) views.Add(name);
+    views.Reserve(rows_.views.size());
+    for (const std::string& name : rows_.views) views.Add(name);
 
     Routines& routines = model.Routines();
     routines.Clear();
-    routines.Reserve(routines_.size());
-    for (const RoutineRow& row : routines_) {
+    routines.Reserve(rows_.routines.size());
+    for (const SchemaRows::Routine& row : rows_.routines) {
         const auto routine = routines.Add(row.name, 0);
         routine->ObjectType = row.isFunction ? ObjectType::Function : ObjectType::Procedure;
     }

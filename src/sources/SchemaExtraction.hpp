@@ -12,6 +12,30 @@
 
 namespace tablor {
 
+// What the catalogue queries gave, as kept for the model: the reader process sends these rows
+// back to the program, which fills the model from them.
+struct SchemaRows {
+    struct Table {
+        std::string schema;
+        std::string name;
+        std::string modelName;  // qualified or not
+    };
+    struct Routine {
+        std::string name;
+        bool isFunction = false;
+    };
+
+    std::vector<Table> tables;
+    std::vector<std::string> constraints;
+    std::vector<std::string> views;
+    std::vector<Routine> routines;
+    // Columns by schema and table name (TableKey), each list in query order.
+    std::unordered_map<std::string, std::vector<cField>> columns;
+
+    // Schema and table name in one key; names hold no NUL.
+    static std::string TableKey(std::string_view schema, std::string_view name);
+};
+
 // Reads one database's structure with the five catalogue queries, then fills a schema model
 // from what was read. Reading first means a query the server refuses, or a connection lost
 // half-way, leaves the model as it was.
@@ -29,6 +53,8 @@ class SchemaExtraction {
     static constexpr long kRowLimit = 10'000'000;
 
     explicit SchemaExtraction(long rowLimit = kRowLimit) : rowLimit_(rowLimit) {}
+    // Rows read elsewhere, ready for Apply.
+    explicit SchemaExtraction(SchemaRows rows) : rows_(std::move(rows)), rowLimit_(kRowLimit) {}
 
     // Only these schemas are read, names matched exactly as the server stores them; none given,
     // every schema the queries return. Applies from the next Read.
@@ -49,17 +75,10 @@ class SchemaExtraction {
     // sections reached so far keep what they were given.
     void Apply(cMetaData& model) const;
 
-  private:
-    struct TableRow {
-        std::string schema;
-        std::string name;
-        std::string modelName;  // qualified or not
-    };
-    struct RoutineRow {
-        std::string name;
-        bool isFunction = false;
-    };
+    // What the last Read kept.
+    const SchemaRows& Rows() const noexcept { return rows_; }
 
+  private:
     // Whether a row of this schema is kept.
     bool Wanted(std::string_view schema) const;
     // The name the model gets for an object of a schema.
@@ -68,12 +87,7 @@ class SchemaExtraction {
     // they always were.
     bool Scoped() const { return !schemas_.empty() || qualifyNames_; }
 
-    std::vector<TableRow> tables_;
-    std::vector<std::string> constraints_;
-    std::vector<std::string> views_;
-    std::vector<RoutineRow> routines_;
-    // Columns by schema and table name, each list in query order.
-    std::unordered_map<std::string, std::vector<cField>> columns_;
+    SchemaRows rows_;
     long rowLimit_;
     std::vector<std::string> schemas_;
     bool qualifyNames_ = false;

@@ -1,8 +1,6 @@
 #include "sources/cConnection.hpp"
 
 #include "sources/ConnectionText.hpp"
-#include "sources/SchemaExtraction.hpp"
-#include "sources/SchemaQueries.hpp"
 #include "sources/SnapshotWriter.hpp"
 #include "support/TablorError.hpp"
 
@@ -25,8 +23,8 @@ PromptMessage Warning(std::string text, std::string title) {
 
 }  // namespace
 
-cConnection::cConnection(std::shared_ptr<DatabaseConnector> connector, DatabaseEngine engine)
-    : connector_(std::move(connector)), engine_(engine) {}
+cConnection::cConnection(std::shared_ptr<LiveReader> reader, DatabaseEngine engine)
+    : reader_(std::move(reader)), engine_(engine) {}
 
 const std::shared_ptr<cMetaData>& cConnection::MetaData() {
     if (!metaData_) metaData_ = std::make_shared<cMetaData>();
@@ -61,24 +59,12 @@ std::string cConnection::Fill(UserPrompt& prompt, const CancellationToken& cance
         return "ERROR";
     };
 
-    std::unique_ptr<DatabaseSession> session;
     try {
-        session = connector_->Open(settings);
-    } catch (const std::exception& error) {
+        reader_->ReadSchema(settings, *MetaData(), prompt);
+    } catch (const SessionOpenError& error) {
         return fail(error,
                     Warning("Error opening the connection! Details:" + displayConnectionString_, "Error"));
-    }
-
-    try {
-        SchemaExtraction extraction;
-        extraction.SetSchemas(settings.schemas);
-        extraction.SetQualifyNames(settings.qualifyNames);
-        extraction.Read(*session, SchemaQueries::For(engine_), prompt);
-        session->Close();
-        session.reset();
-        extraction.Apply(*MetaData());
     } catch (const std::exception& error) {
-        if (session) session->Close();
         return fail(error, Warning(DescriptionOf(error), "Error retriving connection data"));
     }
     return "DONE";

@@ -15,7 +15,7 @@ namespace tablor {
 // and the schema model read from it.
 class cConnection {
   public:
-    explicit cConnection(std::shared_ptr<DatabaseConnector> connector,
+    explicit cConnection(std::shared_ptr<LiveReader> reader,
                          DatabaseEngine engine = DatabaseEngine::SqlServer);
 
     // The connection text built by the last Fill; empty before. It carries the password:
@@ -31,8 +31,8 @@ class cConnection {
     // Reads the schema from the server: "DONE", or "ERROR" after telling the user why
     // ("Error opening the connection! Details:" and the masked connection text, or the
     // data-access layer's description under the title "Error retriving connection data").
-    // Progress is reported after every row read. Once `cancel` is cancelled the read ends
-    // with OperationCancelled, the model as it was and nothing told.
+    // Progress is reported as rows are read. Once `cancel` is cancelled the read ends with
+    // OperationCancelled, the model as it was and nothing told.
     std::string Fill(UserPrompt& prompt, const CancellationToken& cancel = CancellationToken::None());
 
     // Why the last Fill returned "ERROR", in the data-access layer's words (for an open failure
@@ -66,7 +66,7 @@ class cConnection {
     DatabaseEngine Engine() const noexcept { return engine_; }
 
   private:
-    std::shared_ptr<DatabaseConnector> connector_;
+    std::shared_ptr<LiveReader> reader_;
     DatabaseEngine engine_;
     std::string activeConnectionString_;
     std::string displayConnectionString_;

@@ -12,9 +12,9 @@ namespace tablor {
 // and use its model.
 class qnTablor {
   public:
-    explicit qnTablor(std::shared_ptr<DatabaseConnector> connector)
+    explicit qnTablor(std::shared_ptr<LiveReader> reader)
         : SnapShots(std::make_shared<coSnapShots>()),
-          Connections(std::make_shared<coConnections>(std::move(connector))),
+          Connections(std::make_shared<coConnections>(std::move(reader))),
           CompareEng(std::make_shared<cCompareEngine>()) {}
 
     std::shared_ptr<coSnapShots> SnapShots;

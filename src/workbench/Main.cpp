@@ -171,13 +171,13 @@ void Main::Guarded(Command&& command) {
     }
 }
 
-Main::Main(UserPrompt& prompt, SaveFileDialog& saveDialog, std::shared_ptr<DatabaseConnector> connector,
+Main::Main(UserPrompt& prompt, SaveFileDialog& saveDialog, std::shared_ptr<LiveReader> reader,
            CommandHooks hooks, QWidget* parent)
     : QMainWindow(parent),
       Dialog(saveDialog),
       prompt_(prompt),
       sourcePrompt_(*this),
-      service_(std::move(connector), sourcePrompt_),
+      service_(std::move(reader), sourcePrompt_),
       hooks_(std::move(hooks)) {
     setObjectName("Main");
     setWindowTitle("Quennet Tablor");

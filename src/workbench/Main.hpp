@@ -42,8 +42,8 @@ struct ViewerLaunch;
 class Main : public QMainWindow {
     Q_OBJECT
   public:
-    // `prompt` answers every message and input box; `connector` reaches live databases.
-    Main(UserPrompt& prompt, SaveFileDialog& saveDialog, std::shared_ptr<DatabaseConnector> connector,
+    // `prompt` answers every message and input box; `reader` reads live databases.
+    Main(UserPrompt& prompt, SaveFileDialog& saveDialog, std::shared_ptr<LiveReader> reader,
          CommandHooks hooks = {}, QWidget* parent = nullptr);
     ~Main() override;
 

@@ -164,7 +164,9 @@ void GuiTest::TearDown() {
 }
 
 gui::Main& GuiTest::Window() {
-    if (!window_) window_ = std::make_unique<gui::Main>(prompt, saveDialog, connector, hooks);
+    if (!window_)
+        window_ = std::make_unique<gui::Main>(
+            prompt, saveDialog, reader ? reader : std::shared_ptr<LiveReader>(connector), hooks);
     return *window_;
 }
 

@@ -123,6 +123,8 @@ class GuiTest : public ::testing::Test {
     ScriptedPrompt prompt;
     ScriptedSaveDialog saveDialog;
     std::shared_ptr<FakeConnector> connector = std::make_shared<FakeConnector>();
+    // What the window reads live databases through, when not the fake connector.
+    std::shared_ptr<LiveReader> reader;
     gui::CommandHooks hooks;
 
   private:

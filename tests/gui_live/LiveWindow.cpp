@@ -24,12 +24,16 @@ Column Name(std::string name) {
 
 }  // namespace
 
-std::unique_ptr<DatabaseSession> DriverConnector::Open(const ConnectionSettings& settings) {
+RecordingReader::RecordingReader(const OdbcOptions& drivers)
+    : reader_(ChildProcessReader::DefaultProgram(),
+              {drivers.sqlServerDriver, drivers.postgreSqlDriver, drivers.mySqlDriver}) {}
+
+void RecordingReader::ReadSchema(const ConnectionSettings& settings, cMetaData& model, UserPrompt& prompt) {
     {
-        std::lock_guard lock(openMutex_);
+        std::lock_guard lock(mutex_);
         opened.push_back(settings);
     }
-    return odbc_.Open(settings);
+    reader_.ReadSchema(settings, model, prompt);
 }
 
 void Catalogue::ScriptInto(TdsResponder& server) const {
@@ -69,8 +73,8 @@ void Catalogue::ScriptInto(TdsResponder& server) const {
 void LiveWindow::SetUp() {
     GuiTest::SetUp();
     // The drivers as installed, whatever the environment of the one running the tests names.
-    driver = std::make_shared<DriverConnector>(PostgresServer::Driver());
-    connector = driver;
+    driver = std::make_shared<RecordingReader>(PostgresServer::Driver());
+    reader = driver;
 }
 
 QString LiveWindow::ServerOf(const TdsResponder& server) {

@@ -8,19 +8,23 @@
 
 #include "GuiTestSupport.hpp"
 #include "TdsResponder.hpp"
+#include "sources/ChildProcessReader.hpp"
 #include "sources/odbc/OdbcConnector.hpp"
 
 namespace tablor::testing {
 
-// The test window takes its connector as a FakeConnector; this one opens real sessions through
-// the ODBC adapter, and still records what each open was given.
-class DriverConnector : public FakeConnector {
+// Reads as the program does, in reader processes through the installed drivers, and records
+// what each read was given.
+class RecordingReader : public LiveReader {
   public:
-    explicit DriverConnector(OdbcOptions options) : odbc_(std::move(options)) {}
-    std::unique_ptr<DatabaseSession> Open(const ConnectionSettings& settings) override;
+    explicit RecordingReader(const OdbcOptions& drivers);
+    void ReadSchema(const ConnectionSettings& settings, cMetaData& model, UserPrompt& prompt) override;
+
+    std::vector<ConnectionSettings> opened;
 
   private:
-    OdbcConnector odbc_;
+    std::mutex mutex_;  // both sides of a comparison read at once
+    ChildProcessReader reader_;
 };
 
 // A small SQL Server catalogue, answered by a responder in the shapes INFORMATION_SCHEMA has.
@@ -52,7 +56,7 @@ class LiveWindow : public GuiTest {
     QStringList ShownTexts();
     void ExpectIdle();
 
-    std::shared_ptr<DriverConnector> driver;
+    std::shared_ptr<RecordingReader> driver;
 };
 
 }  // namespace tablor::testing

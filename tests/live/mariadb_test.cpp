@@ -12,6 +12,7 @@
 
 #include "MariaDbServer.hpp"
 #include "ModelText.hpp"
+#include "ReaderProcess.hpp"
 #include "ScriptedPrompt.hpp"
 #include "cli/CliApp.hpp"
 #include "model/ObjectType.hpp"
@@ -30,10 +31,7 @@ using ::testing::UnorderedElementsAre;
 
 class MariaDb : public ::testing::Test {
   protected:
-    MariaDb() {
-        environment.connector = connector;
-        environment.passwordVariable = server.password;
-    }
+    MariaDb() { environment.passwordVariable = server.password; }
 
     int Run(const std::vector<std::string>& args) {
         out.str({});
@@ -50,7 +48,8 @@ class MariaDb : public ::testing::Test {
 // Views are tables too, as on the other servers; quotes and other scripts come through as
 // they are; constraints are named after their tables; only the connected database is read.
 TEST_F(MariaDb, EverySectionOfTheShop) {
-    auto connection = std::make_shared<cConnection>(connector, DatabaseEngine::MySql);
+    auto connection =
+        std::make_shared<cConnection>(ReaderProcess(MariaDbServer::Driver()), DatabaseEngine::MySql);
     connection->ServerName = server.ServerName();
     connection->DatabaseName = "tablor_shop";
     connection->UserName = server.user;

@@ -6,7 +6,10 @@
 #include <chrono>
 
 #include "PostgresServer.hpp"
+#include "ReaderProcess.hpp"
+#include "ScriptedPrompt.hpp"
 #include "StallingProxy.hpp"
+#include "sources/cConnection.hpp"
 #include "sources/odbc/OdbcConnector.hpp"
 
 namespace tablor::testing {
@@ -128,9 +131,9 @@ TEST_F(PostgresAdapter, ClosedPortFailsAtOnce) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
-// A server that goes quiet during the login or a query ends the call with a message saying
-// so, however long the driver would wait on its own.
-TEST_F(PostgresAdapter, StalledServerEndsTheCall) {
+// A server that goes quiet during the login or a query ends the read with a message saying so,
+// however long the driver would wait on its own: the program ends the reader process.
+TEST_F(PostgresAdapter, StalledServerEndsTheRead) {
     struct Case {
         std::string name;
         std::string stallOn;  // what the client sends before the replies stop; empty: at once
@@ -138,23 +141,22 @@ TEST_F(PostgresAdapter, StalledServerEndsTheCall) {
     };
     const std::vector<Case> cases = {
         {"during the login", "", "stopped answering: the login did not complete within 2 seconds."},
-        {"during a query", "stall here", "stopped answering: no reply within 1 seconds."},
+        {"during a query", "INFORMATION_SCHEMA.COLUMNS", "stopped answering: no reply within 1 seconds."},
     };
     for (const Case& run : cases) {
         SCOPED_TRACE(run.name);
-        // A login on a busy machine may take a while: only the login case is impatient with it.
-        OdbcConnector impatient(PostgresServer::Driver());
         StallingProxy proxy(static_cast<std::uint16_t>(std::stoi(server.port)), run.stallOn);
-        ConnectionSettings settings = server.Settings("tablor_shop");
-        settings.serverName = "127.0.0.1:" + std::to_string(proxy.Port());
-        settings.queryTimeoutSeconds = 1;
-        settings.loginTimeoutSeconds = run.stallOn.empty() ? 2 : 60;
-        try {
-            impatient.Open(settings)->Query("SELECT 'stall here' AS x, pg_sleep(0) AS y")->Next();
-            FAIL() << "answered";
-        } catch (const DatabaseError& error) {
-            EXPECT_EQ(error.Description(), "The server " + settings.serverName + " " + run.shows);
-        }
+        cConnection impatient(ReaderProcess(PostgresServer::Driver()), DatabaseEngine::PostgreSql);
+        impatient.ServerName = "127.0.0.1:" + std::to_string(proxy.Port());
+        impatient.DatabaseName = "tablor_shop";
+        impatient.UserName = server.user;
+        impatient.Password = server.password;
+        impatient.QueryTimeoutSeconds = 1;
+        // A login on a busy machine may take a while: only the login case is impatient with it.
+        impatient.LoginTimeoutSeconds = run.stallOn.empty() ? 2 : 60;
+        ScriptedPrompt prompt;
+        EXPECT_EQ(impatient.Fill(prompt), "ERROR");
+        EXPECT_EQ(impatient.LastErrorDetails(), "The server " + impatient.ServerName + " " + run.shows);
     }
 }
 

@@ -26,10 +26,7 @@ using ::testing::StartsWith;
 
 class PostgresCli : public ::testing::Test {
   protected:
-    PostgresCli() {
-        environment.connector = std::make_shared<OdbcConnector>(PostgresServer::Driver());
-        environment.passwordVariable = server.password;
-    }
+    PostgresCli() { environment.passwordVariable = server.password; }
 
     int Run(const std::vector<std::string>& args) {
         out.str({});

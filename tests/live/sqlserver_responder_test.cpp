@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "ModelText.hpp"
+#include "ReaderProcess.hpp"
 #include "ScriptedPrompt.hpp"
 #include "TdsResponder.hpp"
 #include "model/ObjectType.hpp"
@@ -141,7 +142,7 @@ class SqlServerPath : public ::testing::Test {
     }
 
     TdsResponder server;
-    cConnection connection{std::make_shared<OdbcConnector>(FreeTds())};
+    cConnection connection{ReaderProcess(FreeTds())};
     ScriptedPrompt prompt;
 };
 
@@ -244,7 +245,7 @@ TEST_F(SqlServerPath, ClosedPortFailsWithinSeconds) {
 
 TEST_F(SqlServerPath, SilentServerEndsAtTheLoginTimeout) {
     server.setSilentAfterAccept(true);
-    cConnection impatient{std::make_shared<OdbcConnector>(FreeTds()), DatabaseEngine::SqlServer};
+    cConnection impatient{ReaderProcess(FreeTds()), DatabaseEngine::SqlServer};
     impatient.LoginTimeoutSeconds = 2;
     impatient.ServerName = connection.ServerName;
     impatient.UserName = "tablor";
@@ -342,7 +343,7 @@ TEST_F(SqlServerPath, StalledServerEndsTheRead) {
         run.stall(stalling);
         // A login on a busy machine may take a while: only the login case is impatient with it.
         const bool loginCase = run.shows.find("login") != std::string::npos;
-        cConnection impatient{std::make_shared<OdbcConnector>(FreeTds()), DatabaseEngine::SqlServer};
+        cConnection impatient{ReaderProcess(FreeTds()), DatabaseEngine::SqlServer};
         impatient.LoginTimeoutSeconds = loginCase ? 2 : 60;
         impatient.ServerName = "127.0.0.1," + std::to_string(stalling.port());
         impatient.DatabaseName = "Sales";
@@ -369,7 +370,7 @@ TEST_F(SqlServerPath, CancelEndsAStalledReadAtOnce) {
         TdsResponder stalling;
         ScriptCatalogue(stalling);
         stall(stalling);
-        cConnection patient{std::make_shared<OdbcConnector>(FreeTds()), DatabaseEngine::SqlServer};
+        cConnection patient{ReaderProcess(FreeTds()), DatabaseEngine::SqlServer};
         patient.LoginTimeoutSeconds = 60;
         patient.ServerName = "127.0.0.1," + std::to_string(stalling.port());
         patient.DatabaseName = "Sales";

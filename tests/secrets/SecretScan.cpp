@@ -110,25 +110,20 @@ std::vector<std::string> LeakingFiles(const std::string& folder) {
     return found;
 }
 
-std::size_t ScanDriverLogs(const std::vector<pid_t>& pids, std::vector<std::string>& leaks) {
+std::size_t ScanDriverLogs(std::vector<std::string>& leaks) {
     std::size_t scanned = 0;
     std::error_code error;
     // Named psqlodbc_PROGRAM_USERPID.log and mylog_PROGRAM_USERPID.log, in /tmp unless moved.
     for (fs::directory_iterator entry("/tmp", error), end; !error && entry != end; entry.increment(error)) {
         const std::string name = entry->path().filename().string();
-        if (!name.starts_with("psqlodbc_") && !name.starts_with("mylog_")) continue;
-        for (const pid_t pid : pids) {
-            const std::string tail = std::to_string(pid) + ".log";
-            if (!name.ends_with(tail) ||
-                std::isdigit(static_cast<unsigned char>(name[name.size() - tail.size() - 1])))
-                continue;
-            ++scanned;
-            const std::string leak = Leak(TempFolder::Read(entry->path().string()));
-            if (!leak.empty()) leaks.push_back(entry->path().string() + ": " + leak);
-            // The test turned these logs on; one that holds the secret stays, to be looked at.
-            std::error_code ignored;
-            if (leak.empty()) fs::remove(entry->path(), ignored);
-        }
+        if (!name.starts_with("psqlodbc_tablor-reader_") && !name.starts_with("mylog_tablor-reader_"))
+            continue;
+        ++scanned;
+        const std::string leak = Leak(TempFolder::Read(entry->path().string()));
+        if (!leak.empty()) leaks.push_back(entry->path().string() + ": " + leak);
+        // The test turned these logs on; one that holds the secret stays, to be looked at.
+        std::error_code ignored;
+        if (leak.empty()) fs::remove(entry->path(), ignored);
     }
     return scanned;
 }

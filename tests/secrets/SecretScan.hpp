@@ -20,9 +20,9 @@ std::string Leak(std::string_view bytes);
 // Every regular file under `folder` that holds the secret: its path and what surrounds it.
 std::vector<std::string> LeakingFiles(const std::string& folder);
 
-// psqlODBC's logs (communication and debug) written by these processes. `leaks` gets those
+// psqlODBC's logs (communication and debug) written by reader processes. `leaks` gets those
 // that hold the secret; the others are removed. The result is how many there were.
-std::size_t ScanDriverLogs(const std::vector<pid_t>& pids, std::vector<std::string>& leaks);
+std::size_t ScanDriverLogs(std::vector<std::string>& leaks);
 
 // Every text the program's windows show: titles, labels, fields as displayed, buttons, list,
 // tree and table cells with their headers and tooltips, menus.

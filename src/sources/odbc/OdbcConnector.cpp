@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "sources/OdbcConnectionString.hpp"
-#include "sources/odbc/OdbcDeadline.hpp"
 #include "sources/odbc/OdbcDiagnostics.hpp"
 #include "sources/odbc/OdbcLink.hpp"
 #include "sources/odbc/OdbcSession.hpp"
@@ -36,30 +35,6 @@ class WipedOnExit {
   private:
     std::vector<SQLWCHAR>& text_;
 };
-
-// Holds the process's login turn from construction to destruction.
-class LoginTurn {
-  public:
-    explicit LoginTurn(odbc::SocketWatch& watch) : watch_(watch) { watch_.BeginLogin(); }
-    ~LoginTurn() { watch_.EndLogin(); }
-    LoginTurn(const LoginTurn&) = delete;
-    LoginTurn& operator=(const LoginTurn&) = delete;
-
-  private:
-    odbc::SocketWatch& watch_;
-};
-
-// The port the driver will connect to, when the address says; without one the driver's own
-// configuration decides, and every new socket of the login counts as the connection's.
-std::optional<std::uint16_t> PeerPort(const ConnectionSettings& settings) {
-    try {
-        const ServerAddress address = ParseServerName(settings.serverName, settings.engine);
-        if (address.port.empty()) return std::nullopt;
-        return static_cast<std::uint16_t>(std::stoul(address.port));
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
 
 // FreeTDS gives up on a login that encryption broke with no word of why: a server that offers
 // none when it is required leaves "connection failed" alone; one that wants it but whose
@@ -133,21 +108,14 @@ std::unique_ptr<DatabaseSession> OdbcConnector::Open(const ConnectionSettings& s
     link->serverName = settings.serverName;
     link->queryTimeoutSeconds = settings.queryTimeoutSeconds;
     link->narrowUtf8 = settings.engine == DatabaseEngine::MySql;
-    link->watch = std::make_shared<SocketWatch>(PeerPort(settings));
-    link->cancelled = settings.cancel->OnCancel([watch = link->watch] { watch->CutOff(); });
-    SQLRETURN rc = SQL_ERROR;
-    {
-        LoginTurn turn(*link->watch);
-        // The driver's login timeout holds for each read only; this one for the whole login.
-        Deadline deadline(link->watch, settings.loginTimeoutSeconds);
-        rc = SQLDriverConnectW(connection, nullptr, wide.data(), SQL_NTS, nullptr, 0, nullptr,
-                               SQL_DRIVER_NOPROMPT);
-    }
-    if (settings.cancel->IsCancelled()) throw DatabaseError("The login was cancelled.");
+    // The driver's login timeout holds for each read only; the program's deadline for the reader
+    // holds for the whole login.
+    const SQLRETURN rc = SQLDriverConnectW(connection, nullptr, wide.data(), SQL_NTS, nullptr, 0, nullptr,
+                                           SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
         DatabaseError error =
             ErrorFrom(SQL_HANDLE_DBC, connection, "The connection could not be opened.", secret);
-        if (link->watch->WasCutOff() || error.SqlState() == "HYT00")
+        if (error.SqlState() == "HYT00")
             throw StoppedAnswering(settings.serverName, "the login did not complete within " +
                                                             std::to_string(settings.loginTimeoutSeconds) +
                                                             " seconds.");

@@ -61,4 +61,13 @@ void Check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, std::string_v
     if (!SQL_SUCCEEDED(rc)) throw ErrorFrom(handleType, handle, what, secret);
 }
 
+void CheckAnswered(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, std::string_view what,
+                   std::string_view server, unsigned seconds, std::string_view secret) {
+    if (SQL_SUCCEEDED(rc)) return;
+    DatabaseError error = ErrorFrom(handleType, handle, what, secret);
+    if (error.SqlState() == "HYT00" || error.SqlState() == "HYT01")
+        throw StoppedAnswering(server, "no reply within " + std::to_string(seconds) + " seconds.");
+    throw error;
+}
+
 }  // namespace tablor::odbc

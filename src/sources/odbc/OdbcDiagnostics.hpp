@@ -19,6 +19,11 @@ DatabaseError ErrorFrom(SQLSMALLINT handleType, SQLHANDLE handle, std::string_vi
 void Check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, std::string_view what,
            std::string_view secret = {});
 
+// Throws unless the call succeeded: the driver's own timeout (HYT00, HYT01) as a server that
+// stopped answering within `seconds`, anything else as ErrorFrom(...).
+void CheckAnswered(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, std::string_view what,
+                   std::string_view server, unsigned seconds, std::string_view secret = {});
+
 // `text` with every occurrence of `secret` replaced by "****"; a secret shorter than six
 // characters is left alone, since masking its chance occurrences in words would reveal it.
 std::string WithoutSecret(std::string text, std::string_view secret);

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "sources/DatabaseSession.hpp"
-#include "sources/odbc/OdbcDeadline.hpp"
 #include "sources/odbc/OdbcHandle.hpp"
 
 namespace tablor::odbc {
@@ -16,14 +15,11 @@ struct OdbcLink {
     EnvironmentHandle environment;
     ConnectionHandle connection;
     bool connected = false;
-    std::shared_ptr<SocketWatch> watch;
     std::string serverName;  // for messages
     unsigned queryTimeoutSeconds = kDefaultQueryTimeoutSeconds;
     // The driver hands out text as UTF-8 (the connection's character set), so values are read
     // narrow: the MariaDB driver's wide reads cost it a converter for every value.
     bool narrowUtf8 = false;
-    // Cuts the sockets when the operation is cancelled; ends before the handles are freed.
-    CancellationToken::Subscription cancelled;
 
     OdbcLink() = default;
     OdbcLink(const OdbcLink&) = delete;

@@ -5,37 +5,33 @@
 
 #include <algorithm>
 
-#include "sources/odbc/OdbcDeadline.hpp"
 #include "sources/odbc/OdbcDiagnostics.hpp"
 #include "sources/odbc/WideText.hpp"
 #include "support/TextCase.hpp"
 
 namespace tablor::odbc {
 
-OdbcRecordSet::OdbcRecordSet(std::shared_ptr<OdbcLink> link, StatementHandle statement, bool hasResult,
-                             Deadline deadline)
-    : link_(std::move(link)),
-      deadline_(std::move(deadline)),
-      statement_(std::move(statement)),
-      open_(hasResult),
-      buffer_(256) {
+OdbcRecordSet::OdbcRecordSet(std::shared_ptr<OdbcLink> link, StatementHandle statement, bool hasResult)
+    : link_(std::move(link)), statement_(std::move(statement)), open_(hasResult), buffer_(256) {
     if (!open_) return;
     SQLSMALLINT count = 0;
-    CheckAnswered(SQLNumResultCols(statement_.Get(), &count), SQL_HANDLE_STMT, statement_.Get(),
-                  "The columns of the result could not be counted.", *link_);
+    Check(SQLNumResultCols(statement_.Get(), &count), "The columns of the result could not be counted.");
     foldedNames_.reserve(static_cast<std::size_t>(count));
     for (SQLUSMALLINT column = 1; column <= static_cast<SQLUSMALLINT>(count); ++column) {
         std::vector<SQLWCHAR> name(256);
         SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
-        CheckAnswered(
-            SQLDescribeColW(statement_.Get(), column, name.data(), static_cast<SQLSMALLINT>(name.size()),
-                            &length, &type, &size, &digits, &nullable),
-            SQL_HANDLE_STMT, statement_.Get(), "A column of the result could not be described.", *link_);
+        Check(SQLDescribeColW(statement_.Get(), column, name.data(), static_cast<SQLSMALLINT>(name.size()),
+                              &length, &type, &size, &digits, &nullable),
+              "A column of the result could not be described.");
         const std::size_t units = std::min<std::size_t>(static_cast<std::size_t>(length), name.size() - 1);
         foldedNames_.push_back(FoldCase(FromWide(name.data(), units)));
     }
     row_.resize(foldedNames_.size());
+}
+
+void OdbcRecordSet::Check(SQLRETURN rc, std::string_view what) const {
+    CheckAnswered(rc, SQL_HANDLE_STMT, statement_.Get(), what, link_->serverName, link_->queryTimeoutSeconds);
 }
 
 OdbcRecordSet::~OdbcRecordSet() {
@@ -49,10 +45,9 @@ bool OdbcRecordSet::Next() {
         // Frees the connection for the next statement.
         SQLFreeStmt(statement_.Get(), SQL_CLOSE);
         open_ = false;
-        deadline_.Disarm();
         return false;
     }
-    CheckAnswered(rc, SQL_HANDLE_STMT, statement_.Get(), "The next row could not be read.", *link_);
+    Check(rc, "The next row could not be read.");
     columnsRead_ = 0;
     return true;
 }
@@ -91,7 +86,7 @@ bool OdbcRecordSet::ReadPieces(SQLUSMALLINT column, SQLSMALLINT type, std::vecto
         const SQLRETURN rc =
             SQLGetData(statement_.Get(), column, type, buffer.data(), bufferBytes, &indicator);
         if (rc == SQL_NO_DATA) return true;  // a long value's last piece was already read
-        CheckAnswered(rc, SQL_HANDLE_STMT, statement_.Get(), "A value could not be read.", *link_);
+        Check(rc, "A value could not be read.");
         if (indicator == SQL_NULL_DATA) return false;
         const bool truncated =
             rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= bufferBytes);

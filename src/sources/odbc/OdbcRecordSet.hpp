@@ -20,9 +20,7 @@ namespace tablor::odbc {
 class OdbcRecordSet : public RecordSet {
   public:
     // `statement` has been executed; `hasResult` is false when it produced no result set.
-    // `deadline` stays armed until the last row is read or the record set is gone.
-    OdbcRecordSet(std::shared_ptr<OdbcLink> link, StatementHandle statement, bool hasResult,
-                  Deadline deadline);
+    OdbcRecordSet(std::shared_ptr<OdbcLink> link, StatementHandle statement, bool hasResult);
     ~OdbcRecordSet() override;
 
     bool Next() override;
@@ -37,7 +35,8 @@ class OdbcRecordSet : public RecordSet {
     bool ReadPieces(SQLUSMALLINT column, SQLSMALLINT type, std::vector<Char>& buffer, Out& value);
 
     std::shared_ptr<OdbcLink> link_;  // declared first: released after the statement
-    Deadline deadline_;               // disarmed only once the statement is freed
+    // Throws unless the call on the statement succeeded.
+    void Check(SQLRETURN rc, std::string_view what) const;
     StatementHandle statement_;
     bool open_ = false;
     std::vector<std::string> foldedNames_;

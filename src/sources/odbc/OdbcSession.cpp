@@ -5,7 +5,6 @@
 
 #include <cstdint>
 
-#include "sources/odbc/OdbcDeadline.hpp"
 #include "sources/odbc/OdbcDiagnostics.hpp"
 #include "sources/odbc/OdbcRecordSet.hpp"
 #include "sources/odbc/WideText.hpp"
@@ -20,18 +19,17 @@ std::unique_ptr<RecordSet> OdbcSession::Query(const std::string& sql) {
     StatementHandle statement;
     Check(SQLAllocHandle(SQL_HANDLE_STMT, link_->connection.Get(), statement.Receive()), SQL_HANDLE_DBC,
           link_->connection.Get(), "No statement could be created on the connection.", secret_);
-    // Lets a driver that keeps its own query timeout cancel on the server; the deadline covers
-    // the rest, a server that went quiet included. Drivers that ignore it may refuse it.
+    // Lets a driver that keeps its own query timeout cancel on the server; the program's
+    // deadline for the reader covers the rest. Drivers that ignore it may refuse it.
     SQLSetStmtAttrW(statement.Get(), SQL_ATTR_QUERY_TIMEOUT,
                     reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(link_->queryTimeoutSeconds)),
                     SQL_IS_UINTEGER);
-    Deadline deadline(link_->watch, link_->queryTimeoutSeconds);
     std::vector<SQLWCHAR> text = ToWide(sql);
     const SQLRETURN rc = SQLExecDirectW(statement.Get(), text.data(), SQL_NTS);
-    if (rc == SQL_NO_DATA)
-        return std::make_unique<OdbcRecordSet>(link_, std::move(statement), false, Deadline());
-    CheckAnswered(rc, SQL_HANDLE_STMT, statement.Get(), "The query failed.", *link_, secret_);
-    return std::make_unique<OdbcRecordSet>(link_, std::move(statement), true, std::move(deadline));
+    if (rc == SQL_NO_DATA) return std::make_unique<OdbcRecordSet>(link_, std::move(statement), false);
+    CheckAnswered(rc, SQL_HANDLE_STMT, statement.Get(), "The query failed.", link_->serverName,
+                  link_->queryTimeoutSeconds, secret_);
+    return std::make_unique<OdbcRecordSet>(link_, std::move(statement), true);
 }
 
 // The connection ends when the last record set read from it is gone too.

@@ -1,0 +1,189 @@
+#include "sources/ReaderWire.hpp"
+
+#include <charconv>
+
+namespace tablor::wire {
+namespace {
+
+void AppendLength(std::string& out, std::size_t length) {
+    const auto value = static_cast<std::uint32_t>(length);
+    for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>((value >> shift) & 0xFF);
+}
+
+std::uint32_t LengthAt(std::string_view bytes) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
+    return value;
+}
+
+[[noreturn]] void Garbled(std::string_view what) {
+    throw DatabaseError("The database reader sent a message that could not be read (" + std::string(what) +
+                        ").");
+}
+
+std::string Decimal(long value) {
+    return std::to_string(value);
+}
+
+std::string_view StageWord(Stage stage) {
+    return stage == Stage::Open ? "open" : "read";
+}
+
+}  // namespace
+
+void AppendFrame(std::string& out, Frame kind, std::initializer_list<std::string_view> fields) {
+    std::size_t payload = 0;
+    for (const std::string_view field : fields) payload += 4 + field.size();
+    out += static_cast<char>(kind);
+    AppendLength(out, payload);
+    for (const std::string_view field : fields) {
+        AppendLength(out, field.size());
+        out += field;
+    }
+}
+
+bool TakeFrame(std::string_view& buffer, Frame& kind, std::string_view& payload) {
+    if (buffer.size() < 5) return false;
+    const std::uint32_t length = LengthAt(buffer.substr(1, 4));
+    if (length > kMaxFrameBytes) Garbled("a frame of " + std::to_string(length) + " bytes");
+    if (buffer.size() - 5 < length) return false;
+    kind = static_cast<Frame>(buffer[0]);
+    payload = buffer.substr(5, length);
+    buffer.remove_prefix(5 + length);
+    return true;
+}
+
+std::string_view FieldReader::Next() {
+    if (rest_.size() < 4) Garbled("a field is missing");
+    const std::uint32_t length = LengthAt(rest_.substr(0, 4));
+    if (rest_.size() - 4 < length) Garbled("a field runs past its frame");
+    const std::string_view field = rest_.substr(4, length);
+    rest_.remove_prefix(4 + length);
+    return field;
+}
+
+long FieldReader::Number() {
+    const std::string_view text = Next();
+    long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) Garbled("a number is not one");
+    return value;
+}
+
+void AppendRequest(std::string& out, const ConnectionSettings& settings, std::string_view driver) {
+    const std::string trust =
+        settings.trustServerCertificate ? (*settings.trustServerCertificate ? "1" : "0") : "";
+    std::string schemas;
+    for (const std::string& schema : settings.schemas) {
+        AppendLength(schemas, schema.size());
+        schemas += schema;
+    }
+    AppendFrame(out, Frame::Request,
+                {Decimal(static_cast<long>(settings.engine)), settings.serverName, settings.databaseName,
+                 settings.userName, settings.password, settings.integratedSecurity ? "1" : "0",
+                 Decimal(settings.queryTimeoutSeconds), Decimal(settings.loginTimeoutSeconds),
+                 Decimal(static_cast<long>(settings.encryption)), trust, settings.qualifyNames ? "1" : "0",
+                 driver, schemas});
+}
+
+ReadRequest ParseRequest(std::string_view payload) {
+    FieldReader fields(payload);
+    ReadRequest request;
+    ConnectionSettings& settings = request.settings;
+    const long engine = fields.Number();
+    if (engine < 0 || engine > static_cast<long>(DatabaseEngine::MySql)) Garbled("an unknown engine");
+    settings.engine = static_cast<DatabaseEngine>(engine);
+    settings.serverName = fields.Text();
+    settings.databaseName = fields.Text();
+    settings.userName = fields.Text();
+    settings.password = fields.Text();
+    settings.integratedSecurity = fields.Next() == "1";
+    settings.queryTimeoutSeconds = static_cast<unsigned>(fields.Number());
+    settings.loginTimeoutSeconds = static_cast<unsigned>(fields.Number());
+    const long encryption = fields.Number();
+    if (encryption < 0 || encryption > static_cast<long>(Encryption::Strict))
+        Garbled("an unknown encryption");
+    settings.encryption = static_cast<Encryption>(encryption);
+    const std::string_view trust = fields.Next();
+    if (!trust.empty()) settings.trustServerCertificate = trust == "1";
+    settings.qualifyNames = fields.Next() == "1";
+    request.driver = fields.Text();
+    FieldReader schemas(fields.Next());
+    while (!schemas.AtEnd()) settings.schemas.push_back(schemas.Text());
+    return request;
+}
+
+void AppendError(std::string& out, Stage stage, const TablorError& error) {
+    const auto* database = dynamic_cast<const DatabaseError*>(&error);
+    AppendFrame(out, Frame::Error,
+                {StageWord(stage), Decimal(error.Number()), error.Description(),
+                 database != nullptr ? std::string_view(database->SqlState()) : std::string_view(),
+                 Decimal(database != nullptr ? database->NativeCode() : 0)});
+}
+
+ReportedError ParseError(std::string_view payload) {
+    FieldReader fields(payload);
+    ReportedError error;
+    error.stage = fields.Next() == "open" ? Stage::Open : Stage::Read;
+    error.number = fields.Number();
+    error.description = fields.Text();
+    error.sqlState = fields.Text();
+    error.nativeCode = fields.Number();
+    return error;
+}
+
+void AppendRows(std::string& out, const SchemaRows& rows) {
+    for (const SchemaRows::Table& table : rows.tables)
+        AppendFrame(out, Frame::Table, {table.schema, table.name, table.modelName});
+    for (const std::string& name : rows.constraints) AppendFrame(out, Frame::Constraint, {name});
+    for (const std::string& name : rows.views) AppendFrame(out, Frame::View, {name});
+    for (const SchemaRows::Routine& routine : rows.routines)
+        AppendFrame(out, Frame::Routine, {routine.name, routine.isFunction ? "F" : "P"});
+    for (const auto& [key, columns] : rows.columns) {
+        AppendFrame(out, Frame::Columns, {key});
+        for (const cField& column : columns)
+            AppendFrame(out, Frame::Column, {column.FieldName, column.FieldType, column.FieldSize});
+    }
+}
+
+bool RowsCollector::Take(Frame kind, std::string_view payload) {
+    FieldReader fields(payload);
+    switch (kind) {
+        case Frame::Table: {
+            SchemaRows::Table table;
+            table.schema = fields.Text();
+            table.name = fields.Text();
+            table.modelName = fields.Text();
+            rows_.tables.push_back(std::move(table));
+            return true;
+        }
+        case Frame::Constraint:
+            rows_.constraints.push_back(fields.Text());
+            return true;
+        case Frame::View:
+            rows_.views.push_back(fields.Text());
+            return true;
+        case Frame::Routine: {
+            std::string name = fields.Text();
+            rows_.routines.push_back({std::move(name), fields.Next() == "F"});
+            return true;
+        }
+        case Frame::Columns:
+            columns_ = &rows_.columns[fields.Text()];
+            return true;
+        case Frame::Column: {
+            if (columns_ == nullptr) Garbled("a column before its table");
+            cField column;
+            column.FieldName = fields.Text();
+            column.FieldType = fields.Text();
+            column.FieldSize = fields.Text();
+            columns_->push_back(std::move(column));
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace tablor::wire
