@@ -1,4 +1,5 @@
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <filesystem>
 
@@ -11,6 +12,7 @@
 #include "sources/SnapshotWriter.hpp"
 #include "sources/cSnapShot.hpp"
 #include "support/FileIO.hpp"
+#include "support/TextEncoding.hpp"
 
 using namespace tablor;
 
@@ -91,6 +93,64 @@ void BM_CompareOneOption(benchmark::State& state) {
         benchmark::DoNotOptimize(engine.Compare(*first, "first.snp", *second, "srv.db", options));
 }
 BENCHMARK(BM_CompareOneOption)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+std::size_t HeapBytes() {
+    const struct mallinfo2 info = ::mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// A pattern of n characters past ASCII, each another one, matched against every table name:
+// what the pattern holds must not multiply with the number of characters it uses. 160,000 is
+// far past what the options take, to show how it grows.
+void BM_GlobLongNonAsciiPattern(benchmark::State& state) {
+    std::string pattern = "*";
+    for (char32_t c = 0x4E00, added = 0; added < static_cast<char32_t>(state.range(0)); ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF) continue;
+        AppendUtf8(pattern, c);
+        ++added;
+    }
+    pattern += '*';
+    const auto& tables = Pair().first->Tables().Items();
+    long matched = 0;
+    std::size_t held = 0;
+    for (auto _ : state) {
+        const std::size_t before = HeapBytes();
+        const Glob glob(pattern);
+        held = HeapBytes() - before;
+        for (const auto& table : tables) matched += glob.Matches(table->ObjectName) ? 1 : 0;
+    }
+    benchmark::DoNotOptimize(matched);
+    state.counters["glob_KiB"] = static_cast<double>(held) / 1024;
+}
+BENCHMARK(BM_GlobLongNonAsciiPattern)->Arg(1000)->Arg(160000)->Unit(benchmark::kMillisecond);
+
+// As many excludes as a list may hold, over the large pair: exact names, prefixes, suffixes
+// and columns, a quarter each.
+void BM_CompareManyPatterns(benchmark::State& state) {
+    const auto& [first, second] = Pair();
+    CompareOptions options;
+    for (int i = 0; i < static_cast<int>(state.range(0)); ++i) {
+        const std::string n = std::to_string(i);
+        switch (i % 4) {
+            case 0:
+                options.exclude.push_back("table_" + std::to_string(i * 2));
+                break;
+            case 1:
+                options.exclude.push_back("tmp_" + n + "_*");
+                break;
+            case 2:
+                options.exclude.push_back("*_" + n + "_old");
+                break;
+            default:
+                options.exclude.push_back("table_" + n + ".column_1?");
+        }
+    }
+    cCompareEngine engine;
+    long count = 0;
+    for (auto _ : state) count = engine.Compare(*first, "first.snp", *second, "srv.db", options).Count();
+    state.counters["differences"] = static_cast<double>(count);
+}
+BENCHMARK(BM_CompareManyPatterns)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // The whole comparison of two snapshot files as the command line does it (both files read,
 // then compared), without options (0) and with every option on (1).

@@ -1,6 +1,9 @@
 #include "cli/CliArguments.hpp"
 
 #include <CLI/CLI.hpp>
+#include <utility>
+
+#include "compare/CompareOptions.hpp"
 
 namespace tablor::cli {
 namespace {
@@ -80,6 +83,11 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
         if (columnChanges) compare.choices.columnChanges = true;
         if (ignoreCase) compare.choices.ignoreCase = true;
         if (ignoreGeneratedNames) compare.choices.ignoreGeneratedNames = true;
+        for (const auto& [patterns, list] :
+             {std::pair{&include, "--include"}, std::pair{&exclude, "--exclude"}}) {
+            if (const std::string problem = PatternLimitProblem(*patterns, list); !problem.empty())
+                throw UsageError(problem);
+        }
         if (includeOption->count() > 0) compare.choices.include = include;
         if (excludeOption->count() > 0) compare.choices.exclude = exclude;
         if (onlyOption->count() > 0) compare.choices.only = only;

@@ -5,6 +5,7 @@
 #include <toml++/toml.h>
 
 #include "cli/CliArguments.hpp"
+#include "compare/CompareOptions.hpp"
 #include "support/FileIO.hpp"
 #include "support/TablorError.hpp"
 #include "support/TextEncoding.hpp"
@@ -73,10 +74,11 @@ OptionChoices ReadOptionsFile(const std::string& path) {
             choices.ignoreCase = Flag(path, node, name);
         } else if (name == "ignore-generated-names") {
             choices.ignoreGeneratedNames = Flag(path, node, name);
-        } else if (name == "include") {
-            choices.include = Texts(path, node, name, false);
-        } else if (name == "exclude") {
-            choices.exclude = Texts(path, node, name, false);
+        } else if (name == "include" || name == "exclude") {
+            std::vector<std::string> patterns = Texts(path, node, name, false);
+            if (const std::string problem = PatternLimitProblem(patterns, name); !problem.empty())
+                Refuse(path, node.source(), problem);
+            (name == "include" ? choices.include : choices.exclude) = std::move(patterns);
         } else if (name == "only") {
             std::string kinds;
             for (const std::string& kind : Texts(path, node, name, true))

@@ -120,36 +120,40 @@ Glob::Glob(std::string_view pattern) {
     });
     last_ = chars.size();
     words_ = last_ / 64 + 1;
-    ascii_.assign(128 * words_, 0);
     any_.assign(words_, 0);
     star_.assign(words_, 0);
-    none_.assign(words_, 0);
+    std::vector<std::pair<char32_t, std::uint32_t>> positions;  // of each literal character
     for (std::size_t j = 0; j < chars.size(); ++j) {
-        const std::uint64_t bit = std::uint64_t{1} << (j % 64);
-        const char32_t c = chars[j];
-        if (c == U'*') {
-            star_[j / 64] |= bit;
-        } else if (c == U'?') {
-            any_[j / 64] |= bit;
-        } else if (c < 128) {
-            ascii_[c * words_ + j / 64] |= bit;
-        } else {
-            auto at = std::find(otherChars_.begin(), otherChars_.end(), c);
-            if (at == otherChars_.end()) {
-                otherChars_.push_back(c);
-                otherMasks_.resize(otherMasks_.size() + words_, 0);
-                at = otherChars_.end() - 1;
-            }
-            otherMasks_[static_cast<std::size_t>(at - otherChars_.begin()) * words_ + j / 64] |= bit;
-        }
+        if (chars[j] == U'*')
+            star_[j / 64] |= std::uint64_t{1} << (j % 64);
+        else if (chars[j] == U'?')
+            any_[j / 64] |= std::uint64_t{1} << (j % 64);
+        else
+            positions.emplace_back(chars[j], static_cast<std::uint32_t>(j));
+    }
+    std::sort(positions.begin(), positions.end());
+    for (const auto& [c, j] : positions) {
+        const std::uint32_t word = j / 64;
+        if (literals_.empty() || literals_.back().c != c || literals_.back().word != word)
+            literals_.push_back({c, word, 0});
+        literals_.back().bits |= std::uint64_t{1} << (j % 64);
+    }
+    std::uint32_t at = 0;
+    for (char32_t c = 0; c <= 128; ++c) {
+        while (at < literals_.size() && literals_[at].c < c) ++at;
+        asciiStart_[c] = at;
     }
 }
 
-const std::uint64_t* Glob::MaskOf(char32_t c) const {
-    if (c < 128) return &ascii_[c * words_];
-    const auto at = std::find(otherChars_.begin(), otherChars_.end(), c);
-    if (at == otherChars_.end()) return none_.data();
-    return &otherMasks_[static_cast<std::size_t>(at - otherChars_.begin()) * words_];
+std::pair<const Glob::Literal*, const Glob::Literal*> Glob::LiteralsOf(char32_t c) const {
+    const Literal* base = literals_.data();
+    if (c < 128) return {base + asciiStart_[c], base + asciiStart_[c + 1]};
+    const Literal* from =
+        std::lower_bound(base + asciiStart_[128], base + literals_.size(), c,
+                         [](const Literal& literal, char32_t key) { return literal.c < key; });
+    const Literal* to = from;
+    while (to != base + literals_.size() && to->c == c) ++to;
+    return {from, to};
 }
 
 // A `*` lets its position be passed without reading anything; "**" is never left in a
@@ -164,10 +168,12 @@ void Glob::Close(State& state) const {
 }
 
 void Glob::Step(State& state, char32_t c) const {
-    const std::uint64_t* mask = MaskOf(c);
+    auto [literal, end] = LiteralsOf(c);
     std::uint64_t carry = 0;
     for (std::size_t w = 0; w < words_; ++w) {
-        const std::uint64_t moving = state[w] & (mask[w] | any_[w]);
+        std::uint64_t mask = any_[w];
+        if (literal != end && literal->word == w) mask |= (literal++)->bits;
+        const std::uint64_t moving = state[w] & mask;
         const std::uint64_t next = (moving << 1) | carry | (state[w] & star_[w]);
         carry = moving >> 63;
         state[w] = next;
@@ -201,7 +207,10 @@ bool Glob::Matches(std::string_view text) const {
         std::uint64_t state = 1 | ((1 & star) << 1);
         for (const char ch : text) {
             const auto c = static_cast<unsigned char>(ch >= 'A' && ch <= 'Z' ? ch + 0x20 : ch);
-            state = ((state & (ascii_[c] | any_[0])) << 1) | (state & star);
+            // One word holds at most one literal of a character.
+            const std::uint32_t at = asciiStart_[c];
+            const std::uint64_t mask = at != asciiStart_[c + 1] ? literals_[at].bits : 0;
+            state = ((state & (mask | any_[0])) << 1) | (state & star);
             state |= (state & star) << 1;
             if (state == 0) return false;
         }
@@ -211,6 +220,111 @@ bool Glob::Matches(std::string_view text) const {
     Start(state);
     Feed(state, text);
     return Accepts(state);
+}
+
+void PrefixIndex::Add(std::string text, std::uint32_t value) {
+    texts_.push_back({std::move(text), value, kNone});
+}
+
+void PrefixIndex::Seal() {
+    std::sort(texts_.begin(), texts_.end(), [](const Text& a, const Text& b) { return a.text < b.text; });
+    // In sorted order a text's shorter starts come before it, on the chain of the text before.
+    std::vector<std::uint32_t> chain;
+    for (std::uint32_t i = 0; i < texts_.size(); ++i) {
+        while (!chain.empty() && !std::string_view(texts_[i].text).starts_with(texts_[chain.back()].text))
+            chain.pop_back();
+        texts_[i].shorter = chain.empty() ? kNone : chain.back();
+        chain.push_back(i);
+    }
+}
+
+void PrefixIndex::ForEachStartOf(std::string_view name,
+                                 const std::function<void(std::uint32_t)>& each) const {
+    // Every text that starts the name lies on the chain of the last text not after it.
+    auto after = std::upper_bound(texts_.begin(), texts_.end(), name,
+                                  [](std::string_view key, const Text& text) { return key < text.text; });
+    if (after == texts_.begin()) return;
+    std::uint32_t at = static_cast<std::uint32_t>(after - texts_.begin() - 1);
+    while (at != kNone && !name.starts_with(texts_[at].text)) at = texts_[at].shorter;
+    for (; at != kNone; at = texts_[at].shorter) each(texts_[at].value);
+}
+
+void PrefixIndex::ForEachAlongside(std::string_view start,
+                                   const std::function<void(std::uint32_t)>& each) const {
+    ForEachStartOf(start, each);
+    auto at = std::upper_bound(texts_.begin(), texts_.end(), start,
+                               [](std::string_view key, const Text& text) { return key < text.text; });
+    for (; at != texts_.end() && std::string_view(at->text).starts_with(start); ++at) each(at->value);
+}
+
+GlobSet::GlobSet(const std::vector<std::string>& patterns) {
+    globs_.reserve(patterns.size());
+    for (std::uint32_t g = 0; g < patterns.size(); ++g) {
+        globs_.emplace_back(patterns[g]);
+        matchesAll_ = matchesAll_ || globs_.back().MatchesAll();
+        // Wildcards are ASCII, so the literal ends are whole characters of the folded text.
+        const std::string folded = FoldCase(patterns[g]);
+        const std::size_t first = std::min(folded.find_first_of("*?"), folded.size());
+        const std::size_t last = folded.find_last_of("*?");
+        const std::size_t endLength = last == std::string::npos ? folded.size() : folded.size() - last - 1;
+        if (first > 0 && first >= endLength)
+            starts_.Add(folded.substr(0, first), g);
+        else if (endLength > 0)
+            ends_.Add(std::string(folded.rbegin(), folded.rbegin() + static_cast<std::ptrdiff_t>(endLength)),
+                      g);
+        else
+            others_.push_back(g);
+    }
+    starts_.Seal();
+    ends_.Seal();
+}
+
+bool GlobSet::Matches(std::string_view text) const {
+    const auto matches = [&](std::uint32_t g) { return globs_[g].Matches(text); };
+    if (globs_.size() <= kTriedInTurn) {
+        for (std::uint32_t g = 0; g < globs_.size(); ++g)
+            if (matches(g)) return true;
+        return false;
+    }
+    const std::string folded = FoldCase(text);
+    bool found = false;
+    const auto attempt = [&](std::uint32_t g) { found = found || matches(g); };
+    starts_.ForEachStartOf(folded, attempt);
+    if (!found) ends_.ForEachStartOf(std::string(folded.rbegin(), folded.rend()), attempt);
+    for (std::size_t i = 0; !found && i < others_.size(); ++i) attempt(others_[i]);
+    return found;
+}
+
+void GlobSet::MayMatchAfter(std::string_view start, std::vector<std::uint32_t>& out) const {
+    if (globs_.size() <= kTriedInTurn) {
+        for (std::uint32_t g = 0; g < globs_.size(); ++g) out.push_back(g);
+        return;
+    }
+    const auto keep = [&out](std::uint32_t g) { out.push_back(g); };
+    starts_.ForEachAlongside(FoldCase(start), keep);
+    ends_.ForEachAlongside({}, keep);
+    out.insert(out.end(), others_.begin(), others_.end());
+}
+
+std::string PatternLimitProblem(const std::vector<std::string>& patterns, std::string_view list) {
+    const std::string kind(list);
+    if (patterns.size() > kMaxPatterns)
+        return "too many " + kind + " patterns: " + std::to_string(patterns.size()) +
+               ", more than the limit of " + std::to_string(kMaxPatterns) + " in one list";
+    for (const std::string& pattern : patterns) {
+        // Counted as the glob reads it: a byte that begins no UTF-8 sequence is a character too.
+        std::size_t characters = 0, opening = 0;
+        for (std::size_t i = 0; i < pattern.size(); ++characters) {
+            if (characters == 20) opening = i;
+            const auto byte = static_cast<unsigned char>(pattern[i]);
+            i += byte < 0x80 ? 1 : std::max<std::size_t>(1, Utf8SequenceLength(pattern, i));
+        }
+        if (characters > kMaxPatternLength)
+            return kind + " pattern \"" + pattern.substr(0, opening) +
+                   "...\" is too long: " + std::to_string(characters) +
+                   " characters, more than the limit of " + std::to_string(kMaxPatternLength);
+    }
+    return {};
 }
 
 bool GlobMatches(std::string_view pattern, std::string_view text) {

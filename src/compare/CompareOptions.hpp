@@ -1,9 +1,12 @@
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tablor {
@@ -66,6 +69,7 @@ std::size_t GeneratedNameStemLength(std::string_view name);
 // Matching carries the set of pattern positions reached as bits, one step per character of
 // the text (a 64-bit word per 64 pattern characters), so no pattern makes it backtrack. A state
 // may be kept and fed further, so that a table's name is read once for all of its columns.
+// What a glob holds grows with its length only, however many characters it uses.
 class Glob {
   public:
     using State = std::vector<std::uint64_t>;
@@ -81,19 +85,78 @@ class Glob {
     bool MatchesAll() const { return last_ == 1 && star_[0] == 1; }
 
   private:
+    // The positions of one character within one word of the state.
+    struct Literal {
+        char32_t c;
+        std::uint32_t word;
+        std::uint64_t bits;
+    };
+    // The character's literals, by word; none for a character the pattern lacks.
+    std::pair<const Literal*, const Literal*> LiteralsOf(char32_t c) const;
     void Step(State& state, char32_t c) const;
     void Close(State& state) const;
-    const std::uint64_t* MaskOf(char32_t c) const;
 
     std::size_t words_ = 1;
-    std::size_t last_ = 0;              // bit of the accepting position
-    std::vector<std::uint64_t> ascii_;  // 128 masks of words_ each
-    std::vector<std::uint64_t> any_;    // `?`
-    std::vector<std::uint64_t> star_;   // `*`
-    std::vector<char32_t> otherChars_;  // characters past ASCII, with their masks in otherMasks_
-    std::vector<std::uint64_t> otherMasks_;
-    std::vector<std::uint64_t> none_;
+    std::size_t last_ = 0;                         // bit of the accepting position
+    std::vector<Literal> literals_;                // by character, then word
+    std::array<std::uint32_t, 129> asciiStart_{};  // where each ASCII character's literals begin
+    std::vector<std::uint64_t> any_;               // `?`
+    std::vector<std::uint64_t> star_;              // `*`
 };
+
+// Texts sorted, each knowing the longest other text that begins it, to find every text that
+// begins a given one without trying them all.
+class PrefixIndex {
+  public:
+    void Add(std::string text, std::uint32_t value);
+    void Seal();
+    // Calls `each` with the value of every text that `name` starts with.
+    void ForEachStartOf(std::string_view name, const std::function<void(std::uint32_t)>& each) const;
+    // Calls `each` with the value of every text that starts `start` or starts with it.
+    void ForEachAlongside(std::string_view start, const std::function<void(std::uint32_t)>& each) const;
+
+  private:
+    struct Text {
+        std::string text;
+        std::uint32_t value;
+        std::uint32_t shorter;  // the entry of the longest text that begins this one, or kNone
+    };
+    static constexpr std::uint32_t kNone = ~std::uint32_t{0};
+    std::vector<Text> texts_;
+};
+
+// Many globs against one name at a time. Each glob is filed under the literal text it starts
+// with, or else ends with, so a name is tried only on the globs whose text it holds there; those
+// with neither (`*x*`) are tried on every name.
+class GlobSet {
+  public:
+    explicit GlobSet(const std::vector<std::string>& patterns = {});
+
+    bool Empty() const { return globs_.empty(); }
+    bool MatchesAll() const { return matchesAll_; }
+    bool Matches(std::string_view text) const;
+    // Adds every glob that may match some text starting with `start`, in no order.
+    void MayMatchAfter(std::string_view start, std::vector<std::uint32_t>& out) const;
+    const Glob& operator[](std::size_t index) const { return globs_[index]; }
+
+  private:
+    // So few that looking them up would cost more than trying each.
+    static constexpr std::size_t kTriedInTurn = 8;
+
+    std::vector<Glob> globs_;
+    PrefixIndex starts_;
+    PrefixIndex ends_;                   // texts reversed
+    std::vector<std::uint32_t> others_;  // neither
+    bool matchesAll_ = false;
+};
+
+// Far above any real use, low enough that matching stays quick and small.
+inline constexpr std::size_t kMaxPatternLength = 1000;  // characters of one pattern
+inline constexpr std::size_t kMaxPatterns = 10000;      // patterns in one list, include or exclude
+
+// Why the patterns of one list (`list` names it: "include", "--exclude") pass a limit, naming the
+// limit; empty when they do not.
+std::string PatternLimitProblem(const std::vector<std::string>& patterns, std::string_view list);
 
 // One glob matched once.
 bool GlobMatches(std::string_view pattern, std::string_view text);

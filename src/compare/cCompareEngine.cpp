@@ -4,31 +4,36 @@
 #include <cstring>
 
 #include "compare/NameIndex.hpp"
+#include "support/TablorError.hpp"
 #include "support/TextCase.hpp"
 
 namespace tablor {
 
-// The options made ready for matching: the globs compiled once, an include of "*" dropped.
+// The options made ready for matching: the globs compiled once; an include of "*" lets every
+// name through untried.
 struct cCompareEngine::Rules {
     explicit Rules(const CompareOptions& options)
-        : fold(options.ignoreCase), generated(options.ignoreGeneratedNames), only(options.only) {
-        for (const auto& pattern : options.include) include.emplace_back(pattern);
-        if (std::any_of(include.begin(), include.end(), [](const Glob& g) { return g.MatchesAll(); }))
-            include.clear();
-        for (const auto& pattern : options.exclude) {
-            exclude.emplace_back(pattern);
-            if (pattern.find('.') != std::string::npos) columnExclude.emplace_back(pattern);
-        }
+        : fold(options.ignoreCase),
+          generated(options.ignoreGeneratedNames),
+          only(options.only),
+          include(options.include),
+          exclude(options.exclude),
+          columnExclude(Dotted(options.exclude)) {
         columnsWalked = (only & CompareKind::Columns) != 0 ||
                         (options.columnChanges && (only & CompareKind::Changes) != 0);
         changes = options.columnChanges && (only & CompareKind::Changes) != 0;
-        afterTable.resize(columnExclude.size());
+    }
+
+    static std::vector<std::string> Dotted(const std::vector<std::string>& patterns) {
+        std::vector<std::string> dotted;
+        for (const auto& pattern : patterns)
+            if (pattern.find('.') != std::string::npos) dotted.push_back(pattern);
+        return dotted;
     }
 
     bool Keep(std::string_view name) const {
-        const auto matches = [name](const Glob& g) { return g.Matches(name); };
-        if (!include.empty() && std::none_of(include.begin(), include.end(), matches)) return false;
-        return std::none_of(exclude.begin(), exclude.end(), matches);
+        if (!include.Empty() && !include.MatchesAll() && !include.Matches(name)) return false;
+        return !exclude.Matches(name);
     }
 
     // Generated constraint names are keyed by their stem; a leading byte keeps them apart from
@@ -46,27 +51,32 @@ struct cCompareEngine::Rules {
     }
 
     // The positions of the table's columns that no dotted exclude takes, or nothing when it
-    // takes none. Each glob reads "TABLE." once; most die there.
+    // takes none. Each glob that may match after "TABLE." reads it once; most die there.
     const std::vector<std::uint32_t>* KeptColumns(const cMetaDataElement& table,
                                                   std::vector<std::uint32_t>& kept) const {
-        if (columnExclude.empty()) return nullptr;
+        if (columnExclude.Empty()) return nullptr;
+        tableStart.assign(table.ObjectName).append(".");
+        candidates.clear();
+        columnExclude.MayMatchAfter(tableStart, candidates);
         live.clear();
-        for (std::size_t g = 0; g < columnExclude.size(); ++g) {
-            afterTable[g].clear();
-            columnExclude[g].Start(afterTable[g]);
-            columnExclude[g].Feed(afterTable[g], table.ObjectName);
-            columnExclude[g].Feed(afterTable[g], ".");
-            if (!columnExclude[g].Dead(afterTable[g])) live.push_back(g);
+        for (const std::uint32_t g : candidates) {
+            if (live.size() == afterTable.size()) afterTable.emplace_back();
+            Glob::State& state = afterTable[live.size()];
+            columnExclude[g].Start(state);
+            columnExclude[g].Feed(state, table.ObjectName);
+            columnExclude[g].Feed(state, ".");
+            if (!columnExclude[g].Dead(state)) live.push_back(g);
         }
         if (live.empty()) return nullptr;
         const coFields& fields = table.Fields();
         kept.clear();
         for (std::uint32_t x = 0; x < static_cast<std::uint32_t>(fields.Count()); ++x) {
-            const bool excluded = std::any_of(live.begin(), live.end(), [&](std::size_t g) {
-                column = afterTable[g];
-                columnExclude[g].Feed(column, fields.NameAt(x));
-                return columnExclude[g].Accepts(column);
-            });
+            bool excluded = false;
+            for (std::size_t k = 0; k < live.size() && !excluded; ++k) {
+                column = afterTable[k];
+                columnExclude[live[k]].Feed(column, fields.NameAt(x));
+                excluded = columnExclude[live[k]].Accepts(column);
+            }
             if (!excluded) kept.push_back(x);
         }
         return &kept;
@@ -77,10 +87,11 @@ struct cCompareEngine::Rules {
     unsigned only;
     bool columnsWalked = true;
     bool changes = false;
-    std::vector<Glob> include, exclude, columnExclude;
-    mutable std::vector<Glob::State> afterTable;
+    GlobSet include, exclude, columnExclude;
+    mutable std::vector<Glob::State> afterTable;  // by place in `live`
     mutable Glob::State column;
-    mutable std::vector<std::size_t> live;
+    mutable std::vector<std::uint32_t> candidates, live;
+    mutable std::string tableStart;
 };
 
 namespace {
@@ -197,6 +208,12 @@ std::string TypeText(const cField& field) {
 coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::string& srcName1,
                                        const cMetaData& MetaData2, const std::string& srcName2,
                                        const CompareOptions& options) {
+    for (const auto& [patterns, list] :
+         {std::pair{&options.include, "include"}, {&options.exclude, "exclude"}}) {
+        if (std::string problem = PatternLimitProblem(*patterns, list); !problem.empty())
+            throw TablorError(errors::InvalidProcedureCall,
+                              "The comparison options cannot be used: " + problem);
+    }
     Clear();
     backwardMissing_.clear();
     const bool plain = options.IsDefault();

@@ -22,7 +22,8 @@ class cCompareEngine {
 
     // First what MetaData1 has and MetaData2 lacks (not found on srcName2), then the reverse.
     // Returns the engine's own list, valid until the next Compare or Clear. With every option
-    // off (the default), the list is the same as without options, and made as fast.
+    // off (the default), the list is the same as without options, and made as fast. Patterns past
+    // a limit (PatternLimitProblem) are a TablorError, thrown before the list changes.
     coDifferences& Compare(const cMetaData& MetaData1, const std::string& srcName1,
                            const cMetaData& MetaData2, const std::string& srcName2,
                            const CompareOptions& options = {});

@@ -103,7 +103,15 @@ TEST_F(CliOptions, FlagsWinOverTheOptionsFile) {
 // A mistake in the options is trouble, told before any side is read.
 TEST_F(CliOptions, AMistakeInTheOptionsEndsTheCommandBeforeReading) {
     const std::string badKey = folder.Write("bad.toml", "ignore-case = true\nignore-cases = true\n");
+    std::string patterns;
+    for (int i = 0; i <= 10000; ++i) patterns += "\"t*\",";
+    const std::string tooMany = folder.Write("many.toml", "exclude = [" + patterns + "]\n");
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--exclude", std::string(1001, 'x')},
+         "--exclude pattern \"" + std::string(20, 'x') +
+             "...\" is too long: 1001 characters, more than the limit of 1000"},
+        {{"--options", tooMany},
+         "many.toml line 1: too many exclude patterns: 10001, more than the limit of 10000 in one list"},
         {{"--only", "tables,colums"}, "Unknown kind \"colums\""},
         {{"--options", badKey}, "bad.toml line 2: unknown key \"ignore-cases\""},
         {{"--options", folder.File("none.toml")}, "none.toml"},

@@ -7,6 +7,7 @@
 #include "SchemaGenerator.hpp"
 #include "compare/cCompareEngine.hpp"
 #include "model/ObjectType.hpp"
+#include "support/TablorError.hpp"
 
 using namespace tablor;
 using tablor::testing::ExpectSameList;
@@ -41,14 +42,23 @@ CompareOptions RandomOptions(std::mt19937& random) {
     options.columnChanges = chance(50);
     options.ignoreCase = chance(50);
     options.ignoreGeneratedNames = chance(50);
-    const std::vector<std::string> includes = {"*",     "table_1*", "*_2?",         "VIEW_*",
-                                               "pk__*", "*a*e*",    "usp_?outine_3"};
-    const std::vector<std::string> excludes = {"table_3*",   "Table_1?.column_2", "*.column_1", "PK__*",
-                                               "*_1",        "*.COLUMN_?",        "t*_?.*_3",   "?",
-                                               "*routine_2*"};
+    const std::vector<std::string> includes = {"*",     "table_1*",      "*_2?", "VIEW_*",   "pk__*",
+                                               "*a*e*", "usp_?outine_3", "t*",   "TABLE_12", "table_1",
+                                               "*_old", "view_1?",       "*_v2"};
+    const std::vector<std::string> excludes = {
+        "table_3*",      "Table_1?.column_2", "*.column_1", "PK__*",
+        "*_1",           "*.COLUMN_?",        "t*_?.*_3",   "?",
+        "*routine_2*",   "table_2.column_3",  "table_1*.*", "TABLE_*.column_2",
+        "usp_routine_1", "pk__*__*",          "*_dup1"};
     for (int n = 0; n < 2; ++n) {
         if (chance(25)) options.include.push_back(pick(includes));
         if (chance(35)) options.exclude.push_back(pick(excludes));
+    }
+    // Now and then lists long enough to be looked up rather than tried in turn.
+    for (auto* list : {&options.include, &options.exclude}) {
+        if (chance(25))
+            for (int n = 0; n < 10; ++n)
+                list->push_back(pick(list == &options.include ? includes : excludes));
     }
     if (chance(30)) options.only = std::uniform_int_distribution<unsigned>(1, CompareKind::All)(random);
     return options;
@@ -236,6 +246,28 @@ TEST(CompareOptions, GlobsMatchStarAndOneCharacterIgnoringCase) {
         EXPECT_EQ(GlobMatches(c.pattern, c.text), c.matches) << c.pattern << " " << c.text;
     EXPECT_TRUE(GlobMatches(longPattern, std::string(70, 'A') + "xxBBB"));
     EXPECT_FALSE(GlobMatches(longPattern, std::string(69, 'a') + "bbb"));
+
+    // Patterns over several words of state, in other scripts too, against the plain way; each
+    // text follows its pattern, half of them with one letter astray.
+    std::mt19937 random(64);
+    const std::vector<std::string> letters = {"a", "B", "_", "ß", "Σ", "σ", "É", "é", "A", "?", "*"};
+    const auto letter = [&](std::size_t among) { return letters[random() % among]; };
+    for (int n = 0; n < 400; ++n) {
+        std::string pattern, text;
+        int stars = 0;
+        for (std::size_t i = 0, length = 40 + random() % 120; i < length; ++i) {
+            std::string next = letter(letters.size());
+            if (next == "*" && ++stars > 3) next = "_";
+            pattern += next;
+            if (next == "*")
+                for (std::size_t k = random() % 3; k > 0; --k) text += letter(9);
+            else
+                text += next == "?" ? letter(9) : next;
+        }
+        if (n % 2 == 1) text.insert(random() % (text.size() + 1), letter(9));
+        EXPECT_EQ(GlobMatches(pattern, text), tablor::testing::PlainGlobMatches(pattern, text))
+            << pattern << " / " << text;
+    }
 }
 
 TEST(CompareOptions, IncludeAndExcludeChooseWhatIsCompared) {
@@ -251,6 +283,9 @@ TEST(CompareOptions, IncludeAndExcludeChooseWhatIsCompared) {
         {{}, {"orders.?"}, {"v1", "x", "tmp_b"}},       // a dot leaves columns out on both sides
         {{}, {"tmp_a.*"}, {"v1", "b", "c", "tmp_b"}},
         {{}, {"*.x"}, {"v1", "b", "c", "tmp_b"}},
+        // Lists long enough to be looked up by their literal starts and ends.
+        {{}, {"orders.b", "*S.c*", "*a.x", "*_b", "q.1", "q.2", "q.3", "q.4", "q.5", "q.6"}, {"v1"}},
+        {{"q1", "q2", "q3", "q4", "q5", "q6", "q7", "tmp_*", "*1"}, {"tmp_a"}, {"v1", "tmp_b"}},
     };
     for (const Case& c : cases) {
         cMetaData first, second;
@@ -265,6 +300,42 @@ TEST(CompareOptions, IncludeAndExcludeChooseWhatIsCompared) {
         options.exclude = c.exclude;
         cCompareEngine engine;
         EXPECT_EQ(Names(engine.Compare(first, "A", second, "B", options)), c.names) << options.Describe();
+    }
+}
+
+TEST(CompareOptions, PatternsPastALimitAreRefusedNamingIt) {
+    struct Case {
+        std::vector<std::string> include, exclude;
+        std::string problem;
+    };
+    std::string wide;  // 1,000 characters in 2,000 bytes
+    for (int i = 0; i < 1000; ++i) wide += "é";
+    const std::string opening = "\"" + std::string(20, 'a') + "...\" is too long: 1001 characters, ";
+    const std::vector<Case> cases = {
+        {{std::string(1000, 'a'), wide, "t"}, std::vector<std::string>(10000, "x*"), ""},
+        {{}, {std::string(1001, 'a')}, "exclude pattern " + opening + "more than the limit of 1000"},
+        // Bytes that begin no UTF-8 sequence are a character each, as the glob reads them.
+        {{std::string(1001, '\xE9')},
+         {},
+         "include pattern \"" + std::string(20, '\xE9') + "...\" is too long: 1001 characters, " +
+             "more than the limit of 1000"},
+        {std::vector<std::string>(10001, "t*"),
+         {},
+         "too many include patterns: 10001, more than the limit of 10000 in one list"},
+    };
+    cMetaData first, second;
+    AddTable(first, "t", {});
+    for (const Case& c : cases) {
+        CompareOptions options;
+        options.include = c.include;
+        options.exclude = c.exclude;
+        cCompareEngine engine;
+        try {
+            EXPECT_EQ(engine.Compare(first, "A", second, "B", options).Count(), 1);
+            EXPECT_EQ(c.problem, "");
+        } catch (const TablorError& error) {
+            EXPECT_EQ(error.Description(), "The comparison options cannot be used: " + c.problem);
+        }
     }
 }
 

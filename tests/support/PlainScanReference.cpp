@@ -162,6 +162,10 @@ void OneWay(const cMetaData& a, const cMetaData& b, const std::string& name, coD
 
 }  // namespace
 
+bool PlainGlobMatches(const std::string& pattern, const std::string& text) {
+    return Glob(pattern, text);
+}
+
 void PlainScanCompare(const cMetaData& first, const std::string& firstName, const cMetaData& second,
                       const std::string& secondName, coDifferences& out, const CompareOptions& options) {
     out.Clear();

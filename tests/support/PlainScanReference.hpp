@@ -13,4 +13,7 @@ namespace tablor::testing {
 void PlainScanCompare(const cMetaData& first, const std::string& firstName, const cMetaData& second,
                       const std::string& secondName, coDifferences& out, const CompareOptions& options = {});
 
+// One glob tried the plain recursive way on folded text, as the scans above try them.
+bool PlainGlobMatches(const std::string& pattern, const std::string& text);
+
 }  // namespace tablor::testing
