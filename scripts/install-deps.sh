@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libtomlplusplus-dev
   clang-14 libclang-rt-14-dev clang-format clang-tidy
   dpkg-dev desktop-file-utils appstream man-db
-  libxml2-dev chromium
+  libxml2-dev chromium cmark-gfm
 )
 
 missing=()

@@ -38,8 +38,11 @@ std::string MarkdownCell(std::string_view text) {
             out += "&gt;";
         else if (ch == '&')
             out += "&amp;";
-        // Every punctuation mark, ':' '@' '.' included, so that no emphasis, code, cell break or
-        // bare-address link can start.
+        // Every punctuation mark, ':' and '.' included, so that no emphasis, code, cell break or
+        // web link can start. GitHub finds e-mail addresses in the text as read, escapes undone,
+        // so an empty comment (shown as nothing) parts every '@' from what follows.
+        else if (ch == '@')
+            out += "\\@<!---->";
         else if (byte < 0x80 && std::ispunct(byte) != 0)
             (out += '\\') += ch;
         else

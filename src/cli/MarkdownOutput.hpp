@@ -15,7 +15,8 @@ void WriteDifferencesMarkdown(std::ostream& out, const coDifferences& difference
                               std::string_view optionsLine = {});
 
 // A table cell that shows `text` as it is (VisibleText) and can start no link, markup or new cell:
-// ASCII punctuation is backslash-escaped, and <, > and & are HTML entities.
+// ASCII punctuation is backslash-escaped, <, > and & are HTML entities, and every @ is followed by
+// an empty comment, so that no e-mail address or mention forms.
 std::string MarkdownCell(std::string_view text);
 
 }  // namespace tablor::cli
