@@ -146,6 +146,7 @@ Glob::Glob(std::string_view pattern) {
 }
 
 std::pair<const Glob::Literal*, const Glob::Literal*> Glob::LiteralsOf(char32_t c) const {
+    if (literals_.empty()) return {nullptr, nullptr};
     const Literal* base = literals_.data();
     if (c < 128) return {base + asciiStart_[c], base + asciiStart_[c + 1]};
     const Literal* from =
