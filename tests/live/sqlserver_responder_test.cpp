@@ -3,16 +3,23 @@
 // nvarchar names, no length for int, -1 for max types) and records the login it was sent.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 
+#include <array>
 #include <chrono>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "ModelText.hpp"
 #include "ReaderProcess.hpp"
 #include "ScriptedPrompt.hpp"
 #include "TdsResponder.hpp"
+#include "TempFolder.hpp"
+#include "cli/CliApp.hpp"
 #include "model/ObjectType.hpp"
+#include "service/ComparisonService.hpp"
 #include "sources/SchemaExtraction.hpp"
 #include "sources/SchemaQueries.hpp"
 #include "sources/cConnection.hpp"
@@ -357,41 +364,167 @@ TEST_F(SqlServerPath, StalledServerEndsTheRead) {
     }
 }
 
-// Cancel breaks off a login that trickles and a server gone quiet at once, long before the
-// deadlines would: the read ends as cancelled, with nothing told and the model as it was.
-TEST_F(SqlServerPath, CancelEndsAStalledReadAtOnce) {
-    const std::vector<std::pair<std::string, std::function<void(TdsResponder&)>>> stalls = {
-        {"login one byte at a time",
-         [](TdsResponder& s) { s.setLoginTrickle(std::chrono::milliseconds(500)); }},
-        {"quiet after the login", [](TdsResponder& s) { s.setSilentAfterLogin(true); }},
+// What a read can be left waiting on, and how to see that it waits.
+struct Stall {
+    std::string name;
+    std::function<void(TdsResponder&)> apply;
+    std::function<bool(const TdsResponder&)> waiting;
+};
+
+std::vector<Stall> Stalls() {
+    return {
+        {"silent login", [](TdsResponder& s) { s.setSilentAfterAccept(true); },
+         [](const TdsResponder& s) { return s.connectionCount() > 0; }},
+        {"quiet after the login", [](TdsResponder& s) { s.setSilentAfterLogin(true); },
+         [](const TdsResponder& s) { return s.loginCount() > 0; }},
+        {"quiet in the middle of a result", [](TdsResponder& s) { s.stallAfterRows(kColumns, 3); },
+         [](const TdsResponder& s) {
+             const auto sent = s.queries();
+             return std::find(sent.begin(), sent.end(), kColumns) != sent.end();
+         }},
     };
-    for (const auto& [name, stall] : stalls) {
-        SCOPED_TRACE(name);
-        TdsResponder stalling;
-        ScriptCatalogue(stalling);
-        stall(stalling);
-        cConnection patient{ReaderProcess(FreeTds()), DatabaseEngine::SqlServer};
-        patient.LoginTimeoutSeconds = 60;
-        patient.ServerName = "127.0.0.1," + std::to_string(stalling.port());
-        patient.DatabaseName = "Sales";
-        patient.UserName = "tablor";
-        patient.Password = kPassword;
-        patient.QueryTimeoutSeconds = 60;
-        ScriptedPrompt seen;
-        CancellationToken cancel;
-        std::chrono::steady_clock::time_point cancelledAt;
-        std::thread canceller([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-            cancelledAt = std::chrono::steady_clock::now();
-            cancel.Cancel();
-        });
-        EXPECT_THROW(patient.Fill(seen, cancel), OperationCancelled);
-        const auto ended = std::chrono::steady_clock::now();
-        canceller.join();
-        EXPECT_LT(ended - cancelledAt, std::chrono::seconds(1));
-        EXPECT_TRUE(seen.messages.empty());
-        EXPECT_EQ(patient.MetaData()->Tables().Count(), 0);
+}
+
+SideDescription SideOn(const TdsResponder& server, unsigned loginTimeoutSeconds = 60) {
+    ConnectionSettings settings;
+    settings.serverName = "127.0.0.1," + std::to_string(server.port());
+    settings.databaseName = "Sales";
+    settings.userName = "tablor";
+    settings.password = kPassword;
+    settings.loginTimeoutSeconds = loginTimeoutSeconds;
+    return SideDescription::Live(settings);
+}
+
+// True once `ready` holds; false after 20 seconds.
+bool WaitFor(const std::function<bool()>& ready) {
+    for (const auto until = Clock::now() + std::chrono::seconds(20); Clock::now() < until;) {
+        if (ready()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    return false;
+}
+
+// Cancel ends a read within 200 ms whatever its reader waits on, with one live side and with
+// two: no reader is left and nothing is told. While they wait, the two readers run side by side,
+// and neither holds the password in its arguments or environment.
+TEST(ReaderProcesses, CancelEndsEveryStalledReadAtOnce) {
+    ::setenv("TABLOR_PASSWORD", kPassword.c_str(), 1);
+    for (const Stall& stall : Stalls()) {
+        for (const std::size_t sides : {1u, 2u}) {
+            SCOPED_TRACE(stall.name + ", live sides: " + std::to_string(sides));
+            std::array<TdsResponder, 2> servers;
+            for (TdsResponder& server : servers) {
+                ScriptCatalogue(server);
+                stall.apply(server);
+            }
+            ScriptedPrompt seen;
+            ComparisonService service(ReaderProcess(FreeTds()), seen);
+            CancellationToken cancel;
+            Clock::time_point cancelledAt;
+            std::thread canceller([&] {
+                EXPECT_TRUE(WaitFor([&] {
+                    return RunningReaders().size() == sides && stall.waiting(servers[0]) &&
+                           (sides == 1 || stall.waiting(servers[1]));
+                }));
+                for (const pid_t reader : RunningReaders())
+                    EXPECT_THAT(ProcessFile(reader, "cmdline") + ProcessFile(reader, "environ"),
+                                Not(HasSubstr(kPassword)));
+                cancelledAt = Clock::now();
+                cancel.Cancel();
+            });
+            if (sides == 1)
+                EXPECT_THROW(service.Read(SideOn(servers[0]), {}, cancel), OperationCancelled);
+            else
+                EXPECT_THROW(service.Compare(SideOn(servers[0]), SideOn(servers[1]), {}, cancel),
+                             OperationCancelled);
+            const auto ended = Clock::now();
+            canceller.join();
+            EXPECT_LT(ended - cancelledAt, std::chrono::milliseconds(200));
+            EXPECT_THAT(RunningReaders(), ::testing::IsEmpty());
+            EXPECT_TRUE(seen.messages.empty());
+        }
+    }
+    ::unsetenv("TABLOR_PASSWORD");
+}
+
+// Two live sides log in side by side: two silent servers and a 3-second login timeout end the
+// comparison in about 3 seconds, not 6.
+TEST(ReaderProcesses, TwoSilentLoginsEndTogether) {
+    std::array<TdsResponder, 2> servers;
+    for (TdsResponder& server : servers) server.setSilentAfterAccept(true);
+    ScriptedPrompt seen;
+    ComparisonService service(ReaderProcess(FreeTds()), seen);
+    const auto start = Clock::now();
+    try {
+        service.Compare(SideOn(servers[0], 3), SideOn(servers[1], 3));
+        ADD_FAILURE() << "compared";
+    } catch (const ReportedFailure& failure) {
+        EXPECT_THAT(failure.Description(), HasSubstr("the login did not complete within 3 seconds."));
+    }
+    const auto elapsed = Clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(2900));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(4500));
+}
+
+// Ctrl-C ends the command line within 200 ms whatever its readers wait on, with one live side
+// and with two, and its readers end with it.
+TEST(ReaderProcesses, CtrlCEndsTheCommandLineAndItsReaders) {
+    // Readers left behind by the command line would become this process's children.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    for (const Stall& stall : Stalls()) {
+        for (const std::size_t sides : {1u, 2u}) {
+            SCOPED_TRACE(stall.name + ", live sides: " + std::to_string(sides));
+            std::array<TdsResponder, 2> servers;
+            std::vector<std::string> args = {TABLOR_CLI_PATH, sides == 1 ? "show" : "compare"};
+            for (std::size_t i = 0; i < sides; ++i) {
+                ScriptCatalogue(servers[i]);
+                stall.apply(servers[i]);
+                args.push_back("sqlserver://tablor@127.0.0.1:" + std::to_string(servers[i].port()) +
+                               "?database=Sales");
+            }
+            const pid_t cli = ::fork();
+            if (cli == 0) {
+                ::setenv("TABLOR_PASSWORD", kPassword.c_str(), 1);
+                ::setenv("TABLOR_ODBC_DRIVER", "FreeTDS", 1);
+                std::vector<char*> argv;
+                for (std::string& arg : args) argv.push_back(arg.data());
+                argv.push_back(nullptr);
+                ::execv(argv[0], argv.data());
+                ::_exit(127);
+            }
+            EXPECT_TRUE(WaitFor([&] {
+                return RunningReaders(cli).size() == sides && stall.waiting(servers[0]) &&
+                       (sides == 1 || stall.waiting(servers[1]));
+            }));
+            const auto interrupted = Clock::now();
+            ::kill(cli, SIGINT);
+            int status = 0;
+            ::waitpid(cli, &status, 0);
+            EXPECT_TRUE(WaitFor([] { return RunningReaders().empty(); }));
+            EXPECT_LT(Clock::now() - interrupted, std::chrono::milliseconds(200));
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
+            while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+            }
+        }
+    }
+}
+
+// A driver that crashes takes down its reader only: the command line says what happened and
+// ends with status 2.
+TEST(ReaderProcesses, ADriverThatCrashesEndsTheReadWithAMessage) {
+    TempFolder configuration;
+    configuration.Write("odbcinst.ini", std::string("[Crash]\nDriver=") + TABLOR_CRASH_DRIVER + "\n");
+    ::setenv("ODBCSYSINI", configuration.Path().c_str(), 1);
+    OdbcOptions crashing;
+    crashing.sqlServerDriver = "Crash";
+    cli::CliEnvironment environment;
+    environment.reader = ReaderProcess(crashing);
+    environment.passwordVariable = "pw";
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::RunCli({"show", "sqlserver://tablor@127.0.0.1:1?database=Sales"}, out, err, environment),
+              cli::kTrouble);
+    EXPECT_THAT(err.str(), HasSubstr("ended before it had read the database: it was ended by signal"));
+    ::unsetenv("ODBCSYSINI");
 }
 
 // Rows without end are cut off at the limit instead of filling memory; the connection is

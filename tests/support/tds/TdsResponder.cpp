@@ -170,6 +170,11 @@ std::size_t TdsResponder::loginCount() const {
     return loginCount_;
 }
 
+std::size_t TdsResponder::connectionCount() const {
+    std::lock_guard lock(mutex_);
+    return connectionCount_;
+}
+
 std::vector<std::string> TdsResponder::queries() const {
     std::lock_guard lock(mutex_);
     return queries_;
@@ -195,6 +200,7 @@ void TdsResponder::acceptLoop() {
         const int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         std::lock_guard lock(mutex_);
+        ++connectionCount_;
         try {
             connections_.emplace_back([this, fd] { serve(fd); });
         } catch (const std::system_error&) {

@@ -71,6 +71,8 @@ class TdsResponder {
 
     std::optional<ReceivedLogin> lastLogin() const;
     std::size_t loginCount() const;
+    // Connections accepted, answered or not.
+    std::size_t connectionCount() const;
     // Every batch received, in order, across all connections.
     std::vector<std::string> queries() const;
 
@@ -110,6 +112,7 @@ class TdsResponder {
     std::set<std::string, std::less<>> endless_;
     std::optional<ReceivedLogin> lastLogin_;
     std::size_t loginCount_ = 0;
+    std::size_t connectionCount_ = 0;
     std::vector<std::string> queries_;
     std::list<std::thread> connections_;
 
