@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QThread>
@@ -345,8 +346,12 @@ void Main::BuildControls() {
     progressLine_->setGeometry(t.Rect(60, 2760, 9690, 285));
     cancelButton_ = new QPushButton("Cancel", WorkingPanel);
     cancelButton_->setObjectName("btnCancelRead");
-    cancelButton_->setShortcut(Qt::Key_Escape);
     cancelButton_->setEnabled(false);
+    // Esc cancels at once; as the button's own shortcut it would first show the button pressed for
+    // a tenth of a second.
+    cancelShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    cancelShortcut_->setEnabled(false);
+    connect(cancelShortcut_, &QShortcut::activated, this, &Main::CancelRead);
     QRect cancelRect = t.Rect(4290, 3180, 1215, 375);
     cancelRect.setWidth(std::max(cancelRect.width(), cancelButton_->sizeHint().width()));
     cancelRect.setHeight(std::max(cancelRect.height(), cancelButton_->sizeHint().height()));
@@ -711,6 +716,7 @@ void Main::ReadOffThread(const ReadWork& read) {
 
     readToken_ = &token;
     cancelButton_->setEnabled(true);
+    cancelShortcut_->setEnabled(true);
     std::thread worker([&] {
         try {
             read(progress, token);
@@ -734,6 +740,7 @@ void Main::ReadOffThread(const ReadWork& read) {
     worker.join();
     readToken_ = nullptr;
     cancelButton_->setEnabled(false);
+    cancelShortcut_->setEnabled(false);
     progressLine_->clear();
     if (failure) std::rethrow_exception(failure);
 }

@@ -23,6 +23,7 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QShortcut;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
@@ -233,6 +234,7 @@ class Main : public QMainWindow {
     CancellationToken* readToken_ = nullptr;
     QLabel* progressLine_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
+    QShortcut* cancelShortcut_ = nullptr;
     CommandHooks hooks_;
     EventPump pump_;
     bool busy_ = false;
