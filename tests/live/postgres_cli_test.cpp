@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -39,7 +40,23 @@ class PostgresCli : public ::testing::Test {
     std::ostringstream out, err;
 };
 
+// What a driver or a reader could leave in /tmp: psqlODBC's logs, unixODBC's trace, anything
+// named after the reader.
+std::set<std::string> DriverLeftovers() {
+    std::set<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/tmp", error)) {
+        const std::string name = entry.path().filename().string();
+        for (const char* prefix : {"psqlodbc", "mylog_", "sql.log", "tablor-reader"})
+            if (name.starts_with(prefix)) names.insert(name);
+    }
+    return names;
+}
+
+// Debian's odbcinst.ini turns psqlODBC's communication log on; the reader's own driver
+// configuration leaves it off, so reads leave nothing in /tmp.
 TEST_F(PostgresCli, CompareTwoLiveDatabases) {
+    const std::set<std::string> leftovers = DriverLeftovers();
     const std::string shop = server.ServerName() + ".tablor_shop";
     const std::string v2 = server.ServerName() + ".tablor_shop_v2";
     ASSERT_EQ(Run({"compare", server.Address("tablor_shop"), server.Address("tablor_shop_v2")}),
@@ -59,6 +76,7 @@ TEST_F(PostgresCli, CompareTwoLiveDatabases) {
               cli::kNoDifferences)
         << out.str() << err.str();
     EXPECT_THAT(out.str(), StartsWith("{\"object1\": \"" + v2 + "\""));
+    EXPECT_EQ(DriverLeftovers(), leftovers);
 }
 
 // A snapshot read back compares equal to the database it was taken from.
