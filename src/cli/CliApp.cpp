@@ -16,7 +16,7 @@
 #include "cli/CliArguments.hpp"
 #include "cli/DifferenceOutput.hpp"
 #include "cli/JunitOutput.hpp"
-#include "cli/LiveSide.hpp"
+#include "sources/LiveAddress.hpp"
 #include "cli/MarkdownOutput.hpp"
 #include "cli/PasswordReader.hpp"
 #include "report/HtmlReport.hpp"

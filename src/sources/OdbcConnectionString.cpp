@@ -15,17 +15,6 @@ constexpr std::string_view kSqlServerPort = "1433";
 // What the server shows as the session's program.
 constexpr std::string_view kApplicationName = "Tablor";
 
-std::string Trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
-std::string LocalHostAlias(std::string host) {
-    if (host == "." || EqualsIgnoreCase(host, "(local)")) return "localhost";
-    return host;
-}
-
 // What a setting is called in messages. Refusals name the setting, never its value: the value
 // may be a password, or text made to mislead whoever reads the message.
 struct Setting {
@@ -285,54 +274,6 @@ std::string MySqlString(const ConnectionSettings& settings, std::string_view dri
 }
 
 }  // namespace
-
-bool IsPortNumber(std::string_view text) {
-    if (text.empty() || text.size() > 5) return false;
-    long value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
-    }
-    return value >= 1 && value <= 65535;
-}
-
-ServerAddress ParseServerName(std::string_view serverName, DatabaseEngine engine) {
-    ServerAddress address;
-    std::string_view rest = serverName;
-    std::optional<std::string_view> port;
-
-    if (const auto comma = rest.rfind(','); comma != std::string_view::npos) {
-        port = rest.substr(comma + 1);
-        rest = rest.substr(0, comma);
-    } else if (engine != DatabaseEngine::SqlServer) {
-        // host:port, [v6-address]:port; a bare v6 address has more than one colon.
-        const auto colon = rest.rfind(':');
-        const bool bracketed = !rest.empty() && rest.front() == '[';
-        if (colon != std::string_view::npos &&
-            (bracketed ? colon > 0 && rest[colon - 1] == ']' : rest.find(':') == colon)) {
-            port = rest.substr(colon + 1);
-            rest = rest.substr(0, colon);
-        }
-    }
-    if (port) {
-        const std::string digits = Trimmed(*port);
-        if (!IsPortNumber(digits))
-            throw DatabaseError("The server name gives a port that is not a number from 1 to 65535.");
-        address.port = digits;
-    }
-    if (engine == DatabaseEngine::SqlServer) {
-        if (const auto slash = rest.find('\\'); slash != std::string_view::npos) {
-            if (address.port.empty()) address.instance = Trimmed(rest.substr(slash + 1));
-            rest = rest.substr(0, slash);
-        }
-    }
-    address.host = Trimmed(rest);
-    if (engine != DatabaseEngine::SqlServer && address.host.size() > 2 && address.host.front() == '[' &&
-        address.host.back() == ']')
-        address.host = address.host.substr(1, address.host.size() - 2);
-    address.host = LocalHostAlias(address.host);
-    return address;
-}
 
 bool IsFreeTdsDriver(std::string_view driver) {
     const std::string folded = FoldCase(driver);

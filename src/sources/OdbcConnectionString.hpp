@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "sources/DatabaseSession.hpp"
+#include "sources/LiveAddress.hpp"
 
 namespace tablor {
 
@@ -10,21 +11,6 @@ namespace tablor {
 inline constexpr std::string_view kDefaultSqlServerDriver = "FreeTDS";
 inline constexpr std::string_view kDefaultPostgreSqlDriver = "PostgreSQL Unicode";
 inline constexpr std::string_view kDefaultMySqlDriver = "MariaDB Unicode";
-
-// Where a server text points: a host and, at most, either a port or a SQL Server instance name.
-struct ServerAddress {
-    std::string host;
-    std::string port;      // decimal digits; empty when none was given
-    std::string instance;  // SQL Server's named instance, found through its lookup service
-};
-
-// A port number: decimal digits for 1 to 65535.
-bool IsPortNumber(std::string_view text);
-
-// Splits "host", "host,port" and "host\instance" (a port, when also given, wins: no lookup);
-// PostgreSQL and MySQL take "host:port" too. "." and "(local)" mean this machine. A port that is not a
-// number from 1 to 65535 is a DatabaseError.
-ServerAddress ParseServerName(std::string_view serverName, DatabaseEngine engine);
 
 // FreeTDS parses connection strings its own way (see BuildOdbcConnectionString).
 bool IsFreeTdsDriver(std::string_view driver);

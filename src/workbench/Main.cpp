@@ -30,7 +30,7 @@
 #include <thread>
 #include <utility>
 
-#include "sources/ServerText.hpp"
+#include "sources/LiveAddress.hpp"
 #include "support/AppPaths.hpp"
 #include "support/TablorError.hpp"
 #include "viewer/ViewerLaunch.hpp"

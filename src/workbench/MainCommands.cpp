@@ -17,7 +17,7 @@
 
 #include "report/DifferenceRow.hpp"
 #include "service/ComparisonService.hpp"
-#include "sources/ServerText.hpp"
+#include "sources/LiveAddress.hpp"
 #include "support/AppPaths.hpp"
 #include "support/FileIO.hpp"
 #include "support/TablorError.hpp"

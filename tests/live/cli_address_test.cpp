@@ -7,7 +7,7 @@
 
 #include "ScriptedDatabase.hpp"
 #include "cli/CliApp.hpp"
-#include "cli/LiveSide.hpp"
+#include "sources/LiveAddress.hpp"
 
 namespace tablor::cli {
 namespace {
@@ -99,6 +99,8 @@ TEST(LiveSideAddress, MySqlForms) {
         {"mariadb://app@db1/shop?qualify=true", "qualify= does not apply"},
         {"mysql://app@db1/shop?sslmode=x", "known: queryTimeout, loginTimeout)"},
         {"mysql://app@db1:0/shop", "port"},
+        {"mysql://app@::1/shop", "an IPv6 address goes in brackets"},
+        {"mysql://app@[::1/shop", "without \"]\""},
     };
     for (const auto& c : refused) EXPECT_THAT(Refusal(c.address), HasSubstr(c.why)) << c.address;
 }

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "sources/OdbcConnectionString.hpp"
-#include "sources/ServerText.hpp"
+#include "sources/LiveAddress.hpp"
 
 namespace tablor {
 namespace {
@@ -17,6 +17,7 @@ TEST(ServerText, PostgreSqlSchemeNamesAPostgreSqlServer) {
         {"PostgreSQL://pghost", "pghost"},
         {"  postgresql://pghost", "pghost"},
         {"postgresql://", ""},
+        {"postgres://[::1]:5433", "[::1]:5433"},
     };
     for (const auto& c : cases) {
         const LiveTarget target = ParseServerText(c.typed);

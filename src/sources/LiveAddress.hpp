@@ -7,7 +7,38 @@
 
 #include "sources/DatabaseSession.hpp"
 
-namespace tablor::cli {
+namespace tablor {
+
+// Every way a live database is named, read in one place: the command line's addresses, the
+// window's server text, and the server name that the reader splits into host and port.
+
+// Where a server name points: a host and, at most, either a port or a SQL Server instance name.
+struct ServerAddress {
+    std::string host;
+    std::string port;      // decimal digits; empty when none was given
+    std::string instance;  // SQL Server's named instance, found through its lookup service
+};
+
+// A port number: decimal digits for 1 to 65535.
+bool IsPortNumber(std::string_view text);
+
+// Splits "host", "host,port" and "host\instance" (a port, when also given, wins: no lookup);
+// PostgreSQL and MySQL take "host:port" and "[v6 address]:port" too. "." and "(local)" mean this
+// machine. A port that is not a number from 1 to 65535 is a DatabaseError.
+ServerAddress ParseServerName(std::string_view serverName, DatabaseEngine engine);
+
+// Where a server text typed in the window points. The window has no engine control, so the
+// text says it: "postgresql://host[:port]" (or "postgres://") is a PostgreSQL server,
+// "mysql://host[:port]" (or "mariadb://") a MySQL one, anything else a SQL Server one (host,
+// host,port or host\instance), kept as typed.
+struct LiveTarget {
+    DatabaseEngine engine = DatabaseEngine::SqlServer;
+    std::string server;  // what the live source's ServerName takes
+};
+
+// The scheme ignores letter case and may follow blanks. The rest goes on unchecked: the
+// reader reports a bad host or port when it opens the session.
+LiveTarget ParseServerText(std::string_view text);
 
 // A side of a command that is a live database, as written on the command line:
 //   sqlserver://[user@]host[:port][/instance]?database=NAME[&integrated=true][&queryTimeout=S]
@@ -52,4 +83,4 @@ std::optional<LiveSide> ParseLiveSide(std::string_view text);
 // replaced by "****", even when it holds '/', '?', '@' or '&'.
 std::string RedactedAddress(std::string_view text);
 
-}  // namespace tablor::cli
+}  // namespace tablor

@@ -1,16 +1,52 @@
-#include "cli/LiveSide.hpp"
+#include "sources/LiveAddress.hpp"
 
 #include <charconv>
 #include <utility>
 
-#include "sources/OdbcConnectionString.hpp"
+#include "sources/DatabaseError.hpp"
 #include "support/TextCase.hpp"
 
-namespace tablor::cli {
+namespace tablor {
 namespace {
 
 bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && AsciiUpper(text.substr(0, prefix.size())) == AsciiUpper(prefix);
+}
+
+std::string Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+std::string LocalHostAlias(std::string host) {
+    if (host == "." || EqualsIgnoreCase(host, "(local)")) return "localhost";
+    return host;
+}
+
+// "host:port" and "[v6 address]:port", the one reading of a host and port for every form of
+// address: the host with its brackets, and the text after the ":" that ends it when there is
+// one. A bare v6 address has more than one ":" and no port. `problem` says why a bracketed
+// host is malformed.
+struct HostPort {
+    std::string_view host;
+    std::optional<std::string_view> port;
+    std::string_view problem;
+};
+
+HostPort SplitHostPort(std::string_view text) {
+    if (!text.empty() && text.front() == '[') {
+        const auto close = text.find(']');
+        if (close == std::string_view::npos)
+            return {text, std::nullopt, "the host has a \"[\" without \"]\""};
+        if (close + 1 == text.size()) return {text, std::nullopt, {}};
+        if (text[close + 1] != ':') return {text, std::nullopt, "unexpected text after the host's \"]\""};
+        return {text.substr(0, close + 1), text.substr(close + 2), {}};
+    }
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos || text.find(':', colon + 1) != std::string_view::npos)
+        return {text, std::nullopt, {}};
+    return {text.substr(0, colon), text.substr(colon + 1), {}};
 }
 
 int HexValue(char c) {
@@ -81,23 +117,13 @@ Address SplitAddress(std::string_view rest, std::string_view scheme) {
         address.user = PercentDecoded(userInfo, "user name");
         authority = authority.substr(at + 1);
     }
-    std::string_view host = authority;
-    std::string_view port;
-    if (!host.empty() && host.front() == '[') {
-        const auto close = host.find(']');
-        if (close == std::string_view::npos) throw LiveSideError("the host has a \"[\" without \"]\"");
-        if (close + 1 < host.size()) {
-            if (host[close + 1] != ':') throw LiveSideError("unexpected text after the host's \"]\"");
-            port = host.substr(close + 2);
-            if (port.empty()) throw LiveSideError("the port after \":\" is missing");
-        }
-        host = host.substr(0, close + 1);
-    } else if (const auto colon = host.find(':'); colon != std::string_view::npos) {
-        port = host.substr(colon + 1);
-        host = host.substr(0, colon);
-        if (port.empty()) throw LiveSideError("the port after \":\" is missing");
-    }
-    address.host = PercentDecoded(host, "host");
+    const HostPort split = SplitHostPort(authority);
+    if (!split.problem.empty()) throw LiveSideError(std::string(split.problem));
+    if (!split.host.empty() && split.host.front() != '[' && split.host.find(':') != std::string_view::npos)
+        throw LiveSideError("an IPv6 address goes in brackets: [ADDRESS]:PORT");
+    if (split.port && split.port->empty()) throw LiveSideError("the port after \":\" is missing");
+    const std::string_view port = split.port.value_or(std::string_view());
+    address.host = PercentDecoded(split.host, "host");
     if (address.host.empty()) throw LiveSideError(std::string(scheme) + " needs a host");
     if (!port.empty() && !IsPortNumber(port))
         throw LiveSideError("the port \"" + std::string(port) + "\" is not a number from 1 to 65535");
@@ -292,4 +318,65 @@ std::string RedactedAddress(std::string_view text) {
     return out;
 }
 
-}  // namespace tablor::cli
+bool IsPortNumber(std::string_view text) {
+    if (text.empty() || text.size() > 5) return false;
+    long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return value >= 1 && value <= 65535;
+}
+
+ServerAddress ParseServerName(std::string_view serverName, DatabaseEngine engine) {
+    ServerAddress address;
+    std::string_view rest = serverName;
+    std::optional<std::string_view> port;
+
+    if (const auto comma = rest.rfind(','); comma != std::string_view::npos) {
+        port = rest.substr(comma + 1);
+        rest = rest.substr(0, comma);
+    } else if (engine != DatabaseEngine::SqlServer) {
+        // A malformed bracket is left to the host lookup to report.
+        if (const HostPort split = SplitHostPort(rest); split.problem.empty() && split.port) {
+            port = split.port;
+            rest = split.host;
+        }
+    }
+    if (port) {
+        const std::string digits = Trimmed(*port);
+        if (!IsPortNumber(digits))
+            throw DatabaseError("The server name gives a port that is not a number from 1 to 65535.");
+        address.port = digits;
+    }
+    if (engine == DatabaseEngine::SqlServer) {
+        if (const auto slash = rest.find('\\'); slash != std::string_view::npos) {
+            if (address.port.empty()) address.instance = Trimmed(rest.substr(slash + 1));
+            rest = rest.substr(0, slash);
+        }
+    }
+    address.host = Trimmed(rest);
+    if (engine != DatabaseEngine::SqlServer && address.host.size() > 2 && address.host.front() == '[' &&
+        address.host.back() == ']')
+        address.host = address.host.substr(1, address.host.size() - 2);
+    address.host = LocalHostAlias(address.host);
+    return address;
+}
+
+LiveTarget ParseServerText(std::string_view text) {
+    static constexpr struct {
+        std::string_view scheme;
+        DatabaseEngine engine;
+    } kSchemes[] = {{"postgresql://", DatabaseEngine::PostgreSql},
+                    {"postgres://", DatabaseEngine::PostgreSql},
+                    {"mysql://", DatabaseEngine::MySql},
+                    {"mariadb://", DatabaseEngine::MySql}};
+    const auto start = text.find_first_not_of(' ');
+    const std::string_view typed = start == std::string_view::npos ? std::string_view() : text.substr(start);
+    for (const auto& [scheme, engine] : kSchemes) {
+        if (StartsWithIgnoreCase(typed, scheme)) return {engine, std::string(typed.substr(scheme.size()))};
+    }
+    return {DatabaseEngine::SqlServer, std::string(text)};
+}
+
+}  // namespace tablor
