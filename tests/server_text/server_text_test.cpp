@@ -2,8 +2,8 @@
 // a MySQL one, everything else stays a SQL Server one, untouched.
 #include <gtest/gtest.h>
 
-#include "sources/OdbcConnectionString.hpp"
 #include "sources/LiveAddress.hpp"
+#include "sources/OdbcConnectionString.hpp"
 
 namespace tablor {
 namespace {
