@@ -19,7 +19,7 @@ deb=${debs[0]}
 echo "package: $(basename "$deb")"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
-for path in usr/bin/tablor usr/bin/tablor-cli \
+for path in usr/bin/tablor usr/bin/tablor-cli usr/libexec/tablor/tablor-reader \
   usr/share/tablor/template.html usr/share/tablor/help.html \
   usr/share/tablor/SnapShots/shop-v1.snp usr/share/tablor/SnapShots/shop-v2.snp \
   usr/share/applications/org.tablor.Tablor.desktop usr/share/metainfo/org.tablor.Tablor.metainfo.xml \
@@ -57,6 +57,14 @@ status=0
 [ "$status" -eq 1 ] || fail "the built tablor-cli ended with $status"
 cmp -s "$root/installed.txt" "$root/built.txt" || fail "the unpacked tablor-cli's output differs from the build's"
 grep -q '</html>' "$root/report.html" || fail "the unpacked tablor-cli wrote no whole report"
+
+# It finds its reader in ../libexec/tablor: a closed port is the driver's complaint, not a reader
+# that could not be started.
+status=0
+TABLOR_PASSWORD=x "$root/usr/bin/tablor-cli" show "postgresql://u@127.0.0.1:1/db" >/dev/null 2>"$root/reader.txt" ||
+  status=$?
+[ "$status" -eq 2 ] || fail "the unpacked tablor-cli read a closed port with status $status"
+grep -q 'Connection refused' "$root/reader.txt" || fail "the unpacked reader did not run: $(cat "$root/reader.txt")"
 
 desktop-file-validate "$root/usr/share/applications/org.tablor.Tablor.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.tablor.Tablor.metainfo.xml" >/dev/null
