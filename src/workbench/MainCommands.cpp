@@ -57,9 +57,12 @@ QString SnapShotFolderProblem(const QString& folder) {
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (status.type() == std::filesystem::file_type::not_found) {
-        if (!std::filesystem::create_directories(path, error) && error)
-            return cannot + "the folder " + folder + " could not be created (" +
-                   QString::fromStdString(error.message()) + ").";
+        // Through links only as every other write goes: not another user's in a shared folder.
+        try {
+            MakeFolders(path);
+        } catch (const TablorError& failure) {
+            return cannot + QString::fromStdString(failure.Description()) + ".";
+        }
     } else if (error) {
         return cannot + "the folder " + folder + " could not be reached (" +
                QString::fromStdString(error.message()) + ").";

@@ -1,5 +1,7 @@
 // A snapshot folder that is missing, a file, or read-only: the window starts and lists what it
 // can; a save says what is wrong before it reads the database, and nothing there is lost.
+#include <unistd.h>
+
 #include <QAction>
 #include <QComboBox>
 #include <QFrame>
@@ -89,10 +91,25 @@ TEST_F(HostileSnapshotFolder, AMissingFolderIsMadeWhenItCanBe) {
     EXPECT_TRUE(SnapShotList().isEmpty());
     EXPECT_TRUE(prompt.messages.empty());
     Save("sales");
-    ASSERT_EQ(prompt.Texts(),
-              std::vector<std::string>{Cannot("the folder " + blocker +
-                                              "/home/SnapShots could not be created (Not a directory).")});
+    ASSERT_EQ(prompt.Texts(), std::vector<std::string>{Cannot("Path not found (" + blocker +
+                                                              "/home/SnapShots: Not a directory).")});
     EXPECT_EQ(connector->opened.size(), 1u);  // the first save's read only
+
+    // Nor through another user's link in a shared sticky folder.
+    Restart();
+    prompt.messages.clear();
+    const std::string shared = Home() + "/shared";
+    fs::create_directories(Home() + "/elsewhere");
+    fs::create_directory(shared);
+    fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+    fs::create_directory_symlink(Home() + "/elsewhere", shared + "/link");
+    if (::lchown((shared + "/link").c_str(), 65534, 65534) != 0) GTEST_SKIP() << "links cannot be given away";
+    ::setenv("TABLOR_HOME", (shared + "/link/home").c_str(), 1);
+    Save("sales");
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_NE(prompt.messages[0].text.find("Permission denied"), std::string::npos)
+        << prompt.messages[0].text;
+    EXPECT_TRUE(fs::is_empty(Home() + "/elsewhere"));
     ExpectIdle();
 }
 
