@@ -448,7 +448,7 @@ TEST(ReaderProcesses, CancelEndsEveryStalledReadAtOnce) {
 }
 
 // Two live sides log in side by side: two silent servers and a 3-second login timeout end the
-// comparison in about 3 seconds, not 6.
+// comparison in about 3 seconds, not 6; and a side that fails at once ends the other's login.
 TEST(ReaderProcesses, TwoSilentLoginsEndTogether) {
     std::array<TdsResponder, 2> servers;
     for (TdsResponder& server : servers) server.setSilentAfterAccept(true);
@@ -464,6 +464,16 @@ TEST(ReaderProcesses, TwoSilentLoginsEndTogether) {
     const auto elapsed = Clock::now() - start;
     EXPECT_GE(elapsed, std::chrono::milliseconds(2900));
     EXPECT_LT(elapsed, std::chrono::milliseconds(4500));
+
+    SideDescription closed = SideOn(servers[0], 30);
+    {
+        TdsResponder gone;
+        closed.live.serverName = "127.0.0.1," + std::to_string(gone.port());
+    }
+    const auto second = Clock::now();
+    EXPECT_THROW(service.Compare(SideOn(servers[1], 30), closed), ReportedFailure);
+    EXPECT_LT(Clock::now() - second, std::chrono::seconds(5));
+    EXPECT_THAT(RunningReaders(), ::testing::IsEmpty());
 }
 
 // Ctrl-C ends the command line within 200 ms whatever its readers wait on, with one live side
