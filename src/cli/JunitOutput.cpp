@@ -66,9 +66,10 @@ void WriteDifferencesJunit(std::ostream& out, const std::string& object1, const 
             const DifferenceRow row = DifferenceRow::From(*d);
             const std::string name = row.cells[3].empty() ? row.cells[0] : row.cells[3] + "." + row.cells[0];
             const std::string message = Xml(row.cells[4]);
-            record = "    <testcase classname=\"" + className + "\" name=\"" + Xml(name) + "\">\n";
-            record += "      <failure message=\"" + message + "\" type=\"" + std::string(word) + "\">" +
-                      message + "</failure>\n    </testcase>\n";
+            record.assign("    <testcase classname=\"").append(className).append("\" name=\"");
+            record.append(Xml(name)).append("\">\n      <failure message=\"").append(message);
+            record.append("\" type=\"").append(word).append("\">").append(message);
+            record.append("</failure>\n    </testcase>\n");
             out.write(record.data(), static_cast<std::streamsize>(record.size()));
         }
         out << "  </testsuite>\n";
