@@ -4,7 +4,6 @@
 #include <sqlucode.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -93,16 +92,13 @@ std::unique_ptr<DatabaseSession> OdbcConnector::Open(const ConnectionSettings& s
     auto link = std::make_shared<OdbcLink>();
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, link->environment.Receive())))
         throw DatabaseError("The ODBC driver manager could not be started.");
-    Check(SQLSetEnvAttr(link->environment.Get(), SQL_ATTR_ODBC_VERSION,
-                        reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+    Check(SQLSetEnvAttr(link->environment.Get(), SQL_ATTR_ODBC_VERSION, IntegerAttribute(SQL_OV_ODBC3), 0),
           SQL_HANDLE_ENV, link->environment.Get(), "The ODBC driver manager refused ODBC 3.");
     Check(SQLAllocHandle(SQL_HANDLE_DBC, link->environment.Get(), link->connection.Receive()), SQL_HANDLE_ENV,
           link->environment.Get(), "No ODBC connection could be created.");
     SQLHDBC connection = link->connection.Get();
-    Check(SQLSetConnectAttrW(
-              connection, SQL_ATTR_LOGIN_TIMEOUT,
-              reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(settings.loginTimeoutSeconds)),
-              SQL_IS_UINTEGER),
+    Check(SQLSetConnectAttrW(connection, SQL_ATTR_LOGIN_TIMEOUT,
+                             IntegerAttribute(settings.loginTimeoutSeconds), SQL_IS_UINTEGER),
           SQL_HANDLE_DBC, connection, "The login timeout could not be set.");
 
     link->serverName = settings.serverName;

@@ -42,4 +42,9 @@ using EnvironmentHandle = OdbcHandle<SQL_HANDLE_ENV>;
 using ConnectionHandle = OdbcHandle<SQL_HANDLE_DBC>;
 using StatementHandle = OdbcHandle<SQL_HANDLE_STMT>;
 
+// ODBC takes an integer attribute's value in the pointer argument.
+inline SQLPOINTER IntegerAttribute(SQLULEN value) noexcept {
+    return reinterpret_cast<SQLPOINTER>(value);  // NOLINT(performance-no-int-to-ptr): ODBC's own convention
+}
+
 }  // namespace tablor::odbc

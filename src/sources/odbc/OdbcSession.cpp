@@ -3,8 +3,6 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
-#include <cstdint>
-
 #include "sources/odbc/OdbcDiagnostics.hpp"
 #include "sources/odbc/OdbcRecordSet.hpp"
 #include "sources/odbc/WideText.hpp"
@@ -21,8 +19,7 @@ std::unique_ptr<RecordSet> OdbcSession::Query(const std::string& sql) {
           link_->connection.Get(), "No statement could be created on the connection.", secret_);
     // Lets a driver that keeps its own query timeout cancel on the server; the program's
     // deadline for the reader covers the rest. Drivers that ignore it may refuse it.
-    SQLSetStmtAttrW(statement.Get(), SQL_ATTR_QUERY_TIMEOUT,
-                    reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(link_->queryTimeoutSeconds)),
+    SQLSetStmtAttrW(statement.Get(), SQL_ATTR_QUERY_TIMEOUT, IntegerAttribute(link_->queryTimeoutSeconds),
                     SQL_IS_UINTEGER);
     std::vector<SQLWCHAR> text = ToWide(sql);
     const SQLRETURN rc = SQLExecDirectW(statement.Get(), text.data(), SQL_NTS);
