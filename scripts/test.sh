@@ -39,7 +39,7 @@ scripts/check-format.sh
 echo "== Build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
-echo "== clang-tidy over the core"
+echo "== clang-tidy over every folder of src"
 scripts/check-tidy.sh build
 run_ctest build
 
