@@ -207,7 +207,7 @@ std::string TypeText(const cField& field) {
 
 coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::string& srcName1,
                                        const cMetaData& MetaData2, const std::string& srcName2,
-                                       const CompareOptions& options) {
+                                       const CompareOptions& options, const CancellationToken& cancel) {
     for (const auto& [patterns, list] :
          {std::pair{&options.include, "include"}, {&options.exclude, "exclude"}}) {
         if (std::string problem = PatternLimitProblem(*patterns, list); !problem.empty())
@@ -221,15 +221,24 @@ coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::st
     rules_ = plain ? nullptr : &rules;
     firstName_ = &srcName1;
     secondName_ = &srcName2;
+    cancel_ = &cancel;
     const SchemaIndex index1 = plain ? SchemaIndex(MetaData1) : SchemaIndex(MetaData1, rules);
     const SchemaIndex index2 = plain ? SchemaIndex(MetaData2) : SchemaIndex(MetaData2, rules);
     // Every difference refers to the name of the side that lacks it; one copy serves them all.
     const auto name1 = std::make_shared<const std::string>(srcName1);
     const auto name2 = std::make_shared<const std::string>(srcName2);
-    CompareOneWay(MetaData1, index1, MetaData2, index2, name2, Pass::Forward);
-    // Sorted by pair, each pair's columns still in position order, for the backward pass.
-    std::sort(backwardMissing_.begin(), backwardMissing_.end());
-    CompareOneWay(MetaData2, index2, MetaData1, index1, name1, Pass::Backward);
+    try {
+        CompareOneWay(MetaData1, index1, MetaData2, index2, name2, Pass::Forward);
+        // Sorted by pair, each pair's columns still in position order, for the backward pass.
+        std::sort(backwardMissing_.begin(), backwardMissing_.end());
+        CompareOneWay(MetaData2, index2, MetaData1, index1, name1, Pass::Backward);
+    } catch (const OperationCancelled&) {
+        // Half a list would pass for the whole one.
+        Clear();
+        backwardMissing_.clear();
+        rules_ = nullptr;
+        throw;
+    }
     backwardMissing_.clear();
     rules_ = nullptr;
     return *differences_;
@@ -270,6 +279,7 @@ void cCompareEngine::CompareOneWay(const cMetaData& a, const SchemaIndex& aIndex
     const auto& aTables = a.Tables().Items();
     const auto& bTables = b.Tables().Items();
     for (std::uint32_t i = 0; i < aTables.size(); ++i) {
+        if (i % 1024 == 0) cancel_->ThrowIfCancelled();
         if (aIndex.tables.LeftOut(i)) continue;
         const auto& table = aTables[i];
         std::uint32_t match = bIndex.tables.First(aIndex.tables.KeyAt(i));

@@ -8,6 +8,7 @@
 #include "compare/CompareOptions.hpp"
 #include "compare/coDifferences.hpp"
 #include "model/cMetaData.hpp"
+#include "support/Cancellation.hpp"
 
 namespace tablor {
 
@@ -23,10 +24,12 @@ class cCompareEngine {
     // First what MetaData1 has and MetaData2 lacks (not found on srcName2), then the reverse.
     // Returns the engine's own list, valid until the next Compare or Clear. With every option
     // off (the default), the list is the same as without options, and made as fast. Patterns past
-    // a limit (PatternLimitProblem) are a TablorError, thrown before the list changes.
+    // a limit (PatternLimitProblem) are a TablorError, thrown before the list changes. Once
+    // `cancel` is cancelled the comparison ends with OperationCancelled and an empty list.
     coDifferences& Compare(const cMetaData& MetaData1, const std::string& srcName1,
                            const cMetaData& MetaData2, const std::string& srcName2,
-                           const CompareOptions& options = {});
+                           const CompareOptions& options = {},
+                           const CancellationToken& cancel = CancellationToken::None());
 
     coDifferences& Differences() noexcept { return *differences_; }
 
@@ -50,6 +53,7 @@ class cCompareEngine {
     const Rules* rules_ = nullptr;  // during a comparison with options
     const std::string* firstName_ = nullptr;
     const std::string* secondName_ = nullptr;
+    const CancellationToken* cancel_ = &CancellationToken::None();
 
     // Each pair of same-named tables is walked once, going forward; what the second table
     // lacks going back waits here: the pair (second-side index, first-side index) and the
