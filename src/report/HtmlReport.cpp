@@ -78,7 +78,7 @@ namespace {
 template <class RowAt>
 std::string Render(std::string_view templateText, std::string_view object1Name, std::string_view object2Name,
                    const ReportDate& date, std::size_t rowCount, const RowAt& rowAt,
-                   std::string_view optionsText) {
+                   std::string_view optionsText, std::string_view readInPartNote) {
     // Template lines end at CR or CR LF; a lone LF stays inside its line.
     std::string document;
     document.reserve(templateText.size() + 64);
@@ -102,6 +102,11 @@ std::string Render(std::string_view templateText, std::string_view object1Name, 
         for (const auto& cell : row.cells) rowBytes += cell.size() + 20;
     }
     document.reserve(document.size() + rowBytes + 256 + object1Name.size() * 6 + object2Name.size() * 6);
+    if (!readInPartNote.empty()) {
+        document += "<tr>\r\n<td colspan=\"5\" class=\"read-in-part\">";
+        AppendEscapedMarkup(document, readInPartNote);
+        document += "</td>\r\n</tr>\r\n";
+    }
     if (!optionsText.empty()) {
         document += "<tr>\r\n<td colspan=\"5\" class=\"options\">Compared with ";
         AppendEscapedMarkup(document, optionsText);
@@ -126,17 +131,19 @@ std::string Render(std::string_view templateText, std::string_view object1Name, 
 
 std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
                              std::string_view object2Name, const ReportDate& date,
-                             const std::vector<DifferenceRow>& rows, std::string_view optionsText) {
+                             const std::vector<DifferenceRow>& rows, std::string_view optionsText,
+                             std::string_view readInPartNote) {
     return Render(
         templateText, object1Name, object2Name, date, rows.size(),
-        [&rows](std::size_t index) -> const DifferenceRow& { return rows[index]; }, optionsText);
+        [&rows](std::size_t index) -> const DifferenceRow& { return rows[index]; }, optionsText,
+        readInPartNote);
 }
 
 std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
                              std::string_view object2Name, const ReportDate& date, std::size_t rowCount,
                              const std::function<DifferenceRow(std::size_t)>& rowAt,
-                             std::string_view optionsText) {
-    return Render(templateText, object1Name, object2Name, date, rowCount, rowAt, optionsText);
+                             std::string_view optionsText, std::string_view readInPartNote) {
+    return Render(templateText, object1Name, object2Name, date, rowCount, rowAt, optionsText, readInPartNote);
 }
 
 }  // namespace tablor

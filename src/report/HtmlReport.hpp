@@ -29,13 +29,15 @@ std::string EscapeHtml(std::string_view text);
 // cells are escaped, because object names are data and must not run as markup.
 std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
                              std::string_view object2Name, const ReportDate& date,
-                             const std::vector<DifferenceRow>& rows, std::string_view optionsText = {});
+                             const std::vector<DifferenceRow>& rows, std::string_view optionsText = {},
+                             std::string_view readInPartNote = {});
 // The same page from rows made on demand (each is asked for twice), so that a long list of
 // differences is not held as texts beside the page. A comparison made with options names them
-// (`optionsText`) in a first row of the table, so that a filtered report says so.
+// (`optionsText`) in a first row of the table, so that a filtered report says so; a note that a
+// side was read only in part (`readInPartNote`) comes before it.
 std::string RenderHtmlReport(std::string_view templateText, std::string_view object1Name,
                              std::string_view object2Name, const ReportDate& date, std::size_t rowCount,
                              const std::function<DifferenceRow(std::size_t)>& rowAt,
-                             std::string_view optionsText = {});
+                             std::string_view optionsText = {}, std::string_view readInPartNote = {});
 
 }  // namespace tablor

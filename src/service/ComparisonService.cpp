@@ -25,20 +25,61 @@ class OperationPrompt : public UserPrompt {
     OperationPrompt(UserPrompt& prompt, const ProgressCallback& progress, const CancellationToken& cancel)
         : prompt_(prompt), progress_(progress), cancel_(cancel) {}
 
-    PromptAnswer Ask(const PromptMessage& message) override { return prompt_.Ask(message); }
+    // A live source's failure to open names the connection only: the driver's words follow.
+    void TellDetailsOf(const cConnection& source) { connection_ = &source; }
+    // A snapshot's failed steps name the file and, in the table section, the line.
+    void TellFileOf(const std::string& path) { snapshotPath_ = &path; }
+    // The first failed step the user skipped, as the loader told it.
+    const std::optional<std::string>& Skipped() const noexcept { return skipped_; }
+
+    PromptAnswer Ask(const PromptMessage& message) override {
+        if (connection_ != nullptr && message.text == connection_->LastErrorMessage().text &&
+            message.title == connection_->LastErrorMessage().title) {
+            const std::string& details = connection_->LastErrorDetails();
+            if (details.empty() || message.text.find(details) != std::string::npos)
+                return prompt_.Ask(message);
+            PromptMessage told = message;
+            told.text += "\n" + details;
+            return prompt_.Ask(told);
+        }
+        if (snapshotPath_ == nullptr || message.buttons != PromptButtons::AbortRetryIgnore)
+            return prompt_.Ask(message);
+        PromptMessage told = message;
+        told.text += "\n\nReading " + *snapshotPath_ + LineOf(message.text) +
+                     ".\nRetry reads it again, which helps only once the file has been changed. Ignore "
+                     "skips what failed and Abort stops reading the file; either way the side is read "
+                     "only in part.";
+        const PromptAnswer answer = prompt_.Ask(told);
+        if (answer == PromptAnswer::Ignore && !skipped_) skipped_ = message.text;
+        return answer;
+    }
     std::optional<std::string> Input(std::string_view prompt, std::string_view title,
                                      std::string_view proposed) override {
         return prompt_.Input(prompt, title, proposed);
     }
     void Progress(std::string_view section, long rowsRead) override {
         cancel_.ThrowIfCancelled();
+        tableLines_ = rowsRead;
         if (progress_) progress_(section, rowsRead);
     }
 
   private:
+    // The loader reports each line of its table section as read, after the four opening lines;
+    // before the first, a line's parts can only be missing from the opening one.
+    std::string LineOf(const std::string& failure) const {
+        if (failure !=
+            FailurePrompt(errors::SubscriptError().Description(), errors::SubscriptOutOfRange).text)
+            return {};
+        return ", line " + std::to_string(tableLines_ == 0 ? 1 : 5 + tableLines_);
+    }
+
     UserPrompt& prompt_;
     const ProgressCallback& progress_;
     const CancellationToken& cancel_;
+    const cConnection* connection_ = nullptr;
+    const std::string* snapshotPath_ = nullptr;
+    long tableLines_ = 0;
+    std::optional<std::string> skipped_;
 };
 
 // The path's folder and file names, last first; empty and "." names say nothing about a side.
@@ -101,6 +142,48 @@ std::string NameOf(const SideDescription& side) {
 
 }  // namespace
 
+std::string ReadInPartNote(const SideRead& side1, const SideRead& side2) {
+    std::vector<std::string> sides;
+    for (const SideRead* side : {&side1, &side2}) {
+        if (!side->ReadInPart()) continue;
+        const std::string why = side->abortedBy ? side->abortedBy->PromptText() : *side->skipped;
+        sides.push_back(side->displayName + " (" + why + ")");
+    }
+    if (sides.empty()) return {};
+    const bool both = sides.size() == 2;
+    return (both ? sides[0] + " and " + sides[1] : sides[0]) + (both ? " were" : " was") +
+           " read only in part: differences may be missing, or listed where there are none.";
+}
+
+BackgroundRelease::~BackgroundRelease() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    if (thread_.joinable()) thread_.join();
+}
+
+void BackgroundRelease::Drop(std::shared_ptr<const void> held) {
+    if (!held) return;
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(held));
+    if (!thread_.joinable())
+        thread_ = std::thread([this] {
+            std::unique_lock lock(mutex_);
+            for (;;) {
+                wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+                if (queue_.empty()) return;
+                std::vector<std::shared_ptr<const void>> freed = std::move(queue_);
+                queue_.clear();
+                lock.unlock();
+                freed.clear();
+                lock.lock();
+            }
+        });
+    wake_.notify_one();
+}
+
 ComparisonService::ComparisonService(std::shared_ptr<LiveReader> reader, UserPrompt& prompt,
                                      PartialSnapshots partial)
     : reader_(reader), prompt_(prompt), partial_(partial), workspace_(std::move(reader)) {}
@@ -116,11 +199,14 @@ SideRead ComparisonService::ReadInto(const SideDescription& side, coSnapShots& s
             std::lock_guard lock(sourcesMutex_);
             return snapshots.Add(side.snapshotPath);
         }();
+        prompt.TellFileOf(side.snapshotPath);
         source->Fill(prompt);
         cancel.ThrowIfCancelled();
         if (source->AbortedBy() && partial_ == PartialSnapshots::Fail)
             throw ReportedFailure(
                 0, "cannot read " + side.snapshotPath + ": " + source->AbortedBy()->PromptText());
+        if (prompt.Skipped() && partial_ == PartialSnapshots::Fail)
+            throw ReportedFailure(0, "cannot read " + side.snapshotPath + ": " + *prompt.Skipped());
         read.displayName = NameOf(side);
         read.model = source->MetaData();
         read.server = source->SourceServer;
@@ -128,6 +214,7 @@ SideRead ComparisonService::ReadInto(const SideDescription& side, coSnapShots& s
         read.sourceText = side.snapshotPath;
         read.snapshotPath = side.snapshotPath;
         read.abortedBy = source->AbortedBy();
+        read.skipped = prompt.Skipped();
         return read;
     }
     const ConnectionSettings& settings = side.live;
@@ -142,6 +229,7 @@ SideRead ComparisonService::ReadInto(const SideDescription& side, coSnapShots& s
     source->TrustServerCertificate = settings.trustServerCertificate;
     source->Schemas = settings.schemas;
     source->QualifyNames = settings.qualifyNames;
+    prompt.TellDetailsOf(*source);
     if (source->Fill(prompt, cancel) == "ERROR") throw ReportedFailure(0, FailureText(*source));
     read.displayName = NameOf(side);
     read.model = source->MetaData();
@@ -156,20 +244,33 @@ SideRead ComparisonService::Read(const SideDescription& side, const ProgressCall
                                  const CancellationToken& cancel) {
     auto snapshots = std::make_shared<coSnapShots>();
     auto connections = std::make_shared<coConnections>(reader_);
-    SideRead read = ReadInto(side, *snapshots, *connections, prompt_, progress, cancel);
-    if (side.IsLive())
-        workspace_.Connections = std::move(connections);
-    else
-        workspace_.SnapShots = std::move(snapshots);
-    return read;
+    try {
+        SideRead read = ReadInto(side, *snapshots, *connections, prompt_, progress, cancel);
+        if (side.IsLive())
+            Keep(nullptr, std::move(connections));
+        else
+            Keep(std::move(snapshots), nullptr);
+        return read;
+    } catch (...) {
+        release_.Drop(std::move(snapshots));
+        release_.Drop(std::move(connections));
+        throw;
+    }
 }
 
-ComparisonResult ComparisonService::Compare(SideRead side1, SideRead side2, const CompareOptions& options) {
+void ComparisonService::Keep(std::shared_ptr<coSnapShots> snapshots,
+                             std::shared_ptr<coConnections> connections) {
+    if (snapshots) release_.Drop(std::exchange(workspace_.SnapShots, std::move(snapshots)));
+    if (connections) release_.Drop(std::exchange(workspace_.Connections, std::move(connections)));
+}
+
+ComparisonResult ComparisonService::Compare(SideRead side1, SideRead side2, const CompareOptions& options,
+                                            const CancellationToken& cancel) {
     NameSnapshotsApart(side1, side2);
     ComparisonResult result{std::move(side1), std::move(side2), nullptr};
     result.differences =
         &workspace_.CompareEng->Compare(*result.side1.model, result.side1.displayName, *result.side2.model,
-                                        result.side2.displayName, options);
+                                        result.side2.displayName, options, cancel);
     return result;
 }
 
@@ -178,18 +279,24 @@ ComparisonResult ComparisonService::Compare(const SideDescription& side1, const 
                                             const CompareOptions& options) {
     auto snapshots = std::make_shared<coSnapShots>();
     auto connections = std::make_shared<coConnections>(reader_);
-    SideRead read1;
-    SideRead read2;
-    if (side1.IsLive() || side2.IsLive()) {
-        std::tie(read1, read2) = ReadAtOnce(side1, side2, *snapshots, *connections, progress, cancel);
-    } else {
-        // Two files: read one after the other, so that a failed step is asked about in order.
-        read1 = ReadInto(side1, *snapshots, *connections, prompt_, progress, cancel);
-        read2 = ReadInto(side2, *snapshots, *connections, prompt_, progress, cancel);
+    try {
+        SideRead read1;
+        SideRead read2;
+        if (side1.IsLive() || side2.IsLive()) {
+            std::tie(read1, read2) = ReadAtOnce(side1, side2, *snapshots, *connections, progress, cancel);
+        } else {
+            // Two files: read one after the other, so that a failed step is asked about in order.
+            read1 = ReadInto(side1, *snapshots, *connections, prompt_, progress, cancel);
+            read2 = ReadInto(side2, *snapshots, *connections, prompt_, progress, cancel);
+        }
+        ComparisonResult result = Compare(std::move(read1), std::move(read2), options, cancel);
+        Keep(std::move(snapshots), std::move(connections));
+        return result;
+    } catch (...) {
+        release_.Drop(std::move(snapshots));
+        release_.Drop(std::move(connections));
+        throw;
     }
-    workspace_.SnapShots = std::move(snapshots);
-    workspace_.Connections = std::move(connections);
-    return Compare(std::move(read1), std::move(read2), options);
 }
 
 std::pair<SideRead, SideRead> ComparisonService::ReadAtOnce(
@@ -246,7 +353,7 @@ void ComparisonService::WriteReport(const ReportRequest& request, const Cancella
     cancel.ThrowIfCancelled();
     const std::string document =
         RenderHtmlReport(templateText, request.side1Name, request.side2Name, ReportDate::Today(),
-                         request.rowCount, request.rowAt, request.optionsText);
+                         request.rowCount, request.rowAt, request.optionsText, request.readInPartNote);
     cancel.ThrowIfCancelled();
     RunFileStep(prompt_, [&] { WriteFileAtomically(request.targetPath, document); });
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -6,7 +7,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "compare/CompareOptions.hpp"
 #include "compare/coDifferences.hpp"
@@ -36,6 +39,12 @@ struct SideRead {
     // For a snapshot whose load the user ended part-way (Abort): why. The model keeps what was
     // loaded.
     std::optional<TablorError> abortedBy;
+    // For a snapshot of which the user skipped a failed step (Ignore): the first such failure,
+    // as the loader told it. The model lacks what that step would have read.
+    std::optional<std::string> skipped;
+
+    // True when the model may lack or misread part of the source.
+    bool ReadInPart() const noexcept { return abortedBy.has_value() || skipped.has_value(); }
 };
 
 struct ComparisonResult {
@@ -44,6 +53,10 @@ struct ComparisonResult {
     // The engine's list; valid until the service compares again.
     const coDifferences* differences = nullptr;
 };
+
+// Says which sides were read only in part and why, so that a list or a report made from them
+// does not pass for a whole one; empty when both were read whole.
+std::string ReadInPartNote(const SideRead& side1, const SideRead& side2);
 
 // What a report holds and where it goes.
 struct ReportRequest {
@@ -55,6 +68,27 @@ struct ReportRequest {
     std::function<DifferenceRow(std::size_t)> rowAt;
     // CompareOptions::Describe() of the comparison: a report never hides that it was filtered.
     std::string optionsText;
+    // ReadInPartNote of the compared sides: nor that a side was read only in part.
+    std::string readInPartNote;
+};
+
+// Frees what it is handed on a thread of its own: a large schema takes seconds to free, and
+// whoever lets go of it need not wait. The destructor waits until everything is freed.
+class BackgroundRelease {
+  public:
+    BackgroundRelease() = default;
+    ~BackgroundRelease();
+    BackgroundRelease(const BackgroundRelease&) = delete;
+    BackgroundRelease& operator=(const BackgroundRelease&) = delete;
+
+    void Drop(std::shared_ptr<const void> held);
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<std::shared_ptr<const void>> queue_;
+    bool stopping_ = false;
+    std::thread thread_;
 };
 
 // The one road of every command: a side is described once, then read, two sides compared, a
@@ -63,8 +97,10 @@ struct ReportRequest {
 //
 // Failures are TablorErrors. A failure the prompt has already shown the user is a
 // ReportedFailure (its text is what a script prints); OperationCancelled ends an operation whose
-// token was cancelled, leaving the workspace as it was. Each operation may run on a worker
-// thread; the prompt is then asked from that thread.
+// token was cancelled, leaving the workspace's sources as they were (a comparison cancelled
+// while comparing empties the engine's list). Each operation may run on a worker thread; the
+// prompt is then asked from that thread. Sources the workspace lets go of are freed in the
+// background.
 class ComparisonService {
   public:
     // What a snapshot load that the user ended part-way gives: the window keeps what was
@@ -82,7 +118,8 @@ class ComparisonService {
     // Compares two sides read by Read: what the first has and the second lacks, then the
     // reverse. Two snapshots of one file name in different folders, named by default, are
     // named by as many trailing folders as tell them apart.
-    ComparisonResult Compare(SideRead side1, SideRead side2, const CompareOptions& options = {});
+    ComparisonResult Compare(SideRead side1, SideRead side2, const CompareOptions& options = {},
+                             const CancellationToken& cancel = CancellationToken::None());
     // Reads both sides, then compares them. Nothing in the workspace changes until both are read.
     // When either side is live, the two are read at the same time, each on its own connection:
     // the first failure stops the other read and is the one thrown, and the prompt is asked
@@ -113,9 +150,14 @@ class ComparisonService {
                                              const ProgressCallback& progress,
                                              const CancellationToken& cancel);
 
+    // Puts a command's sources into the workspace, freeing those they replace in the background.
+    void Keep(std::shared_ptr<coSnapShots> snapshots, std::shared_ptr<coConnections> connections);
+
     std::shared_ptr<LiveReader> reader_;
     UserPrompt& prompt_;
     PartialSnapshots partial_;
+    // Declared before the workspace, so that it outlives what the workspace hands it.
+    BackgroundRelease release_;
     qnTablor workspace_;
     // Two reads at once add their sources to the same collections.
     std::mutex sourcesMutex_;

@@ -61,6 +61,19 @@ TEST(HtmlReport, NoRowsSayPlainlyThatTheSidesAgree) {
         "<tr>\r\n</table>\r\n</div>\r\n</body>\r\n</html>\r\n\r\n");
 }
 
+// A side read only in part, then the options, head the rows, so that neither passes unseen.
+TEST(HtmlReport, ANoteOnASideReadInPartComesFirst) {
+    const std::string page = RenderHtmlReport(
+        "", "a", "b", kMarch7, 1, [](std::size_t) { return Row("T", "", "", "", ""); },
+        "options: ignore-case", "b<1> was read only in part");
+    EXPECT_EQ(
+        page.rfind("<tr>\r\n<td colspan=\"5\" class=\"read-in-part\">b&lt;1&gt; was read only in "
+                   "part</td>\r\n</tr>\r\n"
+                   "<tr>\r\n<td colspan=\"5\" class=\"options\">Compared with options: ignore-case</td>",
+                   0),
+        0u);
+}
+
 TEST(HtmlReport, EscapesNamesSoTheyShowAsText) {
     const std::string page = RenderHtmlReport("<h1>[object1name]</h1>", "<script>alert(1)</script>", "a&b",
                                               kMarch7, {Row("x<y", "View", "\"q\"", "", "a > b & c")});

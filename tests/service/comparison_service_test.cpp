@@ -78,6 +78,13 @@ TEST_F(ComparisonServiceTest, ACancelledCompareLeavesTheWorkspaceAsItWas) {
     ASSERT_EQ(service.Workspace().SnapShots->Count(), 2);
     EXPECT_EQ(service.Workspace().SnapShots->Item(1)->FileName(), first);
     EXPECT_TRUE(prompt.messages.empty());
+
+    // Cancelled once both sides are read: the comparison stops too, and lists nothing.
+    EXPECT_THROW(
+        service.Compare(service.Read(SideDescription::Snapshot(first)),
+                        service.Read(SideDescription::Snapshot(folder.Write("c.snp", ""))), {}, cancel),
+        OperationCancelled);
+    EXPECT_EQ(service.Workspace().CompareEng->Differences().Count(), 0);
 }
 
 // A login that would block for ever ends as soon as the operation is cancelled from another
@@ -104,8 +111,8 @@ TEST_F(ComparisonServiceTest, ALiveSideThatFailsIsAReportedFailure) {
         FAIL() << "read";
     } catch (const ReportedFailure& failure) {
         ASSERT_EQ(prompt.messages.size(), 1U);
-        EXPECT_EQ(failure.Description(),
-                  "Error: " + prompt.messages[0].text + "\nLogin failed for user 'sa'.");
+        EXPECT_EQ(failure.Description(), "Error: " + prompt.messages[0].text);
+        EXPECT_TRUE(prompt.messages[0].text.ends_with("\nLogin failed for user 'sa'."));
         EXPECT_EQ(failure.Description().find("pw"), std::string::npos);
     }
 }
@@ -152,22 +159,38 @@ TEST(TwoSideProgressTest, OneLineTellsBothSides) {
     EXPECT_EQ(shown[1], "db1.Sales: Columns, 250 rows; old.snp: Tables, 1 row");
 }
 
-// A snapshot that the user gives up on part-way: the window keeps what was loaded, a script
-// stops with the reason.
-TEST_F(ComparisonServiceTest, ASnapshotEndedPartWay) {
-    const std::string broken = folder.Write("broken.snp", "srv*shop*sa\r\n\r\n\r\n\r\n:orders\r\nid*int\r\n");
-    ComparisonService keeping(nullptr, prompt, ComparisonService::PartialSnapshots::Keep);
-    const SideRead read = keeping.Read(SideDescription::Snapshot(broken));
-    ASSERT_TRUE(read.abortedBy.has_value());
-    EXPECT_EQ(read.abortedBy->Number(), errors::SubscriptOutOfRange);
-    EXPECT_EQ(read.model->Tables().Count(), 1);
+// A snapshot that the user gives up on part-way, or of which a step is skipped: the window keeps
+// what was loaded and is told where the file failed, a script stops with the reason.
+TEST_F(ComparisonServiceTest, ASnapshotReadInPart) {
+    const std::string broken =
+        folder.Write("broken.snp", "srv*shop*sa\r\n\r\n\r\n\r\n:orders\r\nid*int*4\r\ntotal*money\r\n:items\r\n");
+    for (const PromptAnswer answer : {PromptAnswer::Abort, PromptAnswer::Ignore}) {
+        prompt.messages.clear();
+        prompt.Answer(answer);
+        ComparisonService keeping(nullptr, prompt, ComparisonService::PartialSnapshots::Keep);
+        const SideRead read = keeping.Read(SideDescription::Snapshot(broken));
+        EXPECT_TRUE(read.ReadInPart());
+        EXPECT_EQ(read.model->Tables().Count(), answer == PromptAnswer::Ignore ? 2 : 1);
+        ASSERT_EQ(prompt.messages.size(), 1U);
+        EXPECT_TRUE(
+            prompt.messages[0].text.starts_with("Subscript out of range 9\n\nReading " + broken +
+                                                ", line 7.\nRetry reads it again, which helps only once "
+                                                "the file has been changed."));
+        const SideRead whole = keeping.Read(SideDescription::Snapshot(folder.Write("whole.snp", kShop)));
+        EXPECT_EQ(
+            ReadInPartNote(whole, read),
+            "broken.snp (Subscript out of range 9) was read only in part: differences may be missing, or "
+            "listed where there are none.");
+        EXPECT_EQ(ReadInPartNote(whole, whole), "");
 
-    ComparisonService failing(nullptr, prompt, ComparisonService::PartialSnapshots::Fail);
-    try {
-        failing.Read(SideDescription::Snapshot(broken));
-        FAIL() << "read";
-    } catch (const ReportedFailure& failure) {
-        EXPECT_EQ(failure.Description(), "cannot read " + broken + ": Subscript out of range 9");
+        ComparisonService failing(nullptr, prompt, ComparisonService::PartialSnapshots::Fail);
+        prompt.Answer(answer);
+        try {
+            failing.Read(SideDescription::Snapshot(broken));
+            FAIL() << "read";
+        } catch (const ReportedFailure& failure) {
+            EXPECT_EQ(failure.Description(), "cannot read " + broken + ": Subscript out of range 9");
+        }
     }
 }
 
