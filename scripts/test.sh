@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: first a normal build, then one
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then one under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -62,6 +62,28 @@ if [ "${TABLOR_SANITIZERS:-on}" != "off" ]; then
   cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTABLOR_SANITIZE=ON -DTABLOR_BUILD_BENCH=OFF
   cmake --build build-sanitize -j"$jobs"
   run_ctest build-sanitize ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
+
+  # Without the window: Qt is not built for ThreadSanitizer. The readers and the command line
+  # the tests start are built with it too; their reports are written to files, since a reader's
+  # output reaches only the program that reads it. atexit_sleep_ms=0: ThreadSanitizer would
+  # otherwise hold every threaded process a second at its exit, which the Ctrl-C test times.
+  echo "== Build and test under ThreadSanitizer"
+  cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTABLOR_BUILD_GUI=OFF -DTABLOR_BUILD_BENCH=OFF \
+    -DTABLOR_TSAN=ON
+  cmake --build build-tsan -j"$jobs"
+  reports=$PWD/build-tsan/tsan-reports
+  rm -rf "$reports"
+  mkdir -p "$reports"
+  tsan_status=0
+  run_ctest build-tsan \
+    TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:atexit_sleep_ms=0:log_path=$reports/report" ||
+    tsan_status=$?
+  if compgen -G "$reports/*" >/dev/null; then
+    cat "$reports"/*
+    echo "ThreadSanitizer reported in $(find "$reports" -type f | wc -l) processes" >&2
+    exit 1
+  fi
+  [ "$tsan_status" -eq 0 ] || exit "$tsan_status"
 fi
 
 if [ "${TABLOR_FUZZ_SECONDS:-60}" != "0" ]; then
