@@ -99,7 +99,8 @@ struct Address {
     std::string query;
 };
 
-Address SplitAddress(std::string_view rest, std::string_view scheme) {
+// `hostOptional`: no host means the server's local socket (PostgreSQL, as psql takes it).
+Address SplitAddress(std::string_view rest, std::string_view scheme, bool hostOptional = false) {
     if (PasswordSpan(rest)) throw LiveSideError(std::string(kPasswordRefused));
     Address address;
     if (const auto question = rest.find('?'); question != std::string_view::npos) {
@@ -124,7 +125,7 @@ Address SplitAddress(std::string_view rest, std::string_view scheme) {
     if (split.port && split.port->empty()) throw LiveSideError("the port after \":\" is missing");
     const std::string_view port = split.port.value_or(std::string_view());
     address.host = PercentDecoded(split.host, "host");
-    if (address.host.empty()) throw LiveSideError(std::string(scheme) + " needs a host");
+    if (address.host.empty() && !hostOptional) throw LiveSideError(std::string(scheme) + " needs a host");
     if (!port.empty() && !IsPortNumber(port))
         throw LiveSideError("the port \"" + std::string(port) + "\" is not a number from 1 to 65535");
     address.port = std::string(port);
@@ -285,7 +286,7 @@ std::optional<LiveSide> ParseLiveSide(std::string_view text) {
         return SqlServerSide(SplitAddress(text.substr(kSqlServer.size()), "sqlserver://"));
     for (const std::string_view scheme : kPostgreSql) {
         if (StartsWithIgnoreCase(text, scheme))
-            return PostgreSqlSide(SplitAddress(text.substr(scheme.size()), "postgresql://"));
+            return PostgreSqlSide(SplitAddress(text.substr(scheme.size()), "postgresql://", true));
     }
     for (const std::string_view scheme : kMySql) {
         if (StartsWithIgnoreCase(text, scheme))

@@ -43,7 +43,7 @@ LiveTarget ParseServerText(std::string_view text);
 // A side of a command that is a live database, as written on the command line:
 //   sqlserver://[user@]host[:port][/instance]?database=NAME[&integrated=true][&queryTimeout=S]
 //       [&encrypt=off|request|require|strict][&trustServerCertificate=true|false]
-//   postgresql://[user@]host[:port]/database[?queryTimeout=S]
+//   postgresql://[user@][host][:port]/database[?queryTimeout=S]  (no host: the local socket)
 //   mysql://user@host[:port]/database[?queryTimeout=S]  (or mariadb://)
 // Each takes loginTimeout=S; the first two take schema=NAME, repeated for more than one, and
 // qualify=true.
@@ -61,8 +61,12 @@ struct LiveSide {
     std::vector<std::string> schemas;             // only these are read; none, all
     bool qualifyNames = false;                    // objects named SCHEMA.NAME
 
-    // server + "." + database, as the window names a live side.
-    std::string DisplayName() const { return serverName + "." + databaseName; }
+    // server + "." + database, as the window names a live side; a PostgreSQL server reached
+    // through its local socket (no host) is "[local]", as psql calls it.
+    std::string DisplayName() const {
+        const bool local = serverName.empty() || serverName.front() == ':';
+        return (local ? "[local]" : "") + serverName + "." + databaseName;
+    }
 };
 
 // queryTimeout and loginTimeout take at most a day.

@@ -213,7 +213,8 @@ std::string SqlServerString(const ConnectionSettings& settings, std::string_view
 std::string PostgreSqlString(const ConnectionSettings& settings, std::string_view driver) {
     const ServerAddress address = ParseServerName(settings.serverName, DatabaseEngine::PostgreSql);
     std::string options;
-    AppendLibpqOption(options, "host", {"server name", address.host});
+    // No host: libpq's own choice, PGHOST or the default socket folder, as psql makes it.
+    if (!address.host.empty()) AppendLibpqOption(options, "host", {"server name", address.host});
     if (!address.port.empty()) AppendLibpqOption(options, "port", {"port", address.port});
     AppendLibpqOption(options, "dbname", {"database name", settings.databaseName});
     if (!settings.integratedSecurity) {
