@@ -6,9 +6,9 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core
   unixodbc-dev tdsodbc odbc-postgresql postgresql odbc-mariadb mariadb-server mariadb-client
-  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libtomlplusplus-dev
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libtomlplusplus-dev libsimpleini-dev
   clang-14 libclang-rt-14-dev clang-format clang-tidy
-  dpkg-dev desktop-file-utils appstream man-db
+  dpkg-dev desktop-file-utils appstream man-db lintian
   libxml2-dev chromium cmark-gfm
 )
 

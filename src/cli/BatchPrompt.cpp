@@ -1,5 +1,7 @@
 #include "cli/BatchPrompt.hpp"
 
+#include <stdexcept>
+
 #include "service/TwoSideProgress.hpp"
 #include "support/TerminalText.hpp"
 
@@ -7,6 +9,18 @@ namespace tablor::cli {
 
 PromptAnswer BatchPrompt::Ask(const PromptMessage& message) {
     EndProgress();
+    // A failed step's text opens with its description and number (FailurePrompt).
+    const std::string first = message.text.substr(0, message.text.find('\n'));
+    const auto blank = first.rfind(' ');
+    if (message.buttons == PromptButtons::AbortRetryIgnore && failedNumber_ == 0 &&
+        blank != std::string::npos) {
+        try {
+            failedNumber_ = std::stol(first.substr(blank + 1));
+            failedDescription_ = first.substr(0, blank);
+        } catch (const std::logic_error&) {
+            failedNumber_ = 0;
+        }
+    }
     return ScriptAnswer(message);
 }
 

@@ -26,6 +26,10 @@ class BatchPrompt : public UserPrompt {
     void Progress(std::string_view section, long rowsRead) override;
     // Clears the progress line, so that what follows starts on a clean line.
     void EndProgress();
+    // The first failed step it answered Abort to, as its number and description; number 0
+    // when none.
+    long FailedNumber() const noexcept { return failedNumber_; }
+    const std::string& FailedDescription() const noexcept { return failedDescription_; }
 
   private:
     std::ostream* progress_ = nullptr;
@@ -33,6 +37,8 @@ class BatchPrompt : public UserPrompt {
     std::string section_;
     bool shown_ = false;
     std::chrono::steady_clock::time_point lastShown_;
+    long failedNumber_ = 0;
+    std::string failedDescription_;
 };
 
 }  // namespace tablor::cli

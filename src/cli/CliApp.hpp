@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/HelpText.hpp"
 #include "sources/DatabaseSession.hpp"
 
 namespace tablor::cli {
@@ -21,12 +22,20 @@ struct CliEnvironment {
     std::shared_ptr<LiveReader> reader;
     // The value of TABLOR_PASSWORD, when set.
     std::optional<std::string> passwordVariable;
+    // The other environment variables the command line reads (TABLOR_PASSWORD_1 and _2,
+    // PGPASSWORD, PGPASSFILE, PGHOST, PGPORT, HOME, NO_COLOR, TERM); none when unset.
+    std::function<std::optional<std::string>(const std::string& name)> variable;
     // Asks for a password without echo; nothing when it cannot ask (no terminal).
     std::function<std::optional<std::string>(const std::string& prompt)> askPassword;
     // Standard error is a terminal: long reads show their progress there.
     bool showProgress = false;
+    // Standard output is a terminal: the text output may be coloured.
+    bool colorTerminal = false;
+    // Where the project's options file (.tablor.toml) is looked for, then in each folder above;
+    // empty: nowhere.
+    std::string workingFolder;
 
-    // This process's: ODBC, TABLOR_PASSWORD, the terminal.
+    // This process's: its reader, environment, terminals and current folder.
     static CliEnvironment FromProcess();
 };
 
@@ -35,7 +44,5 @@ struct CliEnvironment {
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliEnvironment& environment);
-
-std::string UsageText();
 
 }  // namespace tablor::cli

@@ -1,6 +1,8 @@
 #include "cli/CliArguments.hpp"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
 #include <utility>
 
 #include "compare/CompareOptions.hpp"
@@ -8,32 +10,88 @@
 namespace tablor::cli {
 namespace {
 
-void Parse(CLI::App& app, const std::vector<std::string>& args) {
-    // CLI11 takes the arguments last first.
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
-    try {
-        app.parse(reversed);
-    } catch (const CLI::ParseError& error) {
-        throw UsageError(error.what());
+constexpr std::array<std::string_view, 3> kCommands = {"compare", "snapshot", "show"};
+
+// Edits (insert, delete, change, swap of neighbours) that turn one name into the other.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t change = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
     }
+    return d[a.size()][b.size()];
 }
 
-// The command's own words, without help flags of their own: --help is answered before parsing.
-CLI::App& Command(CLI::App& app, const std::string& name) {
-    CLI::App& command = *app.add_subcommand(name);
-    command.set_help_flag();
+std::string WithSuggestion(std::string text, std::string_view typed, const std::vector<std::string>& known) {
+    if (const std::string nearest = NearestName(typed, known); !nearest.empty())
+        text += "; did you mean " + nearest + "?";
+    return text;
+}
+
+// CLI11 names what it could not place; a mistyped option is told with the name it most likely
+// meant.
+[[noreturn]] void RefuseUnknown(const CLI::App& command, const std::vector<std::string>& args,
+                                const CLI::ParseError& error) {
+    std::vector<std::string> known;
+    for (const CLI::Option* option : command.get_options()) {
+        for (const std::string& name : option->get_lnames()) known.push_back("--" + name);
+        for (const std::string& name : option->get_snames()) known.push_back("-" + name);
+    }
+    for (const std::string& arg : args) {
+        if (arg.size() < 2 || arg[0] != '-') continue;
+        const std::string name = arg.substr(0, arg.find('='));
+        if (std::find(known.begin(), known.end(), name) == known.end())
+            throw UsageError(WithSuggestion("unknown option " + name, name, known));
+    }
+    throw UsageError(error.what());
+}
+
+// The command's own words; --help and -h ask for its help.
+CLI::App& Command(CLI::App& app, std::string_view name) {
+    CLI::App& command = *app.add_subcommand(std::string(name));
+    command.set_help_flag("-h,--help");
     return command;
+}
+
+ColorChoice ColorValue(const std::string& value) {
+    if (value == "auto") return ColorChoice::Auto;
+    if (value == "always") return ColorChoice::Always;
+    if (value == "never") return ColorChoice::Never;
+    throw UsageError("--color takes auto, always or never, not " + value);
 }
 
 }  // namespace
 
+std::string NearestName(std::string_view typed, const std::vector<std::string>& known) {
+    const std::size_t letters = typed.size() - std::min(typed.find_first_not_of('-'), typed.size());
+    std::string nearest;
+    std::size_t best = 3;
+    for (const std::string& name : known) {
+        const std::size_t distance = EditDistance(typed, name);
+        if (distance < best && distance * 2 <= letters) {
+            best = distance;
+            nearest = name;
+        }
+    }
+    return nearest;
+}
+
 CliCommand ParseArguments(const std::vector<std::string>& args) {
     const std::string& first = args.at(0);
-    if (first == "--help" || first == "-h" || first == "help") return HelpRequest{};
-    if (first == "--version") return VersionRequest{};
-    if (first != "compare" && first != "snapshot" && first != "show") {
-        if (!first.empty() && first[0] == '-') throw UsageError("unknown option " + first);
-        throw UsageError("unknown command " + first);
+    if (first == "--help" || first == "-h") return HelpRequest{};
+    if (first == "help") return HelpRequest{args.size() > 1 ? args[1] : std::string()};
+    if (first == "--version" || first == "-V") return VersionRequest{};
+    if (std::find(kCommands.begin(), kCommands.end(), first) == kCommands.end()) {
+        if (!first.empty() && first[0] == '-')
+            throw UsageError(WithSuggestion("unknown option " + first, first, {"--help", "--version"}));
+        throw UsageError(
+            WithSuggestion("unknown command " + first, first, {kCommands.begin(), kCommands.end()}));
     }
 
     CLI::App app("tablor-cli");
@@ -50,6 +108,7 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
     bool columnChanges = false, ignoreCase = false, ignoreGeneratedNames = false;
     std::vector<std::string> include, exclude;
     std::string only;
+    std::string color = "auto";
     compareCommand.add_flag("--column-changes", columnChanges);
     compareCommand.add_flag("--ignore-case", ignoreCase);
     compareCommand.add_flag("--ignore-generated-names", ignoreGeneratedNames);
@@ -60,6 +119,8 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
         compareCommand.add_option("--exclude", exclude)->type_name("GLOB")->allow_extra_args(false);
     CLI::Option* onlyOption = compareCommand.add_option("--only", only)->type_name("KINDS");
     compareCommand.add_option("--options", compare.optionsFile)->type_name("FILE");
+    compareCommand.add_flag("--no-options-file", compare.noOptionsFile);
+    compareCommand.add_option("--color", color)->type_name("WHEN");
 
     SnapshotArguments snapshot;
     CLI::App& snapshotCommand = Command(app, "snapshot");
@@ -69,7 +130,17 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
     CLI::App& showCommand = Command(app, "show");
     showCommand.add_option("source", positional);
 
-    Parse(app, args);
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        return HelpRequest{first};
+    } catch (const CLI::ExtrasError& error) {
+        RefuseUnknown(*app.get_subcommand(first), {args.begin() + 1, args.end()}, error);
+    } catch (const CLI::ParseError& error) {
+        throw UsageError(error.what());
+    }
 
     if (first == "compare") {
         if (compare.format != "text" && compare.format != "json" && compare.format != "markdown" &&
@@ -78,8 +149,11 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
         if (positional.size() != 2) throw UsageError("compare needs two sides");
         if (!compare.templateFile.empty() && compare.htmlFile.empty())
             throw UsageError("--template goes with --html");
+        if (positional[0] == kStandardStream && positional[1] == kStandardStream)
+            throw UsageError("only one side can be read from standard input (-)");
         compare.side1 = positional[0];
         compare.side2 = positional[1];
+        compare.color = ColorValue(color);
         if (columnChanges) compare.choices.columnChanges = true;
         if (ignoreCase) compare.choices.ignoreCase = true;
         if (ignoreGeneratedNames) compare.choices.ignoreGeneratedNames = true;
@@ -95,7 +169,8 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
     }
     if (first == "snapshot") {
         if (positional.size() != 1) throw UsageError("snapshot needs one live database");
-        if (snapshot.outputFile.empty()) throw UsageError("snapshot needs -o FILE.snp");
+        if (snapshot.outputFile.empty())
+            throw UsageError("snapshot needs -o FILE.snp (or -o - for standard output)");
         snapshot.source = positional[0];
         return snapshot;
     }

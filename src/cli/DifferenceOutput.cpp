@@ -16,9 +16,31 @@ std::string CountLine(long count) {
     return std::to_string(count) + " difference(s) found between the two objects!";
 }
 
+namespace {
+
+constexpr std::string_view kColorEnd = "\x1b[0m";
+
+// A kind's colour (ECMA-48 SGR), by kind code: the kinds a reader tells apart at a glance.
+std::string_view KindColor(std::string_view kind) {
+    static constexpr std::array<std::string_view, 7> kColors = {
+        "\x1b[1;34m",  // table
+        "\x1b[36m",    // field
+        "\x1b[35m",    // view
+        "\x1b[33m",    // procedure
+        "\x1b[33m",    // function
+        "\x1b[32m",    // constraint
+        "\x1b[1;33m",  // changed field
+    };
+    for (std::size_t code = 0; code < kColors.size(); ++code)
+        if (KindWord(static_cast<int>(code)) == kind) return kColors[code];
+    return {};
+}
+
+}  // namespace
+
 void WriteDifferencesText(std::ostream& out, std::size_t rowCount,
                           const std::function<DifferenceRow(std::size_t)>& rowAt,
-                          std::string_view optionsLine) {
+                          std::string_view optionsLine, bool color) {
     const auto escapedRow = [&](std::size_t index) {
         DifferenceRow row = rowAt(index);
         for (auto& cell : row.cells) cell = EscapeForTerminal(cell);
@@ -34,12 +56,15 @@ void WriteDifferencesText(std::ostream& out, std::size_t rowCount,
     }
 
     std::string line;
-    const auto writeLine = [&](auto cellAt) {
+    const auto writeLine = [&](auto cellAt, bool colored) {
         line.clear();
         std::size_t end = 0;  // padding after the last cell with text is left out
         for (std::size_t c = 0; c < width.size(); ++c) {
             const std::string_view cell = cellAt(c);
+            const std::string_view start = colored && c == 1 ? KindColor(cell) : std::string_view();
+            line += start;
             line += cell;
+            if (!start.empty()) line += kColorEnd;
             if (!cell.empty()) end = line.size();
             if (c + 1 < width.size())
                 line.append(width[c] - std::min(width[c], CodePointCount(cell)) + 2, ' ');
@@ -49,13 +74,17 @@ void WriteDifferencesText(std::ostream& out, std::size_t rowCount,
         out.write(line.data(), static_cast<std::streamsize>(line.size()));
     };
     if (rowCount > 0) {
-        writeLine([](std::size_t c) { return DifferenceRow::kHeaders[c]; });
+        writeLine([](std::size_t c) { return DifferenceRow::kHeaders[c]; }, false);
         for (std::size_t i = 0; i < rowCount && out; ++i) {
             const DifferenceRow row = escapedRow(i);
-            writeLine([&](std::size_t c) { return std::string_view(row.cells[c]); });
+            writeLine([&](std::size_t c) { return std::string_view(row.cells[c]); }, color);
         }
     }
-    out << CountLine(static_cast<long>(rowCount)) << '\n';
+    // Alike in green, differing in bold red.
+    if (color) out << (rowCount == 0 ? "\x1b[32m" : "\x1b[1;31m");
+    out << CountLine(static_cast<long>(rowCount));
+    if (color) out << kColorEnd;
+    out << '\n';
     if (!optionsLine.empty()) out << EscapeForTerminal(optionsLine) << '\n';
 }
 

@@ -23,9 +23,11 @@ inline constexpr std::size_t kMaxPaddedWidth = 128;
 // and the next column follows after the usual gap. Cells are escaped for the terminal
 // (EscapeForTerminal).
 // A comparison made with options ends with a line that names them (`optionsLine`).
+// With `color`, the kind column and the count line carry a terminal's colours; without, not a byte
+// of them.
 void WriteDifferencesText(std::ostream& out, std::size_t rowCount,
                           const std::function<DifferenceRow(std::size_t)>& rowAt,
-                          std::string_view optionsLine = {});
+                          std::string_view optionsLine = {}, bool color = false);
 
 // Writes {"object1": …, "object2": …, "count": N, "differences": [ … ]} with each record's
 // members under their own names, in the engine's order, each record as it is made. A changed

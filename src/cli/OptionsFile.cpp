@@ -4,7 +4,10 @@
 #define TOML_EXCEPTIONS 1
 #include <toml++/toml.h>
 
+#include <filesystem>
+
 #include "cli/CliArguments.hpp"
+#include "cli/FailureText.hpp"
 #include "compare/CompareOptions.hpp"
 #include "support/FileIO.hpp"
 #include "support/TablorError.hpp"
@@ -57,7 +60,8 @@ OptionChoices ReadOptionsFile(const std::string& path) {
     try {
         text = DecodeFileText(ReadFileBytes(path));
     } catch (const TablorError& error) {
-        throw UsageError("the options file " + error.PromptText());
+        throw UsageError(FailureWords(error.Number(), error.Description(),
+                                      FileTask{{{path, path, "read the options file"}}}));
     }
     toml::table table;
     try {
@@ -83,6 +87,8 @@ OptionChoices ReadOptionsFile(const std::string& path) {
             std::string kinds;
             for (const std::string& kind : Texts(path, node, name, true))
                 kinds += (kinds.empty() ? "" : ",") + kind;
+            if (std::string error; !ParseCompareKinds(kinds, error))
+                Refuse(path, node.source(), "only: " + error);
             choices.only = kinds;
         } else {
             Refuse(path, key.source(),
@@ -90,6 +96,16 @@ OptionChoices ReadOptionsFile(const std::string& path) {
         }
     }
     return choices;
+}
+
+std::string FindProjectOptionsFile(const std::string& folder) {
+    std::error_code error;
+    for (std::filesystem::path at = folder; !at.empty(); at = at.parent_path()) {
+        const std::filesystem::path file = at / kProjectOptionsFile;
+        if (std::filesystem::is_regular_file(file, error)) return file.string();
+        if (at == at.parent_path()) break;
+    }
+    return {};
 }
 
 }  // namespace tablor::cli

@@ -30,4 +30,11 @@ struct OptionChoices {
 // UsageError that names the file and the line.
 OptionChoices ReadOptionsFile(const std::string& path);
 
+// A project's own options file, read when no other is named.
+inline constexpr const char* kProjectOptionsFile = ".tablor.toml";
+
+// The project's options file nearest to `folder`: in it or in the first folder above it that
+// holds one; empty when none does.
+std::string FindProjectOptionsFile(const std::string& folder);
+
 }  // namespace tablor::cli

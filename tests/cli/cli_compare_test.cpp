@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "PlainScanReference.hpp"
 #include "SchemaGenerator.hpp"
@@ -46,8 +47,10 @@ std::string Example(const std::string& name) {
     return std::string(TABLOR_EXAMPLES_DIR) + "/" + name;
 }
 
-// The built program with standard output on `stdoutPath`: its exit status and standard error.
-CliResult RunProgram(std::vector<std::string> args, const char* stdoutPath, const TempFolder& folder) {
+// The built program with standard output on `stdoutPath` (and standard input from `stdinPath`):
+// its exit status and standard error.
+CliResult RunProgram(std::vector<std::string> args, const char* stdoutPath, const TempFolder& folder,
+                     const char* stdinPath = "/dev/null") {
     const std::string errPath = folder.File("stderr.txt");
     args.insert(args.begin(), TABLOR_CLI_PATH);
     std::vector<char*> argv;
@@ -55,6 +58,7 @@ CliResult RunProgram(std::vector<std::string> args, const char* stdoutPath, cons
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, stdinPath, O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, stdoutPath, O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = 0;
@@ -260,6 +264,105 @@ TEST(CliCompare, ExitsZeroWhenAlikeAndTwoOnTrouble) {
     const auto help = RunTablorCli({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("compare SIDE1 SIDE2"), std::string::npos);
+}
+
+// Words first: which file, which line, what was expected; the numbered text follows.
+TEST(CliCompare, FailuresSayWhatIsWrongInWords) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder.File("dir.snp"));
+    const std::string v1 = Example("shop-v1.snp");
+    const auto snapshot = [&](const std::string& path) { return "cannot read the snapshot " + path + ": "; };
+    const std::string start =
+        "a snapshot starts with four lines: SERVER*DATABASE*USER, then its constraints, its views and its "
+        "routines";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{folder.File("nope.snp")}, snapshot(folder.File("nope.snp")) + "there is no such file"},
+        {{folder.Write("empty.snp", "")}, snapshot(folder.File("empty.snp")) + "it is empty, but " + start},
+        {{folder.Write("short.snp", "s*d*u\r\nPK\r\n")},
+         snapshot(folder.File("short.snp")) + "it ends after line 2, but " + start},
+        {{folder.Write("head.snp", "s*d\r\n\r\n\r\n\r\n")},
+         snapshot(folder.File("head.snp")) + "line 1 should be SERVER*DATABASE*USER"},
+        {{folder.Write("column.snp", "s*d*u\r\n\r\n\r\n\r\n:T\r\nId*int*4\r\nno parts\r\n")},
+         snapshot(folder.File("column.snp")) +
+             "line 7 should be a column of the table above it: NAME*TYPE*SIZE"},
+        {{folder.File("dir.snp")}, snapshot(folder.File("dir.snp")) + "it is a folder, not a file"},
+        {{v1, "--html", folder.File("none/r.html")},
+         "cannot write the report " + folder.File("none/r.html") + ": a folder on its path does not exist"},
+        {{v1, "--html", folder.File("r.html"), "--template", folder.File("t.html")},
+         "cannot read the report template " + folder.File("t.html") + ": there is no such file"},
+    };
+    for (const auto& [args, words] : cases) {
+        std::vector<std::string> command = {"compare", v1};
+        command.insert(command.end(), args.begin(), args.end());
+        const auto result = RunTablorCli(command);
+        EXPECT_EQ(result.status, cli::kTrouble);
+        EXPECT_EQ(result.err.substr(0, result.err.find('\n')), "tablor-cli: " + words) << result.err;
+    }
+}
+
+// --help after a command is its help; -V the version; a near miss is named with what was meant.
+TEST(CliProgram, HelpVersionAndNearMisses) {
+    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
+        {{"compare", "--help"}, cli::kNoDifferences, "Usage: tablor-cli compare SIDE1 SIDE2"},
+        {{"show", "a.snp", "-h"}, cli::kNoDifferences, "Usage: tablor-cli show SOURCE"},
+        {{"help", "snapshot"}, cli::kNoDifferences, "Usage: tablor-cli snapshot DATABASE"},
+        {{"-V"}, cli::kNoDifferences, "tablor-cli " TABLOR_VERSION "\n"},
+        {{"compare", "a", "b", "--colum-changes"}, cli::kTrouble, "did you mean --column-changes?"},
+        {{"compare", "a", "b", "--colour=never"}, cli::kTrouble, "did you mean --color?"},
+        {{"comapre", "a", "b"}, cli::kTrouble, "unknown command comapre; did you mean compare?"},
+        {{"compare", "a", "b", "--bogus"}, cli::kTrouble, "unknown option --bogus\n"},
+        {{"compare", "-", "-"}, cli::kTrouble, "only one side can be read from standard input"},
+    };
+    for (const auto& [args, status, shown] : cases) {
+        const auto result = RunTablorCli(args);
+        EXPECT_EQ(result.status, status) << args[0];
+        EXPECT_NE((result.out + result.err).find(shown), std::string::npos) << result.out << result.err;
+    }
+}
+
+// Colour only on a terminal, never under NO_COLOR or --color=never, always with --color=always;
+// without it the text is byte for byte the plain one.
+TEST(CliCompare, ColourOnlyWhereItIsWanted) {
+    const std::vector<std::string> args = {"compare", Example("shop-v1.snp"), Example("shop-v2.snp")};
+    const auto run = [&](bool terminal, std::optional<std::string> noColor, std::string flag) {
+        cli::CliEnvironment environment;
+        environment.colorTerminal = terminal;
+        environment.variable = [noColor](const std::string& name) {
+            return name == "NO_COLOR" ? noColor : std::nullopt;
+        };
+        std::vector<std::string> command = args;
+        if (!flag.empty()) command.push_back(flag);
+        std::ostringstream out, err;
+        EXPECT_EQ(cli::RunCli(command, out, err, environment), cli::kDifferences) << err.str();
+        return out.str();
+    };
+    const std::string plain = RunTablorCli(args).out;
+    const std::string colored = run(true, std::nullopt, "");
+    EXPECT_NE(colored.find("\x1b[32mConstraint\x1b[0m  shop-v2.snp"), std::string::npos) << colored;
+    EXPECT_NE(colored.find("\x1b[1;31m24 difference(s) found"), std::string::npos);
+    EXPECT_EQ(run(true, "", ""), colored);
+    EXPECT_EQ(run(false, std::nullopt, "--color=always"), colored);
+    EXPECT_EQ(run(true, "1", ""), plain);
+    EXPECT_EQ(run(true, std::nullopt, "--color=never"), plain);
+    EXPECT_EQ(run(false, std::nullopt, "--color=auto"), plain);
+}
+
+// "-" reads a snapshot from standard input, whether a pipe or a file.
+TEST(CliProgram, ADashSideIsStandardInput) {
+    TempFolder folder;
+    const std::string out = folder.File("out.txt");
+    folder.Write("out.txt", "");
+    const auto result = RunProgram({"compare", "-", Example("shop-v2.snp"), "--format", "json"}, out.c_str(),
+                                   folder, Example("shop-v1.snp").c_str());
+    EXPECT_EQ(result.status, cli::kDifferences) << result.err;
+    const auto parsed = nlohmann::json::parse(TempFolder::Read(out));
+    EXPECT_EQ(parsed["object1"], "standard input");
+    EXPECT_EQ(parsed["count"], 24);
+    const std::string piped = "cat '" + Example("shop-v1.snp") + "' | '" TABLOR_CLI_PATH "' compare - '" +
+                              Example("shop-v1.snp") + "' > '" + out + "'";
+    EXPECT_EQ(std::system(piped.c_str()), 0);
+    EXPECT_EQ(TempFolder::Read(out), "0 difference(s) found between the two objects!\n");
+    EXPECT_FALSE(std::filesystem::exists("-"));
 }
 
 TEST(CliCompare, WritesTheHtmlReportFromTheTemplate) {

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "TempFolder.hpp"
@@ -98,6 +99,28 @@ TEST_F(CliOptions, FlagsWinOverTheOptionsFile) {
     const CliRun overridden = Cli({"compare", first, second, "--options", options, "--only", "views"});
     EXPECT_EQ(overridden.status, cli::kNoDifferences) << overridden.out;
     EXPECT_THAT(overridden.out, EndsWith("options: ignore-case, only=views\n"));
+}
+
+// The nearest .tablor.toml above the working folder is read, unless another file is named or
+// --no-options-file is given.
+TEST_F(CliOptions, TheProjectOptionsFileIsReadUnlessTurnedOff) {
+    folder.Write(".tablor.toml", "only = \"views\"\n");
+    std::filesystem::create_directories(folder.File("repo/ci"));
+    const std::string named = folder.Write("repo/named.toml", "only = \"tables\"\n");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, "options: only=views\n"},
+        {{"--options", named}, "options: only=tables\n"},
+        {{"--no-options-file"}, "found between the two objects!\n"},
+    };
+    cli::CliEnvironment environment;
+    environment.workingFolder = folder.File("repo/ci");
+    for (const auto& [flags, lastLine] : cases) {
+        std::vector<std::string> args = {"compare", first, second};
+        args.insert(args.end(), flags.begin(), flags.end());
+        std::ostringstream out, err;
+        cli::RunCli(args, out, err, environment);
+        EXPECT_THAT(out.str(), EndsWith(lastLine)) << err.str();
+    }
 }
 
 // A mistake in the options is trouble, told before any side is read.

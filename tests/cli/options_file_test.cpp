@@ -44,6 +44,7 @@ TEST(OptionsFile, AMistakeNamesItsLine) {
         {"exclude = [\"a\", 3]\n", "line 1: exclude takes texts only"},
         {"only = [\"tables\"\ninclude = 1\n", "line "},
         {"column-changes = tru\n", "line 1: "},
+        {"\nonly = \"tables,colums\"\n", "line 2: only: Unknown kind \"colums\""},
     };
     TempFolder folder;
     for (const auto& [text, expected] : cases) {

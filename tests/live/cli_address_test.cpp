@@ -2,8 +2,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
 #include <optional>
 #include <sstream>
+#include <tuple>
 
 #include "ScriptedDatabase.hpp"
 #include "cli/CliApp.hpp"
@@ -66,6 +69,15 @@ TEST(LiveSideAddress, PostgreSqlForms) {
     side = Parse("postgres://[::1]/shop");
     EXPECT_EQ(side.serverName, "[::1]");
     EXPECT_TRUE(side.integratedSecurity);  // no user: the server's own rules
+
+    // No host: the local socket, as psql reaches it.
+    for (const auto& [address, server, shown] :
+         {std::tuple{"postgresql:///shop", "", "[local].shop"},
+          std::tuple{"postgresql://app@:5433/shop", ":5433", "[local]:5433.shop"}}) {
+        side = Parse(address);
+        EXPECT_EQ(side.serverName, server);
+        EXPECT_EQ(side.DisplayName(), shown);
+    }
 }
 
 // The database is the schema: schema= and qualify= have nothing to act on and are refused.
@@ -265,33 +277,73 @@ TEST(LiveSideCommandLine, BadAddressIsTroubleBeforeAnythingIsRead) {
     EXPECT_THAT(err3.str(), HasSubstr("-o FILE.snp"));
 }
 
-TEST(LiveSideCommandLine, PasswordComesFromTheVariableOrTheTerminal) {
+// Each side's password: its own TABLOR_PASSWORD_N, TABLOR_PASSWORD, the engine's own, then typed.
+TEST(LiveSideCommandLine, EachSideTakesTheFirstPasswordGiven) {
+    struct Case {
+        std::map<std::string, std::string> variables;
+        std::optional<std::string> tablorPassword;
+        std::string first, second;
+    };
+    const std::vector<Case> cases = {
+        {{{"TABLOR_PASSWORD_1", "one"}, {"TABLOR_PASSWORD_2", "two"}}, "both", "one", "two"},
+        {{{"TABLOR_PASSWORD_2", "two"}, {"PGPASSWORD", "pg"}}, "both", "both", "two"},
+        {{{"PGPASSWORD", "pg"}}, std::nullopt, "pg", "pg"},
+        {{{"PGPASSWORD", ""}}, std::nullopt, "typed", "typed"},
+        {{}, std::nullopt, "typed", "typed"},
+    };
+    for (const Case& c : cases) {
+        auto database = std::make_shared<testing::ScriptedDatabase>();
+        CliEnvironment environment;
+        environment.reader = database;
+        environment.passwordVariable = c.tablorPassword;
+        environment.variable = [&c](const std::string& name) -> std::optional<std::string> {
+            const auto found = c.variables.find(name);
+            if (found == c.variables.end()) return std::nullopt;
+            return found->second;
+        };
+        std::vector<std::string> asked;
+        environment.askPassword = [&](const std::string& prompt) -> std::optional<std::string> {
+            asked.push_back(prompt);
+            return "typed";
+        };
+        std::ostringstream out, err;
+        EXPECT_EQ(RunCli({"compare", "postgresql://app@pg1/shop", "postgresql://app@pg2/shop"}, out, err,
+                         environment),
+                  kNoDifferences)
+            << err.str();
+        ASSERT_EQ(database->opened.size(), 2u);
+        std::map<std::string, std::string> passwords;
+        for (const ConnectionSettings& opened : database->opened)
+            passwords[opened.serverName] = opened.password;
+        EXPECT_EQ(passwords["pg1"], c.first);
+        EXPECT_EQ(passwords["pg2"], c.second);
+        EXPECT_EQ(asked.size(), c.first == "typed" ? 2u : 0u);
+        if (!asked.empty()) EXPECT_EQ(asked[0], "Password for app on pg1.shop: ");
+    }
+    // Integrated security asks for nothing.
     auto database = std::make_shared<testing::ScriptedDatabase>();
-    database->FailOpen(DatabaseError("no server here"));
     CliEnvironment environment;
     environment.reader = database;
-    std::vector<std::string> asked;
-    environment.askPassword = [&](const std::string& prompt) -> std::optional<std::string> {
-        asked.push_back(prompt);
-        return "typed";
-    };
+    environment.askPassword = [](const std::string&) -> std::optional<std::string> { return "typed"; };
     std::ostringstream out, err;
+    RunCli({"show", "sqlserver://db1?database=Sales&integrated=true"}, out, err, environment);
+    EXPECT_EQ(database->opened.at(0).password, "");
+}
 
-    RunCli({"snapshot", "sqlserver://sa@db1?database=Sales", "-o", "x.snp"}, out, err, environment);
-    ASSERT_EQ(database->opened.size(), 1u);
-    EXPECT_EQ(database->opened[0].password, "typed");
-    EXPECT_THAT(asked, ::testing::ElementsAre("Password for sa on db1.Sales: "));
-
-    environment.passwordVariable = "from-variable";
-    RunCli({"snapshot", "sqlserver://sa@db1?database=Sales", "-o", "x.snp"}, out, err, environment);
-    EXPECT_EQ(database->opened.at(1).password, "from-variable");
-    EXPECT_EQ(asked.size(), 1u);
-
-    // Integrated security asks for nothing.
-    RunCli({"snapshot", "sqlserver://db1?database=Sales&integrated=true", "-o", "x.snp"}, out, err,
-           environment);
-    EXPECT_EQ(database->opened.at(2).password, "");
-    EXPECT_TRUE(database->opened.at(2).integratedSecurity);
+// -o - writes the snapshot to standard output and what it holds to standard error.
+TEST(LiveSideCommandLine, SnapshotToStandardOutput) {
+    auto database = std::make_shared<testing::ScriptedDatabase>();
+    CliEnvironment environment;
+    environment.reader = database;
+    environment.passwordVariable = "pw";
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli({"snapshot", "sqlserver://sa@db1?database=Sales", "-o", "-"}, out, err, environment),
+              kNoDifferences);
+    EXPECT_EQ(out.str(), "db1*Sales*sa*\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(err.str(),
+              "Snapshot of db1.Sales written to standard output: 0 tables, 0 views, 0 routines, "
+              "0 constraints\n");
+    EXPECT_FALSE(std::filesystem::exists("-"));
 }
 
 // The schemas, naming, login timeout and encryption chosen in the address are what the database

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -14,6 +15,7 @@
 #include "ModelText.hpp"
 #include "ReaderProcess.hpp"
 #include "ScriptedPrompt.hpp"
+#include "TempFolder.hpp"
 #include "cli/CliApp.hpp"
 #include "model/ObjectType.hpp"
 #include "sources/OdbcConnectionString.hpp"
@@ -146,6 +148,27 @@ TEST_F(MariaDb, SchemaQueriesScanOneDatabase) {
         EXPECT_THAT(plan->Value("Extra").value_or(""), HasSubstr("Scanned 1 database")) << *query;
         while (plan->Next()) {
         }
+    }
+}
+
+// The password of ~/.my.cnf's client group serves when no variable gives one, unless anyone may
+// write the file.
+TEST_F(MariaDb, TheClientGroupOfMyCnfGivesThePassword) {
+    TempFolder home;
+    const std::string file = home.Write(
+        ".my.cnf", "[mysqld]\npassword=not-this\n[client]\npassword = \"" + server.password + "\"\n");
+    environment.passwordVariable.reset();
+    environment.variable = [&home](const std::string& name) -> std::optional<std::string> {
+        if (name == "HOME") return home.Path();
+        return std::nullopt;
+    };
+    using std::filesystem::perms;
+    for (const auto& [mode, status] : {std::pair{perms::owner_read | perms::owner_write, cli::kDifferences},
+                                       std::pair{perms::owner_read | perms::others_write, cli::kTrouble}}) {
+        std::filesystem::permissions(file, mode);
+        EXPECT_EQ(Run({"compare", server.Address("tablor_shop"), server.Address("tablor_shop_v2")}), status)
+            << err.str();
+        if (status == cli::kTrouble) EXPECT_THAT(err.str(), HasSubstr(file + " may be written by anyone"));
     }
 }
 

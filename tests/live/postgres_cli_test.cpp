@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -69,14 +71,78 @@ TEST_F(PostgresCli, CompareTwoLiveDatabases) {
     EXPECT_THAT(out.str(), HasSubstr("19 difference(s) found between the two objects!"));
     EXPECT_EQ(err.str(), "");  // not a terminal: no progress
 
-    // (The shop itself would not do: the engine matches tables by name alone, so its two
-    // "items" tables differ from each other.)
-    ASSERT_EQ(Run({"compare", server.Address("tablor_shop_v2"), server.Address("tablor_shop_v2"), "--format",
-                   "json"}),
-              cli::kNoDifferences)
+    // The shop's two "items" tables, in the public and sales schemas, pair each with its own.
+    ASSERT_EQ(
+        Run({"compare", server.Address("tablor_shop"), server.Address("tablor_shop"), "--format", "json"}),
+        cli::kNoDifferences)
         << out.str() << err.str();
-    EXPECT_THAT(out.str(), StartsWith("{\"object1\": \"" + v2 + "\""));
+    EXPECT_THAT(out.str(), StartsWith("{\"object1\": \"" + shop + "\""));
     EXPECT_EQ(DriverLeftovers(), leftovers);
+}
+
+// Each side finds its own password: its own variable, TABLOR_PASSWORD, PGPASSWORD, then the
+// password file, which is passed over when its group or others may use it.
+TEST_F(PostgresCli, EachSideFindsItsOwnPassword) {
+    const std::string reader = "a}b;c{d=e f";
+    TempFolder home;
+    const std::string pgpass = home.Write(".pgpass", "# the reader's\n" + server.host + ":" + server.port +
+                                                         ":*:tablor_reader:" + reader + "\n");
+    struct Case {
+        std::map<std::string, std::string> variables;
+        std::optional<std::string> tablorPassword;
+        std::filesystem::perms mode;
+        int status;
+        std::string said;
+    };
+    const auto owner = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+    const std::vector<Case> cases = {
+        {{{"TABLOR_PASSWORD_1", server.password}, {"TABLOR_PASSWORD_2", reader}},
+         {},
+         owner,
+         cli::kDifferences,
+         ""},
+        {{{"TABLOR_PASSWORD_1", "wrong"}},
+         server.password,
+         owner,
+         cli::kTrouble,
+         "password authentication failed"},
+        {{{"TABLOR_PASSWORD_1", server.password}, {"PGPASSWORD", reader}}, {}, owner, cli::kDifferences, ""},
+        {{{"TABLOR_PASSWORD_1", server.password}, {"HOME", home.Path()}}, {}, owner, cli::kDifferences, ""},
+        {{{"TABLOR_PASSWORD_1", server.password}, {"HOME", home.Path()}},
+         {},
+         owner | std::filesystem::perms::group_read,
+         cli::kTrouble,
+         "tablor-cli: warning: the password file " + pgpass + " may be used by its group or others"},
+    };
+    environment.passwordVariable.reset();
+    for (const Case& c : cases) {
+        std::filesystem::permissions(pgpass, c.mode);
+        environment.passwordVariable = c.tablorPassword;
+        environment.variable = [&c](const std::string& name) -> std::optional<std::string> {
+            const auto found = c.variables.find(name);
+            if (found == c.variables.end()) return std::nullopt;
+            return found->second;
+        };
+        EXPECT_EQ(
+            Run({"compare", server.Address("tablor_shop"), server.Address("tablor_shop", "tablor_reader")}),
+            c.status)
+            << err.str();
+        EXPECT_THAT(err.str(), HasSubstr(c.said));
+    }
+}
+
+// Without a host the server is reached through its socket, in PGHOST's folder as psql finds it.
+TEST_F(PostgresCli, TheLocalSocketNeedsNoHost) {
+    const char* state = std::getenv("TABLOR_PG_STATE");
+    std::ifstream in(state != nullptr && *state != '\0' ? state : TABLOR_PG_STATE_FILE);
+    std::string folder;
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with("TABLOR_PG_DIR=")) folder = line.substr(line.find('=') + 1);
+    ::setenv("PGHOST", folder.c_str(), 1);
+    const int status = Run({"show", "postgresql://" + server.user + "@:" + server.port + "/tablor_shop"});
+    ::unsetenv("PGHOST");
+    EXPECT_EQ(status, cli::kNoDifferences) << err.str();
+    EXPECT_THAT(out.str(), HasSubstr("Database: tablor_shop\n"));
 }
 
 // A snapshot read back compares equal to the database it was taken from.
@@ -97,6 +163,9 @@ TEST_F(PostgresCli, SnapshotThenCompareWithTheLiveDatabase) {
     EXPECT_EQ(Run({"compare", v2, server.Address("tablor_shop_v2")}), cli::kNoDifferences)
         << out.str() << err.str();
     EXPECT_EQ(Run({"compare", v2, server.Address("tablor_shop")}), cli::kDifferences) << err.str();
+    // The snapshot records each object's schema, so the whole shop compares equal to it.
+    EXPECT_EQ(Run({"compare", file, server.Address("tablor_shop")}), cli::kNoDifferences)
+        << out.str() << err.str();
 }
 
 // With qualified names the shop's two "items" tables are told apart, so a snapshot of the
