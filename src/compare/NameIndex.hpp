@@ -19,7 +19,7 @@ class NameIndex {
     static constexpr std::uint32_t kNone = UINT32_MAX;
 
     explicit NameIndex(const Collection<cMetaDataElement>& elements);
-    // Finds the elements by a key made of each name (appended to the string by `keyOf`); an
+    // Finds the elements by a key made of each element (appended to the string by `keyOf`); an
     // element that `keep` turns down is left out, as if it were not there.
     template <class KeyOf, class Keep>
     NameIndex(const Collection<cMetaDataElement>& elements, KeyOf&& keyOf, Keep&& keep) {
@@ -29,7 +29,7 @@ class NameIndex {
         for (std::size_t i = 0; i < items.size(); ++i) {
             starts_.push_back(static_cast<std::uint32_t>(names_.size()));
             if (keep(items[i]->ObjectName))
-                keyOf(names_, items[i]->ObjectName);
+                keyOf(names_, *items[i]);
             else
                 left_[i] = 1;
         }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "compare/NameIndex.hpp"
 #include "support/TablorError.hpp"
@@ -96,18 +98,74 @@ struct cCompareEngine::Rules {
 
 namespace {
 
+// An element's key: its schema first when elements pair by schema and name, then its name as
+// the options make it (or as it is).
 template <class R>
-auto Key(const R& rules, bool constraint) {
-    return [&rules, constraint](std::string& out, std::string_view name) {
-        rules.AppendKey(out, name, constraint);
+auto Key(const R* rules, bool constraint, bool bySchema) {
+    return [rules, constraint, bySchema](std::string& out, const cMetaDataElement& element) {
+        if (bySchema) {
+            if (rules != nullptr && rules->fold)
+                AppendFolded(out, element.Schema);
+            else
+                out.append(element.Schema);
+            out += '\x1f';
+        }
+        if (rules != nullptr)
+            rules->AppendKey(out, element.ObjectName, constraint);
+        else
+            out.append(element.ObjectName);
     };
 }
 template <class R>
-auto Keep(const R& rules) {
-    return [&rules](std::string_view name) { return rules.Keep(name); };
+auto Keep(const R* rules) {
+    return [rules](std::string_view name) { return rules == nullptr || rules->Keep(name); };
+}
+
+// How many schemas a side's elements name, counting to two: with none the side does not know
+// them.
+int SchemaCount(const cMetaData& side) {
+    const std::string* first = nullptr;
+    for (const auto* elements : {&side.Tables().Items(), &side.Views().Items(), &side.Constraints().Items(),
+                                 &side.Routines().Items()}) {
+        for (const auto& element : *elements) {
+            if (element->Schema.empty()) continue;
+            if (first == nullptr)
+                first = &element->Schema;
+            else if (*first != element->Schema)
+                return 2;
+        }
+    }
+    return first == nullptr ? 0 : 1;
 }
 
 }  // namespace
+
+// The names that stand in more than one schema on either side, each behind its kind's letter:
+// a difference about one of them says which schema's it is.
+std::unordered_set<std::string> NamesInSeveralSchemas(const cMetaData& first, const cMetaData& second) {
+    std::unordered_map<std::string, const std::string*> schemaOf;
+    std::unordered_set<std::string> several;
+    for (const cMetaData* side : {&first, &second}) {
+        for (const auto* elements : {&side->Tables().Items(), &side->Views().Items(),
+                                     &side->Constraints().Items(), &side->Routines().Items()}) {
+            for (const auto& element : *elements) {
+                std::string key = cCompareEngine::KindKey(*element);
+                const auto [at, added] = schemaOf.emplace(key, &element->Schema);
+                if (!added && *at->second != element->Schema) several.insert(std::move(key));
+            }
+        }
+    }
+    return several;
+}
+
+// Objects pair by schema and name where both sides know their schemas and either holds more
+// than one: a database compared with itself then pairs each of its same-named tables with its
+// own. Two sides of one schema each pair by name, whatever the schemas are called.
+bool cCompareEngine::PairsBySchema(const cMetaData& first, const cMetaData& second) {
+    const int count1 = SchemaCount(first);
+    const int count2 = SchemaCount(second);
+    return count1 > 0 && count2 > 0 && (count1 > 1 || count2 > 1);
+}
 
 // The names of one schema's four collections, indexed once and used when that schema is
 // the side being searched.
@@ -117,11 +175,11 @@ struct cCompareEngine::SchemaIndex {
           constraints(schema.Constraints()),
           routines(schema.Routines()),
           tables(schema.Tables()) {}
-    SchemaIndex(const cMetaData& schema, const Rules& rules)
-        : views(schema.Views(), Key(rules, false), Keep(rules)),
-          constraints(schema.Constraints(), Key(rules, true), Keep(rules)),
-          routines(schema.Routines(), Key(rules, false), Keep(rules)),
-          tables(schema.Tables(), Key(rules, false), Keep(rules)) {}
+    SchemaIndex(const cMetaData& schema, const Rules* rules, bool bySchema)
+        : views(schema.Views(), Key(rules, false, bySchema), Keep(rules)),
+          constraints(schema.Constraints(), Key(rules, true, bySchema), Keep(rules)),
+          routines(schema.Routines(), Key(rules, false, bySchema), Keep(rules)),
+          tables(schema.Tables(), Key(rules, false, bySchema), Keep(rules)) {}
     NameIndex views;
     NameIndex constraints;
     NameIndex routines;
@@ -205,6 +263,14 @@ std::string TypeText(const cField& field) {
 
 }  // namespace
 
+std::string cCompareEngine::KindKey(const cMetaDataElement& element) {
+    // A procedure and a function of one name are one routine.
+    const char kind = element.ObjectType == ObjectType::Function
+                          ? static_cast<char>('0' + ObjectType::Procedure)
+                          : static_cast<char>('0' + element.ObjectType);
+    return kind + element.ObjectName;
+}
+
 coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::string& srcName1,
                                        const cMetaData& MetaData2, const std::string& srcName2,
                                        const CompareOptions& options, const CancellationToken& cancel) {
@@ -222,8 +288,13 @@ coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::st
     firstName_ = &srcName1;
     secondName_ = &srcName2;
     cancel_ = &cancel;
-    const SchemaIndex index1 = plain ? SchemaIndex(MetaData1) : SchemaIndex(MetaData1, rules);
-    const SchemaIndex index2 = plain ? SchemaIndex(MetaData2) : SchemaIndex(MetaData2, rules);
+    bySchema_ = PairsBySchema(MetaData1, MetaData2);
+    severalSchemas_ =
+        bySchema_ ? NamesInSeveralSchemas(MetaData1, MetaData2) : std::unordered_set<std::string>();
+    const bool keyed = !plain || bySchema_;
+    const Rules* keyRules = plain ? nullptr : &rules;
+    const SchemaIndex index1 = keyed ? SchemaIndex(MetaData1, keyRules, bySchema_) : SchemaIndex(MetaData1);
+    const SchemaIndex index2 = keyed ? SchemaIndex(MetaData2, keyRules, bySchema_) : SchemaIndex(MetaData2);
     // Every difference refers to the name of the side that lacks it; one copy serves them all.
     const auto name1 = std::make_shared<const std::string>(srcName1);
     const auto name2 = std::make_shared<const std::string>(srcName2);
@@ -241,6 +312,15 @@ coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::st
     }
     backwardMissing_.clear();
     rules_ = nullptr;
+    // A name held in several schemas: each difference about it says which schema's.
+    if (!severalSchemas_.empty()) {
+        for (const auto& difference : differences_->Items()) {
+            const cMetaDataElement* element = difference->ElementFound();
+            if (element != nullptr && severalSchemas_.count(KindKey(*element)) != 0)
+                difference->QualifyBySchema();
+        }
+    }
+    severalSchemas_.clear();
     return *differences_;
 }
 
@@ -425,10 +505,12 @@ void cCompareEngine::CompareColumns(const std::shared_ptr<cMetaDataElement>& aTa
 }
 
 void cCompareEngine::AddChange(const cMetaDataElement& aTable, const cField& aField, const cField& bField) {
-    std::string message = "Field " + aTable.ObjectName + "." + aField.FieldName +
-                          " changed: " + TypeText(aField) + " on " + *firstName_ + ", " + TypeText(bField) +
-                          " on " + *secondName_;
-    differences_->AddChange(cDifference::ColumnChanged(aTable.ObjectName, aField.FieldName, aField.FieldType,
+    const std::string table = severalSchemas_.count(KindKey(aTable)) != 0
+                                  ? aTable.Schema + "." + aTable.ObjectName
+                                  : aTable.ObjectName;
+    std::string message = "Field " + table + "." + aField.FieldName + " changed: " + TypeText(aField) +
+                          " on " + *firstName_ + ", " + TypeText(bField) + " on " + *secondName_;
+    differences_->AddChange(cDifference::ColumnChanged(table, aField.FieldName, aField.FieldType,
                                                        aField.FieldSize, bField.FieldType, bField.FieldSize,
                                                        std::move(message)));
 }

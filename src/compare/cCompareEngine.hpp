@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,11 @@ class cCompareEngine {
 
     coDifferences& Differences() noexcept { return *differences_; }
 
+    // Whether two sides pair their objects by schema and name rather than by name alone.
+    static bool PairsBySchema(const cMetaData& first, const cMetaData& second);
+    // An element's kind and name in one key (a procedure and a function of one name alike).
+    static std::string KindKey(const cMetaDataElement& element);
+
   private:
     struct SchemaIndex;
     struct Rules;
@@ -50,7 +56,9 @@ class cCompareEngine {
     void AddChange(const cMetaDataElement& aTable, const cField& aField, const cField& bField);
 
     std::shared_ptr<coDifferences> differences_;
-    const Rules* rules_ = nullptr;  // during a comparison with options
+    const Rules* rules_ = nullptr;                    // during a comparison with options
+    bool bySchema_ = false;                           // during a comparison
+    std::unordered_set<std::string> severalSchemas_;  // KindKeys of names in several schemas
     const std::string* firstName_ = nullptr;
     const std::string* secondName_ = nullptr;
     const CancellationToken* cancel_ = &CancellationToken::None();

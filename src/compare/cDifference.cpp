@@ -102,6 +102,23 @@ std::string cDifference::Message() const {
     }
 }
 
+void cDifference::QualifyBySchema() {
+    if (!source_ || Element().Schema.empty()) return;
+    const std::string& schema = Element().Schema;
+    const std::string qualified = schema + "." + Element().ObjectName;
+    OwnTexts texts{ObjectName(), Source(), {}, FieldTable(), FieldType(), FieldSize(), {}, {}};
+    if (field_ == kNoField) {
+        texts.objectName = qualified;
+        texts.message = Message();
+    } else {
+        texts.fieldTable = qualified;
+        texts.message = "The field " + texts.objectName + " was not found on the table " + qualified +
+                        " on the object " + texts.source;
+    }
+    data_ = std::make_shared<const OwnTexts>(std::move(texts));
+    source_.reset();
+}
+
 void cDifference::SetFieldDetails(std::string FieldTable, std::string FieldType, std::string FieldSize) {
     // Copies of a difference share their texts: details go into texts of this one's own.
     data_ = std::make_shared<const OwnTexts>(OwnTexts{ObjectName(), Source(), Message(),

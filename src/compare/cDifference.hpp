@@ -45,6 +45,13 @@ class cDifference {
     // Gives a difference with texts of its own the column's details.
     void SetFieldDetails(std::string FieldTable, std::string FieldType, std::string FieldSize);
 
+    // The element (for a column, its table) a difference found by the engine refers to; null
+    // for one with texts of its own.
+    const cMetaDataElement* ElementFound() const noexcept { return source_ ? &Element() : nullptr; }
+    // A difference that refers to an element of a known schema gets texts of its own that name
+    // the element (for a column, its table) SCHEMA.NAME.
+    void QualifyBySchema();
+
   private:
     struct OwnTexts;
     const cMetaDataElement& Element() const { return *static_cast<const cMetaDataElement*>(data_.get()); }

@@ -2,10 +2,16 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "model/coFields.hpp"
 
 namespace tablor {
+
+// What a catalogue tells of an element beyond its name and columns: property name and the
+// server's own text, in order of name.
+using Properties = std::vector<std::pair<std::string, std::string>>;
 
 // One named element of a schema: a table, view, constraint or routine. Every element has a
 // column list; only tables fill it, so the list is made on first use: a large schema holds
@@ -25,6 +31,11 @@ class cMetaDataElement {
 
     std::int32_t ObjectType = 0;
     std::string ObjectName;
+    // The schema the element lives in; empty where the side does not know it (snapshots
+    // written without it, MySQL, where the database is the schema).
+    std::string Schema;
+    // Null where the side does not know more than the name.
+    std::shared_ptr<const Properties> Definition;
 
   private:
     std::shared_ptr<coFields> fields_;

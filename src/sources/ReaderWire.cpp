@@ -134,12 +134,14 @@ ReportedError ParseError(std::string_view payload) {
 }
 
 void AppendRows(std::string& out, const SchemaRows& rows) {
+    AppendFrame(out, Frame::Schemas, {rows.schemasKnown ? "1" : "0"});
     for (const SchemaRows::Table& table : rows.tables)
         AppendFrame(out, Frame::Table, {table.schema, table.name, table.modelName});
-    for (const std::string& name : rows.constraints) AppendFrame(out, Frame::Constraint, {name});
-    for (const std::string& name : rows.views) AppendFrame(out, Frame::View, {name});
+    for (const SchemaRows::Named& constraint : rows.constraints)
+        AppendFrame(out, Frame::Constraint, {constraint.schema, constraint.name});
+    for (const SchemaRows::Named& view : rows.views) AppendFrame(out, Frame::View, {view.schema, view.name});
     for (const SchemaRows::Routine& routine : rows.routines)
-        AppendFrame(out, Frame::Routine, {routine.name, routine.isFunction ? "F" : "P"});
+        AppendFrame(out, Frame::Routine, {routine.schema, routine.name, routine.isFunction ? "F" : "P"});
     for (const auto& [key, columns] : rows.columns) {
         AppendFrame(out, Frame::Columns, {key});
         for (const cField& column : columns)
@@ -158,15 +160,23 @@ bool RowsCollector::Take(Frame kind, std::string_view payload) {
             rows_.tables.push_back(std::move(table));
             return true;
         }
+        case Frame::Schemas:
+            rows_.schemasKnown = fields.Next() == "1";
+            return true;
         case Frame::Constraint:
-            rows_.constraints.push_back(fields.Text());
+        case Frame::View: {
+            SchemaRows::Named named;
+            named.schema = fields.Text();
+            named.name = fields.Text();
+            (kind == Frame::View ? rows_.views : rows_.constraints).push_back(std::move(named));
             return true;
-        case Frame::View:
-            rows_.views.push_back(fields.Text());
-            return true;
+        }
         case Frame::Routine: {
-            std::string name = fields.Text();
-            rows_.routines.push_back({std::move(name), fields.Next() == "F"});
+            SchemaRows::Routine routine;
+            routine.schema = fields.Text();
+            routine.name = fields.Text();
+            routine.isFunction = fields.Next() == "F";
+            rows_.routines.push_back(std::move(routine));
             return true;
         }
         case Frame::Columns:

@@ -21,9 +21,10 @@ enum class Frame : char {
     Progress = 'P',    // rows read so far: section, count
     AllRead = 'A',     // every query has ended; the rows follow
     Table = 'T',       // schema, name, model name
-    Constraint = 'K',  // model name
-    View = 'V',        // model name
-    Routine = 'R',     // model name, "F" or "P"
+    Schemas = 'N',     // "1" when the rows' schemas are the database's own
+    Constraint = 'K',  // schema, model name
+    View = 'V',        // schema, model name
+    Routine = 'R',     // schema, model name, "F" or "P"
     Columns = 'G',     // the table (TableKey) the next Column frames belong to
     Column = 'C',      // name, type, size
     Error = 'E',       // stage ("open" or "read"), number, description, SQLSTATE, native code
@@ -78,7 +79,7 @@ struct ReportedError {
 };
 ReportedError ParseError(std::string_view payload);
 
-// The rows of a read, as Table, Constraint, View, Routine, Columns and Column frames.
+// The rows of a read, as Schemas, Table, Constraint, View, Routine, Columns and Column frames.
 void AppendRows(std::string& out, const SchemaRows& rows);
 
 // Gathers the rows of those frames again.

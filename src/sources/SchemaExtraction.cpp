@@ -72,9 +72,12 @@ std::string SchemaExtraction::ModelName(std::string_view schema, std::string nam
 
 void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queries, UserPrompt& prompt) {
     rows_ = {};
-    // A constraint's, view's or routine's schema is only read when filtering or qualifying needs it.
-    const auto schemaOf = [this](RecordSet& row, std::string_view column) {
-        return Scoped() ? Text(row, column) : std::string();
+    rows_.schemasKnown = queries.recordsSchemas;
+    // Where the schema is not the database's own and nothing filters or qualifies by it, it is
+    // not read.
+    const bool schemaRead = queries.recordsSchemas || !schemas_.empty() || qualifyNames_;
+    const auto schemaOf = [schemaRead](RecordSet& row, std::string_view column) {
+        return schemaRead ? Text(row, column) : std::string();
     };
     ReadRows(session, queries.tables, kTables, rowLimit_, prompt, [this](RecordSet& row) {
         std::string schema = Text(row, "TABLE_SCHEMA");
@@ -85,13 +88,14 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
     });
     ReadRows(session, queries.constraints, kConstraints, rowLimit_, prompt, [&](RecordSet& row) {
         const std::string schema = schemaOf(row, "CONSTRAINT_SCHEMA");
-        if (Wanted(schema)) rows_.constraints.push_back(ModelName(schema, Text(row, "CONSTRAINT_NAME")));
+        if (Wanted(schema))
+            rows_.constraints.push_back({schema, ModelName(schema, Text(row, "CONSTRAINT_NAME"))});
     });
     ReadRows(session, queries.views, kViews, rowLimit_, prompt, [&](RecordSet& row) {
         const std::string schema = schemaOf(row, "TABLE_SCHEMA");
         if (!Wanted(schema)) return;
         std::string name = Text(row, "TABLE_NAME");
-        if (!IsSystemView(name)) rows_.views.push_back(ModelName(schema, std::move(name)));
+        if (!IsSystemView(name)) rows_.views.push_back({schema, ModelName(schema, std::move(name))});
     });
     ReadRows(session, queries.routines, kRoutines, rowLimit_, prompt, [&](RecordSet& row) {
         const std::string schema = schemaOf(row, "ROUTINE_SCHEMA");
@@ -99,7 +103,7 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
         std::string name = Text(row, "ROUTINE_NAME");
         if (IsDesignToolRoutine(name)) return;
         const bool isFunction = row.Value("ROUTINE_TYPE") == std::optional<std::string>("FUNCTION");
-        rows_.routines.push_back({ModelName(schema, std::move(name)), isFunction});
+        rows_.routines.push_back({schema, ModelName(schema, std::move(name)), isFunction});
     });
     ReadRows(session, queries.columns, kColumns, rowLimit_, prompt, [this](RecordSet& row) {
         const std::string schema = Text(row, "TABLE_SCHEMA");
@@ -120,6 +124,7 @@ void SchemaExtraction::Apply(cMetaData& model) const {
     tables.Reserve(rows_.tables.size());
     for (const SchemaRows::Table& row : rows_.tables) {
         const auto table = tables.Add(row.modelName);
+        if (rows_.schemasKnown) table->Schema = row.schema;
         const auto columns = rows_.columns.find(SchemaRows::TableKey(row.schema, row.name));
         if (columns == rows_.columns.end()) continue;
         coFields& fields = table->Fields();
@@ -138,12 +143,18 @@ void SchemaExtraction::Apply(cMetaData& model) const {
     Constraints& constraints = model.Constraints();
     constraints.Clear();
     constraints.Reserve(rows_.constraints.size());
-    for (const std::string& name : rows_.constraints) constraints.Add(name);
+    for (const SchemaRows::Named& row : rows_.constraints) {
+        const auto constraint = constraints.Add(row.name);
+        if (rows_.schemasKnown) constraint->Schema = row.schema;
+    }
 
     Views& views = model.Views();
     views.Clear();
     views.Reserve(rows_.views.size());
-    for (const std::string& name : rows_.views) views.Add(name);
+    for (const SchemaRows::Named& row : rows_.views) {
+        const auto view = views.Add(row.name);
+        if (rows_.schemasKnown) view->Schema = row.schema;
+    }
 
     Routines& routines = model.Routines();
     routines.Clear();
@@ -151,6 +162,7 @@ void SchemaExtraction::Apply(cMetaData& model) const {
     for (const SchemaRows::Routine& row : rows_.routines) {
         const auto routine = routines.Add(row.name, 0);
         routine->ObjectType = row.isFunction ? ObjectType::Function : ObjectType::Procedure;
+        if (rows_.schemasKnown) routine->Schema = row.schema;
     }
 }
 

@@ -20,15 +20,23 @@ struct SchemaRows {
         std::string name;
         std::string modelName;  // qualified or not
     };
+    struct Named {
+        std::string schema;
+        std::string name;  // as the model names it: qualified or not
+    };
     struct Routine {
+        std::string schema;
         std::string name;
         bool isFunction = false;
     };
 
     std::vector<Table> tables;
-    std::vector<std::string> constraints;
-    std::vector<std::string> views;
+    std::vector<Named> constraints;
+    std::vector<Named> views;
     std::vector<Routine> routines;
+    // Whether the schemas above are the database's own (SchemaQueries::recordsSchemas); the
+    // model's elements get them only then.
+    bool schemasKnown = false;
     // Columns by schema and table name (TableKey), each list in query order.
     std::unordered_map<std::string, std::vector<cField>> columns;
 
@@ -83,9 +91,6 @@ class SchemaExtraction {
     bool Wanted(std::string_view schema) const;
     // The name the model gets for an object of a schema.
     std::string ModelName(std::string_view schema, std::string name) const;
-    // Filtering or qualifying needs each row's schema; without either, the rows are read as
-    // they always were.
-    bool Scoped() const { return !schemas_.empty() || qualifyNames_; }
 
     SchemaRows rows_;
     long rowLimit_;

@@ -47,6 +47,7 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, CHARACTER_MAXIMUM_LENGTH, DATA_TYPE FROM "
             "INFORMATION_SCHEMA.COLUMNS WHERE TABLE_SCHEMA = DATABASE() ORDER BY TABLE_NAME, "
             "ORDINAL_POSITION",
+            false,
         };
     }
     if (engine == DatabaseEngine::PostgreSql) {

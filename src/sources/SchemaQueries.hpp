@@ -13,6 +13,9 @@ struct SchemaQueries {
     std::string routines;
     // Carries TABLE_SCHEMA so that same-named tables in two schemas keep their own columns.
     std::string columns;
+    // Whether each object's schema is one of the database's own: not so for MySQL, where the
+    // database is the schema, so that two databases pair their objects by name.
+    bool recordsSchemas = true;
 
     // SQL Server's as they always were (the columns query gaining TABLE_SCHEMA); PostgreSQL's
     // read the same views, limited to user schemas and without the entries that SQL Server

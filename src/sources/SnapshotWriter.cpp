@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "sources/SnapshotDefinitions.hpp"
 #include "support/FileIO.hpp"
 #include "support/TablorError.hpp"
 
@@ -96,6 +97,7 @@ std::string FormatSnapshot(const SnapshotHeader& header, const cMetaData& model)
         out += routine->ObjectType == ObjectType::Procedure ? "+*" : "-*";
     }
     out += kLineEnd;
+    SnapshotDefinitions::Append(out, model);
     for (const auto& table : model.Tables()) {
         out += ':';
         out += table->ObjectName;

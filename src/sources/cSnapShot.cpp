@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "sources/SnapshotDefinitions.hpp"
 #include "support/FileIO.hpp"
 #include "support/FileStep.hpp"
 #include "support/TablorError.hpp"
@@ -133,12 +134,15 @@ void cSnapShot::Load(const std::optional<std::string>& text, UserPrompt& prompt)
         auto& tables = model->Tables();
         tables.Clear();
         cMetaDataElement* current = nullptr;
+        SnapshotDefinitions definitions;
         long lineCount = 0;
         while (!reader.AtEnd()) {
             const std::string_view line = reader.ReadLine();
             if (!line.empty() && line.front() == ':') {
                 current = tables.Add(std::string(line.substr(1))).get();
-            } else if (current != nullptr) {
+            } else if (current == nullptr) {
+                step([&] { definitions.Take(line); });
+            } else {
                 step([&] {
                     const ThreeParts parts = SplitThree(line);
                     current->Fields().Add(std::string(parts.At(0)), std::string(parts.At(1)),
@@ -147,6 +151,7 @@ void cSnapShot::Load(const std::optional<std::string>& text, UserPrompt& prompt)
             }
             prompt.Progress("Tables", ++lineCount);
         }
+        definitions.ApplyTo(*model);
     } catch (const ReportedFailure& failure) {
         // Abort: the model and the source fields keep what was loaded so far.
         abortedBy_ = failure;

@@ -205,3 +205,65 @@ TEST(CompareEngine, HandlesCollectionsBeyondSixteenBits) {
     EXPECT_EQ(differences.Count(), 20000);
     EXPECT_EQ(differences.Item(20000)->ObjectName(), "c39999");
 }
+
+namespace {
+
+// A side whose elements are given as "schema.name" (a table's columns after a colon).
+cMetaData SideOf(const std::vector<std::string>& tables, const std::vector<std::string>& views = {}) {
+    cMetaData side;
+    for (const std::string& spec : tables) {
+        const auto colon = spec.find(':');
+        const std::string qualified = spec.substr(0, colon);
+        const auto dot = qualified.find('.');
+        const auto table = side.Tables().Add(qualified.substr(dot + 1));
+        if (dot != std::string::npos) table->Schema = qualified.substr(0, dot);
+        for (std::size_t at = colon; at != std::string::npos;) {
+            const auto next = spec.find(',', at + 1);
+            table->Fields().Add(spec.substr(at + 1, next - at - 1), "int", "");
+            at = next;
+        }
+    }
+    for (const std::string& qualified : views) {
+        const auto dot = qualified.find('.');
+        side.Views().Add(qualified.substr(dot + 1))->Schema = qualified.substr(0, dot);
+    }
+    return side;
+}
+
+}  // namespace
+
+// Objects pair by schema and name where both sides know the schemas and one holds several:
+// same-named tables of different schemas are never compared with each other, and each
+// difference names its schema. Sides of one schema each, or a side that does not know its
+// schemas, pair by name as before.
+TEST(CompareEngine, SameNamesInSeveralSchemasPairBySchema) {
+    const cMetaData three = SideOf({"public.orders:id", "sales.orders:id,region", "archive.orders:id,closed"},
+                                   {"public.v", "sales.v"});
+    const struct {
+        const char* name;
+        cMetaData first, second;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"itself", three, three, {}},
+        {"a column one schema lacks",
+         three,
+         SideOf({"public.orders:id", "sales.orders:id", "archive.orders:id,closed"}, {"public.v", "sales.v"}),
+         {"The field region was not found on the table sales.orders on the object B"}},
+        {"a schema one side lacks",
+         three,
+         SideOf({"public.orders:id", "sales.orders:id,region"}, {"public.v"}),
+         {"View was not found on B", "Table was not found on B"}},
+        {"one schema each, named apart", SideOf({"app.orders:id"}), SideOf({"live.orders:id"}), {}},
+        {"a side without schemas", SideOf({"orders:id"}), SideOf({"a.orders:id", "b.orders:id"}), {}},
+    };
+    for (const auto& c : cases) {
+        cCompareEngine engine;
+        const auto& differences = engine.Compare(c.first, "A", c.second, "B");
+        EXPECT_EQ(Messages(differences), c.expected) << c.name;
+    }
+    cCompareEngine engine;
+    const auto& differences = engine.Compare(three, "A", cases[2].second, "B");
+    ASSERT_EQ(differences.Count(), 2);
+    EXPECT_EQ(differences.Item(1)->ObjectName(), "sales.v");
+    EXPECT_EQ(differences.Item(2)->ObjectName(), "archive.orders");
+}

@@ -60,8 +60,11 @@ void Catalogue::ScriptInto(TdsResponder& server) const {
         {Name("ROUTINE_SCHEMA"), Name("ROUTINE_NAME"), {"ROUTINE_TYPE", ColumnType::NVarChar, 20}}, {}};
     for (const auto& procedure : procedures) routineRows.rows.push_back({"dbo", procedure, "PROCEDURE"});
     for (const auto& function : functions) routineRows.rows.push_back({"dbo", function, "FUNCTION"});
-    ResultSet constraintRows{{Name("CONSTRAINT_NAME"), {"CONSTRAINT_TYPE", ColumnType::NVarChar, 11}}, {}};
-    for (const auto& constraint : constraints) constraintRows.rows.push_back({constraint, "PRIMARY KEY"});
+    ResultSet constraintRows{
+        {Name("CONSTRAINT_SCHEMA"), Name("CONSTRAINT_NAME"), {"CONSTRAINT_TYPE", ColumnType::NVarChar, 11}},
+        {}};
+    for (const auto& constraint : constraints)
+        constraintRows.rows.push_back({"dbo", constraint, "PRIMARY KEY"});
 
     server.addResult(queries.tables, std::move(tableRows));
     server.addResult(queries.columns, std::move(columnRows));

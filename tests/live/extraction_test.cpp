@@ -277,6 +277,9 @@ TEST_F(FillTest, SaveSnapShotWritesTheModelUnderTheSettings) {
     EXPECT_EQ(
         TempFolder::Read(folder.File("sales.snp")),
         "SRV01*Sales*appuser*\r\nPK_Orders*FK_Orders_Customers*\r\nOpenOrders*\r\nGetOrders+*OrderTotal-*\r\n"
+        // Each object's schema, where older loaders do not look.
+        "~K*1*schema=dbo\r\n~K*2*schema=dbo\r\n~V*1*schema=dbo\r\n~R*1*schema=dbo\r\n~R*2*schema=dbo\r\n"
+        "~T*1*schema=dbo\r\n~T*2*schema=dbo\r\n~T*3*schema=dbo\r\n"
         ":Customers\r\nCustomerID*int*\r\nName*nvarchar*100\r\n:Orders\r\nOrderID*int*\r\n"
         ":sysOrders\r\nOrderID*int*\r\n");
     EXPECT_THROW(connection.SaveSnapShot(folder.File("missing/sales.snp")), TablorError);

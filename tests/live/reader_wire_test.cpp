@@ -11,10 +11,11 @@ std::string Describe(const SchemaRows& rows) {
     std::string text;
     for (const auto& table : rows.tables)
         text += "T[" + table.schema + "|" + table.name + "|" + table.modelName + "]";
-    for (const auto& name : rows.constraints) text += "K[" + name + "]";
-    for (const auto& name : rows.views) text += "V[" + name + "]";
+    text += rows.schemasKnown ? "N" : "n";
+    for (const auto& named : rows.constraints) text += "K[" + named.schema + "|" + named.name + "]";
+    for (const auto& named : rows.views) text += "V[" + named.schema + "|" + named.name + "]";
     for (const auto& routine : rows.routines)
-        text += "R[" + routine.name + (routine.isFunction ? "|F]" : "|P]");
+        text += "R[" + routine.schema + "|" + routine.name + (routine.isFunction ? "|F]" : "|P]");
     std::map<std::string, std::vector<cField>> columns(rows.columns.begin(), rows.columns.end());
     for (const auto& [key, fields] : columns) {
         text += "G[" + key + "]";
@@ -42,9 +43,10 @@ TEST(ReaderWire, EverythingComesBackAsSentHoweverTheBytesArrive) {
     settings.qualifyNames = true;
     SchemaRows rows;
     rows.tables = {{"dbo", awkward, "dbo." + awkward}, {"", "", ""}};
-    rows.constraints = {awkward, ""};
-    rows.views = {std::string(70'000, 'v')};
-    rows.routines = {{awkward, true}, {"p", false}};
+    rows.schemasKnown = true;
+    rows.constraints = {{awkward, awkward}, {"", ""}};
+    rows.views = {{"s", std::string(70'000, 'v')}};
+    rows.routines = {{"dbo", awkward, true}, {"", "p", false}};
     rows.columns[SchemaRows::TableKey("dbo", awkward)] = {{awkward, "varchar", "10"}, {"", "", ""}};
     rows.columns[SchemaRows::TableKey("", "")] = {};
 

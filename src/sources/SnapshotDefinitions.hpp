@@ -1,0 +1,45 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/cMetaData.hpp"
+
+namespace tablor {
+
+// What a snapshot holds of its elements beyond their names: the schema each lives in and its
+// definition's properties. They go where older loaders never look, one line each between the
+// routines line and the first table line:
+//   ~KIND*POSITION*schema=VALUE*KEY=VALUE...
+// KIND is K (constraint), V (view), R (routine) or T (table), POSITION the element's place in
+// its line or in the table section, from 1. Values are percent-encoded ("%", "*", "=", control
+// characters), so no value can break the file's structure. An element whose side knew nothing
+// more than its name has no line, so a file of such a side is what it always was.
+class SnapshotDefinitions {
+  public:
+    // The lines of every element that has a schema or a definition, each ending in CR LF.
+    static void Append(std::string& out, const cMetaData& model);
+
+    // Takes a line of the table section read before the first table line; false when it is
+    // not a definition line. A definition line that cannot be read is a TablorError.
+    bool Take(std::string_view line);
+
+    // Gives the model's elements what the lines said. Positions past a section's end are left
+    // out: the file was cut short or edited.
+    void ApplyTo(cMetaData& model) const;
+
+    static std::string Encoded(std::string_view value);
+    static std::string Decoded(std::string_view value);
+
+  private:
+    struct Line {
+        char kind = 0;
+        std::uint32_t position = 0;
+        std::string schema;
+        Properties properties;
+    };
+    std::vector<Line> lines_;
+};
+
+}  // namespace tablor
