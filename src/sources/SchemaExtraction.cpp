@@ -105,6 +105,27 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
         const bool isFunction = row.Value("ROUTINE_TYPE") == std::optional<std::string>("FUNCTION");
         rows_.routines.push_back({schema, ModelName(schema, std::move(name)), isFunction});
     });
+    if (!queries.materializedViews.empty()) {
+        ReadRows(session, queries.materializedViews, kViews, rowLimit_, prompt, [&](RecordSet& row) {
+            const std::string schema = Text(row, "TABLE_SCHEMA");
+            if (Wanted(schema)) rows_.views.push_back({schema, ModelName(schema, Text(row, "TABLE_NAME"))});
+        });
+    }
+    if (!queries.hiddenRelations.empty()) {
+        std::vector<std::string> hidden;
+        ReadRows(session, queries.hiddenRelations, kTables, rowLimit_, prompt, [&](RecordSet& row) {
+            const std::string schema = Text(row, "TABLE_SCHEMA");
+            if (Wanted(schema)) hidden.push_back(schema + "." + Text(row, "TABLE_NAME"));
+        });
+        // They would show as missing from this side: a comparison that cannot be trusted.
+        if (!hidden.empty())
+            throw DatabaseError(
+                "This login holds no privilege on " + std::to_string(hidden.size()) +
+                " of the database's tables and views (" + hidden.front() +
+                (hidden.size() > 1 ? ", ..." : "") +
+                "), so their structure cannot be read and they would show as missing. "
+                "Grant it a privilege on them (SELECT will do), or read as a login that has one.");
+    }
     ReadRows(session, queries.columns, kColumns, rowLimit_, prompt, [this](RecordSet& row) {
         const std::string schema = Text(row, "TABLE_SCHEMA");
         if (!Wanted(schema)) return;
@@ -116,6 +137,19 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
         field.FieldSize = FieldSize(field.FieldType, length);
         rows_.columns[SchemaRows::TableKey(schema, table)].push_back(std::move(field));
     });
+    // A schema asked for that gives nothing is a wrong name, or one this login cannot see into:
+    // reading on would show every object as missing.
+    for (const std::string& schema : schemas_) {
+        const auto in = [&schema](const auto& rows) {
+            return std::any_of(rows.begin(), rows.end(),
+                               [&schema](const auto& row) { return row.schema == schema; });
+        };
+        if (!in(rows_.tables) && !in(rows_.views) && !in(rows_.constraints) && !in(rows_.routines))
+            throw DatabaseError(
+                "The schema \"" + schema +
+                "\" holds no table, view, routine or constraint that this login can read: check "
+                "its name, which must match letter for letter, and the login's privileges.");
+    }
 }
 
 void SchemaExtraction::Apply(cMetaData& model) const {

@@ -70,6 +70,19 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             "WHERE " +
                 UserSchemasOnly("TABLE_SCHEMA") + NotFromAnExtension() +
                 " ORDER BY TABLE_NAME,ORDINAL_POSITION",
+            true,
+            "SELECT * FROM (SELECT schemaname AS TABLE_SCHEMA, matviewname AS TABLE_NAME FROM "
+            "pg_catalog.pg_matviews) m WHERE " +
+                UserSchemasOnly("TABLE_SCHEMA") + NotFromAnExtension(),
+            // What INFORMATION_SCHEMA.TABLES asks of a relation before it lists it.
+            "SELECT * FROM (SELECT n.nspname AS TABLE_SCHEMA, c.relname AS TABLE_NAME FROM "
+            "pg_catalog.pg_class c "
+            "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace WHERE c.relkind IN ('r', 'v', 'f', "
+            "'p') "
+            "AND NOT (pg_catalog.pg_has_role(c.relowner, 'USAGE') OR pg_catalog.has_table_privilege(c.oid, "
+            "'SELECT, INSERT, UPDATE, DELETE, TRUNCATE, REFERENCES, TRIGGER') OR "
+            "pg_catalog.has_any_column_privilege(c.oid, 'SELECT, INSERT, UPDATE, REFERENCES'))) h WHERE " +
+                UserSchemasOnly("TABLE_SCHEMA") + NotFromAnExtension(),
         };
     }
     return {

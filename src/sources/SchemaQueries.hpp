@@ -16,6 +16,11 @@ struct SchemaQueries {
     // Whether each object's schema is one of the database's own: not so for MySQL, where the
     // database is the schema, so that two databases pair their objects by name.
     bool recordsSchemas = true;
+    // Where the server has them (PostgreSQL): the materialized views, which the views above
+    // leave out, and the tables and views the login holds no privilege on, which every query
+    // above leaves out without a word (TABLE_SCHEMA, TABLE_NAME each). Empty: not asked.
+    std::string materializedViews;
+    std::string hiddenRelations;
 
     // SQL Server's as they always were (the columns query gaining TABLE_SCHEMA); PostgreSQL's
     // read the same views, limited to user schemas and without the entries that SQL Server

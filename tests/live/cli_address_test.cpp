@@ -11,6 +11,7 @@
 #include "ScriptedDatabase.hpp"
 #include "cli/CliApp.hpp"
 #include "sources/LiveAddress.hpp"
+#include "sources/SchemaQueries.hpp"
 
 namespace tablor::cli {
 namespace {
@@ -350,6 +351,9 @@ TEST(LiveSideCommandLine, SnapshotToStandardOutput) {
 // is read with.
 TEST(LiveSideCommandLine, SchemasAndQualifyReachTheConnection) {
     auto database = std::make_shared<testing::ScriptedDatabase>();
+    database->SetRows(SchemaQueries::For(DatabaseEngine::SqlServer).tables,
+                      {{{"TABLE_SCHEMA", "sales"}, {"TABLE_NAME", "T"}, {"TABLE_TYPE", "BASE TABLE"}},
+                       {{"TABLE_SCHEMA", "dbo"}, {"TABLE_NAME", "T"}, {"TABLE_TYPE", "BASE TABLE"}}});
     CliEnvironment environment;
     environment.reader = database;
     environment.passwordVariable = "pw";

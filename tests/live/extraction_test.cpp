@@ -235,7 +235,6 @@ TEST_F(FillTest, SchemaFilterAndQualifiedNamesOnEveryKind) {
         {{"archive", "Sales"},
          false,
          {{archive, "Totals: N*int*"}, {"PK_Orders", "PK_Totals"}, {"OldOrders"}, {"Purge-"}}},
-        {{"nothing"}, false, {}},
         {{},
          true,
          {{"sales." + sales, "archive." + archive, "Sales.Totals: N*int*"},
@@ -267,6 +266,14 @@ TEST_F(FillTest, SchemaFilterAndQualifiedNamesOnEveryKind) {
         ASSERT_FALSE(snapshot.AbortedBy());
         EXPECT_EQ(Sections(*snapshot.MetaData()), run.expected);
     }
+
+    // A schema that gives nothing is a wrong name, or one the login cannot see into: trouble,
+    // never a side that would show everything as missing.
+    connection.Schemas = {"nothing"};
+    connection.QualifyNames = false;
+    EXPECT_EQ(connection.Fill(prompt), "ERROR");
+    EXPECT_THAT(connection.LastErrorDetails(),
+                ::testing::StartsWith("The schema \"nothing\" holds no table"));
 }
 
 TEST_F(FillTest, SaveSnapShotWritesTheModelUnderTheSettings) {

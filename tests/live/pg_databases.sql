@@ -6,7 +6,11 @@ GRANT pg_read_all_data TO tablor_reader;
 -- A login whose name and password need quoting too.
 CREATE ROLE "tablor user;{x}=1" LOGIN PASSWORD 'p w;{}}=' IN ROLE pg_read_all_data;
 
+-- A login that holds no privilege on anything.
+CREATE ROLE tablor_nobody LOGIN PASSWORD 'nobody';
+
 CREATE DATABASE tablor_shop;
+CREATE DATABASE tablor_rights;
 CREATE DATABASE tablor_shop_v2;
 CREATE DATABASE tablor_plain;
 CREATE DATABASE "tablor db;{x}=1";
@@ -59,6 +63,12 @@ CREATE TABLE customers (
 CREATE TABLE invoices (invoice_id integer PRIMARY KEY, customer_id integer);
 CREATE VIEW open_orders AS SELECT invoice_id AS order_id FROM invoices;
 CREATE FUNCTION order_total(p_customer integer) RETURNS numeric LANGUAGE sql AS 'SELECT 0::numeric';
+
+-- A materialized view, which INFORMATION_SCHEMA does not list.
+\connect tablor_rights
+
+CREATE TABLE ledger (id integer);
+CREATE MATERIALIZED VIEW ledger_summary AS SELECT count(*) AS n FROM ledger;
 
 -- No views, routines or constraints.
 \connect tablor_plain

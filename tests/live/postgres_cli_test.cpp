@@ -145,6 +145,26 @@ TEST_F(PostgresCli, TheLocalSocketNeedsNoHost) {
     EXPECT_THAT(out.str(), HasSubstr("Database: tablor_shop\n"));
 }
 
+// What the login cannot see is trouble, never a side that shows everything as missing; a
+// materialized view is read among the views.
+TEST_F(PostgresCli, WhatTheLoginCannotSeeIsTroubleAndMaterializedViewsAreRead) {
+    ASSERT_EQ(Run({"show", server.Address("tablor_rights")}), cli::kNoDifferences) << err.str();
+    EXPECT_THAT(out.str(), HasSubstr("ledger_summary"));
+    const struct {
+        std::string address, password, why;
+    } cases[] = {
+        {server.Address("tablor_shop") + "?schema=nosuch", server.password,
+         "The schema \"nosuch\" holds no table"},
+        {"postgresql://tablor_nobody@" + server.ServerName() + "/tablor_rights", "nobody",
+         "This login holds no privilege on 1 of the database's tables and views (public.ledger)"},
+    };
+    for (const auto& c : cases) {
+        environment.passwordVariable = c.password;
+        EXPECT_EQ(Run({"show", c.address}), cli::kTrouble) << c.address << out.str();
+        EXPECT_THAT(err.str(), HasSubstr(c.why)) << c.address;
+    }
+}
+
 // A snapshot read back compares equal to the database it was taken from.
 TEST_F(PostgresCli, SnapshotThenCompareWithTheLiveDatabase) {
     TempFolder folder;
