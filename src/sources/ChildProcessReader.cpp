@@ -140,7 +140,7 @@ ChildProcessReader::ChildProcessReader(std::string program, Drivers drivers)
 
 std::string ChildProcessReader::DefaultProgram() {
     const std::string folder = PathSettings::ThisProcess().executableFolder;
-    const std::string beside = folder + "/tablor-reader";
+    std::string beside = folder + "/tablor-reader";
     std::error_code error;
     if (std::filesystem::exists(beside, error)) return beside;
     return folder + "/../libexec/tablor/tablor-reader";

@@ -85,9 +85,11 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     posix_spawn_file_actions_addclosefrom_np(&setup.actions, kChildSocket + 1);
 
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
     for (const std::string& variable : environment) envp.push_back(const_cast<char*>(variable.c_str()));
     envp.push_back(nullptr);
 

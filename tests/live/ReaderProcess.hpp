@@ -21,10 +21,15 @@ inline std::shared_ptr<LiveReader> ReaderProcess(const OdbcOptions& drivers) {
         ChildProcessReader::Drivers{drivers.sqlServerDriver, drivers.postgreSqlDriver, drivers.mySqlDriver});
 }
 
-// A file of /proc/PID, as it is (cmdline and environ keep their NULs).
+// A file of /proc/PID, as it is (cmdline and environ keep their NULs); empty once the process
+// has gone, which it may do between opening the file and reading it.
 inline std::string ProcessFile(pid_t pid, const char* name) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/" + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    try {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/" + name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    } catch (const std::exception&) {
+        return {};
+    }
 }
 
 // The reader processes whose parent is `parent` and that have not ended (zombies excluded).
