@@ -1,5 +1,9 @@
 #include "service/ComparisonService.hpp"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <exception>
@@ -178,6 +182,10 @@ void BackgroundRelease::Drop(std::shared_ptr<const void> held) {
                 queue_.clear();
                 lock.unlock();
                 freed.clear();
+#if defined(__GLIBC__)
+                // Freed memory would otherwise stay with the process, scattered between what lives.
+                malloc_trim(0);
+#endif
                 lock.lock();
             }
         });
@@ -343,19 +351,19 @@ void ComparisonService::SaveSnapshot(const SideRead& side, const std::string& pa
     side.connection->SaveSnapShot(path);
 }
 
-void ComparisonService::WriteReport(const ReportRequest& request, const CancellationToken& cancel) {
+bool ComparisonService::WriteReport(const ReportRequest& request, const CancellationToken& cancel) {
     if (!FileExist(request.templatePath))
         throw TablorError(errors::FileNotFound,
                           "The template file: " + request.templatePath + " was not found");
     std::string templateText;
     if (!RunFileStep(prompt_, [&] { templateText = DecodeFileText(ReadFileBytes(request.templatePath)); }))
-        return;
+        return false;
     cancel.ThrowIfCancelled();
     const std::string document =
         RenderHtmlReport(templateText, request.side1Name, request.side2Name, ReportDate::Today(),
                          request.rowCount, request.rowAt, request.optionsText, request.readInPartNote);
     cancel.ThrowIfCancelled();
-    RunFileStep(prompt_, [&] { WriteFileAtomically(request.targetPath, document); });
+    return RunFileStep(prompt_, [&] { WriteFileAtomically(request.targetPath, document); });
 }
 
 }  // namespace tablor

@@ -134,7 +134,8 @@ class ComparisonService {
 
     // Reads the report template and writes the report; each file step that fails is put to
     // the prompt (Abort/Retry/Ignore). A missing template is a TablorError (FileNotFound).
-    void WriteReport(const ReportRequest& request,
+    // False when the user skipped a step (Ignore) and nothing was written.
+    bool WriteReport(const ReportRequest& request,
                      const CancellationToken& cancel = CancellationToken::None());
 
     // The sources of the last read, and the engine.
