@@ -19,9 +19,9 @@
 #include <memory>
 
 #include "LargeSchemas.hpp"
+#include "ui/Pictures.hpp"
 #include "viewer/StructureTreeModel.hpp"
 #include "viewer/StructureViewerFrm.hpp"
-#include "workbench/Pictures.hpp"
 
 using namespace tablor;
 

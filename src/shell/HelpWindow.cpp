@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "support/AppPaths.hpp"
-#include "workbench/Pictures.hpp"
+#include "ui/Pictures.hpp"
 
 namespace tablor::gui {
 

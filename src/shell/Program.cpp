@@ -8,8 +8,8 @@
 #include "shell/LiveReading.hpp"
 #include "shell/QtPrompt.hpp"
 #include "shell/frmAbout.hpp"
+#include "ui/Pictures.hpp"
 #include "workbench/Main.hpp"
-#include "workbench/Pictures.hpp"
 
 namespace tablor::gui {
 namespace {

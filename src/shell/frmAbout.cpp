@@ -8,7 +8,7 @@
 #include <QScreen>
 #include <QVersionNumber>
 
-#include "workbench/Pictures.hpp"
+#include "ui/Pictures.hpp"
 
 namespace tablor::gui {
 namespace {

@@ -1,6 +1,6 @@
 #include "viewer/FieldListModel.hpp"
 
-#include "workbench/Pictures.hpp"
+#include "ui/Pictures.hpp"
 
 namespace tablor::gui {
 
@@ -27,7 +27,8 @@ QVariant FieldListModel::data(const QModelIndex& index, int role) const {
     const cField& field = *fields[row];
     if (role == Qt::DecorationRole)
         return index.column() == 0 ? QVariant(Picture(SmallPicture::Column)) : QVariant();
-    if (role != Qt::DisplayRole) return {};
+    // A long name, cut by the column's width, shows whole in its tip.
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     switch (index.column()) {
         case 0:
             return QString::fromStdString(field.FieldName);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "support/TextCase.hpp"
-#include "workbench/Pictures.hpp"
+#include "ui/Pictures.hpp"
 
 namespace tablor::gui {
 namespace {
@@ -274,6 +274,7 @@ QVariant StructureTreeModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     switch (role) {
         case Qt::DisplayRole:
+        case Qt::ToolTipRole:  // a long name, cut by the tree's width, shows whole
             return Caption(index.internalId());
         case Qt::DecorationRole: {
             const int icon = IconOf(KindOf(index));

@@ -9,14 +9,15 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QTreeView>
+#include <QWindow>
 #include <algorithm>
 
 #include "sources/cConnection.hpp"
 #include "sources/cSnapShot.hpp"
+#include "ui/Pictures.hpp"
+#include "ui/Twips.hpp"
 #include "viewer/FieldListModel.hpp"
 #include "viewer/StructureTreeModel.hpp"
-#include "workbench/Pictures.hpp"
-#include "workbench/Twips.hpp"
 
 namespace tablor::gui {
 namespace {
@@ -69,7 +70,6 @@ StructureViewerFrm::StructureViewerFrm(QWidget* parent) : QWidget(parent, Qt::Wi
     MainImage = new QLabel(this);
     MainImage->setGeometry(t.Rect(165, 210, 360, 360));
     MainImage->setAlignment(Qt::AlignCenter);
-    SetSourcePicture(Picture(SmallPicture::Database).pixmap(24, 24));
 
     QFont bold = font;
     bold.setBold(true);
@@ -126,16 +126,22 @@ StructureViewerFrm::StructureViewerFrm(QWidget* parent) : QWidget(parent, Qt::Wi
 
 StructureViewerFrm::~StructureViewerFrm() = default;
 
-void StructureViewerFrm::SetSourcePicture(const QPixmap& picture) {
-    const QSize size(24, 24);
-    MainImage->setPixmap(picture.size() == size
-                             ? picture
-                             : picture.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+void StructureViewerFrm::SetSourcePicture(LargePicture picture) {
+    sourcePicture_ = picture;
+    RenderSourcePicture();
+}
+
+// Drawn from the picture itself at the pixel ratio of the screen the window is on: a smaller
+// rendering scaled up would blur.
+void StructureViewerFrm::RenderSourcePicture() {
+    MainImage->setPixmap(Picture(sourcePicture_).pixmap(QSize(24, 24), devicePixelRatio()));
 }
 
 void StructureViewerFrm::LoadConnection(cConnection& objConnection) {
     lblServer->setText(Text(objConnection.ServerName));
     lblDatabase->setText(Text(objConnection.DatabaseName));
+    lblServer->setToolTip(lblServer->text());
+    lblDatabase->setToolTip(lblDatabase->text());
     // The connection text carries the password; the window shows it masked.
     lblSource->setText(Text(objConnection.DisplayConnectionString()));
     lblSource->setToolTip(lblSource->text());
@@ -145,6 +151,8 @@ void StructureViewerFrm::LoadConnection(cConnection& objConnection) {
 void StructureViewerFrm::LoadSnapShot(cSnapShot& objSnapShot) {
     lblServer->setText(Text(objSnapShot.SourceServer));
     lblDatabase->setText(Text(objSnapShot.SourceDatabase));
+    lblServer->setToolTip(lblServer->text());
+    lblDatabase->setToolTip(lblDatabase->text());
     lblSource->setText(QFile::decodeName(QByteArray::fromStdString(objSnapShot.FileName())));
     lblSource->setToolTip(lblSource->text());
     FillTree(objSnapShot.MetaData());
@@ -183,14 +191,22 @@ void StructureViewerFrm::showEvent(QShowEvent* event) {
         centred_ = true;
         CenterForm();
     }
+    // Only a shown window knows its screen, and it may be moved to one of another pixel ratio.
+    if (!followsScreen_ && windowHandle() != nullptr) {
+        followsScreen_ = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, &StructureViewerFrm::RenderSourcePicture);
+    }
+    RenderSourcePicture();
 }
 
+// Centred in the screen's free area, its title bar never above it.
 void StructureViewerFrm::CenterForm() {
     const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
-    const QRect area = screen->geometry();
+    const QRect area = screen->availableGeometry();
     const QSize outer = frameGeometry().size();
-    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    move(area.x() + std::max(0, (area.width() - outer.width()) / 2),
+         area.y() + std::max(0, (area.height() - outer.height()) / 2));
 }
 
 // The tree takes up every change of the window's size; the column list keeps its width and

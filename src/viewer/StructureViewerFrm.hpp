@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "model/cMetaData.hpp"
+#include "ui/Pictures.hpp"
 
 class QFrame;
 class QLabel;
@@ -37,8 +38,8 @@ class StructureViewerFrm : public QWidget {
     // schema for the column list. The load operations set the labels first.
     void FillTree(std::shared_ptr<cMetaData> schema);
 
-    // The header's picture of the kind of source, shown at 24 x 24.
-    void SetSourcePicture(const QPixmap& picture);
+    // The header's picture of the kind of source, shown at 24 x 24 in the screen's own pixels.
+    void SetSourcePicture(LargePicture picture);
 
     StructureTreeModel* TreeModel() const noexcept { return treeModel_; }
     FieldListModel* FieldsModel() const noexcept { return fieldsModel_; }
@@ -59,6 +60,7 @@ class StructureViewerFrm : public QWidget {
     void showEvent(QShowEvent* event) override;
 
   private:
+    void RenderSourcePicture();
     void OnNodeClick(const QModelIndex& index);
     void ApplyResizeRule();
     void CenterForm();
@@ -66,6 +68,8 @@ class StructureViewerFrm : public QWidget {
     StructureTreeModel* treeModel_ = nullptr;
     FieldListModel* fieldsModel_ = nullptr;
     bool centred_ = false;
+    bool followsScreen_ = false;
+    LargePicture sourcePicture_ = LargePicture::ViewStructure;
 };
 
 }  // namespace tablor::gui

@@ -2,11 +2,13 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "support/TablorError.hpp"
+#include "ui/ShownText.hpp"
 #include "viewer/StructureViewerFrm.hpp"
 
 namespace tablor::gui {
@@ -48,7 +50,17 @@ std::optional<SideRead> ReadSide(const ViewerLaunch& launch, const QString& stat
     SideRead read;
     try {
         launch.runRead(status, [&](const ProgressCallback& progress, const CancellationToken& cancel) {
-            read = launch.service.Read(side, progress, cancel);
+            if (side.IsLive()) {
+                read = launch.service.Read(side, progress, cancel);
+                return;
+            }
+            // A snapshot's loader counts lines, not tables: the line says so.
+            read = launch.service.Read(
+                side,
+                [&progress](std::string_view, long lines) {
+                    progress(SnapshotLinesText(lines).toStdString(), kAllInSection);
+                },
+                cancel);
         });
     } catch (const OperationCancelled&) {
         return std::nullopt;
@@ -59,8 +71,8 @@ std::optional<SideRead> ReadSide(const ViewerLaunch& launch, const QString& stat
 }
 
 StructureViewerFrm* Open(const ViewerLaunch& launch, std::unique_ptr<StructureViewerFrm> viewer,
-                         const std::string& database, const QPixmap& picture) {
-    viewer->setWindowTitle("Database Structure - " + QString::fromStdString(database));
+                         const QString& title, LargePicture picture) {
+    viewer->setWindowTitle(title);
     viewer->SetSourcePicture(picture);
     StructureViewerFrm* shown = ViewerShelf::Of(launch.owner).Keep(std::move(viewer));
     shown->show();
@@ -69,8 +81,16 @@ StructureViewerFrm* Open(const ViewerLaunch& launch, std::unique_ptr<StructureVi
 
 }  // namespace
 
+QString ViewerTitle(const std::string& server, const std::string& database, const QString& file) {
+    QStringList parts;
+    if (!database.empty()) parts.append(QString::fromStdString(database));
+    if (!server.empty()) parts.append("on " + QString::fromStdString(server));
+    if (!file.isEmpty()) parts.append("(" + file + ")");
+    return parts.isEmpty() ? QStringLiteral("Database Structure") : "Database Structure - " + parts.join(' ');
+}
+
 StructureViewerFrm* ViewConnectionStructure(const ViewerLaunch& launch, const SideDescription& side,
-                                            const QPixmap& picture) {
+                                            LargePicture picture) {
     const QString status =
         "Creating structure view for database: " + QString::fromStdString(side.live.databaseName);
     const std::optional<SideRead> read = ReadSide(launch, status, side);
@@ -78,11 +98,11 @@ StructureViewerFrm* ViewConnectionStructure(const ViewerLaunch& launch, const Si
 
     auto viewer = std::make_unique<StructureViewerFrm>();
     viewer->LoadConnection(*read->connection);
-    return Open(launch, std::move(viewer), read->database, picture);
+    return Open(launch, std::move(viewer), ViewerTitle(read->server, read->database), picture);
 }
 
 StructureViewerFrm* ViewSnapStructure(const ViewerLaunch& launch, const QString& name,
-                                      const std::string& path, const QPixmap& picture) {
+                                      const std::string& path, LargePicture picture) {
     if (name.isEmpty()) {
         PromptMessage message;
         message.text = "Please select a snapshot file!";
@@ -97,7 +117,7 @@ StructureViewerFrm* ViewSnapStructure(const ViewerLaunch& launch, const QString&
     // The service's workspace holds the snapshot just read; its labels come from there.
     auto viewer = std::make_unique<StructureViewerFrm>();
     viewer->LoadSnapShot(*launch.service.Workspace().SnapShots->Item(1));
-    return Open(launch, std::move(viewer), read->database, picture);
+    return Open(launch, std::move(viewer), ViewerTitle(read->server, read->database, name), picture);
 }
 
 }  // namespace tablor::gui

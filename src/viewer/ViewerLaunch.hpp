@@ -1,5 +1,4 @@
 #pragma once
-#include <QPixmap>
 #include <QString>
 #include <functional>
 #include <string>
@@ -8,6 +7,7 @@
 #include "service/SideDescription.hpp"
 #include "support/Cancellation.hpp"
 #include "support/UserPrompt.hpp"
+#include "ui/Pictures.hpp"
 
 class QObject;
 
@@ -33,12 +33,16 @@ struct ViewerLaunch {
 // From the connection fields, as `side`. A source that cannot be read (it has told the user
 // why) or a read the user cancelled opens no window. Returns the new viewer, or null.
 StructureViewerFrm* ViewConnectionStructure(const ViewerLaunch& launch, const SideDescription& side,
-                                            const QPixmap& picture);
+                                            LargePicture picture);
 
 // From the snapshot `name` selected in the file list, at `path`; "Please select a snapshot
 // file!" when the name is empty. A snapshot that loads only in part still opens, with what was
 // loaded. Returns the new viewer, or null.
 StructureViewerFrm* ViewSnapStructure(const ViewerLaunch& launch, const QString& name,
-                                      const std::string& path, const QPixmap& picture);
+                                      const std::string& path, LargePicture picture);
+
+// A viewer's title: the database and the server it is on, and for a snapshot its file, so that
+// two viewers are told apart.
+QString ViewerTitle(const std::string& server, const std::string& database, const QString& file = {});
 
 }  // namespace tablor::gui

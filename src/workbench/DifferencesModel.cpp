@@ -1,11 +1,16 @@
 #include "workbench/DifferencesModel.hpp"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <iterator>
+#include <numeric>
 
 #include "compare/cDifference.hpp"
 #include "model/ObjectType.hpp"
-#include "workbench/Pictures.hpp"
+#include "ui/Pictures.hpp"
 
 namespace tablor::gui {
 namespace {
@@ -31,27 +36,40 @@ int PictureFor(std::int32_t objectType) {
     }
 }
 
-bool SortsBefore(const DifferencesModel::Row& a, const DifferencesModel::Row& b, int column) {
-    if (const int c = a.sortKey.compare(b.sortKey); c != 0) return c < 0;
-    return a.cells[static_cast<std::size_t>(column)] < b.cells[static_cast<std::size_t>(column)];
+QString Cell(const cDifference& difference, int column) {
+    return QString::fromStdString(DifferenceRow::From(difference).cells[static_cast<std::size_t>(column)]);
 }
 
 }  // namespace
 
 DifferencesModel::DifferencesModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-DifferencesModel::Row DifferencesModel::MakeRow(const cDifference& difference) {
-    const DifferenceRow texts = DifferenceRow::From(difference);
-    Row row;
-    for (std::size_t i = 0; i < texts.cells.size(); ++i)
-        row.cells[i] = QString::fromStdString(texts.cells[i]);
-    row.picture = PictureFor(difference.ObjectType);
-    return row;
+// The texts are made once for the sort and let go of after it.
+void DifferencesModel::Sort(std::vector<Row>& rows, int column) {
+    SortByTexts(rows, column);
+#if defined(__GLIBC__)
+    // Hundreds of megabytes of texts were let go of: they go back to the system, not to the heap.
+    malloc_trim(0);
+#endif
 }
 
-void DifferencesModel::SetKeys(std::vector<Row>::iterator first, std::vector<Row>::iterator last) const {
-    for (auto it = first; it != last; ++it)
-        it->sortKey = it->cells[static_cast<std::size_t>(sortColumn_)].toCaseFolded();
+void DifferencesModel::SortByTexts(std::vector<Row>& rows, int column) {
+    std::vector<QString> exact(rows.size());
+    std::vector<QString> folded(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        exact[i] = Cell(*rows[i], column);
+        folded[i] = exact[i].toCaseFolded();
+    }
+    std::vector<std::size_t> order(rows.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        if (const int c = folded[a].compare(folded[b]); c != 0) return c < 0;
+        return exact[a] < exact[b];
+    });
+    std::vector<Row> sorted;
+    sorted.reserve(rows.size());
+    for (const std::size_t from : order) sorted.push_back(std::move(rows[from]));
+    rows = std::move(sorted);
 }
 
 void DifferencesModel::Append(std::vector<Row> rows) {
@@ -64,16 +82,18 @@ void DifferencesModel::Append(std::vector<Row> rows) {
         return;
     }
     // Equal texts keep their arrival order: rows already listed come before new ones.
-    const int column = sortColumn_;
-    SetKeys(rows.begin(), rows.end());
-    std::stable_sort(rows.begin(), rows.end(),
-                     [column](const Row& a, const Row& b) { return SortsBefore(a, b, column); });
     beginResetModel();
-    const auto middle = static_cast<std::ptrdiff_t>(rows_.size());
     rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
-    std::inplace_merge(rows_.begin(), rows_.begin() + middle, rows_.end(),
-                       [column](const Row& a, const Row& b) { return SortsBefore(a, b, column); });
+    Sort(rows_, sortColumn_);
     endResetModel();
+}
+
+std::vector<DifferencesModel::Row> DifferencesModel::Replace(std::vector<Row> rows, bool inListOrder) {
+    beginResetModel();
+    std::vector<Row> previous = std::exchange(rows_, std::move(rows));
+    if (sorted_ && !inListOrder) Sort(rows_, sortColumn_);
+    endResetModel();
+    return previous;
 }
 
 void DifferencesModel::Clear() {
@@ -88,41 +108,30 @@ void DifferencesModel::SortBy(int column) {
     if (column < 0 || column >= kColumns) return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
-    // Remember where each persistent row stood, to point it at its new place.
-    std::vector<std::size_t> origin(rows_.size());
-    for (std::size_t i = 0; i < origin.size(); ++i) origin[i] = i;
+    // Where each persistent row stood, to point it at its new place.
+    std::vector<const cDifference*> held;
+    held.reserve(static_cast<std::size_t>(before.size()));
+    for (const QModelIndex& index : before)
+        held.push_back(index.isValid() ? rows_[static_cast<std::size_t>(index.row())].get() : nullptr);
     sorted_ = true;
     sortColumn_ = column;
-    SetKeys(rows_.begin(), rows_.end());
-    std::stable_sort(origin.begin(), origin.end(),
-                     [&](std::size_t a, std::size_t b) { return SortsBefore(rows_[a], rows_[b], column); });
-    std::vector<Row> sorted;
-    sorted.reserve(rows_.size());
-    std::vector<int> newPlace(rows_.size());
-    for (std::size_t i = 0; i < origin.size(); ++i) {
-        newPlace[origin[i]] = static_cast<int>(i);
-        sorted.push_back(std::move(rows_[origin[i]]));
-    }
-    rows_ = std::move(sorted);
+    Sort(rows_, column);
     QModelIndexList after;
     after.reserve(before.size());
-    for (const QModelIndex& index : before)
-        after.append(index.isValid()
-                         ? this->index(newPlace[static_cast<std::size_t>(index.row())], index.column())
-                         : QModelIndex());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        const cDifference* row = held[static_cast<std::size_t>(i)];
+        const auto found =
+            std::find_if(rows_.begin(), rows_.end(), [row](const Row& each) { return each.get() == row; });
+        after.append(row == nullptr || found == rows_.end()
+                         ? QModelIndex()
+                         : index(static_cast<int>(found - rows_.begin()), before[i].column()));
+    }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-std::vector<DifferenceRow> DifferencesModel::DisplayedRows() const {
-    std::vector<DifferenceRow> out;
-    out.reserve(rows_.size());
-    for (const Row& row : rows_) {
-        DifferenceRow texts;
-        for (std::size_t i = 0; i < texts.cells.size(); ++i) texts.cells[i] = row.cells[i].toStdString();
-        out.push_back(std::move(texts));
-    }
-    return out;
+DifferenceRow DifferencesModel::At(std::size_t row) const {
+    return DifferenceRow::From(*rows_[row]);
 }
 
 int DifferencesModel::rowCount(const QModelIndex& parent) const {
@@ -135,12 +144,14 @@ int DifferencesModel::columnCount(const QModelIndex& parent) const {
 
 QVariant DifferencesModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
-    const Row& row = rows_[static_cast<std::size_t>(index.row())];
+    const cDifference& row = *rows_[static_cast<std::size_t>(index.row())];
     switch (role) {
         case Qt::DisplayRole:
-            return row.cells[static_cast<std::size_t>(index.column())];
+        case Qt::ToolTipRole:
+            return Cell(row, index.column());
         case Qt::DecorationRole:
-            if (index.column() == 0 && row.picture != 0) return SmallPictureAt(row.picture);
+            if (index.column() == 0 && PictureFor(row.ObjectType) != 0)
+                return SmallPictureAt(PictureFor(row.ObjectType));
             return {};
         default:
             return {};

@@ -1,38 +1,38 @@
 #pragma once
 #include <QAbstractTableModel>
 #include <QString>
-#include <array>
+#include <memory>
 #include <vector>
 
 #include "report/DifferenceRow.hpp"
 
 namespace tablor {
-struct cDifference;
+class cDifference;
 }
 
 namespace tablor::gui {
 
-// The rows of the differences list: plain text copies of the difference records, with the
-// kind's picture. Sorting is always ascending by one column's text (letter case ignored,
-// then exact text, then the order the rows came in); once sorted, rows added later are
-// merged into that order.
+// The rows of the differences list: the differences themselves, whose texts are made when the
+// view asks for them, never held (750,000 rows of copied texts took some 600 MB). Each cell's
+// tip is its whole text. Sorting is always ascending by one column's text (letter case ignored,
+// then exact text, then the order the rows came in); once sorted, rows added later take their
+// place in that order.
 class DifferencesModel : public QAbstractTableModel {
     Q_OBJECT
   public:
     static constexpr int kColumns = 5;
 
-    struct Row {
-        std::array<QString, kColumns> cells;
-        int picture = 0;  // image-list number; 0 for none
-        QString sortKey;  // the folded text of the sort column
-    };
+    using Row = std::shared_ptr<const cDifference>;
 
     explicit DifferencesModel(QObject* parent = nullptr);
 
-    static Row MakeRow(const cDifference& difference);
-
     // Adds rows in the order given (or merged into the sort order).
     void Append(std::vector<Row> rows);
+    // Puts `rows` in place of every row, and hands back the rows it held. Rows already put in
+    // the list's order (Sort, by SortColumn, off the window's thread) are taken as they are.
+    std::vector<Row> Replace(std::vector<Row> rows, bool inListOrder = false);
+    // Sorts rows as a header click on `column` does; rows of equal texts keep their order.
+    static void Sort(std::vector<Row>& rows, int column);
     void Clear();
 
     // Column-header click: sorts ascending by `column` and keeps that order from now on.
@@ -40,9 +40,8 @@ class DifferencesModel : public QAbstractTableModel {
     bool IsSorted() const noexcept { return sorted_; }
     int SortColumn() const noexcept { return sortColumn_; }
 
-    // The rows as displayed, for the report.
-    std::vector<DifferenceRow> DisplayedRows() const;
-    const Row& At(int row) const { return rows_[static_cast<std::size_t>(row)]; }
+    // A row's texts as displayed, for the report.
+    DifferenceRow At(std::size_t row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -50,7 +49,7 @@ class DifferencesModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
-    void SetKeys(std::vector<Row>::iterator first, std::vector<Row>::iterator last) const;
+    static void SortByTexts(std::vector<Row>& rows, int column);
 
     std::vector<Row> rows_;
     bool sorted_ = false;

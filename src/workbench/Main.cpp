@@ -16,8 +16,10 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QShortcut>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
 #include <QThread>
 #include <QTimer>
@@ -33,23 +35,31 @@
 #include "sources/LiveAddress.hpp"
 #include "support/AppPaths.hpp"
 #include "support/TablorError.hpp"
+#include "ui/Pictures.hpp"
+#include "ui/ShownText.hpp"
+#include "ui/Twips.hpp"
 #include "viewer/ViewerLaunch.hpp"
 #include "workbench/DifferencesModel.hpp"
 #include "workbench/OptionsDialog.hpp"
-#include "workbench/Pictures.hpp"
 #include "workbench/SaveFileDialog.hpp"
 #include "workbench/ServerMemory.hpp"
-#include "workbench/Twips.hpp"
 
 namespace tablor::gui {
 namespace {
 
 constexpr int kClientWidth = 10035;
-constexpr int kClientHeight = 7620;
-constexpr QRect kDifferences(90, 4890, 9555, 2385);
+constexpr int kClientHeight = 8130;
+// The result of the last comparison over the list: a line, and one for what it may lack.
+constexpr QRect kResult(90, 4890, 9555, 225);
+constexpr QRect kWarnings(90, 5130, 9555, 225);
+constexpr QRect kDifferences(90, 5400, 9555, 2385);
 constexpr int kDifferencesRightMargin = kClientWidth - kDifferences.left() - kDifferences.width();
 constexpr int kDifferencesBottomMargin = kClientHeight - kDifferences.top() - kDifferences.height();
+// The least of the list a window made small still shows: a few rows.
+constexpr int kLeastDifferencesHeight = 1700;
 constexpr int kSubItemRole = Qt::UserRole;
+// What the server box is made wide enough for.
+constexpr const char* kLongServer = "postgresql://db-server-01.example.com:5432";
 
 QFont NearestFont(const QString& family, double points) {
     QFont font(family);
@@ -192,18 +202,23 @@ Main::Main(UserPrompt& prompt, SaveFileDialog& saveDialog, std::shared_ptr<LiveR
     ConnectCommands();
 
     const Twips twips = Twips::For(this);
-    resize(twips.X(kClientWidth), twips.Y(kClientHeight) + menuBar()->sizeHint().height());
+    // Every control stays in sight however small the window is made.
+    client_->setMinimumSize(twips.X(kClientWidth) + widen_,
+                            twips.Y(kDifferences.top() + kLeastDifferencesHeight));
+    resize(twips.X(kClientWidth) + widen_, twips.Y(kClientHeight) + menuBar()->sizeHint().height());
 
     // The snapshot folder is created here and before a save; a file of that name is left alone.
     PrepareSnapShotFolder(PathSettings::ThisProcess());
     RefreshSnapShotList();
 
+    ServerMemory::AdoptEarlierSettings();
     const ServerMemory::Loaded servers = ServerMemory::Load();
     txtServer->addItems(servers.servers);
     txtServer->setCurrentIndex(-1);
     txtServer->setEditText(QString());
     if (!servers.problem.isEmpty()) Tell(servers.problem, PromptIcon::Warning);
     options_ = OptionsMemory::Load();
+    if (servers.problem.isEmpty()) restored_ = restoreGeometry(ServerMemory::LoadGeometry());
 }
 
 Main::~Main() {
@@ -218,9 +233,11 @@ void Main::BuildMenus() {
     mnuOptions = mnuFile->addAction("&Options...");
     mnuSep1 = mnuFile->addSeparator();
     mnuExit = mnuFile->addAction("E&xit");
+    mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     // The Help button takes Alt+H, so that the key opens help; the menu takes the next letter.
     mnuHelp = menuBar()->addMenu("H&elp");
     mnuHelpContents = mnuHelp->addAction("Contents");
+    mnuHelpContents->setShortcut(QKeySequence(Qt::Key_F1));
     Separator2 = mnuHelp->addSeparator();
     mnuAbout = mnuHelp->addAction("&About");
 }
@@ -230,55 +247,76 @@ void Main::BuildControls() {
     client_ = new QWidget(this);
     setCentralWidget(client_);
 
+    {
+        // Measured on a box in the window's font and style.
+        QComboBox measure(client_);
+        measure.setEditable(true);
+        QStyleOptionComboBox option;
+        option.initFrom(&measure);
+        option.editable = true;
+        const QFontMetrics metrics = measure.fontMetrics();
+        const QSize text(metrics.horizontalAdvance(QLatin1String(kLongServer)), metrics.height());
+        widen_ = std::max(
+            0, measure.style()->sizeFromContents(QStyle::CT_ComboBox, &option, text, &measure).width() -
+                   t.X(1995));
+    }
+    // Whatever lies right of the fields moves over by as much as they widen.
+    const auto right = [this](QRect rect) { return rect.translated(widen_, 0); };
+    const auto wider = [this](QRect rect) { return rect.adjusted(0, 0, widen_, 0); };
+
     connectionFrame_ = new QGroupBox("SQL Connection", client_);
-    connectionFrame_->setGeometry(t.Rect(75, 90, 4950, 2295));
+    connectionFrame_->setGeometry(wider(t.Rect(75, 90, 4950, 2295)));
     MakeLabel(connectionFrame_, "Server", t.Rect(930, 435, 465, 195), true);
     txtServer = new QComboBox(connectionFrame_);
     txtServer->setEditable(true);
     txtServer->setInsertPolicy(QComboBox::NoInsert);
     txtServer->setCompleter(nullptr);
-    txtServer->setGeometry(t.Rect(1695, 390, 1995, 315));
+    txtServer->setToolTip("Delete removes the highlighted server from the list it opens");
+    txtServer->setGeometry(wider(t.Rect(1695, 390, 1995, 315)));
     MakeLabel(connectionFrame_, "Database", t.Rect(705, 825, 690, 195), true);
     txtDatabase = new QLineEdit(connectionFrame_);
-    txtDatabase->setGeometry(t.Rect(1695, 780, 1995, 285));
+    txtDatabase->setGeometry(wider(t.Rect(1695, 780, 1995, 285)));
     MakeLabel(connectionFrame_, "User", t.Rect(1065, 1230, 330, 195), true);
     txtUser = new QLineEdit("sa", connectionFrame_);
-    txtUser->setGeometry(t.Rect(1695, 1185, 1995, 285));
+    txtUser->setGeometry(wider(t.Rect(1695, 1185, 1995, 285)));
     MakeLabel(connectionFrame_, "Password", t.Rect(705, 1620, 690, 195), true);
     txtPassword = new QLineEdit(connectionFrame_);
     txtPassword->setEchoMode(QLineEdit::Password);
     txtPassword->setStyleSheet("lineedit-password-character: 42");
-    txtPassword->setGeometry(t.Rect(1695, 1575, 1995, 285));
+    txtPassword->setGeometry(wider(t.Rect(1695, 1575, 1995, 285)));
     chkIntegrated = new QCheckBox("Integrated Security", connectionFrame_);
     QRect checkRect = t.Rect(1695, 1950, 1665, 225);
     checkRect.setWidth(std::max(checkRect.width(), chkIntegrated->sizeHint().width()));
     checkRect.setHeight(std::max(checkRect.height(), chkIntegrated->sizeHint().height()));
     chkIntegrated->setGeometry(checkRect);
     btnSaveSnapShot = PictureButton(connectionFrame_, LargePicture::SaveSnapshot, "Save snapshot",
-                                    t.Rect(3975, 210, 705, 540));
+                                    right(t.Rect(3975, 210, 705, 540)));
     btnViewConnectionStructure = PictureButton(connectionFrame_, LargePicture::ViewStructure,
-                                               "View structure", t.Rect(3975, 915, 705, 540));
-    btnAddConnection = PictureButton(connectionFrame_, LargePicture::Add, "Add to current comparison",
-                                     t.Rect(3990, 1620, 705, 540));
+                                               "View structure", right(t.Rect(3975, 915, 705, 540)));
+    btnAddConnection = PictureButton(connectionFrame_, LargePicture::Add,
+                                     "Add to current comparison (an entry of the same server, database and "
+                                     "user takes the new password instead)",
+                                     right(t.Rect(3990, 1620, 705, 540)));
     Image2 = MakePicture(connectionFrame_, LargePicture::LiveDatabase, QPoint(t.X(165), t.Y(300)));
     pictures_.emplace_back(Image2, LargePicture::LiveDatabase);
 
     snapShotFrame_ = new QGroupBox("Snapshot Files", client_);
-    snapShotFrame_->setGeometry(t.Rect(75, 2460, 4950, 2385));
+    snapShotFrame_->setGeometry(wider(t.Rect(75, 2460, 4950, 2385)));
     FLSnapShots = new QListWidget(snapShotFrame_);
     FLSnapShots->setSelectionMode(QAbstractItemView::SingleSelection);
-    FLSnapShots->setGeometry(t.Rect(735, 330, 3045, 1785));
+    FLSnapShots->setGeometry(wider(t.Rect(735, 330, 3045, 1785)));
+    FLSnapShots->setToolTip("Double-click or Enter adds the snapshot to the comparison");
     btnDelete = PictureButton(snapShotFrame_, LargePicture::Delete, "Delete this snapshot file",
-                              t.Rect(3990, 255, 705, 540));
+                              right(t.Rect(3990, 255, 705, 540)));
     btnViewSnapStructure = PictureButton(snapShotFrame_, LargePicture::ViewStructure, "View Structure",
-                                         t.Rect(3990, 930, 705, 540));
+                                         right(t.Rect(3990, 930, 705, 540)));
     btnAddSnapShot = PictureButton(snapShotFrame_, LargePicture::Add, "Add to current comparison",
-                                   t.Rect(3990, 1605, 705, 540));
+                                   right(t.Rect(3990, 1605, 705, 540)));
     Image1 = MakePicture(snapShotFrame_, LargePicture::Snapshot, QPoint(t.X(105), t.Y(300)));
     pictures_.emplace_back(Image1, LargePicture::Snapshot);
 
     comparisonFrame_ = new QGroupBox("Comparison type", client_);
-    comparisonFrame_->setGeometry(t.Rect(5175, 150, 4425, 3240));
+    comparisonFrame_->setGeometry(right(t.Rect(5175, 150, 4425, 3240)));
     MakeLabel(comparisonFrame_, "The following objects will be compared:", t.Rect(945, 345, 2775, 195));
     lvCompare = new QListWidget(comparisonFrame_);
     lvCompare->setViewMode(QListView::IconMode);
@@ -296,17 +334,35 @@ void Main::BuildControls() {
     lvCompare->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     const QRect compareArea = lvCompare->contentsRect();
     lvCompare->setGridSize(QSize((compareArea.width() - 1) / 2, compareArea.height()));
-    btnClear = CaptionButton(comparisonFrame_, LargePicture::Clear, "Clear", t.Rect(1080, 2235, 1350, 840));
+    mnuRemoveEntry = new QAction("&Remove", lvCompare);
+    mnuRemoveEntry->setShortcut(QKeySequence::Delete);
+    mnuRemoveEntry->setShortcutContext(Qt::WidgetShortcut);
+    lvCompare->addAction(mnuRemoveEntry);
+    lvCompare->setContextMenuPolicy(Qt::ActionsContextMenu);
+    btnClear = CaptionButton(comparisonFrame_, LargePicture::Clear, "C&lear", t.Rect(1080, 2235, 1350, 840));
     btnCompare =
         CaptionButton(comparisonFrame_, LargePicture::Compare, "&Compare", t.Rect(2670, 2235, 1350, 840));
     pictures_.emplace_back(
         MakePicture(comparisonFrame_, LargePicture::CompareType, QPoint(t.X(165), t.Y(255))),
         LargePicture::CompareType);
 
-    btnHelp = CaptionButton(client_, LargePicture::Help, "&Help", t.Rect(6370, 3795, 990, 825));
-    btnSave = CaptionButton(client_, LargePicture::ToHtml, "To HTML", t.Rect(7550, 3795, 990, 825));
+    btnHelp = CaptionButton(client_, LargePicture::Help, "&Help", right(t.Rect(6370, 3795, 990, 825)));
+    btnHelp->setToolTip("Help (F1)");
+    btnSave = CaptionButton(client_, LargePicture::ToHtml, "&To HTML", right(t.Rect(7550, 3795, 990, 825)));
     btnSave->setToolTip("Saves the comparison list to an html page");
-    btnExit = CaptionButton(client_, LargePicture::Exit, "E&xit", t.Rect(8730, 3795, 990, 825));
+    btnExit = CaptionButton(client_, LargePicture::Exit, "E&xit", right(t.Rect(8730, 3795, 990, 825)));
+    btnExit->setToolTip("Exit (Ctrl+Q)");
+
+    lblResult = new QLabel(client_);
+    lblResult->setTextFormat(Qt::PlainText);
+    lblResult->setGeometry(t.Rect(kResult.left(), kResult.top(), kResult.width(), kResult.height()));
+    lblWarnings = new QLabel(client_);
+    lblWarnings->setTextFormat(Qt::PlainText);
+    lblWarnings->setGeometry(
+        t.Rect(kWarnings.left(), kWarnings.top(), kWarnings.width(), kWarnings.height()));
+    QPalette warning = lblWarnings->palette();
+    warning.setColor(QPalette::WindowText, QColor(0xa0, 0x10, 0x10));
+    lblWarnings->setPalette(warning);
 
     differences = new DifferencesModel(this);
     lvDifferences = new QTreeView(client_);
@@ -319,11 +375,14 @@ void Main::BuildControls() {
     lvDifferences->setSelectionMode(QAbstractItemView::SingleSelection);
     lvDifferences->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvDifferences->setIconSize(QSize(16, 16));
-    lvDifferences->header()->setStretchLastSection(false);
+    // Two long names that start alike still differ where they end.
+    lvDifferences->setTextElideMode(Qt::ElideMiddle);
+    // The message takes what is left; the other columns keep the widths the user gives them.
+    lvDifferences->header()->setStretchLastSection(true);
     lvDifferences->header()->setSectionsClickable(true);
     lvDifferences->header()->setSectionsMovable(false);
-    const int widths[DifferencesModel::kColumns] = {2200, 1440, 2000, 1440, 5000};
-    for (int column = 0; column < DifferencesModel::kColumns; ++column)
+    const int widths[DifferencesModel::kColumns - 1] = {2200, 1440, 2000, 1440};
+    for (int column = 0; column < DifferencesModel::kColumns - 1; ++column)
         lvDifferences->setColumnWidth(column, t.X(widths[column]));
     lvDifferences->setGeometry(
         t.Rect(kDifferences.left(), kDifferences.top(), kDifferences.width(), kDifferences.height()));
@@ -331,19 +390,23 @@ void Main::BuildControls() {
     WorkingPanel = new QFrame(client_);
     WorkingPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     WorkingPanel->setAutoFillBackground(true);
-    WorkingPanel->setGeometry(t.Rect(30, 90, 9795, 4755));
-    pictures_.emplace_back(MakePicture(WorkingPanel, LargePicture::Busy, QPoint(t.X(3540), t.Y(1455))),
-                           LargePicture::Busy);
+    WorkingPanel->setGeometry(wider(t.Rect(30, 90, 9795, 4755)));
+    pictures_.emplace_back(
+        MakePicture(WorkingPanel, LargePicture::Busy, QPoint(t.X(3540) + widen_ / 2, t.Y(1455))),
+        LargePicture::Busy);
     auto* working = new QLabel("Working...", WorkingPanel);
     working->setFont(NearestFont("Arial", 15.75));
-    PlaceLabel(working, t.Rect(4170, 1530, 1425, 360), false);
+    PlaceLabel(working, t.Rect(4170, 1530, 1425, 360).translated(widen_ / 2, 0), false);
     lblStatus = new QLabel(WorkingPanel);
+    lblStatus->setTextFormat(Qt::PlainText);
     lblStatus->setFont(NearestFont("MS Sans Serif", 12));
     lblStatus->setAlignment(Qt::AlignCenter);
-    lblStatus->setGeometry(t.Rect(60, 2250, 9690, 465));
+    lblStatus->setGeometry(wider(t.Rect(60, 2250, 9690, 465)));
     progressLine_ = new QLabel(WorkingPanel);
+    progressLine_->setTextFormat(Qt::PlainText);
+    progressLine_->setObjectName("lblProgress");
     progressLine_->setAlignment(Qt::AlignCenter);
-    progressLine_->setGeometry(t.Rect(60, 2760, 9690, 285));
+    progressLine_->setGeometry(wider(t.Rect(60, 2760, 9690, 285)));
     cancelButton_ = new QPushButton("Cancel", WorkingPanel);
     cancelButton_->setObjectName("btnCancelRead");
     cancelButton_->setEnabled(false);
@@ -355,7 +418,7 @@ void Main::BuildControls() {
     QRect cancelRect = t.Rect(4290, 3180, 1215, 375);
     cancelRect.setWidth(std::max(cancelRect.width(), cancelButton_->sizeHint().width()));
     cancelRect.setHeight(std::max(cancelRect.height(), cancelButton_->sizeHint().height()));
-    cancelRect.moveLeft((t.X(9795) - cancelRect.width()) / 2);
+    cancelRect.moveLeft((WorkingPanel->width() - cancelRect.width()) / 2);
     cancelButton_->setGeometry(cancelRect);
     connect(cancelButton_, &QPushButton::clicked, this, &Main::CancelRead);
     WorkingPanel->hide();
@@ -396,6 +459,9 @@ void Main::NameParts() {
         {btnHelp, "btnHelp"},
         {btnSave, "btnSave"},
         {btnExit, "btnExit"},
+        {mnuRemoveEntry, "mnuRemoveEntry"},
+        {lblResult, "lblResult"},
+        {lblWarnings, "lblWarnings"},
         {lvDifferences, "lvDifferences"},
         {differences, "differences"},
         {WorkingPanel, "WorkingPanel"},
@@ -421,13 +487,13 @@ void Main::SetFocusOrder() {
                               btnDelete,
                               btnViewSnapStructure,
                               btnAddSnapShot,
+                              lvCompare,
                               btnClear,
                               btnCompare,
                               btnHelp,
+                              btnSave,
                               btnExit,
-                              lvDifferences,
-                              lvCompare,
-                              btnSave};
+                              lvDifferences};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -452,6 +518,16 @@ void Main::ConnectCommands() {
     connect(btnAddSnapShot, &QToolButton::clicked, this,
             [this] { Guarded([this] { AddSnapShotCommand(); }); });
     connect(btnClear, &QToolButton::clicked, this, [this] { Guarded([this] { ClearCommand(); }); });
+    connect(mnuRemoveEntry, &QAction::triggered, this, [this] { Guarded([this] { RemoveEntryCommand(); }); });
+    connect(FLSnapShots, &QListWidget::itemDoubleClicked, this,
+            [this] { Guarded([this] { AddSnapShotCommand(); }); });
+    // Enter adds the chosen snapshot as a double-click does.
+    auto* addChosen = new QAction(FLSnapShots);
+    addChosen->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    addChosen->setShortcutContext(Qt::WidgetShortcut);
+    FLSnapShots->addAction(addChosen);
+    connect(addChosen, &QAction::triggered, this, [this] { Guarded([this] { AddSnapShotCommand(); }); });
+    txtServer->view()->installEventFilter(this);
     connect(btnCompare, &QToolButton::clicked, this, [this] { Guarded([this] { CompareCommand(); }); });
     connect(btnSave, &QToolButton::clicked, this, [this] { Guarded([this] { SaveHtmlCommand(); }); });
 
@@ -495,19 +571,33 @@ void Main::RefreshSnapShotList() {
         folder.entryList({"*.snp"}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase));
 }
 
-void Main::CentreOnScreen() {
+// Centred, or where it was last closed, but always inside the screen's free area, title bar and
+// menus included: a window taller than the area is made as short as it may be.
+void Main::PlaceOnScreen(bool centre) {
     const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
-    const QRect area = screen->geometry();
-    const QSize outer = frameGeometry().size();
-    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    const QRect area = screen->availableGeometry();
+    const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    const QSize room(area.width() - frame.left() - frame.right(),
+                     area.height() - frame.top() - frame.bottom());
+    const QSize inner = size().boundedTo(room).expandedTo(minimumSize());
+    if (inner != size()) resize(inner);
+    const QSize outer = inner.grownBy(frame);
+    QPoint at = centre ? QPoint(area.x() + (area.width() - outer.width()) / 2,
+                                area.y() + (area.height() - outer.height()) / 2)
+                       : frameGeometry().topLeft();
+    at.setX(std::max(area.left(), std::min(at.x(), area.right() + 1 - outer.width())));
+    at.setY(std::max(area.top(), std::min(at.y(), area.bottom() + 1 - outer.height())));
+    if (at != frameGeometry().topLeft()) move(at);
 }
 
 void Main::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (!centred_) {
-        centred_ = true;
-        CentreOnScreen();
+    if (!placed_) {
+        placed_ = true;
+        PlaceOnScreen(!restored_);
+        // The window manager tells the frame's size only once the window is up.
+        QTimer::singleShot(0, this, [this] { PlaceOnScreen(false); });
     }
     // Only a shown window knows its screen, and it may be moved to one of another pixel ratio.
     if (!followsScreen_ && windowHandle() != nullptr) {
@@ -527,9 +617,10 @@ void Main::resizeEvent(QResizeEvent* event) {
     ApplyResizeRule();
 }
 
-// Only the differences list follows the window, keeping the design's margins to the client
-// area's right and bottom edges. The frame is left out: window managers add it late or never
-// report it. A size that comes out empty leaves that dimension as it was.
+// Only the differences list and the result line over it follow the window, keeping the
+// design's margins to the client area's right and bottom edges. The frame is left out: window
+// managers add it late or never report it. A size that comes out empty leaves that dimension as
+// it was.
 void Main::ApplyResizeRule() {
     const Twips t = Twips::For(this);
     QRect list = lvDifferences->geometry();
@@ -538,6 +629,26 @@ void Main::ApplyResizeRule() {
     if (width > 0) list.setWidth(width);
     if (height > 0) list.setHeight(height);
     lvDifferences->setGeometry(list);
+    for (QLabel* line : {lblResult, lblWarnings}) {
+        line->resize(list.width(), line->height());
+        SetElidedText(line, line->toolTip());
+    }
+}
+
+bool Main::eventFilter(QObject* watched, QEvent* event) {
+    // Delete in the server box's open list forgets the highlighted server.
+    if (watched == txtServer->view() && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        const QModelIndex chosen = txtServer->view()->currentIndex();
+        if (chosen.isValid()) {
+            const QString typed = txtServer->currentText();
+            const QSignalBlocker quiet(txtServer);
+            txtServer->removeItem(chosen.row());
+            txtServer->setEditText(typed);
+        }
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Main::OnFocusChanged(QWidget* old, QWidget* now) {
@@ -565,6 +676,7 @@ void Main::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    ServerMemory::SaveGeometry(saveGeometry());
     if (const QString problem = ServerMemory::Save(RememberedServers()); !problem.isEmpty())
         Tell(problem, PromptIcon::Warning);
     for (QWidget* window : QApplication::topLevelWidgets())
@@ -573,12 +685,23 @@ void Main::closeEvent(QCloseEvent* event) {
 }
 
 void Main::AddConnectionCommand() {
+    const QString server = txtServer->currentText();
+    const QString database = txtDatabase->text();
+    // The same login again corrects the entry's password (or integrated security) in its place.
+    for (int i = 0; i < lvCompare->count(); ++i) {
+        QListWidgetItem& entry = *lvCompare->item(i);
+        if (SubItemText(entry, kSourceKind) == "CONNECTION" && SubItemText(entry, kServer) == server &&
+            SubItemText(entry, kDatabase) == database && SubItemText(entry, kUser) == txtUser->text()) {
+            entry.setData(kSubItemRole + kPassword, txtPassword->text());
+            entry.setData(kSubItemRole + kIntegratedSecurity, chkIntegrated->isChecked() ? "1" : "0");
+            lvCompare->setCurrentItem(&entry);
+            return;
+        }
+    }
     if (lvCompare->count() >= 2) {
         Tell("You can not compare more than two objects", PromptIcon::Information);
         return;
     }
-    const QString server = txtServer->currentText();
-    const QString database = txtDatabase->text();
     auto* entry = new QListWidgetItem(Picture(LargePicture::LiveDatabase), server + "." + database);
     entry->setToolTip(entry->text());
     entry->setData(kSubItemRole + kServer, server);
@@ -618,6 +741,10 @@ void Main::OptionsCommand() {
         Tell(problem, PromptIcon::Warning);
 }
 
+void Main::RemoveEntryCommand() {
+    delete lvCompare->currentItem();
+}
+
 void Main::ClearCommand() {
     lvCompare->clear();
 }
@@ -629,6 +756,7 @@ void Main::RunHook(const std::function<void(Main&)>& hook, bool readsSchema) {
 
 PromptAnswer Main::Tell(const QString& text, PromptIcon icon, PromptButtons buttons, const QString& title,
                         PromptAnswer defaultAnswer) {
+    const PanelAside aside(*this);
     PromptMessage message;
     message.text = text.toStdString();
     message.title = title.toStdString();
@@ -646,11 +774,12 @@ Main::BusyScope::BusyScope(Main& window, const QString& status, bool disableComp
     window_.WorkingPanel->raise();
     window_.WorkingPanel->show();
     if (disableCompare_) window_.btnCompare->setEnabled(false);
-    window_.lblStatus->setText(status);
+    SetElidedText(window_.lblStatus, status);
 }
 
 Main::BusyScope::~BusyScope() {
     window_.lblStatus->clear();
+    window_.lblStatus->setToolTip(QString());
     if (disableCompare_) {
         window_.lvDifferences->hide();
         window_.lvDifferences->show();
@@ -687,12 +816,27 @@ auto Main::WindowPrompt::OnWindowThread(Call&& call) {
 }
 
 PromptAnswer Main::WindowPrompt::Ask(const PromptMessage& message) {
-    return OnWindowThread([&] { return window_.prompt_.Ask(message); });
+    return OnWindowThread([&] {
+        const PanelAside aside(window_);
+        return window_.prompt_.Ask(message);
+    });
 }
 
 std::optional<std::string> Main::WindowPrompt::Input(std::string_view prompt, std::string_view title,
                                                      std::string_view proposed) {
-    return OnWindowThread([&] { return window_.prompt_.Input(prompt, title, proposed); });
+    return OnWindowThread([&] {
+        const PanelAside aside(window_);
+        return window_.prompt_.Input(prompt, title, proposed);
+    });
+}
+
+Main::PanelAside::PanelAside(Main& window) : window_(window), hidden_(!window.WorkingPanel->isHidden()) {
+    if (hidden_) window_.WorkingPanel->hide();
+}
+
+Main::PanelAside::~PanelAside() {
+    if (hidden_ && window_.busy_ && (window_.readToken_ == nullptr || !window_.readToken_->IsCancelled()))
+        window_.WorkingPanel->show();
 }
 
 void Main::ReadOffThread(const ReadWork& read) {
@@ -700,12 +844,13 @@ void Main::ReadOffThread(const ReadWork& read) {
     QEventLoop loop;
     std::exception_ptr failure;
     std::atomic<bool> done{false};
-    // Runs on the reading thread: the status line hears of it on the window's thread, and no
-    // more often than the window repaints anyway.
+    // Runs on the reading thread: the status line hears of it on the window's thread, and counts
+    // no more often than the window repaints anyway. A whole line is its maker's to space out.
     const ProgressCallback progress = [this, last = std::chrono::steady_clock::time_point()](
                                           std::string_view section, long rowsRead) mutable {
         const auto now = std::chrono::steady_clock::now();
-        if (now - last < std::chrono::milliseconds(EventPump::kIntervalMs)) return;
+        if (rowsRead != kAllInSection && now - last < std::chrono::milliseconds(EventPump::kIntervalMs))
+            return;
         last = now;
         QMetaObject::invokeMethod(
             this,
@@ -742,20 +887,26 @@ void Main::ReadOffThread(const ReadWork& read) {
     cancelButton_->setEnabled(false);
     cancelShortcut_->setEnabled(false);
     progressLine_->clear();
+    progressLine_->setToolTip(QString());
+    // Once Cancel was pressed nothing the read made is shown, even if it ended meanwhile.
+    if (token.IsCancelled()) throw OperationCancelled();
     if (failure) std::rethrow_exception(failure);
 }
 
 void Main::CancelRead() {
     if (readToken_ == nullptr) return;
     readToken_->Cancel();
+    // The window is as it was at once; what the read leaves behind is freed in the background.
     lblStatus->setText("Cancelled");
+    WorkingPanel->hide();
+    unsetCursor();
 }
 
 void Main::ShowProgress(const QString& section, long rowsRead) {
     if (readToken_ == nullptr || readToken_->IsCancelled()) return;
-    // Two sides read at once: the section tells both.
-    progressLine_->setText(rowsRead == kAllInSection ? section
-                                                     : section + ": " + QString::number(rowsRead) + " read");
+    // A whole line (two sides read at once) says everything itself.
+    SetElidedText(progressLine_,
+                  rowsRead == kAllInSection ? section : section + ": " + CountText(rowsRead) + " read");
     prompt_.Progress(section.toStdString(), rowsRead);
 }
 
@@ -764,13 +915,13 @@ StructureViewerFrm* Main::ViewConnectionStructure() {
         Launcher(),
         LiveSideOf(txtServer->currentText(), txtDatabase->text(), txtUser->text(), txtPassword->text(),
                    chkIntegrated->isChecked()),
-        Image2->pixmap());
+        LargePicture::LiveDatabase);
 }
 
 StructureViewerFrm* Main::ViewSnapStructure() {
     const QString name = SelectedSnapShot();
     return gui::ViewSnapStructure(Launcher(), name, name.isEmpty() ? std::string() : SnapShotPath(name),
-                                  Image1->pixmap());
+                                  LargePicture::Snapshot);
 }
 
 ViewerLaunch Main::Launcher() {

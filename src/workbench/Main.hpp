@@ -12,9 +12,9 @@
 #include "sources/qnTablor.hpp"
 #include "support/Cancellation.hpp"
 #include "support/UserPrompt.hpp"
+#include "ui/Pictures.hpp"
 #include "workbench/CommandHooks.hpp"
 #include "workbench/EventPump.hpp"
-#include "workbench/Pictures.hpp"
 
 class QAction;
 class QCheckBox;
@@ -105,7 +105,7 @@ class Main : public QMainWindow {
     // The options the next comparison is made with, as File > Options... last left them.
     const CompareOptions& Options() const noexcept { return options_; }
 
-    // Adds one row per difference, in order, keeping the window alive meanwhile.
+    // Lists the differences in place of the rows shown, in the list's order.
     void AddDifferenceRows(const coDifferences& found);
 
     // The selected snapshot file name, empty when none is selected.
@@ -117,6 +117,7 @@ class Main : public QMainWindow {
     void RefreshSnapShotList();
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -135,6 +136,18 @@ class Main : public QMainWindow {
         auto OnWindowThread(Call&& call);
         Main& window_;
     };
+    // Keeps the busy panel out of sight while a box asks something over it.
+    class PanelAside {
+      public:
+        explicit PanelAside(Main& window);
+        ~PanelAside();
+        PanelAside(const PanelAside&) = delete;
+        PanelAside& operator=(const PanelAside&) = delete;
+
+      private:
+        Main& window_;
+        bool hidden_;
+    };
 
     // A read handed to the reading thread.
     using ReadWork = std::function<void(const ProgressCallback&, const CancellationToken&)>;
@@ -151,8 +164,10 @@ class Main : public QMainWindow {
     QString Object1Name;
     QString Object2Name;
     // How the last successful comparison was made (CompareOptions::Describe), for the report:
-    // the options may have changed since.
+    // the options may have changed since; and which side it read only in part.
     std::string comparedOptions_;
+    std::string comparedNote_;
+    bool compared_ = false;
 
     // Menus.
     QMenu* mnuFile = nullptr;
@@ -161,6 +176,7 @@ class Main : public QMainWindow {
     QAction* mnuOptions = nullptr;
     QAction* mnuSep1 = nullptr;
     QAction* mnuExit = nullptr;
+    QAction* mnuRemoveEntry = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpContents = nullptr;
     QAction* Separator2 = nullptr;
@@ -192,6 +208,8 @@ class Main : public QMainWindow {
     QToolButton* btnHelp = nullptr;
     QToolButton* btnSave = nullptr;
     QToolButton* btnExit = nullptr;
+    QLabel* lblResult = nullptr;
+    QLabel* lblWarnings = nullptr;
     QTreeView* lvDifferences = nullptr;
     DifferencesModel* differences = nullptr;
 
@@ -204,7 +222,7 @@ class Main : public QMainWindow {
     void NameParts();
     void SetFocusOrder();
     void ConnectCommands();
-    void CentreOnScreen();
+    void PlaceOnScreen(bool centre);
     void ApplyResizeRule();
     void RenderPictures();
     void RememberServer();
@@ -214,6 +232,7 @@ class Main : public QMainWindow {
     void DeleteSnapShotCommand();
     void AddConnectionCommand();
     void AddSnapShotCommand();
+    void RemoveEntryCommand();
     void ClearCommand();
     void CompareCommand();
     void SaveHtmlCommand();
@@ -225,6 +244,8 @@ class Main : public QMainWindow {
     void Guarded(Command&& command);
     PromptAnswer Tell(const QString& text, PromptIcon icon, PromptButtons buttons = PromptButtons::Ok,
                       const QString& title = {}, PromptAnswer defaultAnswer = PromptAnswer::Ok);
+    // The result line over the list, and the message, of a finished comparison.
+    void ShowResult(std::size_t count, const QStringList& unmatched);
 
     UserPrompt& prompt_;
     WindowPrompt sourcePrompt_;
@@ -239,13 +260,19 @@ class Main : public QMainWindow {
     EventPump pump_;
     bool busy_ = false;
     bool closeRequested_ = false;
-    bool centred_ = false;
+    bool placed_ = false;
+    bool restored_ = false;
+    // Pixels the server box takes beyond the design, for a whole postgresql://HOST:PORT; the
+    // frames and everything right of them widen by as much.
+    int widen_ = 0;
     QWidget* client_ = nullptr;
     QGroupBox* connectionFrame_ = nullptr;
     QGroupBox* snapShotFrame_ = nullptr;
     QGroupBox* comparisonFrame_ = nullptr;
     std::vector<std::pair<QLabel*, LargePicture>> pictures_;
     bool followsScreen_ = false;
+    // Rows and schemas let go of are freed off the window's thread.
+    BackgroundRelease release_;
 };
 
 }  // namespace tablor::gui

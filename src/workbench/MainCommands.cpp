@@ -9,10 +9,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QToolButton>
+#include <QTreeView>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "report/DifferenceRow.hpp"
@@ -21,8 +24,10 @@
 #include "support/AppPaths.hpp"
 #include "support/FileIO.hpp"
 #include "support/TablorError.hpp"
+#include "ui/ShownText.hpp"
 #include "workbench/DifferencesModel.hpp"
 #include "workbench/Main.hpp"
+#include "workbench/PatternUse.hpp"
 #include "workbench/SaveFileDialog.hpp"
 
 namespace tablor::gui {
@@ -81,6 +86,43 @@ QString SnapShotFolderProblem(const QString& folder) {
     return {};
 }
 
+// One line for two snapshots read one after the other, naming each and how far it has come, so
+// that the count never seems to fall back when the second starts. Told from the reading thread.
+class SnapshotPairProgress {
+  public:
+    SnapshotPairProgress(const ProgressCallback& show, const QString& name1, const QString& name2)
+        : show_(show), names_{name1, name2} {}
+
+    ProgressCallback Side(int side) {
+        return [this, side](std::string_view, long lines) {
+            const auto now = std::chrono::steady_clock::now();
+            const bool first = states_[side].isEmpty();
+            states_[side] = SnapshotLinesText(lines);
+            if (!first && now - lastShown_ < std::chrono::milliseconds(100)) return;
+            lastShown_ = now;
+            Show();
+        };
+    }
+    void Read(int side, long tables) {
+        states_[side] = CountText(tables) + (tables == 1 ? " table" : " tables");
+        Show();
+    }
+
+  private:
+    void Show() {
+        QStringList line;
+        for (int side = 0; side < 2; ++side)
+            line.append(names_[side] + ": " +
+                        (states_[side].isEmpty() ? QStringLiteral("waiting") : states_[side]));
+        show_(line.join("; ").toStdString(), kAllInSection);
+    }
+
+    const ProgressCallback& show_;
+    QString names_[2];
+    QString states_[2];
+    std::chrono::steady_clock::time_point lastShown_;
+};
+
 }  // namespace
 
 SideDescription Main::LiveSideOf(const QString& server, const QString& database, const QString& user,
@@ -111,7 +153,8 @@ void Main::CompareCommand() {
             entries[i].fields[subItem] = SubItemText(item, subItem);
     }
 
-    BusyScope busy(*this, "Comparing " + entries[0].text + " to " + entries[1].text, true);
+    std::optional<BusyScope> busy(std::in_place, *this,
+                                  "Comparing " + entries[0].text + " to " + entries[1].text, true);
     pump_.Now();
     pump_.Now();
 
@@ -119,51 +162,86 @@ void Main::CompareCommand() {
     const SideDescription side2 = SideOf(entries[1]);
     // As the command started: the options may not change under a running comparison.
     const CompareOptions options = options_;
-    ComparisonResult result;
+    const std::optional<int> sortColumn =
+        differences->IsSorted() ? std::optional<int>(differences->SortColumn()) : std::nullopt;
+    std::vector<DifferencesModel::Row> rows;
+    std::string note;
+    QStringList unmatched;
     ReadOffThread([&](const ProgressCallback& progress, const CancellationToken& cancel) {
-        result = service_.Compare(side1, side2, progress, cancel, options);
+        ComparisonResult result;
+        if (!side1.IsLive() && !side2.IsLive()) {
+            // Two files are read one after the other, each named on the progress line.
+            SnapshotPairProgress line(progress, entries[0].text, entries[1].text);
+            SideRead first = service_.Read(side1, line.Side(0), cancel);
+            line.Read(0, first.model->Tables().Count());
+            SideRead second = service_.Read(side2, line.Side(1), cancel);
+            line.Read(1, second.model->Tables().Count());
+            result = service_.Compare(std::move(first), std::move(second), options, cancel);
+        } else {
+            result = service_.Compare(side1, side2, progress, cancel, options);
+        }
+        rows.assign(result.differences->Items().begin(), result.differences->Items().end());
+        if (sortColumn) DifferencesModel::Sort(rows, *sortColumn);
+        note = ReadInPartNote(result.side1, result.side2);
+        if (!options.include.empty() || !options.exclude.empty())
+            unmatched = PatternsMatchingNothing(options, *result.side1.model, *result.side2.model);
+        // What only this comparison held goes with the rows it replaces, off the window's thread.
+        release_.Drop(std::make_shared<ComparisonResult>(std::move(result)));
     });
 
     // Only now: a read that failed or was cancelled leaves the last comparison's rows.
-    differences->Clear();
-    pump_.Tick();
-    AddDifferenceRows(*result.differences);
-
+    release_.Drop(
+        std::make_shared<std::vector<DifferencesModel::Row>>(differences->Replace(std::move(rows), true)));
     Object1Name = entries[0].text;
     Object2Name = entries[1].text;
     comparedOptions_ = options.Describe();
-    Tell(QString::number(result.differences->Count()) + " difference(s) found between the two objects!",
-         PromptIcon::Information);
+    comparedNote_ = note;
+    compared_ = true;
+    busy.reset();
+    // The keys go to the result, not to whatever follows the Compare button.
+    lvDifferences->setFocus(Qt::OtherFocusReason);
+    ShowResult(static_cast<std::size_t>(differences->rowCount()), unmatched);
+}
+
+void Main::ShowResult(std::size_t count, const QStringList& unmatched) {
+    QStringList warnings;
+    if (!unmatched.isEmpty())
+        warnings.append("No name on either side matches the " + unmatched.join(", the ") + ".");
+    if (!comparedNote_.empty()) warnings.append(QString::fromStdString(comparedNote_));
+    const QString options = comparedOptions_.empty()
+                                ? QString()
+                                : "Compared with " + QString::fromStdString(comparedOptions_) + ".";
+
+    const QString result = CountText(static_cast<long long>(count)) +
+                           (count == 1 ? " difference" : " differences") + " between " + Object1Name +
+                           " and " + Object2Name + ".";
+    SetElidedText(lblResult, options.isEmpty() ? result : result + " " + options);
+    SetElidedText(lblWarnings, warnings.join(' '));
+
+    QStringList message{QString::number(count) + " difference(s) found between the two objects!"};
+    message.append(warnings);
+    if (!options.isEmpty()) message.append(options);
+    Tell(message.join("\n\n"), warnings.isEmpty() ? PromptIcon::Information : PromptIcon::Warning);
 }
 
 void Main::AddDifferenceRows(const coDifferences& found) {
-    // Rows go to the list in batches between event passes, so the list grows visibly without
-    // paying for a repaint per row.
-    std::vector<DifferencesModel::Row> batch;
-    for (const auto& difference : found) {
-        batch.push_back(DifferencesModel::MakeRow(*difference));
-        if (pump_.Due()) {
-            differences->Append(std::move(batch));
-            batch.clear();
-            pump_.Now();
-        }
-    }
-    differences->Append(std::move(batch));
+    release_.Drop(std::make_shared<std::vector<DifferencesModel::Row>>(
+        differences->Replace({found.Items().begin(), found.Items().end()})));
 }
 
 void Main::SaveSnapShotCommand() {
     if (busy_) return;
-    BusyScope busy(*this, QString());
-    pump_.Now();
-
     const auto answer = prompt_.Input("Please enter a name for this snapshot", "Save Snapshot",
                                       Std(txtServer->currentText()));
     QString name = answer ? QString::fromStdString(*answer) : QString();
     // "/" separates folders here as "\\" does on Windows: neither may lead out of the folder.
     name.replace(QLatin1Char('\\'), QLatin1Char('-'));
     name.replace(QLatin1Char('/'), QLatin1Char('-'));
-    lblStatus->setText("Creating snapshot of " + txtServer->currentText() + "->" + txtDatabase->text());
     if (name.isEmpty()) return;
+    std::optional<BusyScope> busy(
+        std::in_place, *this,
+        "Creating snapshot of " + txtServer->currentText() + "->" + txtDatabase->text());
+    pump_.Now();
     // Before the database is read: a long read would be wasted on a folder that takes no file.
     if (const QString problem = SnapShotFolderProblem(SnapShotFolder()); !problem.isEmpty()) {
         Tell(problem, PromptIcon::Warning);
@@ -177,16 +255,22 @@ void Main::SaveSnapShotCommand() {
         read = service_.Read(side, progress, cancel);
     });
 
+    busy.reset();
     const std::string target = SnapShotPath(name + ".snp");
     if (FileExist(target) && Tell("This snapshot already exists! Replace with new one?", PromptIcon::Question,
                                   PromptButtons::YesNo, {}, PromptAnswer::Yes) != PromptAnswer::Yes)
         return;
     try {
         service_.SaveSnapshot(read, target);
+        RefreshSnapShotList();
+        const auto saved = FLSnapShots->findItems(name + ".snp", Qt::MatchExactly);
+        if (!saved.isEmpty()) FLSnapShots->setCurrentItem(saved.front());
+        Tell("The snapshot was saved as " + QFile::decodeName(QByteArray::fromStdString(target)) + ".",
+             PromptIcon::Information, PromptButtons::Ok, "Snapshot saved");
     } catch (const TablorError& error) {
+        RefreshSnapShotList();
         Tell(QString::fromStdString(error.PromptText()), PromptIcon::Warning);
     }
-    RefreshSnapShotList();
 }
 
 void Main::DeleteSnapShotCommand() {
@@ -211,7 +295,8 @@ void Main::DeleteSnapShotCommand() {
 void Main::SaveHtmlCommand() {
     // A comparison still filling the list would be saved half-way.
     if (busy_) return;
-    if (differences->rowCount() == 0) {
+    // A comparison that found nothing is reported as one: the two sides are alike.
+    if (!compared_) {
         Tell("There are no items in the list of differences, please make a comparison first.",
              PromptIcon::Information, PromptButtons::Ok, "Nothing to save");
         return;
@@ -229,16 +314,19 @@ void Main::SaveHtmlCommand() {
     if (FileExist(target) && Tell("Do you want to overwrite the existing file?", PromptIcon::Question,
                                   PromptButtons::YesNo, {}, PromptAnswer::Yes) != PromptAnswer::Yes)
         return;
-    const std::vector<DifferenceRow> rows = differences->DisplayedRows();
     ReportRequest request;
     request.templatePath = templatePath;
     request.targetPath = target;
     request.side1Name = Std(Object1Name);
     request.side2Name = Std(Object2Name);
     request.optionsText = comparedOptions_;
-    request.rowCount = rows.size();
-    request.rowAt = [&rows](std::size_t i) { return rows[i]; };
-    service_.WriteReport(request);
+    request.readInPartNote = comparedNote_;
+    // Rows are made as the report asks for them, in the order shown.
+    request.rowCount = static_cast<std::size_t>(differences->rowCount());
+    request.rowAt = [this](std::size_t i) { return differences->At(i); };
+    if (service_.WriteReport(request))
+        Tell("The report was saved as " + *chosen + ".", PromptIcon::Information, PromptButtons::Ok,
+             "Report saved");
 }
 
 }  // namespace tablor::gui

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,7 @@ constexpr std::array<Kind, 7> kKinds = {{
     {"&Procedures", "chkOnlyProcedures"},
     {"&Functions", "chkOnlyFunctions"},
     {"Co&nstraints", "chkOnlyConstraints"},
-    {"C&hanged columns", "chkOnlyChanges"},
+    {"C&hanged column types and sizes", "chkOnlyChanges"},
 }};
 
 std::vector<std::string> Patterns(const QString& text) {
@@ -60,16 +61,6 @@ QPlainTextEdit* PatternBox(QWidget* parent, const std::vector<std::string>& patt
     return box;
 }
 
-QSettings Store() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor");
-}
-
-// A folder or a pipe in the settings file's place must not be opened (see ServerMemory).
-bool IsFileOrAbsent(const QString& path) {
-    const QFileInfo entry(path);
-    return entry.isFile() || !entry.exists();
-}
-
 const QString kGroup = QStringLiteral("ComparisonOptions");
 
 }  // namespace
@@ -79,9 +70,6 @@ OptionsDialog::OptionsDialog(const CompareOptions& options, UserPrompt& prompt, 
     setObjectName("OptionsDialog");
     setWindowTitle("Comparison Options");
 
-    chkColumnChanges = new QCheckBox("&Report changed column types and sizes", this);
-    chkColumnChanges->setObjectName("chkColumnChanges");
-    chkColumnChanges->setChecked(options.columnChanges);
     chkIgnoreCase = new QCheckBox("Ignore letter &case in names", this);
     chkIgnoreCase->setObjectName("chkIgnoreCase");
     chkIgnoreCase->setChecked(options.ignoreCase);
@@ -118,6 +106,13 @@ OptionsDialog::OptionsDialog(const CompareOptions& options, UserPrompt& prompt, 
         auto* box = new QCheckBox(kKinds[bit].caption, kinds);
         box->setObjectName(kKinds[bit].objectName);
         box->setChecked(options.Shows(1u << bit));
+        // Changed columns are looked for only when they are to be shown.
+        if ((1u << bit) == CompareKind::Changes) {
+            box->setChecked(options.columnChanges && options.Shows(CompareKind::Changes));
+            box->setToolTip(
+                "Lists a column that both sides have with another type or size once, as Field "
+                "changed");
+        }
         chkOnly[bit] = box;
         kindGrid->addWidget(box, static_cast<int>(bit) % kRows, static_cast<int>(bit) / kRows);
     }
@@ -130,7 +125,6 @@ OptionsDialog::OptionsDialog(const CompareOptions& options, UserPrompt& prompt, 
     connect(buttons, &QDialogButtonBox::rejected, this, &OptionsDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(chkColumnChanges);
     layout->addWidget(chkIgnoreCase);
     layout->addWidget(chkIgnoreGeneratedNames);
     layout->addSpacing(layout->spacing());
@@ -143,7 +137,6 @@ OptionsDialog::OptionsDialog(const CompareOptions& options, UserPrompt& prompt, 
 
 CompareOptions OptionsDialog::Options() const {
     CompareOptions options;
-    options.columnChanges = chkColumnChanges->isChecked();
     options.ignoreCase = chkIgnoreCase->isChecked();
     options.ignoreGeneratedNames = chkIgnoreGeneratedNames->isChecked();
     options.include = Patterns(txtInclude->toPlainText());
@@ -151,11 +144,15 @@ CompareOptions OptionsDialog::Options() const {
     options.only = 0;
     for (std::size_t bit = 0; bit < chkOnly.size(); ++bit)
         if (chkOnly[bit]->isChecked()) options.only |= 1u << bit;
+    // One box for changed columns: they are looked for only when shown, and every other kind is
+    // then the plain comparison's every kind.
+    options.columnChanges = (options.only & CompareKind::Changes) != 0;
+    if (options.only == (CompareKind::All & ~CompareKind::Changes)) options.only = CompareKind::All;
     return options;
 }
 
 void OptionsDialog::accept() {
-    if (Options().only == 0) {
+    if (std::none_of(chkOnly.begin(), chkOnly.end(), [](const QCheckBox* box) { return box->isChecked(); })) {
         PromptMessage message;
         message.text = "Please tick at least one kind to show.";
         message.icon = PromptIcon::Warning;
@@ -169,8 +166,8 @@ namespace OptionsMemory {
 
 CompareOptions Load() {
     CompareOptions options;
-    if (!IsFileOrAbsent(ServerMemory::FileName())) return options;
-    QSettings store = Store();
+    if (!ServerMemory::IsFileOrAbsent(ServerMemory::FileName())) return options;
+    QSettings store = ServerMemory::Store();
     store.beginGroup(kGroup);
     options.columnChanges = store.value("ColumnChanges", false).toBool();
     options.ignoreCase = store.value("IgnoreCase", false).toBool();
@@ -187,8 +184,8 @@ CompareOptions Load() {
 QString Save(const CompareOptions& options) {
     const QString path = ServerMemory::FileName();
     const QString failed = "The comparison options could not be saved in " + QDir::toNativeSeparators(path);
-    if (!IsFileOrAbsent(path)) return failed + ": it is not a file.";
-    QSettings store = Store();
+    if (!ServerMemory::IsFileOrAbsent(path)) return failed + ": it is not a file.";
+    QSettings store = ServerMemory::Store();
     store.beginGroup(kGroup);
     store.setValue("ColumnChanges", options.columnChanges);
     store.setValue("IgnoreCase", options.ignoreCase);

@@ -27,7 +27,6 @@ class OptionsDialog : public QDialog {
 
   private:
     UserPrompt& prompt_;
-    QCheckBox* chkColumnChanges = nullptr;
     QCheckBox* chkIgnoreCase = nullptr;
     QCheckBox* chkIgnoreGeneratedNames = nullptr;
     QPlainTextEdit* txtInclude = nullptr;

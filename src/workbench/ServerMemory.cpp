@@ -1,6 +1,7 @@
 #include "workbench/ServerMemory.hpp"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -8,21 +9,33 @@
 namespace tablor::gui::ServerMemory {
 namespace {
 
-QSettings Store() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor");
-}
-
 const QString kKey = QStringLiteral("Settings/Server");
+const QString kGeometry = QStringLiteral("Window/Geometry");
 const QString kEnd = QStringLiteral("END");
 
-// QSettings reads its file as soon as it is made: a folder or a pipe in the file's place must
-// be caught before that, or a pipe would hold the program at start until someone writes to it.
+QString ConfigFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
+}  // namespace
+
+QSettings Store() {
+    return QSettings(FileName(), QSettings::IniFormat);
+}
+
+// A pipe would hold the program at start until someone writes to it.
 bool IsFileOrAbsent(const QString& path) {
     const QFileInfo entry(path);
     return entry.isFile() || !entry.exists();
 }
 
-}  // namespace
+void AdoptEarlierSettings() {
+    const QString earlier = ConfigFolder() + QStringLiteral("/qnTablor/qnTablor.ini");
+    const QFileInfo target(FileName());
+    if (target.exists() || target.isSymLink() || !QFileInfo(earlier).isFile()) return;
+    QDir().mkpath(target.absolutePath());
+    QFile::copy(earlier, FileName());
+}
 
 QStringList Parse(const QString& stored) {
     QStringList servers;
@@ -40,10 +53,8 @@ QString Format(const QStringList& servers) {
     return text + kEnd;
 }
 
-// Where QSettings puts a user-scope INI file on this system, found without opening it.
 QString FileName() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/qnTablor/qnTablor.ini");
+    return ConfigFolder() + QStringLiteral("/tablor/tablor.ini");
 }
 
 Loaded Load() {
@@ -77,6 +88,19 @@ QString Save(const QStringList& servers) {
     // A damaged file read on the way is replaced all the same: only a refused write is a failure.
     if (store.status() == QSettings::AccessError) return failed + ".";
     return {};
+}
+
+QByteArray LoadGeometry() {
+    if (!IsFileOrAbsent(FileName())) return {};
+    const QVariant value = Store().value(kGeometry);
+    return value.typeId() == QMetaType::QByteArray ? value.toByteArray() : QByteArray();
+}
+
+void SaveGeometry(const QByteArray& geometry) {
+    // A store that cannot take it says so when the servers are saved.
+    if (!IsFileOrAbsent(FileName())) return;
+    QSettings store = Store();
+    store.setValue(kGeometry, geometry);
 }
 
 }  // namespace tablor::gui::ServerMemory

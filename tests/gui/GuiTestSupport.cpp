@@ -20,6 +20,7 @@
 
 #include "support/TextCase.hpp"
 #include "workbench/DifferencesModel.hpp"
+#include "workbench/ServerMemory.hpp"
 
 namespace tablor::testing {
 namespace {
@@ -152,9 +153,10 @@ void GuiTest::SetUp() {
     home_ = std::make_unique<TempFolder>();
     ::setenv("TABLOR_HOME", home_->Path().c_str(), 1);
     StoreServers(QString());
-    // Options a test chose must not carry over into the next one's comparisons.
-    QSettings store(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor");
+    // Options and a window's place a test chose must not carry over into the next test.
+    QSettings store = gui::ServerMemory::Store();
     store.remove("ComparisonOptions");
+    store.remove("Window");
     store.sync();
 }
 
@@ -266,12 +268,12 @@ std::string SnapShotText(const std::vector<std::string>& lines) {
 }
 
 QString StoredServers() {
-    QSettings store(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor");
+    QSettings store = gui::ServerMemory::Store();
     return store.value("Settings/Server").toString();
 }
 
 void StoreServers(const QString& value) {
-    QSettings store(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor");
+    QSettings store = gui::ServerMemory::Store();
     if (value.isNull())
         store.remove("Settings/Server");
     else

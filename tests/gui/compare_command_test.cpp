@@ -1,5 +1,6 @@
 // The compare command: two entries in, one row per difference out, with the busy state
 // always left, whatever the sources do.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -86,9 +87,12 @@ TEST_F(CompareCommand, NeedsExactlyTwoEntries) {
 }
 
 TEST_F(CompareCommand, TwoSnapshotsListEveryDifferenceAndTheCount) {
+    ShownWindow();
     AddSnapShotEntry("shop-v1.snp");
     AddSnapShotEntry("shop-v2.snp");
     Compare();
+    // The keys go to the result, so that Space or an arrow acts on the list.
+    EXPECT_EQ(QApplication::focusWidget(), &Find<QTreeView>("lvDifferences"));
     const auto expected = Expected("shop-v1.snp", "shop-v2.snp");
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(DifferenceRows(), expected);
@@ -99,7 +103,8 @@ TEST_F(CompareCommand, TwoSnapshotsListEveryDifferenceAndTheCount) {
     EXPECT_EQ(prompt.messages[0].title, "");
     EXPECT_EQ(Window().ComparedNames().first, "shop-v1.snp");
     EXPECT_EQ(Window().ComparedNames().second, "shop-v2.snp");
-    EXPECT_EQ(Window().Workspace().SnapShots->Count(), 2);
+    // The two files are read one after the other: the workspace keeps the last.
+    EXPECT_EQ(Window().Workspace().SnapShots->Item(1)->FileName(), SnapShotFile("shop-v2.snp"));
     EXPECT_EQ(Window().Workspace().Connections->Count(), 0);
     ExpectIdle();
 
@@ -118,35 +123,57 @@ TEST_F(CompareCommand, TwoSnapshotsListEveryDifferenceAndTheCount) {
 }
 
 // The options stored by File > Options... are read at start and the comparison is made with
-// them; with every option off the list is the one it always was.
+// them; with every option off the list is the one it always was. The line over the list and the
+// message name the options in force, and a pattern that matched nothing.
 TEST_F(CompareCommand, TheStoredOptionsShapeTheList) {
     CompareOptions columnChanges;
     columnChanges.columnChanges = true;
     CompareOptions tablesOnly;
     tablesOnly.only = CompareKind::Tables;
+    CompareOptions mistyped;
+    mistyped.include = {"Ordrs*", "Orders"};
+    mistyped.exclude = {"*.Nte", "Orders.Status"};
     const struct {
         const char* name;
         CompareOptions options;
         std::set<std::string> kinds;
+        const char* unmatched;
     } cases[] = {
-        {"all off", {}, {"Table", "Field", "View", "Procedure", "Function", "Constraint"}},
+        {"all off", {}, {"Table", "Field", "View", "Procedure", "Function", "Constraint"}, nullptr},
         {"column changes",
          columnChanges,
-         {"Table", "Field", "View", "Procedure", "Function", "Constraint", "Field changed"}},
-        {"tables only", tablesOnly, {"Table"}},
+         {"Table", "Field", "View", "Procedure", "Function", "Constraint", "Field changed"},
+         nullptr},
+        {"tables only", tablesOnly, {"Table"}, nullptr},
+        {"mistyped patterns", mistyped, {"Field"}, "the include pattern Ordrs*, the exclude pattern *.Nte."},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.name);
         ASSERT_TRUE(gui::OptionsMemory::Save(each.options).isEmpty());
         Restart();
+        prompt.messages.clear();
         AddSnapShotEntry("shop-v1.snp");
         AddSnapShotEntry("shop-v2.snp");
         Compare();
         EXPECT_EQ(DifferenceRows(), Expected("shop-v1.snp", "shop-v2.snp", each.options));
         std::set<std::string> kinds;
-        for (int row = 0; row < Differences().rowCount(); ++row)
-            kinds.insert(Differences().At(row).cells[1].toStdString());
+        for (int row = 0; row < Differences().rowCount(); ++row) kinds.insert(Differences().At(row).cells[1]);
         EXPECT_EQ(kinds, each.kinds);
+        const std::string line =
+            (Find<QLabel>("lblResult").toolTip() + " " + Find<QLabel>("lblWarnings").toolTip()).toStdString();
+        ASSERT_EQ(prompt.messages.size(), 1u);
+        for (const std::string& shown : {line, prompt.messages[0].text}) {
+            EXPECT_EQ(shown.find("Compared with " + each.options.Describe()) != std::string::npos,
+                      !each.options.IsDefault())
+                << shown;
+            EXPECT_EQ(shown.find("No name on either side matches") != std::string::npos,
+                      each.unmatched != nullptr)
+                << shown;
+            if (each.unmatched != nullptr) {
+                EXPECT_NE(shown.find(each.unmatched), std::string::npos) << shown;
+            }
+        }
+        EXPECT_EQ(prompt.messages[0].icon, each.unmatched ? PromptIcon::Warning : PromptIcon::Information);
     }
 }
 
@@ -212,6 +239,9 @@ TEST_F(CompareCommand, AFailingSourceIsShownOnceAndTheLastRowsStay) {
     Compare();
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].text.rfind("Error opening the connection! Details:", 0), 0u);
+    // The driver's own words follow the connection text.
+    EXPECT_TRUE(prompt.messages[0].text.ends_with("\nLogin failed for user 'sa'."))
+        << prompt.messages[0].text;
     EXPECT_EQ(prompt.messages[0].title, "Error");
     // The last comparison's rows stay with the names they are reported under.
     EXPECT_EQ(DifferenceRows(), before);
@@ -241,13 +271,16 @@ TEST_F(CompareCommand, AMissingSnapshotFileIsTheLoadersToReport) {
     ASSERT_EQ(prompt.messages.size(), 2u);
     EXPECT_EQ(prompt.messages[0].buttons, PromptButtons::AbortRetryIgnore);
     EXPECT_NE(prompt.messages[0].text.find(" 53"), std::string::npos);
-    // The comparison goes on with what was loaded: everything of the first side is missing.
+    // The comparison goes on with what was loaded, and says that it did.
     EXPECT_GT(Differences().rowCount(), 0);
-    EXPECT_EQ(prompt.messages[1].icon, PromptIcon::Information);
+    EXPECT_EQ(prompt.messages[1].icon, PromptIcon::Warning);
+    EXPECT_NE(prompt.messages[1].text.find("shop-v2.snp (File not found ("), std::string::npos);
+    EXPECT_NE(prompt.messages[1].text.find(" 53) was read only in part"), std::string::npos);
     ExpectIdle();
 }
 
-// The read runs on a thread of its own; the questions it raises are asked on the window's.
+// The read runs on a thread of its own; the questions it raises are asked on the window's, with
+// the busy panel out of the way. A side read only in part is told in the result.
 TEST_F(CompareCommand, APromptRaisedByTheReadIsAskedOnTheWindowsThread) {
     WriteSnapShot("bad.snp", SnapShotText({"S*D*U*", "", "", "", ":T1", "Id"}));
     Window().RefreshSnapShotList();
@@ -255,16 +288,56 @@ TEST_F(CompareCommand, APromptRaisedByTheReadIsAskedOnTheWindowsThread) {
     AddSnapShotEntry("shop-v1.snp");
     for (const PromptAnswer answer : {PromptAnswer::Abort, PromptAnswer::Ignore}) {
         std::vector<QThread*> askedOn;
-        prompt.onAsk = [&] { askedOn.push_back(QThread::currentThread()); };
+        bool panelInSight = false;
+        prompt.onAsk = [&] {
+            askedOn.push_back(QThread::currentThread());
+            panelInSight = panelInSight || !Find<QFrame>("WorkingPanel").isHidden();
+        };
         prompt.messages.clear();
         prompt.Answer(answer);
         Compare();
         ASSERT_EQ(prompt.messages.size(), 2u);
         EXPECT_EQ(prompt.messages[0].buttons, PromptButtons::AbortRetryIgnore);
+        EXPECT_NE(prompt.messages[0].text.find("Reading " + SnapShotFile("bad.snp") + ", line 6."),
+                  std::string::npos);
         EXPECT_NE(prompt.messages[1].text.find("difference(s) found"), std::string::npos);
+        for (const std::string& result :
+             {prompt.messages[1].text, Find<QLabel>("lblWarnings").toolTip().toStdString()})
+            EXPECT_NE(result.find("bad.snp (Subscript out of range 9) was read only in part"),
+                      std::string::npos)
+                << result;
         EXPECT_EQ(askedOn, std::vector<QThread*>(2, qApp->thread()));
+        EXPECT_FALSE(panelInSight);
         ExpectIdle();
     }
+}
+
+// Cancel stops the comparison however late it comes: nothing it made is listed or told, and the
+// busy panel goes at once.
+TEST_F(CompareCommand, ALateCancelListsNothing) {
+    ShownWindow();
+    AddSnapShotEntry("shop-v1.snp");
+    AddSnapShotEntry("shop-v2.snp");
+    Compare();
+    const auto before = DifferenceRows();
+    Click("btnClear");
+    AddSnapShotEntry("shop-v2.snp");
+    AddSnapShotEntry("shop-v1.snp");
+    prompt.messages.clear();
+    bool panelGone = false;
+    prompt.onProgress = [&] {
+        // Both sides read: what is left is the comparison itself.
+        const std::string& line = prompt.lastSection;
+        if (line.find(" tables;") == std::string::npos || !line.ends_with(" tables") || panelGone) return;
+        QTest::keyClick(&Window(), Qt::Key_Escape);
+        panelGone = Find<QFrame>("WorkingPanel").isHidden();
+    };
+    Compare();
+    EXPECT_TRUE(panelGone);
+    EXPECT_TRUE(prompt.messages.empty());
+    EXPECT_EQ(DifferenceRows(), before);
+    EXPECT_EQ(Window().ComparedNames().first, "shop-v1.snp");
+    ExpectIdle();
 }
 
 TEST_F(CompareCommand, ASecondRunReplacesTheRowsInTheChosenOrder) {
@@ -281,6 +354,7 @@ TEST_F(CompareCommand, ASecondRunReplacesTheRowsInTheChosenOrder) {
     EXPECT_EQ(DifferenceRows(), expected);
 }
 
+// The progress line names both files, and counts what each has read.
 TEST_F(CompareCommand, ThereIsNoLimitOnTheNumberOfRows) {
     std::vector<std::string> lines = {"S*D*U*", "", "", ""};
     for (int i = 0; i < 40000; ++i) lines.push_back(":T" + std::to_string(i));
@@ -292,6 +366,7 @@ TEST_F(CompareCommand, ThereIsNoLimitOnTheNumberOfRows) {
     Compare();
     EXPECT_EQ(Differences().rowCount(), 40000);
     EXPECT_EQ(prompt.messages.back().text, "40000 difference(s) found between the two objects!");
+    EXPECT_EQ(prompt.lastSection, "big.snp: 40,000 tables; empty.snp: 0 tables");
 }
 
 TEST_F(CompareCommand, AnUnexpectedFailureStillLeavesTheBusyState) {
@@ -316,8 +391,7 @@ TEST_F(CompareCommand, ASecondCommandIsRefusedWhileOneRuns) {
     hooks.viewSnapStructure = [&](Main&) { ++viewerLaunches; };
     AddConnectionEntry("SRV01", "Sales");
     AddConnectionEntry("SRV02", "Archive");
-    Differences().Append(
-        {gui::DifferencesModel::MakeRow(cDifference(std::string(), 0, std::string(), std::string()))});
+    Differences().Append({std::make_shared<cDifference>(std::string(), 0, std::string(), std::string())});
     bool tried = false;
     connector->onRow = [&] {
         if (tried) return;

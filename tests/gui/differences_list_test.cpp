@@ -7,8 +7,8 @@
 
 #include "GuiTestSupport.hpp"
 #include "compare/cDifference.hpp"
+#include "ui/Pictures.hpp"
 #include "workbench/DifferencesModel.hpp"
-#include "workbench/Pictures.hpp"
 
 namespace tablor::testing {
 namespace {
@@ -22,7 +22,7 @@ cDifference Difference(const std::string& name, int type, const std::string& sou
 
 std::vector<DifferencesModel::Row> Rows(const std::vector<cDifference>& differences) {
     std::vector<DifferencesModel::Row> rows;
-    for (const auto& d : differences) rows.push_back(DifferencesModel::MakeRow(d));
+    for (const auto& d : differences) rows.push_back(std::make_shared<cDifference>(d));
     return rows;
 }
 
@@ -35,17 +35,32 @@ QStringList Column(const DifferencesModel& model, int column) {
 TEST(DifferencesRows, EachKindShowsItsPictureInTheFirstColumnOnly) {
     const std::pair<int, int> pictures[] = {{0, 3},  {1, 4},  {2, 6}, {3, 8}, {4, 10},
                                             {5, 11}, {6, 12}, {9, 0}, {-1, 0}};
-    for (const auto& [type, picture] : pictures)
-        EXPECT_EQ(DifferencesModel::MakeRow(Difference("X", type, "b", "m")).picture, picture) << type;
+    DifferencesModel model;
+    for (const auto& [type, picture] : pictures) {
+        model.Replace(Rows({Difference("X", type, "b", "m")}));
+        const QVariant shown = model.index(0, 0).data(Qt::DecorationRole);
+        EXPECT_EQ(shown.isValid() ? shown.value<QIcon>().cacheKey() : 0,
+                  picture == 0 ? 0 : gui::SmallPictureAt(picture).cacheKey())
+            << type;
+        EXPECT_FALSE(model.index(0, 1).data(Qt::DecorationRole).isValid());
+    }
     for (int number = 1; number <= gui::kSmallPictureCount; ++number)
         EXPECT_FALSE(gui::SmallPictureAt(number).pixmap(16, 16).isNull()) << number;
+}
 
+// Texts are made when shown; each cell's tip is the whole of its text.
+TEST(DifferencesRows, EveryCellTellsItsWholeTextInItsTip) {
     DifferencesModel model;
-    model.Append(Rows({Difference("T", 0, "b", "m"), Difference("Q", 7, "b", "m")}));
-    const QVariant picture = model.index(0, 0).data(Qt::DecorationRole);
-    EXPECT_EQ(picture.value<QIcon>().cacheKey(), gui::Picture(gui::SmallPicture::Table).cacheKey());
-    EXPECT_FALSE(model.index(0, 1).data(Qt::DecorationRole).isValid());
-    EXPECT_FALSE(model.index(1, 0).data(Qt::DecorationRole).isValid());
+    const std::string longName = "Customer_Order_Fulfilment_" + std::string(120, 'x') + "_Archive";
+    cDifference field(longName, 1, "b.snp", "The field is missing");
+    field.SetFieldDetails("Orders", "nvarchar", "50");
+    model.Append(Rows({field}));
+    const DifferenceRow texts = DifferenceRow::From(field);
+    for (int column = 0; column < DifferencesModel::kColumns; ++column) {
+        EXPECT_EQ(model.index(0, column).data(Qt::DisplayRole).toString().toStdString(),
+                  texts.cells[static_cast<std::size_t>(column)]);
+        EXPECT_EQ(model.index(0, column).data(Qt::ToolTipRole), model.index(0, column).data(Qt::DisplayRole));
+    }
 }
 
 TEST(DifferencesSort, SortsAscendingByTheClickedColumnIgnoringCase) {
@@ -78,10 +93,8 @@ TEST(DifferencesSort, RowsAddedLaterTakeTheirPlaceInTheChosenOrder) {
     model.Append(Rows({Difference("r", 0, "y.snp", "3"), Difference("s", 0, "x.snp", "4")}));
     EXPECT_EQ(Column(model, 2), QStringList({"x.snp", "x.snp", "y.snp", "z.snp"}));
     EXPECT_EQ(Column(model, 0), QStringList({"q", "s", "r", "p"}));
-    const auto displayed = model.DisplayedRows();
-    ASSERT_EQ(displayed.size(), 4u);
-    EXPECT_EQ(displayed[0].cells[0], "q");
-    EXPECT_EQ(displayed[3].cells[2], "z.snp");
+    EXPECT_EQ(model.At(0).cells[0], "q");
+    EXPECT_EQ(model.At(3).cells[2], "z.snp");
 }
 
 TEST(DifferencesSort, SortingKeepsTheSelectedRowSelected) {

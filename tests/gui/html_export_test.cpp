@@ -35,7 +35,9 @@ class HtmlExport : public GuiTest {
     std::unique_ptr<TempFolder> out_;
 };
 
-TEST_F(HtmlExport, AnEmptyListHasNothingToSave) {
+// Before any comparison there is nothing to save; a comparison that found nothing is saved as
+// the report of two sides that are alike.
+TEST_F(HtmlExport, WithoutAComparisonThereIsNothingToSave) {
     WriteTemplate("<html>");
     Export();
     ASSERT_EQ(prompt.messages.size(), 1u);
@@ -45,6 +47,16 @@ TEST_F(HtmlExport, AnEmptyListHasNothingToSave) {
     EXPECT_EQ(prompt.messages[0].icon, PromptIcon::Information);
     EXPECT_EQ(prompt.messages[0].buttons, PromptButtons::Ok);
     EXPECT_TRUE(saveDialog.requests.empty());
+
+    AddSnapShotEntry("shop-v1.snp");
+    AddSnapShotEntry("shop-v1.snp");
+    Click("btnCompare");
+    ASSERT_EQ(Differences().rowCount(), 0);
+    saveDialog.Choose(QString::fromStdString(Target()));
+    Export();
+    EXPECT_NE(
+        TempFolder::Read(Target()).find("No differences were found between shop-v1.snp and shop-v1.snp."),
+        std::string::npos);
 }
 
 TEST_F(HtmlExport, AMissingTemplateIsAnErrorBeforeAnyDialog) {
@@ -59,7 +71,7 @@ TEST_F(HtmlExport, AMissingTemplateIsAnErrorBeforeAnyDialog) {
     EXPECT_TRUE(saveDialog.requests.empty());
 }
 
-TEST_F(HtmlExport, WritesTheDisplayedRowsThroughTheTemplateWithoutAMessage) {
+TEST_F(HtmlExport, WritesTheDisplayedRowsThroughTheTemplateAndSaysWhere) {
     WriteTemplate("<html><body>[object1name] vs [object2name] on [currentdate]\r\n<div><table>");
     Compared();
     Differences().SortBy(0);
@@ -70,10 +82,13 @@ TEST_F(HtmlExport, WritesTheDisplayedRowsThroughTheTemplateWithoutAMessage) {
     EXPECT_EQ(saveDialog.requests[0].title, "Save Comparison List");
     EXPECT_EQ(saveDialog.requests[0].filter, "HTML Document (*.html)");
     EXPECT_EQ(saveDialog.requests[0].initialName, "SQL Comparison.html");
-    EXPECT_TRUE(prompt.messages.empty());
+    EXPECT_EQ(prompt.Texts(), std::vector<std::string>{"The report was saved as " + Target() + "."});
+    std::vector<DifferenceRow> shown;
+    for (int row = 0; row < Differences().rowCount(); ++row)
+        shown.push_back(Differences().At(static_cast<std::size_t>(row)));
     const std::string expected =
         RenderHtmlReport("<html><body>[object1name] vs [object2name] on [currentdate]\r\n<div><table>",
-                         "shop-v1.snp", "shop-v2.snp", ReportDate::Today(), Differences().DisplayedRows());
+                         "shop-v1.snp", "shop-v2.snp", ReportDate::Today(), shown);
     const std::string written = TempFolder::Read(Target());
     EXPECT_EQ(written, expected);
     EXPECT_EQ(
@@ -82,7 +97,7 @@ TEST_F(HtmlExport, WritesTheDisplayedRowsThroughTheTemplateWithoutAMessage) {
         0u);
     EXPECT_EQ(written.substr(written.size() - 11), "</html>\r\n\r\n");
     // The rows come out in the order shown.
-    const auto first = Differences().At(0).cells[4].toStdString();
+    const auto first = Differences().At(0).cells[4];
     EXPECT_NE(written.find("<td>" + EscapeHtml(first) + "&nbsp;</td>"), std::string::npos);
 }
 
@@ -106,7 +121,7 @@ TEST_F(HtmlExport, CancelAnEmptyNameOrNoToOverwritingWritesNothing) {
     EXPECT_EQ(prompt.messages[0].title, "");
     EXPECT_EQ(TempFolder::Read(Target()), "keep me");
     Export();
-    EXPECT_EQ(prompt.messages.size(), 2u);
+    EXPECT_EQ(prompt.messages.size(), 3u);
     EXPECT_EQ(TempFolder::Read(Target()).substr(0, 9), "<table>\r\n");
 }
 

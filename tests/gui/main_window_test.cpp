@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -15,17 +18,20 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSettings>
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
+#include <algorithm>
 #include <filesystem>
+#include <tuple>
 #include <utility>
 
 #include "GuiTestSupport.hpp"
+#include "ui/Twips.hpp"
 #include "workbench/DifferencesModel.hpp"
 #include "workbench/ServerMemory.hpp"
-#include "workbench/Twips.hpp"
 
 namespace tablor::testing {
 namespace {
@@ -38,11 +44,12 @@ TEST_F(MainWindow, IsLaidOutInTwipsScaledByTheScreen) {
     EXPECT_EQ(gui::Twips::At(96, 96).Rect(1695, 390, 1995, 315), QRect(113, 26, 133, 21));
     EXPECT_EQ(gui::Twips::At(192, 144).Rect(1695, 390, 1995, 315), QRect(226, 39, 266, 32));
     Main& window = ShownWindow();
-    const auto t = gui::Twips::For(&window);
     EXPECT_EQ(window.windowTitle(), "Quennet Tablor");
-    EXPECT_EQ(window.centralWidget()->size(), QSize(t.X(10035), t.Y(7620)));
-    EXPECT_EQ(Find<QToolButton>("btnSave").geometry(), t.Rect(7550, 3795, 990, 825));
     EXPECT_TRUE(Find<QFrame>("WorkingPanel").isHidden());
+    // A PostgreSQL server's address shows whole in the server box.
+    const QLineEdit& server = *Find<QComboBox>("txtServer").lineEdit();
+    EXPECT_GE(server.width(),
+              server.fontMetrics().horizontalAdvance("postgresql://pg-primary.example.org:5432"));
 }
 
 // Tests, and tools that read the window as a user does, reach its parts by these names.
@@ -104,12 +111,76 @@ TEST_F(MainWindow, StartUpCreatesTheSnapshotFolderAndListsOnlySnapshotFiles) {
     EXPECT_EQ(SnapShotList(), QStringList({"A.snp", "b.snp"}));
 }
 
-TEST_F(MainWindow, StartUpOpensCentredOnTheScreen) {
+// Centred on the screen's free area, its title bar and menus never above it, even on a screen
+// too small for it (as at 200%); then where it was closed, as large as it was.
+TEST_F(MainWindow, StartUpOpensInsideTheScreenAndWhereItWasLeft) {
     Main& window = ShownWindow();
-    const QRect screen = window.screen()->geometry();
+    QApplication::processEvents();
+    const QRect area = window.screen()->availableGeometry();
     const QRect frame = window.frameGeometry();
-    EXPECT_NEAR(frame.center().x(), screen.center().x(), 1);
-    EXPECT_NEAR(frame.center().y(), screen.center().y(), 1);
+    EXPECT_TRUE(area.contains(frame.topLeft())) << frame.y();
+    if (area.contains(frame)) {
+        EXPECT_NEAR(frame.center().x(), area.center().x(), 1);
+        EXPECT_NEAR(frame.center().y(), area.center().y(), 1);
+        const QRect left(area.topLeft() + QPoint(7, 5), window.size() + QSize(-20, -10));
+        window.setGeometry(left.intersected(area));
+        window.close();
+        Restart();
+        ShownWindow();
+        QApplication::processEvents();
+        EXPECT_EQ(Window().geometry(), left.intersected(area));
+    }
+}
+
+// However small the window is made, every control stays whole in sight, the list a few rows.
+TEST_F(MainWindow, EveryControlStaysInSightAtTheLeastSize) {
+    Main& window = ShownWindow();
+    window.resize(10, 10);
+    QApplication::processEvents();
+    EXPECT_EQ(window.size(), window.minimumSize());
+    for (const QWidget* control : window.findChildren<QWidget*>()) {
+        if (!control->isVisible() || control->focusPolicy() == Qt::NoFocus) continue;
+        EXPECT_TRUE(window.rect().contains(QRect(control->mapTo(&window, QPoint()), control->size())))
+            << control->objectName().toStdString();
+    }
+    EXPECT_GT(Find<QTreeView>("lvDifferences").viewport()->height(),
+              3 * Find<QTreeView>("lvDifferences").fontMetrics().height());
+}
+
+// Tab visits every control once, frame by frame in reading order: the left frames top to bottom,
+// the comparison frame, the buttons under it from left to right, then the list.
+TEST_F(MainWindow, TabFollowsTheLayout) {
+    Main& window = ShownWindow();
+    Find<QComboBox>("txtServer").setFocus();
+    std::vector<QWidget*> visited;
+    for (QWidget* now = QApplication::focusWidget(); now != nullptr && visited.size() < 64;
+         now = QApplication::focusWidget()) {
+        if (std::find(visited.begin(), visited.end(), now) != visited.end()) break;
+        visited.push_back(now);
+        QTest::keyClick(now, Qt::Key_Tab);
+    }
+    const QWidget& list = Find<QTreeView>("lvDifferences");
+    const int rightColumn = Find<QGroupBox>("comparisonFrame").x();
+    // Where a control stands: its frame, or itself outside any.
+    const auto place = [&](const QWidget* control) {
+        for (const QWidget* up = control; up != nullptr; up = up->parentWidget())
+            if (const auto* frame = qobject_cast<const QGroupBox*>(up)) return frame->geometry();
+        return QRect(control->mapTo(window.centralWidget(), QPoint()), control->size());
+    };
+    const auto order = [&](const QRect& at) {
+        return std::tuple(at.top() >= list.y() ? 2 : at.left() < rightColumn ? 0 : 1, at.top(), at.left());
+    };
+    std::vector<QRect> places;
+    for (const QWidget* control : visited)
+        if (places.empty() || places.back() != place(control)) places.push_back(place(control));
+    for (std::size_t i = 1; i < places.size(); ++i)
+        EXPECT_LT(order(places[i - 1]), order(places[i])) << visited.size() << " controls, place " << i;
+    int focusable = 0;
+    for (const QWidget* control : window.centralWidget()->findChildren<QWidget*>())
+        if (control->isVisible() && control->isEnabled() &&
+            (control->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && control->focusProxy() == nullptr)
+            ++focusable;
+    EXPECT_EQ(visited.size(), static_cast<std::size_t>(focusable));
 }
 
 TEST_F(MainWindow, RememberedServersAreParsedUpToEnd) {
@@ -126,11 +197,33 @@ TEST_F(MainWindow, RememberedServersAreParsedUpToEnd) {
     EXPECT_EQ(gui::ServerMemory::Format({}), "END");
 }
 
+// Remembered servers come back, from an earlier version's settings too, and Delete in the open
+// list forgets one.
 TEST_F(MainWindow, StartUpRestoresRememberedServersWithAnEmptyServerBox) {
-    StoreServers("SRV01~SRV02~END");
-    Main& window = Window();
-    EXPECT_EQ(window.RememberedServers(), QStringList({"SRV01", "SRV02"}));
+    StoreServers("SRV01~SRV02~SRV03~END");
+    Main& window = ShownWindow();
+    EXPECT_EQ(window.RememberedServers(), QStringList({"SRV01", "SRV02", "SRV03"}));
     EXPECT_TRUE(Find<QComboBox>("txtServer").currentText().isEmpty());
+    auto& box = Find<QComboBox>("txtServer");
+    box.setEditText("typed");
+    box.showPopup();
+    box.view()->setCurrentIndex(box.model()->index(1, 0));
+    QTest::keyClick(box.view(), Qt::Key_Delete);
+    box.hidePopup();
+    EXPECT_EQ(window.RememberedServers(), QStringList({"SRV01", "SRV03"}));
+    EXPECT_EQ(box.currentText(), "typed");
+
+    Restart();
+    const QString earlier =
+        QFileInfo(gui::ServerMemory::FileName()).absolutePath() + "/../qnTablor/qnTablor.ini";
+    QDir().mkpath(QFileInfo(earlier).absolutePath());
+    QFile::remove(gui::ServerMemory::FileName());
+    {
+        QSettings old(earlier, QSettings::IniFormat);
+        old.setValue("Settings/Server", "OLD1~END");
+    }
+    EXPECT_EQ(Window().RememberedServers(), QStringList({"OLD1"}));
+    QFile::remove(earlier);
 }
 
 TEST_F(MainWindow, ServersAreRememberedWhenTheFocusLeavesTheServerBox) {
@@ -228,6 +321,41 @@ TEST_F(MainWindow, AddingRefusesAThirdEntryAndASnapshotWithoutSelection) {
         EXPECT_EQ(prompt.messages[i].text, "You can not compare more than two objects");
         EXPECT_EQ(prompt.messages[i].icon, PromptIcon::Information);
     }
+    // The same login again corrects the entry's password in its place.
+    AddConnectionEntry("SRV01", "Sales", "sa", "right");
+    EXPECT_EQ(CompareEntries(), QStringList({"sales.snp", "SRV01.Sales"}));
+    EXPECT_EQ(Main::SubItemText(*Find<QListWidget>("lvCompare").item(1), Main::kPassword), "right");
+    EXPECT_EQ(prompt.messages.size(), 3u);
+}
+
+// Delete or the entry's menu removes an entry; double-click or Enter adds a snapshot.
+TEST_F(MainWindow, EntriesGoByDeleteOrTheirMenuAndSnapshotsComeByDoubleClickOrEnter) {
+    WriteSnapShot("a.snp", "");
+    WriteSnapShot("b.snp", "");
+    ShownWindow();
+    Window().RefreshSnapShotList();
+    auto& snapshots = Find<QListWidget>("FLSnapShots");
+    SelectSnapShot("a.snp");
+    QApplication::processEvents();
+    const QPoint first = snapshots.visualItemRect(snapshots.item(0)).center();
+    QTest::mouseClick(snapshots.viewport(), Qt::LeftButton, {}, first);
+    QTest::mouseDClick(snapshots.viewport(), Qt::LeftButton, {}, first);
+    SelectSnapShot("b.snp");
+    snapshots.setFocus();
+    QTest::keyClick(&snapshots, Qt::Key_Return);
+    EXPECT_EQ(CompareEntries(), QStringList({"a.snp", "b.snp"}));
+
+    auto& entries = Find<QListWidget>("lvCompare");
+    EXPECT_EQ(entries.contextMenuPolicy(), Qt::ActionsContextMenu);
+    EXPECT_TRUE(entries.actions().contains(&Find<QAction>("mnuRemoveEntry")));
+    entries.setCurrentRow(0);
+    entries.setFocus();
+    QTest::keyClick(&entries, Qt::Key_Delete);
+    EXPECT_EQ(CompareEntries(), QStringList({"b.snp"}));
+    entries.setCurrentRow(0);
+    Trigger("mnuRemoveEntry");
+    EXPECT_TRUE(CompareEntries().isEmpty());
+    EXPECT_TRUE(prompt.messages.empty());
 }
 
 TEST_F(MainWindow, ClearEmptiesOnlyTheComparisonList) {
@@ -255,12 +383,14 @@ TEST_F(MainWindow, OnlyTheDifferencesListFollowsTheWindowSize) {
     EXPECT_EQ(Find<QTreeView>("lvDifferences").height(), list.height() + t.Y(1000));
     EXPECT_EQ(Find<QTreeView>("lvDifferences").pos(), list.topLeft());
     EXPECT_EQ(window.findChildren<QGroupBox*>().front()->geometry(), frame);
-
-    // Too small for a list: it keeps the size it had.
-    const QSize before = Find<QTreeView>("lvDifferences").size();
-    window.resize(10, 10);
+    // The message column takes the room; the others keep the widths the user gave them.
+    QHeaderView& header = *Find<QTreeView>("lvDifferences").header();
+    header.resizeSection(0, header.sectionSize(0) + 30);
+    const int chosen = header.sectionSize(0);
+    window.resize(window.width() + 100, window.height());
     QApplication::processEvents();
-    EXPECT_EQ(Find<QTreeView>("lvDifferences").size(), before);
+    EXPECT_EQ(header.sectionSize(0), chosen);
+    EXPECT_EQ(header.sectionPosition(4) + header.sectionSize(4), header.viewport()->width());
 }
 
 TEST_F(MainWindow, TheDifferencesListKeepsItsMarginsFromTheClientAreaFromTheStart) {
@@ -346,6 +476,13 @@ TEST_F(MainWindow, AltHOpensHelpAndTheHelpMenuHasAKeyOfItsOwn) {
             keys.append(QKeySequence::mnemonic(button->text()));
     for (const QKeySequence& key : keys) EXPECT_EQ(keys.count(key), 1) << key.toString().toStdString();
 
+    // Every button with a caption has a key.
+    for (const QAbstractButton* button : window.findChildren<QToolButton*>()) {
+        if (!button->text().isEmpty()) {
+            EXPECT_FALSE(QKeySequence::mnemonic(button->text()).isEmpty()) << button->text().toStdString();
+        }
+    }
+
     QTest::keyClick(&window, Qt::Key_H, Qt::AltModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return helps == 1; }));
 
@@ -354,6 +491,11 @@ TEST_F(MainWindow, AltHOpensHelpAndTheHelpMenuHasAKeyOfItsOwn) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return Find<QMenu>("mnuHelp").isVisible(); }));
     Find<QMenu>("mnuHelp").close();
     EXPECT_EQ(helps, 1);
+
+    QTest::keyClick(&window, Qt::Key_F1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return helps == 2; }));
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }));
 }
 
 TEST_F(MainWindow, LaunchersRunTheirHooksAndSurviveTheirFailures) {

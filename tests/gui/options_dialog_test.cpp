@@ -11,6 +11,7 @@
 #include "GuiTestSupport.hpp"
 #include "compare/CompareOptions.hpp"
 #include "workbench/OptionsDialog.hpp"
+#include "workbench/ServerMemory.hpp"
 
 namespace tablor::testing {
 namespace {
@@ -43,9 +44,9 @@ class OptionsDialog : public GuiTest {
         Trigger("mnuOptions");
         EXPECT_TRUE(opened) << "File > Options... opened no dialog";
     }
-    // Sets every box of the open dialog to `options`.
+    // Sets every box of the open dialog to `options`. Changed columns have one box: looked for
+    // and shown, or neither.
     void Fill(const CompareOptions& options) {
-        Find<QCheckBox>("chkColumnChanges").setChecked(options.columnChanges);
         Find<QCheckBox>("chkIgnoreCase").setChecked(options.ignoreCase);
         Find<QCheckBox>("chkIgnoreGeneratedNames").setChecked(options.ignoreGeneratedNames);
         const auto lines = [](const std::vector<std::string>& patterns) {
@@ -57,11 +58,13 @@ class OptionsDialog : public GuiTest {
         Find<QPlainTextEdit>("txtExclude").setPlainText(lines(options.exclude));
         for (unsigned bit = 0; bit < std::size(kKindBoxes); ++bit)
             Find<QCheckBox>(kKindBoxes[bit]).setChecked(options.Shows(1u << bit));
+        Find<QCheckBox>("chkOnlyChanges")
+            .setChecked(options.columnChanges && options.Shows(CompareKind::Changes));
     }
     // What the open dialog shows.
     CompareOptions Shown() {
         CompareOptions options;
-        options.columnChanges = Find<QCheckBox>("chkColumnChanges").isChecked();
+        options.columnChanges = Find<QCheckBox>("chkOnlyChanges").isChecked();
         options.ignoreCase = Find<QCheckBox>("chkIgnoreCase").isChecked();
         options.ignoreGeneratedNames = Find<QCheckBox>("chkIgnoreGeneratedNames").isChecked();
         const auto patterns = [](const QString& text) {
@@ -75,6 +78,8 @@ class OptionsDialog : public GuiTest {
         options.only = 0;
         for (unsigned bit = 0; bit < std::size(kKindBoxes); ++bit)
             if (Find<QCheckBox>(kKindBoxes[bit]).isChecked()) options.only |= 1u << bit;
+        if (!options.columnChanges && options.only == (CompareKind::All & ~CompareKind::Changes))
+            options.only = CompareKind::All;
         return options;
     }
 };
@@ -104,7 +109,8 @@ TEST_F(OptionsDialog, SitsInTheFileMenuAboveTheSeparatorBeforeExit) {
 
 TEST_F(OptionsDialog, OkKeepsTheChoiceForTheNextStartAndCancelChangesNothing) {
     ExpectSame(Window().Options(), CompareOptions());
-    WithDialog([&](QDialog&) {
+    WithDialog([&](QDialog& dialog) {
+        EXPECT_EQ(dialog.findChild<QCheckBox*>("chkColumnChanges"), nullptr) << "two boxes for one choice";
         ExpectSame(Shown(), CompareOptions());
         Fill(Chosen());
         Click("btnOK");
@@ -150,7 +156,7 @@ TEST_F(OptionsDialog, AnUnreadableStoredKindListShowsEveryKind) {
     for (const auto& [stored, shown] : cases) {
         SCOPED_TRACE(stored.toString().toStdString());
         {
-            QSettings store(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor");
+            QSettings store = gui::ServerMemory::Store();
             if (stored.isNull())
                 store.remove("ComparisonOptions/Only");
             else

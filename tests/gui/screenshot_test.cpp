@@ -40,12 +40,33 @@ TEST_F(Screenshot, MainWindowAtStartAndAfterAComparison) {
     QTest::qWait(50);
     SaveScreenshot(window, TABLOR_SCREENSHOT_DIR, "main-window-long-names.png");
 
-    // The busy panel, as a long command shows it.
+    // The busy panel, as a long command shows it: a long name is cut in its middle.
     {
-        gui::Main::BusyScope busy(window, "Comparing shop-v1.snp to shop-v2.snp", true);
+        gui::Main::BusyScope busy(window,
+                                  "Comparing nightly-production-inventory-2024-eu-west-warehouse-full.snp to "
+                                  "nightly-production-inventory-2025-eu-west-warehouse-full.snp",
+                                  true);
         QTest::qWait(50);
         SaveScreenshot(window, TABLOR_SCREENSHOT_DIR, "main-window-busy.png");
     }
+}
+
+// The result line of a comparison made with options, one pattern of which matched nothing, of a
+// side read only in part.
+TEST_F(Screenshot, TheResultLineTellsOptionsAndWarnings) {
+    CopyExample("shop-v1.snp", "SnapShots/shop-v1.snp");
+    WriteSnapShot("shop-v2.snp", TempFolder::Read(SnapShotFile("shop-v1.snp")) + "Broken line\r\n");
+    CompareOptions options;
+    options.ignoreCase = true;
+    options.include = {"Ordrs*", "Customers"};
+    ASSERT_TRUE(gui::OptionsMemory::Save(options).isEmpty());
+    gui::Main& window = ShownWindow();
+    AddSnapShotEntry("shop-v1.snp");
+    AddSnapShotEntry("shop-v2.snp");
+    prompt.Answer(PromptAnswer::Ignore);
+    Click("btnCompare");
+    QTest::qWait(50);
+    SaveScreenshot(window, TABLOR_SCREENSHOT_DIR, "main-window-result-warnings.png");
 }
 
 TEST_F(Screenshot, ChangedColumnsInTheList) {
@@ -72,7 +93,7 @@ TEST_F(Screenshot, OptionsDialog) {
     QTimer::singleShot(0, &Window(), [&] {
         auto* dialog = Window().findChild<QDialog*>("OptionsDialog");
         if (dialog == nullptr) return;
-        Find<QCheckBox>("chkColumnChanges").setChecked(true);
+        Find<QCheckBox>("chkOnlyChanges").setChecked(true);
         Find<QPlainTextEdit>("txtExclude").setPlainText("tmp_*\nOrders.Note");
         Find<QCheckBox>("chkOnlyProcedures").setChecked(false);
         QTest::qWait(50);

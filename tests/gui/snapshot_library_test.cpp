@@ -60,7 +60,9 @@ TEST_F(SnapshotLibrary, SaveAsksForANameAndWritesTheLiveStructure) {
     EXPECT_NE(text.find(":Orders\r\nId*int*\r\nNote*varchar*50\r\n"), std::string::npos);
     EXPECT_EQ(text.find("XYZZY"), std::string::npos);
     EXPECT_EQ(SnapShotList(), QStringList({"sales-2026.snp"}));
-    EXPECT_TRUE(prompt.messages.empty());
+    EXPECT_EQ(prompt.Texts(),
+              std::vector<std::string>{"The snapshot was saved as " + SnapShotFile("sales-2026.snp") + "."});
+    EXPECT_EQ(Window().SelectedSnapShot(), "sales-2026.snp");
     ASSERT_EQ(connector->opened.size(), 1u);
     EXPECT_EQ(connector->opened[0].password, "pw-XYZZY");
     EXPECT_EQ(Window().Workspace().Connections->Count(), 1);
@@ -86,7 +88,7 @@ TEST_F(SnapshotLibrary, SaveTurnsSeparatorsIntoDashesAndAddsTheExtension) {
     EXPECT_EQ(prompt.inputRequests.back().proposed, "");
     EXPECT_EQ(connector->opened.size(), 3u);
     EXPECT_EQ(SnapShotList().size(), 3);
-    EXPECT_TRUE(prompt.messages.empty());
+    EXPECT_EQ(prompt.messages.size(), 3u);
     ExpectIdle();
 }
 
@@ -104,7 +106,7 @@ TEST_F(SnapshotLibrary, SavingOverAnExistingSnapshotAsksOnce) {
 
     prompt.Type("sales").Answer(PromptAnswer::Yes);
     Click("btnSaveSnapShot");
-    EXPECT_EQ(prompt.messages.size(), 2u);
+    EXPECT_EQ(prompt.messages.size(), 3u);
     EXPECT_NE(TempFolder::Read(SnapShotFile("sales.snp")), "old");
     ExpectIdle();
 }

@@ -20,10 +20,9 @@ class HostileSettings : public GuiTest {
     void SetUp() override {
         GuiTest::SetUp();
         path = gui::ServerMemory::FileName().toStdString();
-        // The window finds the file where QSettings keeps it, without opening it.
-        ASSERT_EQ(path, QSettings(QSettings::IniFormat, QSettings::UserScope, "qnTablor", "qnTablor")
-                            .fileName()
-                            .toStdString());
+        // The window finds its file, in a folder named after the program, without opening it.
+        ASSERT_EQ(path, gui::ServerMemory::Store().fileName().toStdString());
+        ASSERT_EQ(fs::path(path).parent_path().filename(), "tablor");
         folder = fs::path(path).parent_path().string();
     }
     void TearDown() override {

@@ -76,8 +76,9 @@ TEST_F(HostileSnapshotFolder, AMissingFolderIsMadeWhenItCanBe) {
     Window();
     fs::remove_all(folder);
     Save("sales");
-    EXPECT_TRUE(prompt.messages.empty()) << ::testing::PrintToString(prompt.Texts());
+    EXPECT_EQ(prompt.Texts(), std::vector<std::string>{"The snapshot was saved as " + folder + "/sales.snp."});
     EXPECT_EQ(SnapShotList(), QStringList({"sales.snp"}));
+    prompt.messages.clear();
 
     // Under a file it cannot be made: the window starts empty and the save says why.
     Restart();

@@ -369,7 +369,8 @@ TEST_F(Secrets, Window) {
     for (QWidget* window : QApplication::topLevelWidgets())
         viewers += qobject_cast<gui::StructureViewerFrm*>(window) != nullptr ? 1 : 0;
     EXPECT_EQ(viewers, 2);
-    EXPECT_EQ(prompt.messages.size(), 1u) << ::testing::PrintToString(prompt.Texts());
+    // The comparison's result, then where the report and each snapshot went.
+    EXPECT_EQ(prompt.messages.size(), 4u) << ::testing::PrintToString(prompt.Texts());
 
     // A refused login and a connection lost in the middle of the columns.
     for (const TdsResponder* failing : {&refusing, &dropping}) {
@@ -378,9 +379,9 @@ TEST_F(Secrets, Window) {
         AddSnapShotEntry("postgres.snp");
         Compare();
     }
-    ASSERT_EQ(prompt.messages.size(), 3u);
-    EXPECT_THAT(prompt.messages[1].text, HasSubstr("Error opening the connection!"));
-    EXPECT_EQ(prompt.messages[2].title, "Error retriving connection data");
+    ASSERT_EQ(prompt.messages.size(), 6u);
+    EXPECT_THAT(prompt.messages[4].text, HasSubstr("Error opening the connection!"));
+    EXPECT_EQ(prompt.messages[5].title, "Error retriving connection data");
 
     QStringList shown = WindowTexts();
     for (const PromptMessage& message : prompt.messages)

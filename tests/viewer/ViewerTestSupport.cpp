@@ -5,8 +5,8 @@
 #include <QTest>
 #include <QTreeView>
 
+#include "ui/Pictures.hpp"
 #include "viewer/FieldListModel.hpp"
-#include "workbench/Pictures.hpp"
 
 namespace tablor::testing {
 

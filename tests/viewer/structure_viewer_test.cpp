@@ -10,7 +10,7 @@
 #include "GuiTestSupport.hpp"
 #include "ViewerTestSupport.hpp"
 #include "sources/cSnapShot.hpp"
-#include "workbench/Twips.hpp"
+#include "ui/Twips.hpp"
 
 namespace tablor::testing {
 namespace {
@@ -72,6 +72,7 @@ TEST_F(StructureViewer, TreeShowsTheDatabaseGroupsAndObjectsWithKeysIconsAndOrde
 
     // The third table, Orders, is keyed Orders3; its second column, Id, OrdersId2.
     const QModelIndex orders = model.index(1, 0, Group(0));
+    EXPECT_EQ(orders.data(Qt::ToolTipRole), orders.data());  // a long name shows whole there
     EXPECT_EQ(model.KeyOf(orders), "Orders3");
     EXPECT_EQ(IconNumber(orders), 3);
     EXPECT_EQ(Captions(model, orders), QStringList({"OrderId", "Id", "Note"}));
@@ -111,6 +112,7 @@ TEST_F(StructureViewer, ClickingATableListsItsOwnColumnsAndNoOtherNodeChangesThe
     ClickNode(viewer, orders);
     const QStringList ordersRows = {"OrderId|int|", "Id|int|", "Note|varchar|50"};
     EXPECT_EQ(FieldRows(viewer), ordersRows);
+    EXPECT_EQ(viewer.lvFields->model()->index(2, 1).data(Qt::ToolTipRole), "varchar");
     EXPECT_EQ(IconNumber(viewer.lvFields->model()->index(0, 0)), 4);
     EXPECT_EQ(IconNumber(viewer.lvFields->model()->index(0, 1)), 0);
 

@@ -1,4 +1,4 @@
-#include "workbench/Pictures.hpp"
+#include "ui/Pictures.hpp"
 
 #include <QWidget>
 #include <array>

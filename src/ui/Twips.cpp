@@ -1,4 +1,4 @@
-#include "workbench/Twips.hpp"
+#include "ui/Twips.hpp"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,0 +1,18 @@
+#pragma once
+#include <QString>
+
+class QLabel;
+
+namespace tablor::gui {
+
+// A count as people write it: 3,373,899.
+QString CountText(long long number);
+
+// How far a snapshot's read has come: its loader counts the lines it has read.
+QString SnapshotLinesText(long linesRead);
+
+// Shows `text` in a label of fixed width, cut in the middle where it is too long (two long
+// names differ at their ends more often than at their starts); the label's tip holds it whole.
+void SetElidedText(QLabel* label, const QString& text);
+
+}  // namespace tablor::gui
