@@ -172,7 +172,7 @@ TEST_F(HelpPage, ButtonAndMenuOpenTheInstalledPageInOneWindowAndAMissingPageShow
     EXPECT_TRUE(help->isVisible() && help->isWindow());
     const QString text = help->Browser->toPlainText();
     for (const char* topic : {"Comparing two databases", "Snapshots", "The report", "The command line",
-                              "The snapshot file format", "The structure viewer"})
+                              "The snapshot file format", "The structure viewer", "Keys"})
         EXPECT_TRUE(text.contains(topic)) << topic;
 
     help->hide();
