@@ -596,8 +596,14 @@ void Main::showEvent(QShowEvent* event) {
     if (!placed_) {
         placed_ = true;
         PlaceOnScreen(!restored_);
-        // The window manager tells the frame's size only once the window is up.
-        QTimer::singleShot(0, this, [this] { PlaceOnScreen(false); });
+        // The window manager tells the frame's size a moment after the window is up, and sends
+        // no event for it: it is looked for over the next two seconds.
+        auto* frameWait = new QTimer(this);
+        frameWait->start(50);
+        connect(frameWait, &QTimer::timeout, this, [this, frameWait, ticks = 0]() mutable {
+            PlaceOnceFramed();
+            if (framed_ || ++ticks == 40) frameWait->deleteLater();
+        });
     }
     // Only a shown window knows its screen, and it may be moved to one of another pixel ratio.
     if (!followsScreen_ && windowHandle() != nullptr) {
@@ -615,6 +621,20 @@ void Main::RenderPictures() {
 void Main::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     ApplyResizeRule();
+    PlaceOnceFramed();
+}
+
+void Main::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    PlaceOnceFramed();
+}
+
+// Once the frame's size is known, the title bar the window manager added may stand above the
+// screen: the window is placed again, once.
+void Main::PlaceOnceFramed() {
+    if (framed_ || !placed_ || windowHandle() == nullptr || windowHandle()->frameMargins().isNull()) return;
+    framed_ = true;
+    PlaceOnScreen(false);
 }
 
 // Only the differences list and the result line over it follow the window, keeping the

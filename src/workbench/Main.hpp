@@ -119,6 +119,7 @@ class Main : public QMainWindow {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -223,6 +224,7 @@ class Main : public QMainWindow {
     void SetFocusOrder();
     void ConnectCommands();
     void PlaceOnScreen(bool centre);
+    void PlaceOnceFramed();
     void ApplyResizeRule();
     void RenderPictures();
     void RememberServer();
@@ -262,6 +264,8 @@ class Main : public QMainWindow {
     bool closeRequested_ = false;
     bool placed_ = false;
     bool restored_ = false;
+    // The window manager has told the frame's size, and the window was placed knowing it.
+    bool framed_ = false;
     // Pixels the server box takes beyond the design, for a whole postgresql://HOST:PORT; the
     // frames and everything right of them widen by as much.
     int widen_ = 0;
