@@ -121,6 +121,8 @@ TEST_F(FillTest, ConnectionTextBeforeAndAfterFill) {
     connection.IntegratedSecurity = false;
     ASSERT_EQ(connection.Fill(prompt), "DONE");
     EXPECT_THAT(connection.ActiveConnectionString(), HasSubstr(";password=;Initial Catalog="));
+    // Masked even when empty: what is shown never tells whether a password was given.
+    EXPECT_THAT(connection.DisplayConnectionString(), HasSubstr(";password=****;Initial Catalog="));
 }
 
 TEST_F(FillTest, OpenFailureShowsTheMaskedConnectionText) {

@@ -55,9 +55,9 @@ TEST(HtmlReport, FillsEveryPlaceholderInOrderAndOnlyInExactCase) {
 
 TEST(HtmlReport, NoRowsSayPlainlyThatTheSidesAgree) {
     EXPECT_EQ(
-        RenderHtmlReport("<table>", "a<b", "c.snp", kMarch7, {}),
+        RenderHtmlReport("<table>", "a<b", "c>d.snp", kMarch7, {}),
         "<table>\r\n"
-        "<tr>\r\n<td colspan=\"5\">No differences were found between a&lt;b and c.snp.</td>\r\n</tr>\r\n"
+        "<tr>\r\n<td colspan=\"5\">No differences were found between a&lt;b and c&gt;d.snp.</td>\r\n</tr>\r\n"
         "<tr>\r\n</table>\r\n</div>\r\n</body>\r\n</html>\r\n\r\n");
 }
 
@@ -75,9 +75,12 @@ TEST(HtmlReport, ANoteOnASideReadInPartComesFirst) {
 }
 
 TEST(HtmlReport, EscapesNamesSoTheyShowAsText) {
-    const std::string page = RenderHtmlReport("<h1>[object1name]</h1>", "<script>alert(1)</script>", "a&b",
-                                              kMarch7, {Row("x<y", "View", "\"q\"", "", "a > b & c")});
+    const std::string page = RenderHtmlReport(
+        "<title>[object1name] / [object2name]</title><h1>[object1name]</h1>", "<script>alert(1)</script>",
+        "a&b</title>", kMarch7, {Row("x<y", "View", "\"q\"", "", "a > b & c")});
     EXPECT_EQ(page.find("<script>"), std::string::npos);
+    EXPECT_NE(page.find("<title>&lt;script&gt;alert(1)&lt;/script&gt; / a&amp;b&lt;/title&gt;</title>"),
+              std::string::npos);
     EXPECT_NE(page.find("<h1>&lt;script&gt;alert(1)&lt;/script&gt;</h1>"), std::string::npos);
     EXPECT_NE(page.find("<td>x&lt;y&nbsp;</td>"), std::string::npos);
     EXPECT_NE(page.find("<td>&quot;q&quot;&nbsp;</td>"), std::string::npos);
