@@ -338,7 +338,9 @@ TEST(MySqlConnectionString, ValuesArriveExactlyOrAreRefusedWithoutShowingThem) {
                                              "h;plugin-dir=/tmp/x;default-auth=dialog",
                                              "host=evil.example",
                                              "evil://h",
-                                             "db1,evil.example"};
+                                             "evil://h,3306",
+                                             "db1,evil.example",
+                                             "db1,evil.example,3306"};
     const struct {
         const char* key;
         const char* name;

@@ -120,6 +120,14 @@ TEST(ReaderWire, OversizedAndShortFramesAreRefused) {
     RowsCollector rows;
     EXPECT_THROW(rows.Take(kind, payload), DatabaseError);
     EXPECT_THROW(rows.Take(Frame::Column, payload), DatabaseError);
+
+    // A field whose length says 2 where its frame holds 1 byte.
+    frame.clear();
+    AppendFrame(frame, Frame::Columns, {"k"});
+    frame[5] = 2;
+    rest = frame;
+    ASSERT_TRUE(TakeFrame(rest, kind, payload));
+    EXPECT_THROW(rows.Take(kind, payload), DatabaseError);
 }
 
 }  // namespace
