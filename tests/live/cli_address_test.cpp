@@ -319,7 +319,9 @@ TEST(LiveSideCommandLine, EachSideTakesTheFirstPasswordGiven) {
         EXPECT_EQ(passwords["pg1"], c.first);
         EXPECT_EQ(passwords["pg2"], c.second);
         EXPECT_EQ(asked.size(), c.first == "typed" ? 2u : 0u);
-        if (!asked.empty()) EXPECT_EQ(asked[0], "Password for app on pg1.shop: ");
+        if (!asked.empty()) {
+            EXPECT_EQ(asked[0], "Password for app on pg1.shop: ");
+        }
     }
     // Integrated security asks for nothing.
     auto database = std::make_shared<testing::ScriptedDatabase>();

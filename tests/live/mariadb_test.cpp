@@ -168,7 +168,9 @@ TEST_F(MariaDb, TheClientGroupOfMyCnfGivesThePassword) {
         std::filesystem::permissions(file, mode);
         EXPECT_EQ(Run({"compare", server.Address("tablor_shop"), server.Address("tablor_shop_v2")}), status)
             << err.str();
-        if (status == cli::kTrouble) EXPECT_THAT(err.str(), HasSubstr(file + " may be written by anyone"));
+        if (status == cli::kTrouble) {
+            EXPECT_THAT(err.str(), HasSubstr(file + " may be written by anyone"));
+        }
     }
 }
 
