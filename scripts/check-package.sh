@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a build folder and checks it as a user would meet it: its
-# files at their places, its dependencies, the unpacked command line comparing the shipped
-# examples, the manual pages and the bash completion.
+# Builds the Debian packages from a build folder (tablor-cli: the command line and its reader,
+# without Qt; tablor: the window) and checks them as a user would meet them: their files at
+# their places, their dependencies, lintian's verdict, the command line unpacked alone comparing
+# the shipped examples, the manual pages and the bash completion.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
@@ -11,40 +12,64 @@ fail() {
   exit 1
 }
 
-rm -f "$build"/tablor_*.deb
+rm -f "$build"/tablor_*.deb "$build"/tablor-cli_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
-debs=("$build"/tablor_*.deb)
-[ -f "${debs[0]}" ] || fail "cpack made no tablor_*.deb in $build"
-deb=${debs[0]}
-echo "package: $(basename "$deb")"
+cli_debs=("$build"/tablor-cli_*.deb)
+window_debs=("$build"/tablor_*.deb)
+[ -f "${cli_debs[0]}" ] || fail "cpack made no tablor-cli_*.deb in $build"
+[ -f "${window_debs[0]}" ] || fail "cpack made no tablor_*.deb in $build"
+cli_deb=${cli_debs[0]}
+window_deb=${window_debs[0]}
+echo "packages: $(basename "$cli_deb") $(basename "$window_deb")"
 
-contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
-for path in usr/bin/tablor usr/bin/tablor-cli usr/libexec/tablor/tablor-reader \
+# Each package holds its own files, and no file is in both (apt would refuse the second).
+files_of() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print $NF}' | sort; }
+cli_files=$(files_of "$cli_deb")
+window_files=$(files_of "$window_deb")
+for path in usr/bin/tablor-cli usr/libexec/tablor/tablor-reader \
   usr/share/tablor/template.html usr/share/tablor/help.html \
   usr/share/tablor/SnapShots/shop-v1.snp usr/share/tablor/SnapShots/shop-v2.snp \
-  usr/share/applications/org.tablor.Tablor.desktop usr/share/metainfo/org.tablor.Tablor.metainfo.xml \
-  usr/share/icons/hicolor/scalable/apps/org.tablor.Tablor.svg \
-  usr/share/man/man1/tablor-cli.1 usr/share/man/man1/tablor.1 \
-  usr/share/bash-completion/completions/tablor-cli; do
-  grep -qxF "./$path" <<<"$contents" || fail "the package lacks /$path"
+  usr/share/man/man1/tablor-cli.1.gz usr/share/bash-completion/completions/tablor-cli \
+  usr/share/doc/tablor-cli/copyright usr/share/doc/tablor-cli/changelog.gz; do
+  grep -qxF "./$path" <<<"$cli_files" || fail "tablor-cli lacks /$path"
 done
+for path in usr/bin/tablor usr/share/applications/org.tablor.Tablor.desktop \
+  usr/share/metainfo/org.tablor.Tablor.metainfo.xml usr/share/icons/hicolor/scalable/apps/org.tablor.Tablor.svg \
+  usr/share/man/man1/tablor.1.gz usr/share/doc/tablor/copyright usr/share/doc/tablor/changelog.gz; do
+  grep -qxF "./$path" <<<"$window_files" || fail "tablor lacks /$path"
+done
+both=$(comm -12 <(echo "$cli_files") <(echo "$window_files"))
+[ -z "$both" ] || fail "both packages hold $both"
 
-info=$(dpkg-deb -I "$deb")
-depends=$(sed -n 's/^ Depends: //p' <<<"$info")
-for library in libqt6widgets libqt6svg libodbc; do
-  grep -q "$library" <<<"$depends" || fail "Depends names no $library: $depends"
+field() { dpkg-deb -f "$1" "$2"; }
+cli_depends=$(field "$cli_deb" Depends)
+grep -q libodbc <<<"$cli_depends" || fail "tablor-cli's Depends names no libodbc: $cli_depends"
+! grep -qi qt <<<"$cli_depends" || fail "tablor-cli's Depends names Qt: $cli_depends"
+window_depends=$(field "$window_deb" Depends)
+version=$(field "$cli_deb" Version)
+for needed in "tablor-cli (= $version)" libqt6widgets libqt6svg; do
+  grep -qF "$needed" <<<"$window_depends" || fail "tablor's Depends names no $needed: $window_depends"
 done
-recommends=$(sed -n 's/^ Recommends: //p' <<<"$info")
+recommends=$(field "$cli_deb" Recommends)
 for driver in tdsodbc odbc-postgresql odbc-mariadb; do
-  grep -qw "$driver" <<<"$recommends" || fail "Recommends names no $driver: $recommends"
+  grep -qw "$driver" <<<"$recommends" || fail "tablor-cli's Recommends names no $driver: $recommends"
 done
-grep -q '^ Section: database$' <<<"$info" || fail "the section is not database"
-# apt resolves the dependencies from the archive (simulated: nothing is installed).
-apt-get install -s -qq "$deb" >/dev/null || fail "apt cannot install $deb"
+for deb in "$cli_deb" "$window_deb"; do
+  [ "$(field "$deb" Section)" = database ] || fail "$(basename "$deb")'s section is not database"
+done
+# apt resolves the dependencies from the archive (simulated: nothing is installed), the command
+# line alone and both together.
+apt-get install -s -qq "$cli_deb" >/dev/null || fail "apt cannot install $cli_deb"
+apt-get install -s -qq "$cli_deb" "$window_deb" >/dev/null || fail "apt cannot install both packages"
+
+# Debian's own checks of a package, errors and warnings alike.
+lintian --fail-on error,warning "$cli_deb" "$window_deb" ||
+  fail "lintian finds fault with the packages"
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
-dpkg-deb -x "$deb" "$root"
+# The command line's package alone: nothing of the window's is needed to run it.
+dpkg-deb -x "$cli_deb" "$root"
 
 # The unpacked program finds its template in ../share/tablor, and says what the build does.
 examples="$root/usr/share/tablor/SnapShots"
@@ -66,11 +91,12 @@ TABLOR_PASSWORD=x "$root/usr/bin/tablor-cli" show "postgresql://u@127.0.0.1:1/db
 [ "$status" -eq 2 ] || fail "the unpacked tablor-cli read a closed port with status $status"
 grep -q 'Connection refused' "$root/reader.txt" || fail "the unpacked reader did not run: $(cat "$root/reader.txt")"
 
+dpkg-deb -x "$window_deb" "$root"
 desktop-file-validate "$root/usr/share/applications/org.tablor.Tablor.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.tablor.Tablor.metainfo.xml" >/dev/null
 
 for page in tablor-cli tablor; do
-  warnings=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1" 2>&1 >"$root/$page.txt")
+  warnings=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 >"$root/$page.txt")
   [ -z "$warnings" ] || fail "man $page warns: $warnings"
   grep -q 'EXIT STATUS\|SEE ALSO' "$root/$page.txt" || fail "man $page rendered nothing"
 done
