@@ -280,9 +280,7 @@ MUTANTS = [
       WINDOW_CANCEL),
     M("window-folder-made-through-links", CMDS, "            MakeFolders(path);",
       "            std::filesystem::create_directories(path);", WINDOW_FOLDER),
-    M("list-case-twins-in-arrival-order", DM,
-      "return a.cells[static_cast<std::size_t>(column)] < b.cells[static_cast<std::size_t>(column)];",
-      "return column < 0;", DIFFERENCES),
+    M("list-case-twins-in-arrival-order", DM, "return exact[a] < exact[b];", "return false;", DIFFERENCES),
     M("viewer-suffix-given-twice", STM, "if (given.count(candidate) != 0 || isPlainKey(candidate)) continue;",
       "if (isPlainKey(candidate)) continue;", VIEWER),
     # Repeated names in the engine

@@ -59,6 +59,24 @@ TEST_F(HtmlExport, WithoutAComparisonThereIsNothingToSave) {
         std::string::npos);
 }
 
+// A side read only in part is told before anything else, as the window told it.
+TEST_F(HtmlExport, ASideReadInPartIsToldInTheFirstRow) {
+    WriteTemplate("<table>");
+    WriteSnapShot("bad.snp", SnapShotText({"S*D*U*", "", "", "", ":T1", "Id"}));
+    Window().RefreshSnapShotList();
+    AddSnapShotEntry("bad.snp");
+    AddSnapShotEntry("shop-v1.snp");
+    prompt.Answer(PromptAnswer::Ignore);
+    Click("btnCompare");
+    saveDialog.Choose(QString::fromStdString(Target()));
+    Export();
+    EXPECT_EQ(TempFolder::Read(Target()).rfind(
+                  "<table>\r\n<tr>\r\n<td colspan=\"5\" class=\"read-in-part\">bad.snp (Subscript out of "
+                  "range 9) was read only in part",
+                  0),
+              0u);
+}
+
 TEST_F(HtmlExport, AMissingTemplateIsAnErrorBeforeAnyDialog) {
     Compared();
     Export();
