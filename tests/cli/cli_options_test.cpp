@@ -66,8 +66,10 @@ TEST_F(CliOptions, EachOptionChangesTheListAndTheLastLineSaysWhichWereOn) {
         {{"--only", "views"}, {"V_SALES"}, {"tmp_load", "PK__"}, "only=views"},
     };
     for (const Case& c : cases) {
-        std::vector<std::string> args = {"compare", first, second};
+        // Before the sides, where a pattern list must not take them for patterns.
+        std::vector<std::string> args = {"compare"};
         args.insert(args.end(), c.flags.begin(), c.flags.end());
+        args.insert(args.end(), {first, second});
         SCOPED_TRACE(::testing::PrintToString(c.flags));
         const CliRun run = Cli(args);
         EXPECT_EQ(run.status, cli::kDifferences) << run.err;
