@@ -76,7 +76,8 @@ TEST_F(HostileSnapshotFolder, AMissingFolderIsMadeWhenItCanBe) {
     Window();
     fs::remove_all(folder);
     Save("sales");
-    EXPECT_EQ(prompt.Texts(), std::vector<std::string>{"The snapshot was saved as " + folder + "/sales.snp."});
+    EXPECT_EQ(prompt.Texts(),
+              std::vector<std::string>{"The snapshot was saved as " + folder + "/sales.snp."});
     EXPECT_EQ(SnapShotList(), QStringList({"sales.snp"}));
     prompt.messages.clear();
 

@@ -162,8 +162,8 @@ TEST(TwoSideProgressTest, OneLineTellsBothSides) {
 // A snapshot that the user gives up on part-way, or of which a step is skipped: the window keeps
 // what was loaded and is told where the file failed, a script stops with the reason.
 TEST_F(ComparisonServiceTest, ASnapshotReadInPart) {
-    const std::string broken =
-        folder.Write("broken.snp", "srv*shop*sa\r\n\r\n\r\n\r\n:orders\r\nid*int*4\r\ntotal*money\r\n:items\r\n");
+    const std::string broken = folder.Write(
+        "broken.snp", "srv*shop*sa\r\n\r\n\r\n\r\n:orders\r\nid*int*4\r\ntotal*money\r\n:items\r\n");
     for (const PromptAnswer answer : {PromptAnswer::Abort, PromptAnswer::Ignore}) {
         prompt.messages.clear();
         prompt.Answer(answer);
