@@ -11,7 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     try {
         if (const auto side = ParseLiveSide(text)) {
-            if (side->DisplayName() != side->serverName + "." + side->databaseName) std::abort();
+            // A side without a host is the server's local socket: "[local]" stands before it.
+            const bool local = side->serverName.empty() || side->serverName.front() == ':';
+            const std::string expected =
+                (local ? "[local]" : "") + side->serverName + "." + side->databaseName;
+            if (side->DisplayName() != expected) std::abort();
         }
     } catch (const LiveSideError&) {
     }

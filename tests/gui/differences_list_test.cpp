@@ -65,10 +65,10 @@ TEST(DifferencesRows, EveryCellTellsItsWholeTextInItsTip) {
 
 TEST(DifferencesSort, SortsAscendingByTheClickedColumnIgnoringCase) {
     DifferencesModel model;
-    model.Append(Rows({Difference("beta", 0, "s2", "m3"), Difference("Alpha", 2, "s1", "m1"),
-                       Difference("gamma", 3, "s1", "m2"), Difference("alpha", 4, "s3", "m0")}));
+    model.Append(Rows({Difference("beta", 0, "s2", "m3"), Difference("alpha", 2, "s1", "m1"),
+                       Difference("gamma", 3, "s1", "m2"), Difference("Alpha", 4, "s3", "m0")}));
     EXPECT_FALSE(model.IsSorted());
-    EXPECT_EQ(Column(model, 0), QStringList({"beta", "Alpha", "gamma", "alpha"}));
+    EXPECT_EQ(Column(model, 0), QStringList({"beta", "alpha", "gamma", "Alpha"}));
     model.SortBy(0);
     // Letter case is ignored; equal texts then go by exact text.
     EXPECT_EQ(Column(model, 0), QStringList({"Alpha", "alpha", "beta", "gamma"}));

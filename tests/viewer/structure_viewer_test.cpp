@@ -143,7 +143,8 @@ TEST_F(StructureViewer, CoincidingKeysAreMadeUniqueAndEveryNodeStaysUnderItsPare
         .Table("A", {{"bC", "int"}})  // at 11: A11 and A11#2 are taken; its column makes AbC1
         .Table("Ab", {{"C", "int"}})  // its column would make AbC1 again
         .Table("Q", {{"r", "int"}})
-        .Table("q", {{"R", "int"}});  // qR1 differs from Qr1 only in case
+        .Table("q", {{"R", "int"}})    // qR1 differs from Qr1 only in case
+        .Table("a", {{"BC", "int"}});  // a third AbC1, ignoring case
     StructureViewerFrm& viewer = Open(schema.schema);
     const StructureTreeModel& model = Model();
 
@@ -158,6 +159,7 @@ TEST_F(StructureViewer, CoincidingKeysAreMadeUniqueAndEveryNodeStaysUnderItsPare
     EXPECT_EQ(key("Ab", 0), "AbC1#2");
     EXPECT_EQ(key("Q", 0), "Qr1");
     EXPECT_EQ(key("q", 0), "qR1#2");
+    EXPECT_EQ(key("a", 0), "aBC1#3");
 
     // Every keyed node: one key each, ignoring case, found again by its key.
     QSet<QString> seen;
@@ -171,7 +173,7 @@ TEST_F(StructureViewer, CoincidingKeysAreMadeUniqueAndEveryNodeStaysUnderItsPare
         for (int row = 0; row < model.rowCount(node); ++row) walk(model.index(row, 0, node));
     };
     walk(model.RootIndex());
-    EXPECT_EQ(seen.size(), 5 + 14 + 5);
+    EXPECT_EQ(seen.size(), 5 + 15 + 6);
 
     EXPECT_EQ(Captions(model, Table("A")), QStringList({"bC"}));
     viewer.Tree->expand(Group(0));
