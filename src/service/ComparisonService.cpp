@@ -31,8 +31,11 @@ class OperationPrompt : public UserPrompt {
 
     // A live source's failure to open names the connection only: the driver's words follow.
     void TellDetailsOf(const cConnection& source) { connection_ = &source; }
-    // A snapshot's failed steps name the file and, in the table section, the line.
-    void TellFileOf(const std::string& path) { snapshotPath_ = &path; }
+    // A snapshot's failed steps name the file and the line.
+    void TellFileOf(const std::string& path, const cSnapShot& source) {
+        snapshotPath_ = &path;
+        snapshot_ = &source;
+    }
     // The first failed step the user skipped, as the loader told it.
     const std::optional<std::string>& Skipped() const noexcept { return skipped_; }
 
@@ -63,18 +66,17 @@ class OperationPrompt : public UserPrompt {
     }
     void Progress(std::string_view section, long rowsRead) override {
         cancel_.ThrowIfCancelled();
-        tableLines_ = rowsRead;
         if (progress_) progress_(section, rowsRead);
     }
 
   private:
-    // The loader reports each line of its table section as read, after the four opening lines;
-    // before the first, a line's parts can only be missing from the opening one.
+    // Only a line's missing parts are the line's fault; a file that ends early or cannot be
+    // read is not.
     std::string LineOf(const std::string& failure) const {
         if (failure !=
             FailurePrompt(errors::SubscriptError().Description(), errors::SubscriptOutOfRange).text)
             return {};
-        return ", line " + std::to_string(tableLines_ == 0 ? 1 : 5 + tableLines_);
+        return ", line " + std::to_string(snapshot_->LineBeingRead());
     }
 
     UserPrompt& prompt_;
@@ -82,7 +84,7 @@ class OperationPrompt : public UserPrompt {
     const CancellationToken& cancel_;
     const cConnection* connection_ = nullptr;
     const std::string* snapshotPath_ = nullptr;
-    long tableLines_ = 0;
+    const cSnapShot* snapshot_ = nullptr;
     std::optional<std::string> skipped_;
 };
 
@@ -207,7 +209,7 @@ SideRead ComparisonService::ReadInto(const SideDescription& side, coSnapShots& s
             std::lock_guard lock(sourcesMutex_);
             return snapshots.Add(side.snapshotPath);
         }();
-        prompt.TellFileOf(side.snapshotPath);
+        prompt.TellFileOf(side.snapshotPath, *source);
         source->Fill(prompt);
         cancel.ThrowIfCancelled();
         if (source->AbortedBy() && partial_ == PartialSnapshots::Fail)

@@ -99,12 +99,18 @@ std::string cSnapShot::FillFromBytes(std::string bytes, UserPrompt& prompt) {
 
 void cSnapShot::Load(const std::optional<std::string>& text, UserPrompt& prompt) {
     const auto step = [&prompt](auto&& run) { RunFileStep(prompt, run); };
+    lineBeingRead_ = 0;
     try {
         LineReader reader(text);
 
         std::array<std::string, 4> head;
-        for (auto& line : head) step([&] { line = std::string(reader.ReadLine()); });
+        for (auto& line : head) {
+            ++lineBeingRead_;
+            step([&] { line = std::string(reader.ReadLine()); });
+        }
 
+        // The first line names the server, database and user.
+        lineBeingRead_ = 1;
         const ThreeParts header = SplitThree(head[0]);
         step([&] { SourceServer = std::string(header.At(0)); });
         step([&] { SourceDatabase = std::string(header.At(1)); });
@@ -135,9 +141,10 @@ void cSnapShot::Load(const std::optional<std::string>& text, UserPrompt& prompt)
         tables.Clear();
         cMetaDataElement* current = nullptr;
         SnapshotDefinitions definitions;
-        long lineCount = 0;
+        lineBeingRead_ = static_cast<long>(head.size());
         while (!reader.AtEnd()) {
             const std::string_view line = reader.ReadLine();
+            ++lineBeingRead_;
             if (!line.empty() && line.front() == ':') {
                 current = tables.Add(std::string(line.substr(1))).get();
             } else if (current == nullptr) {
@@ -149,7 +156,7 @@ void cSnapShot::Load(const std::optional<std::string>& text, UserPrompt& prompt)
                                           std::string(parts.At(2)));
                 });
             }
-            prompt.Progress("Tables", ++lineCount);
+            prompt.Progress("Tables", tables.Count());
         }
         definitions.ApplyTo(*model);
     } catch (const ReportedFailure& failure) {

@@ -34,6 +34,9 @@ class cSnapShot {
     // The failure that the user ended the last load on; nothing when it ran to its end.
     const std::optional<TablorError>& AbortedBy() const noexcept { return abortedBy_; }
 
+    // The line of the file being read, counted from 1; a failed step is on it.
+    long LineBeingRead() const noexcept { return lineBeingRead_; }
+
     const std::string& FileName() const noexcept { return fileName_; }
     void SetFileName(std::string value) { fileName_ = std::move(value); }
 
@@ -44,6 +47,7 @@ class cSnapShot {
     std::string fileName_;
     std::shared_ptr<cMetaData> metaData_;
     std::optional<TablorError> abortedBy_;
+    long lineBeingRead_ = 0;
 };
 
 }  // namespace tablor

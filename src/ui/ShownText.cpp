@@ -9,8 +9,8 @@ QString CountText(long long number) {
     return QLocale(QLocale::English).toString(number);
 }
 
-QString SnapshotLinesText(long linesRead) {
-    return CountText(linesRead) + (linesRead == 1 ? " line read" : " lines read");
+QString SnapshotTablesText(long tablesRead) {
+    return CountText(tablesRead) + (tablesRead == 1 ? " table read" : " tables read");
 }
 
 void SetElidedText(QLabel* label, const QString& text) {

@@ -8,8 +8,8 @@ namespace tablor::gui {
 // A count as people write it: 3,373,899.
 QString CountText(long long number);
 
-// How far a snapshot's read has come: its loader counts the lines it has read.
-QString SnapshotLinesText(long linesRead);
+// How far a snapshot's read has come, in the tables its loader has read.
+QString SnapshotTablesText(long tablesRead);
 
 // Shows `text` in a label of fixed width, cut in the middle where it is too long (two long
 // names differ at their ends more often than at their starts); the label's tip holds it whole.

@@ -54,11 +54,11 @@ std::optional<SideRead> ReadSide(const ViewerLaunch& launch, const QString& stat
                 read = launch.service.Read(side, progress, cancel);
                 return;
             }
-            // A snapshot's loader counts lines, not tables: the line says so.
+            // A snapshot's loader counts the tables it has read: the line says so.
             read = launch.service.Read(
                 side,
-                [&progress](std::string_view, long lines) {
-                    progress(SnapshotLinesText(lines).toStdString(), kAllInSection);
+                [&progress](std::string_view, long tables) {
+                    progress(SnapshotTablesText(tables).toStdString(), kAllInSection);
                 },
                 cancel);
         });

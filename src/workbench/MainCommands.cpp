@@ -94,10 +94,10 @@ class SnapshotPairProgress {
         : show_(show), names_{name1, name2} {}
 
     ProgressCallback Side(int side) {
-        return [this, side](std::string_view, long lines) {
+        return [this, side](std::string_view, long tables) {
             const auto now = std::chrono::steady_clock::now();
             const bool first = states_[side].isEmpty();
-            states_[side] = SnapshotLinesText(lines);
+            states_[side] = SnapshotTablesText(tables);
             if (!first && now - lastShown_ < std::chrono::milliseconds(100)) return;
             lastShown_ = now;
             Show();

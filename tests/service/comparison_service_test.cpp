@@ -194,5 +194,32 @@ TEST_F(ComparisonServiceTest, ASnapshotReadInPart) {
     }
 }
 
+// The line a failed step names is the one whose parts are missing, wherever it is in the file,
+// and the progress counts tables, not lines.
+TEST_F(ComparisonServiceTest, AFailedStepNamesItsLineAndProgressCountsTables) {
+    const struct {
+        const char* text;
+        int line;
+    } cases[] = {
+        {"srv*shop\r\n\r\n\r\n\r\n:orders\r\nid*int*4\r\n", 1},
+        {"srv*shop*sa\r\n\r\n\r\n\r\n:orders\r\nid\r\n", 6},
+        {"srv*shop*sa\r\n\r\n\r\n\r\n:a\r\nx*int*4\r\ny*int*4\r\n:b\r\n:c\r\nz*int\r\n", 10},
+    };
+    for (const auto& broken : cases) {
+        prompt.messages.clear();
+        prompt.Answer(PromptAnswer::Ignore);
+        const std::string path = folder.Write("broken.snp", broken.text);
+        long lastCount = -1;
+        ComparisonService keeping(nullptr, prompt, ComparisonService::PartialSnapshots::Keep);
+        const SideRead read = keeping.Read(SideDescription::Snapshot(path),
+                                           [&](std::string_view, long tables) { lastCount = tables; });
+        ASSERT_EQ(prompt.messages.size(), 1U) << broken.text;
+        EXPECT_NE(prompt.messages[0].text.find(path + ", line " + std::to_string(broken.line) + "."),
+                  std::string::npos)
+            << prompt.messages[0].text;
+        EXPECT_EQ(lastCount, read.model->Tables().Count()) << broken.text;
+    }
+}
+
 }  // namespace
 }  // namespace tablor::testing

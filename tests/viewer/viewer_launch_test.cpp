@@ -96,7 +96,7 @@ TEST_F(ViewerLaunch, SnapshotViewerOpensOnTheSelectedFileWithItsTitlePictureAndS
     ASSERT_NE(launched, nullptr);
     EXPECT_TRUE(prompt.messages.empty());
     EXPECT_EQ(watched, "Creating structure view for snapshot: shop-v1.snp");
-    EXPECT_TRUE(prompt.lastSection.ends_with(" lines read")) << prompt.lastSection;
+    EXPECT_TRUE(prompt.lastSection.ends_with(" tables read")) << prompt.lastSection;
     ExpectIdle();
     EXPECT_EQ(OpenViewers(), std::vector<StructureViewerFrm*>{launched});
     EXPECT_FALSE(launched->isModal());
