@@ -48,6 +48,8 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             "INFORMATION_SCHEMA.COLUMNS WHERE TABLE_SCHEMA = DATABASE() ORDER BY TABLE_NAME, "
             "ORDINAL_POSITION",
             false,
+            {},
+            {},
         };
     }
     if (engine == DatabaseEngine::PostgreSql) {
@@ -92,6 +94,9 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
         "SELECT * FROM INFORMATION_SCHEMA.ROUTINES",
         "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME,CHARACTER_MAXIMUM_LENGTH,DATA_TYPE FROM "
         "INFORMATION_SCHEMA.COLUMNS ORDER BY TABLE_NAME,ORDINAL_POSITION",
+        true,
+        {},
+        {},
     };
 }
 

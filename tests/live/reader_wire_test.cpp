@@ -47,7 +47,8 @@ TEST(ReaderWire, EverythingComesBackAsSentHoweverTheBytesArrive) {
     rows.constraints = {{awkward, awkward}, {"", ""}};
     rows.views = {{"s", std::string(70'000, 'v')}};
     rows.routines = {{"dbo", awkward, true}, {"", "p", false}};
-    rows.columns[SchemaRows::TableKey("dbo", awkward)] = {{awkward, "varchar", "10"}, {"", "", ""}};
+    rows.columns[SchemaRows::TableKey("dbo", awkward)] = {{awkward, "varchar", "10", nullptr},
+                                                          {"", "", "", nullptr}};
     rows.columns[SchemaRows::TableKey("", "")] = {};
 
     std::string bytes;
