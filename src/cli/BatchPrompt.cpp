@@ -17,6 +17,9 @@ PromptAnswer BatchPrompt::Ask(const PromptMessage& message) {
         try {
             failedNumber_ = std::stol(first.substr(blank + 1));
             failedDescription_ = first.substr(0, blank);
+            // "Reading FILE, line N." follows a snapshot's failed step.
+            if (const auto line = message.text.rfind(", line "); line != std::string::npos)
+                failedLine_ = std::stol(message.text.substr(line + 7));
         } catch (const std::logic_error&) {
             failedNumber_ = 0;
         }

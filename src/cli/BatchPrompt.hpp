@@ -30,6 +30,8 @@ class BatchPrompt : public UserPrompt {
     // when none.
     long FailedNumber() const noexcept { return failedNumber_; }
     const std::string& FailedDescription() const noexcept { return failedDescription_; }
+    // The snapshot line that step failed on, where its message names one; -1 when none.
+    long FailedLine() const noexcept { return failedLine_; }
 
   private:
     std::ostream* progress_ = nullptr;
@@ -39,6 +41,7 @@ class BatchPrompt : public UserPrompt {
     std::chrono::steady_clock::time_point lastShown_;
     long failedNumber_ = 0;
     std::string failedDescription_;
+    long failedLine_ = -1;
 };
 
 }  // namespace tablor::cli

@@ -163,28 +163,24 @@ SideDescription DescribeSide(const std::string& text, int number, const CommandR
     return SideDescription::Live(std::move(settings), side.DisplayName());
 }
 
-// The files a side's read works on: a snapshot's, counted line by line when `counted`.
-FileTask ReadingTask(const SideDescription& side, bool counted) {
+// The files a side's read works on: a snapshot's.
+FileTask ReadingTask(const SideDescription& side) {
     FileTask task;
     if (side.IsLive()) return task;
     const bool standardInput = side.snapshotPath == kStandardInputPath;
     task.files.push_back(
         {side.snapshotPath, standardInput ? kFromStandardInput : side.snapshotPath, "read the snapshot"});
     task.readsSnapshot = true;
-    task.tableLines = counted ? 0 : -1;
     return task;
 }
 
 // Reads one side; a terminal shows the rows read meanwhile.
 SideRead ReadSide(CommandRun& run, const SideDescription& side) {
-    run.task = ReadingTask(side, true);
+    run.task = ReadingTask(side);
     BatchPrompt progress(run.environment.showProgress && side.IsLive() ? &run.err : nullptr,
                          side.displayName);
-    SideRead read = run.Service().Read(side, [&](std::string_view section, long rows) {
-        // A snapshot reports each line of its table section as it is read.
-        if (!side.IsLive() && rows >= 0) run.task.tableLines = rows;
-        progress.Progress(section, rows);
-    });
+    SideRead read = run.Service().Read(
+        side, [&](std::string_view section, long rows) { progress.Progress(section, rows); });
     progress.EndProgress();
     run.task = {};
     return read;
@@ -242,8 +238,8 @@ int RunCompare(CommandRun& run, const CompareArguments& options) {
     const SideDescription side2 = DescribeSide(options.side2, 2, run);
     ComparisonResult result;
     if (side1.IsLive() || side2.IsLive()) {
-        // Read at once: the snapshot side, if any, is the only file, its lines uncounted.
-        run.task = ReadingTask(side1.IsLive() ? side2 : side1, false);
+        // Read at once: the snapshot side, if any, is the only file.
+        run.task = ReadingTask(side1.IsLive() ? side2 : side1);
         BatchPrompt progress(run.environment.showProgress ? &run.err : nullptr,
                              side1.IsLive() ? side1.displayName : side2.displayName);
         result = run.Service().Compare(
@@ -424,6 +420,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             description.find(run.prompt.FailedDescription()) != std::string::npos) {
             number = run.prompt.FailedNumber();
             description = run.prompt.FailedDescription();
+            run.task.line = run.prompt.FailedLine();
         }
         // Messages carry names, paths and server text; their own line breaks stay.
         err << "tablor-cli: "

@@ -74,13 +74,11 @@ std::string SnapshotFault(long number, const std::string& description, const Fil
         if (*lines == 0) return "it is empty, but " + std::string(kSnapshotStart);
         return "it ends after line " + std::to_string(*lines) + ", but " + std::string(kSnapshotStart);
     }
-    // The four opening lines come before the table section's first.
-    const std::string line = task.tableLines < 0
-                                 ? std::string()
-                                 : "line " + std::to_string(task.tableLines == 0 ? 1 : 5 + task.tableLines);
+    const std::string line = task.line < 0 ? std::string() : "line " + std::to_string(task.line);
     if (number == errors::SubscriptOutOfRange) {
-        if (task.tableLines == 0) return "line 1 should be SERVER*DATABASE*USER";
-        if (task.tableLines > 0) return line + " should be a column of the table above it: NAME*TYPE*SIZE";
+        // Only the first line and the columns have parts that can be missing.
+        if (task.line == 1) return "line 1 should be SERVER*DATABASE*USER";
+        if (task.line > 1) return line + " should be a column of the table above it: NAME*TYPE*SIZE";
         return "a line is not what a snapshot holds there (SERVER*DATABASE*USER first, then a column as "
                "NAME*TYPE*SIZE under each :TABLE line)";
     }

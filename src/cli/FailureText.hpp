@@ -13,8 +13,8 @@ struct FileTask {
         std::string doing;  // "read the snapshot", "write the report", ...
     };
     std::vector<File> files;
-    // Lines of a snapshot's table section read before the failure; -1 when unknown.
-    long tableLines = -1;
+    // The snapshot line the failure is on; -1 when unknown.
+    long line = -1;
     bool readsSnapshot = false;
 };
 
