@@ -89,6 +89,8 @@ PDC = "src/sources/odbc/PrivateDriverConfig.cpp"
 HR = "src/report/HtmlReport.cpp"
 NI = "src/compare/NameIndex.cpp"
 CE = "src/compare/cCompareEngine.cpp"
+DC = "src/compare/DefinitionComparison.cpp"
+SD = "src/sources/SnapshotDefinitions.cpp"
 MAIN = "src/workbench/Main.cpp"
 CMDS = "src/workbench/MainCommands.cpp"
 DM = "src/workbench/DifferencesModel.cpp"
@@ -288,8 +290,8 @@ MUTANTS = [
       COMPARE),
     M("index-chain-end-stale", NI, "                last[held.first - 1] = index;\n", "", COMPARE),
     M("index-table-full", NI, "while (size < count * 2)", "while (size < count)", COMPARE),
-    M("engine-forward-first-copy-only", CE, "missingColumns, changes);\n                continue;",
-      "missingColumns, changes);\n                break;", COMPARE),
+    M("engine-forward-first-copy-only", CE, "bColumns.kept, folds);\n                continue;",
+      "bColumns.kept, folds);\n                break;", COMPARE),
     M("engine-backward-pair-swapped", CE, "const std::uint64_t pair = PairKey(i, match);",
       "const std::uint64_t pair = PairKey(match, i);", COMPARE),
     M("engine-repeated-column-missing", CE, "if (!bMatched[x] && !nameMatched(x))", "if (!bMatched[x])", COMPARE),
@@ -297,6 +299,17 @@ MUTANTS = [
       "} else if (n < bCount && samePositionFirst && Names::Same(b.NameAt(n), field)) {",
       "} else if (n < bCount && samePositionFirst) {", COMPARE),
     M("engine-long-name-head-ignored", CE, "        if (u != v) return false;\n", "", COMPARE),
+    # Definitions
+    M("definition-unknown-side-compared", DC, "if (!a.Definition || !b.Definition) return;",
+      "if (!a.Definition && !b.Definition) return;", COMPARE),
+    M("definition-not-normalized", DC, "if (Normalized(value1) != Normalized(value2)) onChange",
+      "if (value1 != value2) onChange", COMPARE),
+    M("definition-ignore-unread", DC, "|| ignored_.count(FoldCase(property)) != 0", "", COMPARE),
+    M("definition-type-told-twice", CE, "if (definitions_ != nullptr && aField.Definition && bField.Definition) continue;",
+      "", COMPARE),
+    M("snapshot-known-empty-lost", SD, "taken.defined = parts > (named ? 2u : 1u);",
+      "taken.defined = parts > (named ? 3u : 2u);", SNAPSHOT),
+    M("snapshot-properties-unsorted", SD, "    std::stable_sort(properties.begin(), properties.end(),", "    if (false) std::stable_sort(properties.begin(), properties.end(),", CLI),
 ]
 # Left out as equivalent (no observable difference):
 #  - the ASCII branch of FoldCodePoint: ASCII never reaches it.

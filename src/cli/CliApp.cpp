@@ -137,8 +137,9 @@ std::string PasswordFor(const LiveSide& side, int number, const CommandRun& run)
 }
 
 // A snapshot path ("-": standard input) or a live address, described for the service; a live
-// side's password is found here, just before it is read.
-SideDescription DescribeSide(const std::string& text, int number, const CommandRun& run) {
+// side's password is found here, just before it is read. `readDefinitions` reads more than names.
+SideDescription DescribeSide(const std::string& text, int number, const CommandRun& run,
+                             bool readDefinitions = false) {
     if (text == kStandardStream) return SideDescription::Snapshot(kStandardInputPath, kStandardInputName);
     const std::optional<LiveSide> live = CheckedSide(text);
     if (!live) return SideDescription::Snapshot(text);
@@ -160,6 +161,7 @@ SideDescription DescribeSide(const std::string& text, int number, const CommandR
     settings.trustServerCertificate = side.trustServerCertificate;
     settings.schemas = side.schemas;
     settings.qualifyNames = side.qualifyNames;
+    settings.readDefinitions = readDefinitions;
     return SideDescription::Live(std::move(settings), side.DisplayName());
 }
 
@@ -203,6 +205,8 @@ CompareOptions ComparisonOptions(const CompareArguments& arguments, const CliEnv
     options.columnChanges = choices.columnChanges.value_or(false);
     options.ignoreCase = choices.ignoreCase.value_or(false);
     options.ignoreGeneratedNames = choices.ignoreGeneratedNames.value_or(false);
+    options.definitions = choices.definitions.value_or(false);
+    options.ignoreProperties = choices.ignore.value_or(std::vector<std::string>{});
     options.include = choices.include.value_or(std::vector<std::string>{});
     options.exclude = choices.exclude.value_or(std::vector<std::string>{});
     if (choices.only) {
@@ -234,8 +238,8 @@ int RunCompare(CommandRun& run, const CompareArguments& options) {
                                      " would overwrite the compared snapshot " + *side +
                                      "; nothing was written");
     }
-    const SideDescription side1 = DescribeSide(options.side1, 1, run);
-    const SideDescription side2 = DescribeSide(options.side2, 2, run);
+    const SideDescription side1 = DescribeSide(options.side1, 1, run, comparison.definitions);
+    const SideDescription side2 = DescribeSide(options.side2, 2, run, comparison.definitions);
     ComparisonResult result;
     if (side1.IsLive() || side2.IsLive()) {
         // Read at once: the snapshot side, if any, is the only file.
@@ -290,7 +294,8 @@ int RunSnapshot(CommandRun& run, const SnapshotArguments& options) {
     if (!side)
         throw UsageError("snapshot reads a live database (sqlserver://..., postgresql://... or mysql://...)");
 
-    const SideRead read = ReadSide(run, DescribeSide(options.source, 1, run));
+    // A snapshot holds what the catalogue tells, so that it can be compared with --definitions.
+    const SideRead read = ReadSide(run, DescribeSide(options.source, 1, run, true));
     const cMetaData& model = *read.model;
     std::ostream* summary = &run.out;
     std::string target = options.outputFile;

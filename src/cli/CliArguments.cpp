@@ -105,13 +105,18 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
     compareCommand.add_option("--format", compare.format)->type_name("FORMAT");
     compareCommand.add_option("--html", compare.htmlFile)->type_name("FILE");
     compareCommand.add_option("--template", compare.templateFile)->type_name("FILE");
-    bool columnChanges = false, ignoreCase = false, ignoreGeneratedNames = false;
-    std::vector<std::string> include, exclude;
+    bool columnChanges = false, ignoreCase = false, ignoreGeneratedNames = false, definitions = false;
+    std::vector<std::string> include, exclude, ignore;
     std::string only;
     std::string color = "auto";
     compareCommand.add_flag("--column-changes", columnChanges);
     compareCommand.add_flag("--ignore-case", ignoreCase);
     compareCommand.add_flag("--ignore-generated-names", ignoreGeneratedNames);
+    compareCommand.add_flag("--definitions", definitions);
+    CLI::Option* ignoreOption = compareCommand.add_option("--ignore", ignore)
+                                    ->type_name("PROPERTIES")
+                                    ->delimiter(',')
+                                    ->allow_extra_args(false);
     // One pattern per flag, so that the sides that follow are never taken for patterns.
     CLI::Option* includeOption =
         compareCommand.add_option("--include", include)->type_name("GLOB")->allow_extra_args(false);
@@ -157,6 +162,8 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
         if (columnChanges) compare.choices.columnChanges = true;
         if (ignoreCase) compare.choices.ignoreCase = true;
         if (ignoreGeneratedNames) compare.choices.ignoreGeneratedNames = true;
+        if (definitions) compare.choices.definitions = true;
+        if (ignoreOption->count() > 0) compare.choices.ignore = ignore;
         for (const auto& [patterns, list] :
              {std::pair{&include, "--include"}, std::pair{&exclude, "--exclude"}}) {
             if (const std::string problem = PatternLimitProblem(*patterns, list); !problem.empty())

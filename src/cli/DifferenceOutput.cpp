@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "model/ObjectType.hpp"
+#include "report/DifferenceRow.hpp"
 #include "support/TerminalText.hpp"
 #include "support/TextEncoding.hpp"
 
@@ -217,6 +218,11 @@ void WriteDifferencesJson(std::ostream& out, const std::string& object1, const s
         if (d->ObjectType == ObjectType::FieldChanged)
             record += ", \"FieldType2\": " + JsonString(d->FieldType2()) +
                       ", \"FieldSize2\": " + JsonString(d->FieldSize2());
+        // A changed definition also tells its kind, its property and the value on each side.
+        if (!d->Property().empty())
+            record += ", \"Kind\": " + JsonString(KindWord(d->ObjectType)) +
+                      ", \"Property\": " + JsonString(d->Property()) +
+                      ", \"Value1\": " + JsonString(d->Value1()) + ", \"Value2\": " + JsonString(d->Value2());
         record += ", \"Message\": " + JsonString(d->Message()) + "}";
         out.write(record.data(), static_cast<std::streamsize>(record.size()));
     }

@@ -37,12 +37,24 @@ constexpr std::string_view kCompare =
       --ignore-generated-names
                         constraint names a server made up (PK__Orders__C3905BAF5AAE4BD6)
                         match when alike without their trailing "__" and hex digits
+      --definitions     also compares what each side's catalogue tells inside objects that
+                        both hold: a column's full type, nullability, default, identity,
+                        generated expression, collation and comment ("Field changed"); a
+                        constraint's, view's, routine's or table's definition ("View changed",
+                        ...); and the indexes, triggers, sequences and types one side lacks.
+                        A side that does not know a definition (an older snapshot) is never
+                        reported as changed
+      --ignore PROPERTIES
+                        leaves these properties of definitions out (comma-separated:
+                        comment,collation)
       --include GLOB    compares only tables, views, routines and constraints whose name
                         matches (repeatable; * and ? are the wildcards; letter case ignored)
       --exclude GLOB    leaves out what matches (repeatable; wins over --include); a GLOB
                         with a "." also leaves out the columns whose TABLE.COLUMN matches
       --only KINDS      lists only these kinds: tables,columns,views,procedures,functions,
-                        constraints,changes (comma-separated)
+                        constraints,changes, and with --definitions indexes,triggers,
+                        sequences,types (comma-separated); a changed object counts as its kind,
+                        a changed column as changes
       --options FILE    reads these options from a TOML file (keys as the flags without
                         the dashes: column-changes = true, include = ["sales_*"], ...);
                         flags given on the command line win over the file

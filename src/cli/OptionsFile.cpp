@@ -17,7 +17,7 @@ namespace tablor::cli {
 namespace {
 
 constexpr const char* kKnownKeys =
-    "column-changes, ignore-case, ignore-generated-names, include, exclude, only";
+    "column-changes, ignore-case, ignore-generated-names, definitions, ignore, include, exclude, only";
 
 [[noreturn]] void Refuse(const std::string& path, const toml::source_region& where, const std::string& why) {
     throw UsageError(path + " line " + std::to_string(where.begin.line) + ": " + why);
@@ -49,6 +49,8 @@ OptionChoices OptionChoices::Over(const OptionChoices& fallback) const {
     if (!merged.columnChanges) merged.columnChanges = fallback.columnChanges;
     if (!merged.ignoreCase) merged.ignoreCase = fallback.ignoreCase;
     if (!merged.ignoreGeneratedNames) merged.ignoreGeneratedNames = fallback.ignoreGeneratedNames;
+    if (!merged.definitions) merged.definitions = fallback.definitions;
+    if (!merged.ignore) merged.ignore = fallback.ignore;
     if (!merged.include) merged.include = fallback.include;
     if (!merged.exclude) merged.exclude = fallback.exclude;
     if (!merged.only) merged.only = fallback.only;
@@ -78,6 +80,10 @@ OptionChoices ReadOptionsFile(const std::string& path) {
             choices.ignoreCase = Flag(path, node, name);
         } else if (name == "ignore-generated-names") {
             choices.ignoreGeneratedNames = Flag(path, node, name);
+        } else if (name == "definitions") {
+            choices.definitions = Flag(path, node, name);
+        } else if (name == "ignore") {
+            choices.ignore = Texts(path, node, name, false);
         } else if (name == "include" || name == "exclude") {
             std::vector<std::string> patterns = Texts(path, node, name, false);
             if (const std::string problem = PatternLimitProblem(patterns, name); !problem.empty())

@@ -11,6 +11,8 @@ struct OptionChoices {
     std::optional<bool> columnChanges;
     std::optional<bool> ignoreCase;
     std::optional<bool> ignoreGeneratedNames;
+    std::optional<bool> definitions;
+    std::optional<std::vector<std::string>> ignore;  // properties of definitions
     std::optional<std::vector<std::string>> include;
     std::optional<std::vector<std::string>> exclude;
     std::optional<std::string> only;  // kinds, comma-separated
@@ -23,6 +25,8 @@ struct OptionChoices {
 //   column-changes = true
 //   ignore-case = true
 //   ignore-generated-names = true
+//   definitions = true
+//   ignore = ["comment", "collation"]
 //   include = ["sales_*"]
 //   exclude = ["tmp_*", "*.updated_at"]
 //   only = "tables,columns"        (or an array of kinds)

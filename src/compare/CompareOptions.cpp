@@ -9,8 +9,10 @@
 namespace tablor {
 namespace {
 
-constexpr std::array<std::string_view, 7> kKindWords = {"tables",    "columns",     "views",  "procedures",
-                                                        "functions", "constraints", "changes"};
+constexpr std::array<std::string_view, 11> kKindWords = {"tables",    "columns",     "views",   "procedures",
+                                                         "functions", "constraints", "changes", "indexes",
+                                                         "triggers",  "sequences",   "types"};
+constexpr unsigned kNameKinds = (1u << 7) - 1;
 
 // Calls `each` with every code point of folded text; a byte that begins no UTF-8 sequence
 // stands for itself, apart from every real character.
@@ -57,10 +59,14 @@ std::string CompareOptions::List() const {
     flag(columnChanges, "column-changes");
     flag(ignoreCase, "ignore-case");
     flag(ignoreGeneratedNames, "ignore-generated-names");
+    flag(definitions, "definitions");
+    AppendList(out, "ignore", ignoreProperties);
     AppendList(out, "include", include);
     AppendList(out, "exclude", exclude);
-    if (only != CompareKind::All)
-        out.append(out.empty() ? "" : ", ").append("only=").append(CompareKindsText(only));
+    // Without definitions the kinds read only with them never show, chosen or not.
+    const unsigned shown = definitions ? CompareKind::All : kNameKinds;
+    if ((only & shown) != shown)
+        out.append(out.empty() ? "" : ", ").append("only=").append(CompareKindsText(only & shown));
     return out;
 }
 

@@ -20,7 +20,12 @@ inline constexpr unsigned Procedures = 1u << 3;
 inline constexpr unsigned Functions = 1u << 4;
 inline constexpr unsigned Constraints = 1u << 5;
 inline constexpr unsigned Changes = 1u << 6;
-inline constexpr unsigned All = (1u << 7) - 1;
+// Compared only with definitions.
+inline constexpr unsigned Indexes = 1u << 7;
+inline constexpr unsigned Triggers = 1u << 8;
+inline constexpr unsigned Sequences = 1u << 9;
+inline constexpr unsigned Types = 1u << 10;
+inline constexpr unsigned All = (1u << 11) - 1;
 }  // namespace CompareKind
 
 // How two schemas are compared. Every option is off by default, and then the comparison gives
@@ -42,13 +47,22 @@ struct CompareOptions {
     std::vector<std::string> exclude;
     // The kinds that may appear in the result (CompareKind bits).
     unsigned only = CompareKind::All;
+    // What the catalogues tell beyond names is compared too, where both sides know it: a
+    // column's properties (a changed one is ObjectType::FieldChanged, under Changes), each
+    // element's definition (ObjectType::Changed of its kind, under its kind), and the
+    // indexes, triggers, sequences and types one side lacks.
+    bool definitions = false;
+    // Properties left out of the comparison of definitions ("comment", "collation"), ignoring
+    // letter case.
+    std::vector<std::string> ignoreProperties;
 
     bool Shows(unsigned kinds) const { return (only & kinds) != 0; }
     bool IsDefault() const {
         return !columnChanges && !ignoreCase && !ignoreGeneratedNames && include.empty() && exclude.empty() &&
-               only == CompareKind::All;
+               only == CompareKind::All && !definitions && ignoreProperties.empty();
     }
     // "column-changes, ignore-case, exclude=tmp_*", or empty when every option is off.
+    // Kinds compared only with definitions are named in only= only when definitions are on.
     std::string List() const;
     // The same, opened by "options: ", for a line or a report row of its own.
     std::string Describe() const;

@@ -1,10 +1,12 @@
 #include "compare/cCompareEngine.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "compare/DefinitionComparison.hpp"
 #include "compare/NameIndex.hpp"
 #include "support/TablorError.hpp"
 #include "support/TextCase.hpp"
@@ -21,9 +23,11 @@ struct cCompareEngine::Rules {
           include(options.include),
           exclude(options.exclude),
           columnExclude(Dotted(options.exclude)) {
+        const bool changesShown = (only & CompareKind::Changes) != 0;
         columnsWalked = (only & CompareKind::Columns) != 0 ||
-                        (options.columnChanges && (only & CompareKind::Changes) != 0);
-        changes = options.columnChanges && (only & CompareKind::Changes) != 0;
+                        ((options.columnChanges || options.definitions) && changesShown);
+        changes = options.columnChanges && changesShown;
+        columnDefinitions = options.definitions && changesShown;
     }
 
     static std::vector<std::string> Dotted(const std::vector<std::string>& patterns) {
@@ -89,6 +93,7 @@ struct cCompareEngine::Rules {
     unsigned only;
     bool columnsWalked = true;
     bool changes = false;
+    bool columnDefinitions = false;
     GlobSet include, exclude, columnExclude;
     mutable std::vector<Glob::State> afterTable;  // by place in `live`
     mutable Glob::State column;
@@ -121,12 +126,18 @@ auto Keep(const R* rules) {
     return [rules](std::string_view name) { return rules == nullptr || rules->Keep(name); };
 }
 
+// Every collection of a side, the kinds read with definitions included (empty without).
+std::array<const std::vector<std::shared_ptr<cMetaDataElement>>*, 8> AllElements(const cMetaData& side) {
+    return {&side.Tables().Items(),    &side.Views().Items(),   &side.Constraints().Items(),
+            &side.Routines().Items(),  &side.Indexes().Items(), &side.Triggers().Items(),
+            &side.Sequences().Items(), &side.Types().Items()};
+}
+
 // How many schemas a side's elements name, counting to two: with none the side does not know
 // them.
 int SchemaCount(const cMetaData& side) {
     const std::string* first = nullptr;
-    for (const auto* elements : {&side.Tables().Items(), &side.Views().Items(), &side.Constraints().Items(),
-                                 &side.Routines().Items()}) {
+    for (const auto* elements : AllElements(side)) {
         for (const auto& element : *elements) {
             if (element->Schema.empty()) continue;
             if (first == nullptr)
@@ -146,8 +157,7 @@ std::unordered_set<std::string> NamesInSeveralSchemas(const cMetaData& first, co
     std::unordered_map<std::string, const std::string*> schemaOf;
     std::unordered_set<std::string> several;
     for (const cMetaData* side : {&first, &second}) {
-        for (const auto* elements : {&side->Tables().Items(), &side->Views().Items(),
-                                     &side->Constraints().Items(), &side->Routines().Items()}) {
+        for (const auto* elements : AllElements(*side)) {
             for (const auto& element : *elements) {
                 std::string key = cCompareEngine::KindKey(*element);
                 const auto [at, added] = schemaOf.emplace(key, &element->Schema);
@@ -167,23 +177,35 @@ bool cCompareEngine::PairsBySchema(const cMetaData& first, const cMetaData& seco
     return count1 > 0 && count2 > 0 && (count1 > 1 || count2 > 1);
 }
 
-// The names of one schema's four collections, indexed once and used when that schema is
-// the side being searched.
+// The names of one schema's collections, indexed once and used when that schema is the side
+// being searched.
 struct cCompareEngine::SchemaIndex {
     explicit SchemaIndex(const cMetaData& schema)
         : views(schema.Views()),
           constraints(schema.Constraints()),
           routines(schema.Routines()),
-          tables(schema.Tables()) {}
+          tables(schema.Tables()),
+          indexes(schema.Indexes()),
+          triggers(schema.Triggers()),
+          sequences(schema.Sequences()),
+          types(schema.Types()) {}
     SchemaIndex(const cMetaData& schema, const Rules* rules, bool bySchema)
         : views(schema.Views(), Key(rules, false, bySchema), Keep(rules)),
           constraints(schema.Constraints(), Key(rules, true, bySchema), Keep(rules)),
           routines(schema.Routines(), Key(rules, false, bySchema), Keep(rules)),
-          tables(schema.Tables(), Key(rules, false, bySchema), Keep(rules)) {}
+          tables(schema.Tables(), Key(rules, false, bySchema), Keep(rules)),
+          indexes(schema.Indexes(), Key(rules, false, bySchema), Keep(rules)),
+          triggers(schema.Triggers(), Key(rules, false, bySchema), Keep(rules)),
+          sequences(schema.Sequences(), Key(rules, false, bySchema), Keep(rules)),
+          types(schema.Types(), Key(rules, false, bySchema), Keep(rules)) {}
     NameIndex views;
     NameIndex constraints;
     NameIndex routines;
     NameIndex tables;
+    NameIndex indexes;
+    NameIndex triggers;
+    NameIndex sequences;
+    NameIndex types;
 };
 
 // The columns of one table as compared: every column, or those the excludes leave.
@@ -298,6 +320,14 @@ coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::st
     // Every difference refers to the name of the side that lacks it; one copy serves them all.
     const auto name1 = std::make_shared<const std::string>(srcName1);
     const auto name2 = std::make_shared<const std::string>(srcName2);
+    DefinitionComparison definitions(
+        options,
+        [this](const cMetaDataElement& element) {
+            return severalSchemas_.count(KindKey(element)) != 0 ? element.Schema + "." + element.ObjectName
+                                                                : element.ObjectName;
+        },
+        *differences_);
+    definitions_ = options.definitions ? &definitions : nullptr;
     try {
         CompareOneWay(MetaData1, index1, MetaData2, index2, name2, Pass::Forward);
         // Sorted by pair, each pair's columns still in position order, for the backward pass.
@@ -308,10 +338,12 @@ coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::st
         Clear();
         backwardMissing_.clear();
         rules_ = nullptr;
+        definitions_ = nullptr;
         throw;
     }
     backwardMissing_.clear();
     rules_ = nullptr;
+    definitions_ = nullptr;
     // A name held in several schemas: each difference about it says which schema's.
     if (!severalSchemas_.empty()) {
         for (const auto& difference : differences_->Items()) {
@@ -327,29 +359,44 @@ coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::st
 void cCompareEngine::CompareOneWay(const cMetaData& a, const SchemaIndex& aIndex, const cMetaData& b,
                                    const SchemaIndex& bIndex, const SideName& name, Pass pass) {
     const unsigned only = rules_ ? rules_->only : CompareKind::All;
-    const auto& views = a.Views().Items();
-    if ((only & CompareKind::Views) != 0) {
-        for (std::uint32_t i = 0; i < views.size(); ++i) {
-            if (!aIndex.views.LeftOut(i) && !bIndex.views.Contains(aIndex.views.KeyAt(i)))
-                differences_->AddFound(ObjectType::View, views[i], name);
+    // Going forward, an element both sides hold has its definition compared with its match's.
+    DefinitionComparison* const definitions = pass == Pass::Forward ? definitions_ : nullptr;
+    const auto compareKind = [&](unsigned kind, const auto& elements, const NameIndex& aNames,
+                                 const NameIndex& bNames, const auto& others) {
+        if ((only & kind) == 0) return;
+        for (std::uint32_t i = 0; i < elements.size(); ++i) {
+            if (aNames.LeftOut(i)) continue;
+            const std::uint32_t match = bNames.First(aNames.KeyAt(i));
+            if (match == NameIndex::kNone)
+                differences_->AddFound(elements[i]->ObjectType, elements[i], name);
+            else if (definitions != nullptr)
+                definitions->CompareElements(*elements[i], *others[match]);
         }
-    }
-    const auto& constraints = a.Constraints().Items();
-    if ((only & CompareKind::Constraints) != 0) {
-        for (std::uint32_t i = 0; i < constraints.size(); ++i) {
-            if (!aIndex.constraints.LeftOut(i) && !bIndex.constraints.Contains(aIndex.constraints.KeyAt(i)))
-                differences_->AddFound(ObjectType::Constraint, constraints[i], name);
-        }
-    }
+    };
+    compareKind(CompareKind::Views, a.Views().Items(), aIndex.views, bIndex.views, b.Views().Items());
+    compareKind(CompareKind::Constraints, a.Constraints().Items(), aIndex.constraints, bIndex.constraints,
+                b.Constraints().Items());
     const auto& routines = a.Routines().Items();
     for (std::uint32_t i = 0; i < routines.size(); ++i) {
         const auto& routine = routines[i];
         const unsigned kind =
             routine->ObjectType == ObjectType::Function ? CompareKind::Functions : CompareKind::Procedures;
+        if ((only & kind) == 0 || aIndex.routines.LeftOut(i)) continue;
         // A procedure and a function of one name are the same routine.
-        if ((only & kind) != 0 && !aIndex.routines.LeftOut(i) &&
-            !bIndex.routines.Contains(aIndex.routines.KeyAt(i)))
+        const std::uint32_t match = bIndex.routines.First(aIndex.routines.KeyAt(i));
+        if (match == NameIndex::kNone)
             differences_->AddFound(routine->ObjectType, routine, name);
+        else if (definitions != nullptr)
+            definitions->CompareElements(*routine, *b.Routines().Items()[match]);
+    }
+    if (definitions_ != nullptr) {
+        compareKind(CompareKind::Indexes, a.Indexes().Items(), aIndex.indexes, bIndex.indexes,
+                    b.Indexes().Items());
+        compareKind(CompareKind::Triggers, a.Triggers().Items(), aIndex.triggers, bIndex.triggers,
+                    b.Triggers().Items());
+        compareKind(CompareKind::Sequences, a.Sequences().Items(), aIndex.sequences, bIndex.sequences,
+                    b.Sequences().Items());
+        compareKind(CompareKind::Types, a.Types().Items(), aIndex.types, bIndex.types, b.Types().Items());
     }
     const bool showTables = (only & CompareKind::Tables) != 0;
     const bool missingColumns = (only & CompareKind::Columns) != 0;
@@ -367,6 +414,7 @@ void cCompareEngine::CompareOneWay(const cMetaData& a, const SchemaIndex& aIndex
             if (showTables) differences_->AddFound(ObjectType::Table, table, name);
             continue;
         }
+        if (definitions != nullptr && showTables) definitions->CompareElements(*table, *bTables[match]);
         if (!columnsWalked) continue;
         const Columns aColumns{table->Fields(), rules_ && pass == Pass::Forward
                                                     ? rules_->KeptColumns(*table, keptScratch_[0])
@@ -383,6 +431,8 @@ void cCompareEngine::CompareOneWay(const cMetaData& a, const SchemaIndex& aIndex
                 else
                     CompareColumns<ExactNames>(table, aColumns, bColumns, name, PairKey(match, i),
                                                missingColumns, changes);
+                if (definitions != nullptr && rules_->columnDefinitions)
+                    definitions->CompareColumns(*table, aColumns.kept, other, bColumns.kept, folds);
                 continue;
             }
             const std::uint64_t pair = PairKey(i, match);
@@ -478,6 +528,8 @@ void cCompareEngine::CompareColumns(const std::shared_ptr<cMetaDataElement>& aTa
             // Alike byte for byte, the usual case, is told inline.
             if (SameName(aField.FieldType, bField.FieldType) && SameName(aField.FieldSize, bField.FieldSize))
                 continue;
+            // Where both columns' definitions are compared, their "type" tells the change whole.
+            if (definitions_ != nullptr && aField.Definition && bField.Definition) continue;
             if (aField.FieldSize != bField.FieldSize || !EqualsIgnoreCase(aField.FieldType, bField.FieldType))
                 AddChange(*aTable, aField, bField);
         }

@@ -62,6 +62,7 @@ class cCompareEngine {
     const std::string* firstName_ = nullptr;
     const std::string* secondName_ = nullptr;
     const CancellationToken* cancel_ = &CancellationToken::None();
+    class DefinitionComparison* definitions_ = nullptr;  // during a comparison of definitions
 
     // Each pair of same-named tables is walked once, going forward; what the second table
     // lacks going back waits here: the pair (second-side index, first-side index) and the

@@ -14,7 +14,23 @@ const std::string& NoText() {
 
 struct cDifference::OwnTexts {
     std::string objectName, source, message, fieldTable, fieldType, fieldSize, fieldType2, fieldSize2;
+    std::string property, value1, value2;
 };
+
+cDifference cDifference::DefinitionChanged(std::int32_t ObjectType, std::string ObjectName,
+                                           std::string FieldTable, std::string Property, std::string Value1,
+                                           std::string Value2, std::string Message) {
+    cDifference difference(std::string(), ObjectType, std::string(), std::string());
+    OwnTexts texts;
+    texts.objectName = std::move(ObjectName);
+    texts.message = std::move(Message);
+    texts.fieldTable = std::move(FieldTable);
+    texts.property = std::move(Property);
+    texts.value1 = std::move(Value1);
+    texts.value2 = std::move(Value2);
+    difference.data_ = std::make_shared<const OwnTexts>(std::move(texts));
+    return difference;
+}
 
 cDifference cDifference::ColumnChanged(std::string FieldTable, std::string FieldName, std::string FieldType,
                                        std::string FieldSize, std::string FieldType2, std::string FieldSize2,
@@ -27,15 +43,18 @@ cDifference cDifference::ColumnChanged(std::string FieldTable, std::string Field
                                                                  std::move(FieldType),
                                                                  std::move(FieldSize),
                                                                  std::move(FieldType2),
-                                                                 std::move(FieldSize2)});
+                                                                 std::move(FieldSize2),
+                                                                 {},
+                                                                 {},
+                                                                 {}});
     return difference;
 }
 
 cDifference::cDifference(std::string ObjectName, std::int32_t ObjectType, std::string Source,
                          std::string Message)
     : ObjectType(ObjectType),
-      data_(std::make_shared<const OwnTexts>(
-          OwnTexts{std::move(ObjectName), std::move(Source), std::move(Message), {}, {}, {}, {}, {}})) {}
+      data_(std::make_shared<const OwnTexts>(OwnTexts{
+          std::move(ObjectName), std::move(Source), std::move(Message), {}, {}, {}, {}, {}, {}, {}, {}})) {}
 
 cDifference::cDifference(std::int32_t ObjectType, std::shared_ptr<const cMetaDataElement> element,
                          std::shared_ptr<const std::string> source, std::uint32_t field)
@@ -74,6 +93,21 @@ const std::string& cDifference::FieldType2() const {
     return texts ? texts->fieldType2 : NoText();
 }
 
+const std::string& cDifference::Property() const {
+    const OwnTexts* texts = Texts();
+    return texts ? texts->property : NoText();
+}
+
+const std::string& cDifference::Value1() const {
+    const OwnTexts* texts = Texts();
+    return texts ? texts->value1 : NoText();
+}
+
+const std::string& cDifference::Value2() const {
+    const OwnTexts* texts = Texts();
+    return texts ? texts->value2 : NoText();
+}
+
 const std::string& cDifference::FieldSize2() const {
     const OwnTexts* texts = Texts();
     return texts ? texts->fieldSize2 : NoText();
@@ -97,6 +131,14 @@ std::string cDifference::Message() const {
             return "View was not found on " + side;
         case ObjectType::Constraint:
             return "Constraint was not found on " + side;
+        case ObjectType::Index:
+            return "Index was not found on " + side;
+        case ObjectType::Trigger:
+            return "Trigger was not found on " + side;
+        case ObjectType::Sequence:
+            return "Sequence was not found on " + side;
+        case ObjectType::Type:
+            return "Type was not found on " + side;
         default:
             return "Routine was not found on " + side;
     }
@@ -106,7 +148,7 @@ void cDifference::QualifyBySchema() {
     if (!source_ || Element().Schema.empty()) return;
     const std::string& schema = Element().Schema;
     const std::string qualified = schema + "." + Element().ObjectName;
-    OwnTexts texts{ObjectName(), Source(), {}, FieldTable(), FieldType(), FieldSize(), {}, {}};
+    OwnTexts texts{ObjectName(), Source(), {}, FieldTable(), FieldType(), FieldSize(), {}, {}, {}, {}, {}};
     if (field_ == kNoField) {
         texts.objectName = qualified;
         texts.message = Message();
@@ -121,9 +163,9 @@ void cDifference::QualifyBySchema() {
 
 void cDifference::SetFieldDetails(std::string FieldTable, std::string FieldType, std::string FieldSize) {
     // Copies of a difference share their texts: details go into texts of this one's own.
-    data_ = std::make_shared<const OwnTexts>(OwnTexts{ObjectName(), Source(), Message(),
-                                                      std::move(FieldTable), std::move(FieldType),
-                                                      std::move(FieldSize), FieldType2(), FieldSize2()});
+    data_ = std::make_shared<const OwnTexts>(
+        OwnTexts{ObjectName(), Source(), Message(), std::move(FieldTable), std::move(FieldType),
+                 std::move(FieldSize), FieldType2(), FieldSize2(), Property(), Value1(), Value2()});
     source_.reset();
 }
 

@@ -31,6 +31,13 @@ class cDifference {
                                      std::string FieldSize, std::string FieldType2, std::string FieldSize2,
                                      std::string Message);
 
+    // An element, or with `FieldTable` set a column of that table, whose definition's
+    // `Property` differs: `Value1` on the first side, `Value2` on the second (empty where a
+    // side has none). ObjectType is ObjectType::Changed of the element's kind, or FieldChanged.
+    static cDifference DefinitionChanged(std::int32_t ObjectType, std::string ObjectName,
+                                         std::string FieldTable, std::string Property, std::string Value1,
+                                         std::string Value2, std::string Message);
+
     std::int32_t ObjectType = 0;
 
     const std::string& ObjectName() const;
@@ -40,6 +47,10 @@ class cDifference {
     const std::string& FieldSize() const;
     const std::string& FieldType2() const;
     const std::string& FieldSize2() const;
+    // A changed definition's property and its value on each side; empty for any other.
+    const std::string& Property() const;
+    const std::string& Value1() const;
+    const std::string& Value2() const;
     std::string Message() const;
 
     // Gives a difference with texts of its own the column's details.

@@ -46,6 +46,11 @@ class Tables : public ElementCollection<ObjectType::Table> {
 
 class Views : public ElementCollection<ObjectType::View> {};
 class Constraints : public ElementCollection<ObjectType::Constraint> {};
+// An index's or trigger's table is its definition's "table" property.
+class Indexes : public ElementCollection<ObjectType::Index> {};
+class Triggers : public ElementCollection<ObjectType::Trigger> {};
+class Sequences : public ElementCollection<ObjectType::Sequence> {};
+class Types : public ElementCollection<ObjectType::Type> {};
 
 // objType 1 makes a function, 2 a procedure; any other value leaves the kind at 0 for the
 // caller to set.

@@ -9,11 +9,8 @@
 
 namespace tablor {
 
-// What a catalogue tells of an element beyond its name and columns: property name and the
-// server's own text, in order of name.
-using Properties = std::vector<std::pair<std::string, std::string>>;
-
-// One named element of a schema: a table, view, constraint or routine. Every element has a
+// One named element of a schema: a table, view, constraint, routine, or with definitions an
+// index, trigger, sequence or type. Every element has a
 // column list; only tables fill it, so the list is made on first use: a large schema holds
 // tens of thousands of views, routines and constraints.
 class cMetaDataElement {

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "compare/cDifference.hpp"
+#include "model/ObjectType.hpp"
 
 namespace tablor {
 
@@ -19,7 +20,8 @@ struct DifferenceRow {
     static DifferenceRow From(const cDifference& difference);
 };
 
-// "Table", "Field", "View", "Procedure", "Function", "Constraint", "Field changed"; empty for
+// "Table", "Field", "View", "Procedure", "Function", "Constraint", "Field changed", and with
+// definitions "Index", "Trigger", "Sequence", "Type" and "View changed" and the like; empty for
 // other codes.
 std::string_view KindWord(int objectType);
 

@@ -239,6 +239,7 @@ SideRead ComparisonService::ReadInto(const SideDescription& side, coSnapShots& s
     source->TrustServerCertificate = settings.trustServerCertificate;
     source->Schemas = settings.schemas;
     source->QualifyNames = settings.qualifyNames;
+    source->ReadDefinitions = settings.readDefinitions;
     prompt.TellDetailsOf(*source);
     if (source->Fill(prompt, cancel) == "ERROR") throw ReportedFailure(0, FailureText(*source));
     read.displayName = NameOf(side);

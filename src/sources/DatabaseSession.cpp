@@ -18,6 +18,7 @@ void DatabaseConnector::ReadSchema(const ConnectionSettings& settings, cMetaData
     SchemaExtraction extraction;
     extraction.SetSchemas(settings.schemas);
     extraction.SetQualifyNames(settings.qualifyNames);
+    extraction.SetReadDefinitions(settings.readDefinitions);
     try {
         extraction.Read(*session, SchemaQueries::For(settings.engine), prompt);
     } catch (...) {

@@ -82,6 +82,8 @@ struct ConnectionSettings {
     std::vector<std::string> schemas;
     // Objects are named SCHEMA.NAME, so that same-named ones of two schemas stay apart.
     bool qualifyNames = false;
+    // What each engine's catalogue tells beyond names is read too (SchemaQueries::definitions).
+    bool readDefinitions = false;
     // Cancelling it ends the read: at once for a reader process, between rows in this process.
     const CancellationToken* cancel = &CancellationToken::None();
 };

@@ -147,6 +147,7 @@ int ServeReadRequest(
             SchemaExtraction extraction;
             extraction.SetSchemas(settings.schemas);
             extraction.SetQualifyNames(settings.qualifyNames);
+            extraction.SetReadDefinitions(settings.readDefinitions);
             ReportingSession reporting(*session, channel, progress);
             extraction.Read(reporting, SchemaQueries::For(settings.engine), progress);
             session->Close();

@@ -84,7 +84,7 @@ void AppendRequest(std::string& out, const ConnectionSettings& settings, std::st
                  settings.userName, settings.password, settings.integratedSecurity ? "1" : "0",
                  Decimal(settings.queryTimeoutSeconds), Decimal(settings.loginTimeoutSeconds),
                  Decimal(static_cast<long>(settings.encryption)), trust, settings.qualifyNames ? "1" : "0",
-                 driver, schemas});
+                 driver, schemas, settings.readDefinitions ? "1" : "0"});
 }
 
 ReadRequest ParseRequest(std::string_view payload) {
@@ -111,6 +111,7 @@ ReadRequest ParseRequest(std::string_view payload) {
     request.driver = fields.Text();
     FieldReader schemas(fields.Next());
     while (!schemas.AtEnd()) settings.schemas.push_back(schemas.Text());
+    settings.readDefinitions = fields.Next() == "1";
     return request;
 }
 
@@ -134,19 +135,25 @@ ReportedError ParseError(std::string_view payload) {
 }
 
 void AppendRows(std::string& out, const SchemaRows& rows) {
-    AppendFrame(out, Frame::Schemas, {rows.schemasKnown ? "1" : "0"});
+    AppendFrame(
+        out, Frame::Schemas,
+        {rows.schemasKnown ? "1" : "0", rows.definitionsRead ? "1" : "0", rows.namesQualified ? "1" : "0"});
     for (const SchemaRows::Table& table : rows.tables)
         AppendFrame(out, Frame::Table, {table.schema, table.name, table.modelName});
     for (const SchemaRows::Named& constraint : rows.constraints)
         AppendFrame(out, Frame::Constraint, {constraint.schema, constraint.name});
     for (const SchemaRows::Named& view : rows.views) AppendFrame(out, Frame::View, {view.schema, view.name});
     for (const SchemaRows::Routine& routine : rows.routines)
-        AppendFrame(out, Frame::Routine, {routine.schema, routine.name, routine.isFunction ? "F" : "P"});
+        AppendFrame(out, Frame::Routine,
+                    {routine.schema, routine.name, routine.isFunction ? "F" : "P", routine.specificName});
     for (const auto& [key, columns] : rows.columns) {
         AppendFrame(out, Frame::Columns, {key});
         for (const cField& column : columns)
             AppendFrame(out, Frame::Column, {column.FieldName, column.FieldType, column.FieldSize});
     }
+    for (const SchemaRows::Property& row : rows.properties)
+        AppendFrame(out, Frame::Property,
+                    {row.kind, row.schema, row.name, row.column, row.property, row.value});
 }
 
 bool RowsCollector::Take(Frame kind, std::string_view payload) {
@@ -162,6 +169,8 @@ bool RowsCollector::Take(Frame kind, std::string_view payload) {
         }
         case Frame::Schemas:
             rows_.schemasKnown = fields.Next() == "1";
+            rows_.definitionsRead = fields.Next() == "1";
+            rows_.namesQualified = fields.Next() == "1";
             return true;
         case Frame::Constraint:
         case Frame::View: {
@@ -176,7 +185,19 @@ bool RowsCollector::Take(Frame kind, std::string_view payload) {
             routine.schema = fields.Text();
             routine.name = fields.Text();
             routine.isFunction = fields.Next() == "F";
+            routine.specificName = fields.Text();
             rows_.routines.push_back(std::move(routine));
+            return true;
+        }
+        case Frame::Property: {
+            SchemaRows::Property row;
+            row.kind = fields.Text();
+            row.schema = fields.Text();
+            row.name = fields.Text();
+            row.column = fields.Text();
+            row.property = fields.Text();
+            row.value = fields.Text();
+            rows_.properties.push_back(std::move(row));
             return true;
         }
         case Frame::Columns:

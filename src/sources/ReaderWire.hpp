@@ -15,18 +15,20 @@ namespace tablor::wire {
 // each a 32-bit length and its bytes. Lengths, not separators, so that any name or message
 // travels as it is.
 enum class Frame : char {
-    Request = 'S',     // program -> reader: what to read, password included
-    Opened = 'O',      // the session is open: the login is over
-    Query = 'Q',       // a catalogue query starts: section
-    Progress = 'P',    // rows read so far: section, count
-    AllRead = 'A',     // every query has ended; the rows follow
-    Table = 'T',       // schema, name, model name
-    Schemas = 'N',     // "1" when the rows' schemas are the database's own
+    Request = 'S',   // program -> reader: what to read, password included
+    Opened = 'O',    // the session is open: the login is over
+    Query = 'Q',     // a catalogue query starts: section
+    Progress = 'P',  // rows read so far: section, count
+    AllRead = 'A',   // every query has ended; the rows follow
+    Table = 'T',     // schema, name, model name
+    Schemas =
+        'N',  // "1" each: the rows' schemas are the database's own, definitions were read, names qualified
     Constraint = 'K',  // schema, model name
     View = 'V',        // schema, model name
-    Routine = 'R',     // schema, model name, "F" or "P"
+    Routine = 'R',     // schema, model name, "F" or "P", specific name
     Columns = 'G',     // the table (TableKey) the next Column frames belong to
     Column = 'C',      // name, type, size
+    Property = 'Y',    // kind, schema, name, column, property, value: one property of a definition
     Error = 'E',       // stage ("open" or "read"), number, description, SQLSTATE, native code
     Done = 'D',        // the reader ends
 };
@@ -79,7 +81,8 @@ struct ReportedError {
 };
 ReportedError ParseError(std::string_view payload);
 
-// The rows of a read, as Schemas, Table, Constraint, View, Routine, Columns and Column frames.
+// The rows of a read, as Schemas, Table, Constraint, View, Routine, Columns, Column and Property
+// frames.
 void AppendRows(std::string& out, const SchemaRows& rows);
 
 // Gathers the rows of those frames again.

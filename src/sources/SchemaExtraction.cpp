@@ -73,12 +73,14 @@ std::string SchemaExtraction::ModelName(std::string_view schema, std::string nam
 void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queries, UserPrompt& prompt) {
     rows_ = {};
     rows_.schemasKnown = queries.recordsSchemas;
+    rows_.namesQualified = qualifyNames_;
     // Where the schema is not the database's own and nothing filters or qualifies by it, it is
     // not read.
     const bool schemaRead = queries.recordsSchemas || !schemas_.empty() || qualifyNames_;
     const auto schemaOf = [schemaRead](RecordSet& row, std::string_view column) {
         return schemaRead ? Text(row, column) : std::string();
     };
+    const bool definitionsAsked = readDefinitions_ && !queries.definitions.empty();
     ReadRows(session, queries.tables, kTables, rowLimit_, prompt, [this](RecordSet& row) {
         std::string schema = Text(row, "TABLE_SCHEMA");
         if (!Wanted(schema)) return;
@@ -103,7 +105,9 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
         std::string name = Text(row, "ROUTINE_NAME");
         if (IsDesignToolRoutine(name)) return;
         const bool isFunction = row.Value("ROUTINE_TYPE") == std::optional<std::string>("FUNCTION");
-        rows_.routines.push_back({schema, ModelName(schema, std::move(name)), isFunction});
+        std::string specific = definitionsAsked ? Text(row, "SPECIFIC_NAME") : std::string();
+        rows_.routines.push_back(
+            {schema, ModelName(schema, std::move(name)), isFunction, std::move(specific)});
     });
     if (!queries.materializedViews.empty()) {
         ReadRows(session, queries.materializedViews, kViews, rowLimit_, prompt, [&](RecordSet& row) {
@@ -137,6 +141,15 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
         field.FieldSize = FieldSize(field.FieldType, length);
         rows_.columns[SchemaRows::TableKey(schema, table)].push_back(std::move(field));
     });
+    if (definitionsAsked) {
+        rows_.definitionsRead = true;
+        ReadRows(session, queries.definitions, kDefinitions, rowLimit_, prompt, [&](RecordSet& row) {
+            std::string schema = schemaOf(row, "OBJECT_SCHEMA");
+            if (!Wanted(schema)) return;
+            rows_.properties.push_back({Text(row, "OBJECT_KIND"), std::move(schema), Text(row, "OBJECT_NAME"),
+                                        Text(row, "COLUMN_NAME"), Text(row, "PROPERTY"), Text(row, "VALUE")});
+        });
+    }
     // A schema asked for that gives nothing is a wrong name, or one this login cannot see into:
     // reading on would show every object as missing.
     for (const std::string& schema : schemas_) {
@@ -149,6 +162,93 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
                 "The schema \"" + schema +
                 "\" holds no table, view, routine or constraint that this login can read: check "
                 "its name, which must match letter for letter, and the login's privileges.");
+    }
+}
+
+namespace {
+
+// The definitions read, by object (kind, schema, name and column in one key), each in order of
+// property name.
+class DefinitionsByObject {
+  public:
+    explicit DefinitionsByObject(const std::vector<SchemaRows::Property>& rows) {
+        for (const SchemaRows::Property& row : rows) {
+            const auto [at, added] = byKey_.try_emplace(Key(row.kind, row.schema, row.name, row.column));
+            if (added && !IsElementKind(row.kind)) created_.push_back(&row);
+            at->second.emplace_back(row.property, row.value);
+        }
+        for (auto& [key, properties] : byKey_)
+            std::stable_sort(properties.begin(), properties.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+    }
+
+    // An object's definition: empty when the catalogue told nothing of it, known all the same.
+    std::shared_ptr<const Properties> Of(std::string_view kind, std::string_view schema,
+                                         std::string_view name, std::string_view column = {}) const {
+        const auto found = byKey_.find(Key(kind, schema, name, column));
+        return std::make_shared<const Properties>(found == byKey_.end() ? Properties() : found->second);
+    }
+    // The first row of each index, trigger, sequence and type, in the order read.
+    const std::vector<const SchemaRows::Property*>& Created() const noexcept { return created_; }
+
+  private:
+    static bool IsElementKind(std::string_view kind) {
+        return kind == "table" || kind == "column" || kind == "view" || kind == "routine" ||
+               kind == "constraint";
+    }
+    static std::string Key(std::string_view kind, std::string_view schema, std::string_view name,
+                           std::string_view column) {
+        std::string key(kind);
+        for (const std::string_view part : {schema, name, column}) key.append(1, '\0').append(part);
+        return key;
+    }
+
+    std::unordered_map<std::string, Properties> byKey_;
+    std::vector<const SchemaRows::Property*> created_;
+};
+
+}  // namespace
+
+void SchemaExtraction::ApplyDefinitions(cMetaData& model) const {
+    const DefinitionsByObject definitions(rows_.properties);
+    // The model names an object SCHEMA.NAME when names are qualified; the catalogue by its own.
+    const auto ownName = [this](const cMetaDataElement& element) -> std::string_view {
+        if (!rows_.namesQualified) return element.ObjectName;
+        return std::string_view(element.ObjectName).substr(element.Schema.size() + 1);
+    };
+    const auto schemaOf = [this](const std::string& schema) {
+        return rows_.schemasKnown ? schema : std::string();
+    };
+    for (std::size_t i = 0; i < rows_.tables.size(); ++i) {
+        const SchemaRows::Table& row = rows_.tables[i];
+        cMetaDataElement& table = *model.Tables().Items()[i];
+        table.Definition = definitions.Of("table", schemaOf(row.schema), row.name);
+        for (const auto& field : table.Fields())
+            field->Definition = definitions.Of("column", schemaOf(row.schema), row.name, field->FieldName);
+    }
+    for (const auto& [kind, elements] :
+         {std::pair{"view", &model.Views().Items()}, std::pair{"constraint", &model.Constraints().Items()}}) {
+        for (const auto& element : *elements)
+            element->Definition = definitions.Of(kind, element->Schema, ownName(*element));
+    }
+    for (std::size_t i = 0; i < rows_.routines.size(); ++i)
+        model.Routines().Items()[i]->Definition =
+            definitions.Of("routine", schemaOf(rows_.routines[i].schema), rows_.routines[i].specificName);
+    for (const SchemaRows::Property* first : definitions.Created()) {
+        std::string name = rows_.namesQualified ? first->schema + "." + first->name : first->name;
+        std::shared_ptr<cMetaDataElement> element;
+        if (first->kind == "index")
+            element = model.Indexes().Add(std::move(name));
+        else if (first->kind == "trigger")
+            element = model.Triggers().Add(std::move(name));
+        else if (first->kind == "sequence")
+            element = model.Sequences().Add(std::move(name));
+        else if (first->kind == "type")
+            element = model.Types().Add(std::move(name));
+        else
+            continue;
+        if (rows_.schemasKnown) element->Schema = first->schema;
+        element->Definition = definitions.Of(first->kind, first->schema, first->name);
     }
 }
 
@@ -198,6 +298,11 @@ void SchemaExtraction::Apply(cMetaData& model) const {
         routine->ObjectType = row.isFunction ? ObjectType::Function : ObjectType::Procedure;
         if (rows_.schemasKnown) routine->Schema = row.schema;
     }
+
+    for (Collection<cMetaDataElement>* kind : std::initializer_list<Collection<cMetaDataElement>*>{
+             &model.Indexes(), &model.Triggers(), &model.Sequences(), &model.Types()})
+        kind->Clear();
+    if (rows_.definitionsRead) ApplyDefinitions(model);
 }
 
 }  // namespace tablor

@@ -28,6 +28,13 @@ struct SchemaRows {
         std::string schema;
         std::string name;
         bool isFunction = false;
+        std::string specificName;  // tells overloads apart: their definitions are found by it
+    };
+    // One property of a definition. `kind` is table, column, view, routine, constraint, index,
+    // trigger, sequence or type; `name` the object's own name (a routine's specific name, a
+    // column's table), `column` a column's name.
+    struct Property {
+        std::string kind, schema, name, column, property, value;
     };
 
     std::vector<Table> tables;
@@ -39,6 +46,11 @@ struct SchemaRows {
     bool schemasKnown = false;
     // Columns by schema and table name (TableKey), each list in query order.
     std::unordered_map<std::string, std::vector<cField>> columns;
+    // Whether definitions were read: every object and column then has one, if empty.
+    bool definitionsRead = false;
+    // Whether the model names objects SCHEMA.NAME (SchemaExtraction::SetQualifyNames).
+    bool namesQualified = false;
+    std::vector<Property> properties;
 
     // Schema and table name in one key; names hold no NUL.
     static std::string TableKey(std::string_view schema, std::string_view name);
@@ -55,6 +67,7 @@ class SchemaExtraction {
     static constexpr std::string_view kViews = "views";
     static constexpr std::string_view kRoutines = "routines";
     static constexpr std::string_view kColumns = "columns";
+    static constexpr std::string_view kDefinitions = "definitions";
 
     // Far more rows than any real schema has in one query: a server sending more has gone
     // wrong, and reading on would only fill memory.
@@ -70,6 +83,8 @@ class SchemaExtraction {
     // Names every table, view, routine and constraint SCHEMA.NAME, so that same-named objects
     // of two schemas stay apart. Applies from the next Read.
     void SetQualifyNames(bool qualify) { qualifyNames_ = qualify; }
+    // Reads the definitions query too, where the engine has one. Applies from the next Read.
+    void SetReadDefinitions(bool read) { readDefinitions_ = read; }
 
     // Runs the queries in the order tables, constraints, views, routines, columns, one record
     // set at a time, and keeps what the model needs of each row. Progress is reported after
@@ -78,8 +93,9 @@ class SchemaExtraction {
     void Read(DatabaseSession& session, const SchemaQueries& queries, UserPrompt& prompt);
 
     // Clears and refills the sections one at a time, in the order tables (each with its
-    // columns, in query order), constraints, views, routines. Two columns of one table whose
-    // names differ only in letter case fail with the collection's duplicate-key error; the
+    // columns, in query order), constraints, views, routines, then with definitions read the
+    // indexes, triggers, sequences and types, and every object's and column's definition. Two columns of one
+    // table whose names differ only in letter case fail with the collection's duplicate-key error; the
     // sections reached so far keep what they were given.
     void Apply(cMetaData& model) const;
 
@@ -87,6 +103,9 @@ class SchemaExtraction {
     const SchemaRows& Rows() const noexcept { return rows_; }
 
   private:
+    // Gives every object and column its definition, and makes the indexes, triggers, sequences
+    // and types.
+    void ApplyDefinitions(cMetaData& model) const;
     // Whether a row of this schema is kept.
     bool Wanted(std::string_view schema) const;
     // The name the model gets for an object of a schema.
@@ -96,6 +115,7 @@ class SchemaExtraction {
     long rowLimit_;
     std::vector<std::string> schemas_;
     bool qualifyNames_ = false;
+    bool readDefinitions_ = false;
 };
 
 }  // namespace tablor

@@ -42,12 +42,14 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             "AND TABLE_SCHEMA = DATABASE()",
             "SELECT TABLE_SCHEMA, TABLE_NAME FROM INFORMATION_SCHEMA.VIEWS WHERE TABLE_SCHEMA = DATABASE()",
             // Packages (in Oracle mode) are no procedures or functions.
-            "SELECT ROUTINE_SCHEMA, ROUTINE_NAME, ROUTINE_TYPE FROM INFORMATION_SCHEMA.ROUTINES WHERE "
+            "SELECT ROUTINE_SCHEMA, ROUTINE_NAME, ROUTINE_TYPE, SPECIFIC_NAME FROM "
+            "INFORMATION_SCHEMA.ROUTINES WHERE "
             "ROUTINE_SCHEMA = DATABASE() AND ROUTINE_TYPE IN ('PROCEDURE', 'FUNCTION')",
             "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, CHARACTER_MAXIMUM_LENGTH, DATA_TYPE FROM "
             "INFORMATION_SCHEMA.COLUMNS WHERE TABLE_SCHEMA = DATABASE() ORDER BY TABLE_NAME, "
             "ORDINAL_POSITION",
             false,
+            {},
             {},
             {},
         };
@@ -85,6 +87,7 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             "'SELECT, INSERT, UPDATE, DELETE, TRUNCATE, REFERENCES, TRIGGER') OR "
             "pg_catalog.has_any_column_privilege(c.oid, 'SELECT, INSERT, UPDATE, REFERENCES'))) h WHERE " +
                 UserSchemasOnly("TABLE_SCHEMA") + NotFromAnExtension(),
+            {},
         };
     }
     return {
@@ -95,6 +98,7 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
         "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME,CHARACTER_MAXIMUM_LENGTH,DATA_TYPE FROM "
         "INFORMATION_SCHEMA.COLUMNS ORDER BY TABLE_NAME,ORDINAL_POSITION",
         true,
+        {},
         {},
         {},
     };

@@ -21,6 +21,10 @@ struct SchemaQueries {
     // above leaves out without a word (TABLE_SCHEMA, TABLE_NAME each). Empty: not asked.
     std::string materializedViews;
     std::string hiddenRelations;
+    // What the catalogue tells beyond names, one property a row: OBJECT_KIND, OBJECT_SCHEMA,
+    // OBJECT_NAME, COLUMN_NAME, PROPERTY, VALUE (SchemaRows::Property). Empty: the engine's
+    // definitions are not read, and stay unknown.
+    std::string definitions;
 
     // SQL Server's as they always were (the columns query gaining TABLE_SCHEMA); PostgreSQL's
     // read the same views, limited to user schemas and without the entries that SQL Server

@@ -1,5 +1,6 @@
 #include "sources/SnapshotDefinitions.hpp"
 
+#include <algorithm>
 #include <charconv>
 
 #include "support/TablorError.hpp"
@@ -8,7 +9,10 @@ namespace tablor {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr char kKinds[] = {'K', 'V', 'R', 'T'};
+// Constraints, views, routines and tables are named by the lines older loaders read; indexes,
+// triggers (G), sequences and types (Y) only here, each line naming its element.
+constexpr char kKinds[] = {'K', 'V', 'R', 'T', 'I', 'G', 'S', 'Y'};
+constexpr std::string_view kNamedKinds = "IGSY";
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -22,17 +26,80 @@ int HexValue(char c) {
                                                        "): " + std::string(line.substr(0, 80)));
 }
 
-const Collection<cMetaDataElement>& Section(const cMetaData& model, char kind) {
+template <class Model>
+auto& Section(Model& model, char kind) {
     switch (kind) {
         case 'K':
-            return model.Constraints();
+            return static_cast<const Collection<cMetaDataElement>&>(model.Constraints());
         case 'V':
-            return model.Views();
+            return static_cast<const Collection<cMetaDataElement>&>(model.Views());
         case 'R':
-            return model.Routines();
+            return static_cast<const Collection<cMetaDataElement>&>(model.Routines());
+        case 'I':
+            return static_cast<const Collection<cMetaDataElement>&>(model.Indexes());
+        case 'G':
+            return static_cast<const Collection<cMetaDataElement>&>(model.Triggers());
+        case 'S':
+            return static_cast<const Collection<cMetaDataElement>&>(model.Sequences());
+        case 'Y':
+            return static_cast<const Collection<cMetaDataElement>&>(model.Types());
         default:
-            return model.Tables();
+            return static_cast<const Collection<cMetaDataElement>&>(model.Tables());
     }
+}
+
+std::shared_ptr<cMetaDataElement> AddNamed(cMetaData& model, char kind, std::string name) {
+    switch (kind) {
+        case 'I':
+            return model.Indexes().Add(std::move(name));
+        case 'G':
+            return model.Triggers().Add(std::move(name));
+        case 'S':
+            return model.Sequences().Add(std::move(name));
+        default:
+            return model.Types().Add(std::move(name));
+    }
+}
+
+void AppendProperties(std::string& out, const Properties& properties) {
+    // A definition that holds nothing is still known: one empty part says so.
+    if (properties.empty()) out += '*';
+    for (const auto& [key, value] : properties) {
+        out += '*';
+        out += SnapshotDefinitions::Encoded(key);
+        out += '=';
+        out += SnapshotDefinitions::Encoded(value);
+    }
+}
+
+// Reads "KEY=VALUE*KEY=VALUE..." (or one empty part: known, empty); `name` and `schema`, where
+// given, take those keys out.
+Properties ReadProperties(std::string_view line, std::string_view rest, std::string* schema,
+                          std::string* name) {
+    Properties properties;
+    if (rest.empty()) return properties;
+    for (;;) {
+        const std::size_t next = rest.find('*');
+        const std::string_view part = rest.substr(0, next);
+        if (!part.empty()) {
+            const std::size_t equals = part.find('=');
+            if (equals == std::string_view::npos) Unreadable(line, "a property without \"=\"");
+            std::string key = SnapshotDefinitions::Decoded(part.substr(0, equals));
+            std::string value = SnapshotDefinitions::Decoded(part.substr(equals + 1));
+            if (schema != nullptr && key == "schema")
+                *schema = std::move(value);
+            else if (name != nullptr && key == "name")
+                *name = std::move(value);
+            else
+                properties.emplace_back(std::move(key), std::move(value));
+        }
+        if (next == std::string_view::npos) break;
+        rest.remove_prefix(next + 1);
+    }
+    // Kept in order of name, as comparing them expects, however the file was edited.
+    std::stable_sort(properties.begin(), properties.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    return properties;
 }
 
 }  // namespace
@@ -73,26 +140,38 @@ std::string SnapshotDefinitions::Decoded(std::string_view value) {
 
 void SnapshotDefinitions::Append(std::string& out, const cMetaData& model) {
     for (const char kind : kKinds) {
+        const bool named = kNamedKinds.find(kind) != std::string_view::npos;
         const auto& items = Section(model, kind).Items();
         for (std::size_t i = 0; i < items.size(); ++i) {
             const cMetaDataElement& element = *items[i];
-            if (element.Schema.empty() && !element.Definition) continue;
+            if (element.Schema.empty() && !element.Definition && !named) continue;
             out += '~';
             out += kind;
             out += '*';
             out += std::to_string(i + 1);
             out += "*schema=";
             out += Encoded(element.Schema);
-            if (element.Definition) {
-                for (const auto& [key, value] : *element.Definition) {
-                    out += '*';
-                    out += Encoded(key);
-                    out += '=';
-                    out += Encoded(value);
-                }
+            if (named) {
+                out += "*name=";
+                out += Encoded(element.ObjectName);
             }
+            if (element.Definition) AppendProperties(out, *element.Definition);
             out += kLineEnd;
         }
+    }
+}
+
+void SnapshotDefinitions::AppendColumn(std::string& out, const cField& field) {
+    if (field.Definition) AppendProperties(out, *field.Definition);
+}
+
+std::shared_ptr<const Properties> SnapshotDefinitions::ColumnDefinition(std::string_view line,
+                                                                        std::string_view rest) {
+    // Older files may hold parts of their own here, which their loaders ignored: so does this one.
+    try {
+        return std::make_shared<const Properties>(ReadProperties(line, rest, nullptr, nullptr));
+    } catch (const TablorError&) {
+        return nullptr;
     }
 }
 
@@ -112,31 +191,27 @@ bool SnapshotDefinitions::Take(std::string_view line) {
     if (error != std::errc() || end != position.data() + position.size() || taken.position == 0)
         Unreadable(line, "a position that is not a number");
     rest = star == std::string_view::npos ? std::string_view() : rest.substr(star + 1);
-    while (!rest.empty()) {
-        const std::size_t next = rest.find('*');
-        const std::string_view part = rest.substr(0, next);
-        rest = next == std::string_view::npos ? std::string_view() : rest.substr(next + 1);
-        const std::size_t equals = part.find('=');
-        if (equals == std::string_view::npos) Unreadable(line, "a property without \"=\"");
-        std::string key = Decoded(part.substr(0, equals));
-        std::string value = Decoded(part.substr(equals + 1));
-        if (key == "schema")
-            taken.schema = std::move(value);
-        else
-            taken.properties.emplace_back(std::move(key), std::move(value));
-    }
+    const bool named = kNamedKinds.find(taken.kind) != std::string_view::npos;
+    // Past the schema (and the name), anything at all means the definition is known.
+    const std::size_t parts = static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '*')) + 1;
+    taken.defined = parts > (named ? 2u : 1u);
+    taken.properties = ReadProperties(line, rest, &taken.schema, named ? &taken.name : nullptr);
     lines_.push_back(std::move(taken));
     return true;
 }
 
 void SnapshotDefinitions::ApplyTo(cMetaData& model) const {
     for (const Line& line : lines_) {
-        const auto& items = Section(model, line.kind).Items();
-        if (line.position > items.size()) continue;
-        cMetaDataElement& element = *items[line.position - 1];
-        element.Schema = line.schema;
-        if (!line.properties.empty())
-            element.Definition = std::make_shared<const Properties>(line.properties);
+        std::shared_ptr<cMetaDataElement> element;
+        if (kNamedKinds.find(line.kind) != std::string_view::npos) {
+            element = AddNamed(model, line.kind, line.name);
+        } else {
+            const auto& items = Section(model, line.kind).Items();
+            if (line.position > items.size()) continue;
+            element = items[line.position - 1];
+        }
+        element->Schema = line.schema;
+        if (line.defined) element->Definition = std::make_shared<const Properties>(line.properties);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,13 +14,25 @@ namespace tablor {
 // routines line and the first table line:
 //   ~KIND*POSITION*schema=VALUE*KEY=VALUE...
 // KIND is K (constraint), V (view), R (routine) or T (table), POSITION the element's place in
-// its line or in the table section, from 1. Values are percent-encoded ("%", "*", "=", control
-// characters), so no value can break the file's structure. An element whose side knew nothing
-// more than its name has no line, so a file of such a side is what it always was.
+// its line or in the table section, from 1. Indexes (I), triggers (G), sequences (S) and types
+// (Y) stand on no other line: theirs names each with name=VALUE after the schema. A column's
+// properties follow its three parts on its own field line, where older loaders stop reading:
+//   NAME*TYPE*SIZE*KEY=VALUE...
+// Values are percent-encoded ("%", "*", "=", control characters), so no value can break the
+// file's structure. A definition that is known but holds nothing is one empty part. An element
+// whose side knew nothing more than its name has no line, so a file of such a side is what it
+// always was.
 class SnapshotDefinitions {
   public:
     // The lines of every element that has a schema or a definition, each ending in CR LF.
     static void Append(std::string& out, const cMetaData& model);
+
+    // A column's properties for its field line, each opened by "*"; nothing for a column whose
+    // side knew no more than its name, type and size.
+    static void AppendColumn(std::string& out, const cField& field);
+    // The properties after a field line's third part (`rest`, past its "*"), for `line`; none
+    // where they are not properties (parts of an older writer's).
+    static std::shared_ptr<const Properties> ColumnDefinition(std::string_view line, std::string_view rest);
 
     // Takes a line of the table section read before the first table line; false when it is
     // not a definition line. A definition line that cannot be read is a TablorError.
@@ -37,6 +50,8 @@ class SnapshotDefinitions {
         char kind = 0;
         std::uint32_t position = 0;
         std::string schema;
+        std::string name;      // indexes, triggers, sequences and types
+        bool defined = false;  // the line tells a definition, if an empty one
         Properties properties;
     };
     std::vector<Line> lines_;

@@ -108,6 +108,7 @@ std::string FormatSnapshot(const SnapshotHeader& header, const cMetaData& model)
             out += field->FieldType;
             out += '*';
             out += field->FieldSize;
+            SnapshotDefinitions::AppendColumn(out, *field);
             out += kLineEnd;
         }
     }

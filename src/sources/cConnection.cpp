@@ -45,6 +45,7 @@ std::string cConnection::Fill(UserPrompt& prompt, const CancellationToken& cance
     settings.trustServerCertificate = TrustServerCertificate;
     settings.schemas = Schemas;
     settings.qualifyNames = QualifyNames;
+    settings.readDefinitions = ReadDefinitions;
     settings.cancel = &cancel;
     activeConnectionString_ = BuildConnectionText(settings);
     displayConnectionString_ = BuildDisplayConnectionText(settings);

@@ -62,6 +62,8 @@ class cConnection {
     std::vector<std::string> Schemas;
     // Names every object SCHEMA.NAME.
     bool QualifyNames = false;
+    // Reads what the catalogue tells beyond names too.
+    bool ReadDefinitions = false;
 
     DatabaseEngine Engine() const noexcept { return engine_; }
 

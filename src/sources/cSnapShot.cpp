@@ -53,10 +53,13 @@ void ForEachPart(std::string_view line, OnPart&& onPart) {
     }
 }
 
-// The first three parts of a line; a missing one reads as nothing.
+// The first three parts of a line; a missing one reads as nothing. What follows a third "*"
+// is the rest.
 struct ThreeParts {
     std::array<std::string_view, 3> part;
     int count = 0;
+    std::string_view rest;
+    bool hasRest = false;
     std::string_view At(int index) const {
         if (index >= count) throw errors::SubscriptError();
         return part[static_cast<std::size_t>(index)];
@@ -72,6 +75,10 @@ ThreeParts SplitThree(std::string_view line) {
         parts.count = static_cast<int>(k) + 1;
         if (star == std::string_view::npos) break;
         line.remove_prefix(star + 1);
+        if (k == 2) {
+            parts.rest = line;
+            parts.hasRest = true;
+        }
     }
     return parts;
 }
@@ -152,8 +159,11 @@ void cSnapShot::Load(const std::optional<std::string>& text, UserPrompt& prompt)
             } else {
                 step([&] {
                     const ThreeParts parts = SplitThree(line);
-                    current->Fields().Add(std::string(parts.At(0)), std::string(parts.At(1)),
-                                          std::string(parts.At(2)));
+                    const auto field = current->Fields().Add(
+                        std::string(parts.At(0)), std::string(parts.At(1)), std::string(parts.At(2)));
+                    // What follows the third part is the column's definition.
+                    if (parts.hasRest)
+                        field->Definition = SnapshotDefinitions::ColumnDefinition(line, parts.rest);
                 });
             }
             prompt.Progress("Tables", tables.Count());

@@ -147,7 +147,9 @@ CompareOptions OptionsDialog::Options() const {
     // One box for changed columns: they are looked for only when shown, and every other kind is
     // then the plain comparison's every kind.
     options.columnChanges = (options.only & CompareKind::Changes) != 0;
-    if (options.only == (CompareKind::All & ~CompareKind::Changes)) options.only = CompareKind::All;
+    // Every box ticked is every kind, those without a box of their own too.
+    const unsigned boxes = (1u << chkOnly.size()) - 1;
+    if ((options.only | CompareKind::Changes) == boxes) options.only = CompareKind::All;
     return options;
 }
 

@@ -217,6 +217,43 @@ TEST(CliCompare, SnapshotsOfOneNameAreToldApartByTheirFolders) {
     }
 }
 
+// Definitions are compared only when asked, a property can be left out, and the JSON record
+// tells the property and both values.
+TEST(CliCompare, DefinitionsAreComparedWhenAskedAndPropertiesCanBeLeftOut) {
+    TempFolder folder;
+    const std::string head = "s*d*u*\r\n\r\n\r\n\r\n:orders\r\n";
+    const std::string v1 = folder.Write("v1.snp", head + "total*numeric**nullable=YES*comment=a\r\n");
+    const std::string v2 = folder.Write("v2.snp", head + "total*numeric**nullable=NO*comment=b%2Ac\r\n");
+    struct Case {
+        std::vector<std::string> flags;
+        std::vector<std::string> properties;
+    };
+    const Case cases[] = {
+        {{}, {}},
+        {{"--definitions"}, {"comment", "nullable"}},
+        {{"--definitions", "--ignore", "Comment"}, {"nullable"}},
+        {{"--definitions", "--only", "columns"}, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"compare", v1, v2, "--format", "json"};
+        args.insert(args.end(), c.flags.begin(), c.flags.end());
+        const auto result = RunTablorCli(args);
+        ASSERT_EQ(result.status, c.properties.empty() ? cli::kNoDifferences : cli::kDifferences)
+            << result.err;
+        std::vector<std::string> properties;
+        const auto parsed = nlohmann::json::parse(result.out);
+        for (const auto& record : parsed["differences"]) {
+            EXPECT_EQ(record["Kind"], "Field changed");
+            EXPECT_EQ(record["FieldTable"], "orders");
+            properties.push_back(record["Property"]);
+            if (record["Property"] == "comment") {
+                EXPECT_EQ(record["Value2"], "b*c");
+            }
+        }
+        EXPECT_EQ(properties, c.properties) << ::testing::PrintToString(c.flags);
+    }
+}
+
 // A build without the live adapter reads snapshots and says plainly that it reads nothing else.
 TEST(CliCompare, ABuildWithoutTheLiveAdapterSaysSoForALiveSide) {
 #ifdef TABLOR_HAVE_ODBC

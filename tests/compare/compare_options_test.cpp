@@ -379,7 +379,7 @@ TEST(CompareOptions, KindsListNamesTheWordItDoesNotKnow) {
     EXPECT_EQ(
         error,
         "Unknown kind \"colums\"; the kinds are tables, columns, views, procedures, functions, constraints, "
-        "changes");
+        "changes, indexes, triggers, sequences, types");
     EXPECT_FALSE(ParseCompareKinds("tables,", error));
     EXPECT_EQ(error.substr(0, 17), "Unknown kind \"\"; ");
     EXPECT_EQ(ParseCompareKinds("views", error), CompareKind::Views);

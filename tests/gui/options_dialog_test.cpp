@@ -78,8 +78,8 @@ class OptionsDialog : public GuiTest {
         options.only = 0;
         for (unsigned bit = 0; bit < std::size(kKindBoxes); ++bit)
             if (Find<QCheckBox>(kKindBoxes[bit]).isChecked()) options.only |= 1u << bit;
-        if (!options.columnChanges && options.only == (CompareKind::All & ~CompareKind::Changes))
-            options.only = CompareKind::All;
+        const unsigned boxes = (1u << std::size(kKindBoxes)) - 1;
+        if ((options.only | CompareKind::Changes) == boxes) options.only = CompareKind::All;
         return options;
     }
 };

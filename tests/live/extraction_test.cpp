@@ -8,6 +8,7 @@
 #include "ScriptedPrompt.hpp"
 #include "TempFolder.hpp"
 #include "model/ObjectType.hpp"
+#include "sources/SchemaExtraction.hpp"
 #include "sources/SnapshotWriter.hpp"
 #include "sources/cConnection.hpp"
 #include "sources/cSnapShot.hpp"
@@ -52,7 +53,8 @@ Row View(std::string name, std::string schema = "dbo") {
     return {{"TABLE_SCHEMA", schema}, {"TABLE_NAME", name}, {"VIEW_DEFINITION", "..."}};
 }
 Row Routine(std::string name, std::optional<std::string> type, std::string schema = "dbo") {
-    return {{"ROUTINE_SCHEMA", schema}, {"ROUTINE_NAME", name}, {"ROUTINE_TYPE", type}};
+    return {
+        {"ROUTINE_SCHEMA", schema}, {"ROUTINE_NAME", name}, {"ROUTINE_TYPE", type}, {"SPECIFIC_NAME", name}};
 }
 
 class FillTest : public ::testing::Test {
@@ -276,6 +278,48 @@ TEST_F(FillTest, SchemaFilterAndQualifiedNamesOnEveryKind) {
     EXPECT_EQ(connection.Fill(prompt), "ERROR");
     EXPECT_THAT(connection.LastErrorDetails(),
                 ::testing::StartsWith("The schema \"nothing\" holds no table"));
+}
+
+// With definitions read, every object and column is known, those the catalogue told nothing of
+// with an empty definition; overloads are told apart by their specific names, and indexes,
+// triggers, sequences and types are made from their rows.
+TEST_F(FillTest, DefinitionsGoToTheirObjectsAndMakeTheKindsOnlyTheyName) {
+    const auto property = [](std::string kind, std::string name, std::string column, std::string key,
+                             std::string value) {
+        return Row{{"OBJECT_KIND", kind},   {"OBJECT_SCHEMA", "dbo"}, {"OBJECT_NAME", name},
+                   {"COLUMN_NAME", column}, {"PROPERTY", key},        {"VALUE", value}};
+    };
+    SchemaQueries queries = SchemaQueries::For(DatabaseEngine::SqlServer);
+    queries.definitions = "DEFINITIONS";
+    Row overload = Routine("OrderTotal", "FUNCTION");
+    overload["SPECIFIC_NAME"] = "OrderTotal_2";
+    database->SetRows(kRoutines, {Routine("OrderTotal", "FUNCTION"), overload});
+    database->SetRows(queries.definitions, {property("column", "Orders", "OrderID", "nullable", "NO"),
+                                            property("column", "Orders", "OrderID", "default", "0"),
+                                            property("routine", "OrderTotal_2", "", "signature", "(text)"),
+                                            property("index", "IX_Orders", "", "table", "Orders"),
+                                            property("view", "OpenOrders", "", "definition", "SELECT 1")});
+    for (const bool qualify : {false, true}) {
+        SchemaExtraction extraction;
+        extraction.SetReadDefinitions(true);
+        extraction.SetQualifyNames(qualify);
+        const auto session = database->Open({});
+        extraction.Read(*session, queries, prompt);
+        cMetaData model;
+        extraction.Apply(model);
+
+        const cField& orderId = *model.Tables().Item(2)->Fields().Item(1);
+        EXPECT_EQ(*orderId.Definition, (Properties{{"default", "0"}, {"nullable", "NO"}}));
+        ASSERT_NE(model.Tables().Item(1)->Fields().Item(1)->Definition, nullptr);
+        EXPECT_TRUE(model.Tables().Item(1)->Fields().Item(1)->Definition->empty());
+        EXPECT_TRUE(model.Routines().Item(1)->Definition->empty());
+        EXPECT_EQ(*model.Routines().Item(2)->Definition, (Properties{{"signature", "(text)"}}));
+        EXPECT_EQ(*model.Views().Item(1)->Definition, (Properties{{"definition", "SELECT 1"}}));
+        ASSERT_EQ(model.Indexes().Count(), 1);
+        EXPECT_EQ(model.Indexes().Item(1)->ObjectName, qualify ? "dbo.IX_Orders" : "IX_Orders");
+        EXPECT_EQ(model.Indexes().Item(1)->Schema, "dbo");
+        EXPECT_EQ(*model.Indexes().Item(1)->Definition, (Properties{{"table", "Orders"}}));
+    }
 }
 
 TEST_F(FillTest, SaveSnapShotWritesTheModelUnderTheSettings) {

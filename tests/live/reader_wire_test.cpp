@@ -12,16 +12,22 @@ std::string Describe(const SchemaRows& rows) {
     for (const auto& table : rows.tables)
         text += "T[" + table.schema + "|" + table.name + "|" + table.modelName + "]";
     text += rows.schemasKnown ? "N" : "n";
+    text += rows.definitionsRead ? "D" : "d";
+    text += rows.namesQualified ? "Q" : "q";
     for (const auto& named : rows.constraints) text += "K[" + named.schema + "|" + named.name + "]";
     for (const auto& named : rows.views) text += "V[" + named.schema + "|" + named.name + "]";
     for (const auto& routine : rows.routines)
-        text += "R[" + routine.schema + "|" + routine.name + (routine.isFunction ? "|F]" : "|P]");
+        text += "R[" + routine.schema + "|" + routine.name + (routine.isFunction ? "|F|" : "|P|") +
+                routine.specificName + "]";
     std::map<std::string, std::vector<cField>> columns(rows.columns.begin(), rows.columns.end());
     for (const auto& [key, fields] : columns) {
         text += "G[" + key + "]";
         for (const cField& field : fields)
             text += "C[" + field.FieldName + "|" + field.FieldType + "|" + field.FieldSize + "]";
     }
+    for (const auto& p : rows.properties)
+        text += "Y[" + p.kind + "|" + p.schema + "|" + p.name + "|" + p.column + "|" + p.property + "|" +
+                p.value + "]";
     return text;
 }
 
@@ -41,12 +47,16 @@ TEST(ReaderWire, EverythingComesBackAsSentHoweverTheBytesArrive) {
     settings.trustServerCertificate = false;
     settings.schemas = {"", awkward, std::string(70'000, 's')};
     settings.qualifyNames = true;
+    settings.readDefinitions = true;
     SchemaRows rows;
     rows.tables = {{"dbo", awkward, "dbo." + awkward}, {"", "", ""}};
     rows.schemasKnown = true;
     rows.constraints = {{awkward, awkward}, {"", ""}};
     rows.views = {{"s", std::string(70'000, 'v')}};
-    rows.routines = {{"dbo", awkward, true}, {"", "p", false}};
+    rows.routines = {{"dbo", awkward, true, awkward}, {"", "p", false, ""}};
+    rows.definitionsRead = true;
+    rows.namesQualified = true;
+    rows.properties = {{"column", "dbo", awkward, awkward, "default", awkward}, {"", "", "", "", "", ""}};
     rows.columns[SchemaRows::TableKey("dbo", awkward)] = {{awkward, "varchar", "10", nullptr},
                                                           {"", "", "", nullptr}};
     rows.columns[SchemaRows::TableKey("", "")] = {};
@@ -88,11 +98,11 @@ TEST(ReaderWire, EverythingComesBackAsSentHoweverTheBytesArrive) {
         EXPECT_EQ(std::tie(got.serverName, got.databaseName, got.userName, got.password, got.schemas),
                   std::tie(settings.serverName, settings.databaseName, settings.userName, settings.password,
                            settings.schemas));
-        EXPECT_EQ(
-            std::tie(got.queryTimeoutSeconds, got.loginTimeoutSeconds, got.trustServerCertificate,
-                     got.qualifyNames, got.integratedSecurity),
-            std::tie(settings.queryTimeoutSeconds, settings.loginTimeoutSeconds,
-                     settings.trustServerCertificate, settings.qualifyNames, settings.integratedSecurity));
+        EXPECT_EQ(std::tie(got.queryTimeoutSeconds, got.loginTimeoutSeconds, got.trustServerCertificate,
+                           got.qualifyNames, got.integratedSecurity, got.readDefinitions),
+                  std::tie(settings.queryTimeoutSeconds, settings.loginTimeoutSeconds,
+                           settings.trustServerCertificate, settings.qualifyNames,
+                           settings.integratedSecurity, settings.readDefinitions));
         EXPECT_EQ(got.encryption, settings.encryption);
         EXPECT_EQ(Describe(collected.Rows()), Describe(rows));
         ASSERT_EQ(errors.size(), 2u);

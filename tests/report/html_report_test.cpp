@@ -114,10 +114,11 @@ TEST(DifferenceRowText, FieldsGainTypeAndSizeAndKindsHaveTheirWords) {
     field.SetFieldDetails("T", "varchar", "");
     EXPECT_TRUE(DifferenceRow::From(field).cells[4].ends_with(" SIZE: "));
 
-    const std::array<std::string_view, 8> words = {"Table",    "Field",      "View",          "Procedure",
-                                                   "Function", "Constraint", "Field changed", ""};
-    for (int code = 0; code < 8; ++code) EXPECT_EQ(KindWord(code), words[static_cast<std::size_t>(code)]);
-    EXPECT_EQ(KindWord(-1), "");
+    const std::array<std::string_view, 7> words = {"Table",    "Field",      "View",         "Procedure",
+                                                   "Function", "Constraint", "Field changed"};
+    for (int code = 0; code < 7; ++code) EXPECT_EQ(KindWord(code), words[static_cast<std::size_t>(code)]);
+    EXPECT_EQ(KindWord(ObjectType::Changed(ObjectType::View)), "View changed");
+    for (const int unknown : {-1, 11, 99}) EXPECT_EQ(KindWord(unknown), "");
 }
 
 TEST(DifferenceRowText, ChangedColumnShowsItsOwnMessageInTheReport) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ModelText.hpp"
 #include "ScriptedPrompt.hpp"
 #include "TempFolder.hpp"
@@ -230,8 +232,14 @@ TEST(SnapshotLoader, SchemasAndDefinitionsComeBackAndOlderRulesSeeTheSameNames) 
     schema.Routines().Add("f", 1)->Schema = "s";
     const auto table = schema.Tables().Add("orders");
     table->Schema = "sales";
-    table->Fields().Add("id", "int", "");
-    schema.Tables().Add("orders")->Fields().Add("id", "bigint", "");
+    table->Fields().Add("id", "int", "")->Definition =
+        std::make_shared<const Properties>(Properties{{"default", awkward}, {"nullable", "NO"}});
+    // Known to hold nothing is not the same as unknown.
+    schema.Tables().Add("orders")->Fields().Add("id", "bigint", "")->Definition =
+        std::make_shared<const Properties>();
+    const auto index = schema.Indexes().Add(awkward);
+    index->Definition = std::make_shared<const Properties>(Properties{{"table", "orders"}});
+    schema.Triggers().Add("tg")->Schema = "sales";
     const std::string written = FormatSnapshot({"srv", "db", "u"}, schema);
 
     ScriptedPrompt prompt;
@@ -244,11 +252,24 @@ TEST(SnapshotLoader, SchemasAndDefinitionsComeBackAndOlderRulesSeeTheSameNames) 
     EXPECT_EQ(*model.Views().Item(1)->Definition, *view->Definition);
     EXPECT_EQ(model.Tables().Item(1)->Schema, "sales");
     EXPECT_EQ(model.Tables().Item(2)->Schema, "");
+    EXPECT_EQ(*model.Tables().Item(1)->Fields().Item(1)->Definition, *table->Fields().Item(1)->Definition);
+    ASSERT_NE(model.Tables().Item(2)->Fields().Item(1)->Definition, nullptr);
+    EXPECT_TRUE(model.Tables().Item(2)->Fields().Item(1)->Definition->empty());
+    ASSERT_EQ(model.Indexes().Count(), 1);
+    EXPECT_EQ(model.Indexes().Item(1)->ObjectName, awkward);
+    EXPECT_EQ(*model.Indexes().Item(1)->Definition, *index->Definition);
+    ASSERT_EQ(model.Triggers().Count(), 1);
+    EXPECT_EQ(model.Triggers().Item(1)->Definition, nullptr);
 
+    // Older loaders skip the definition lines and read a field line's first three parts only.
     std::string older;
     for (std::size_t at = 0; at < written.size();) {
         const std::size_t end = written.find("\r\n", at) + 2;
-        if (written[at] != '~') older += written.substr(at, end - at);
+        std::string line = written.substr(at, end - at - 2);
+        if (line.front() != ':' && std::count(line.begin(), line.end(), '*') >= 3 && at > 0 &&
+            written.rfind("\r\n:", at) != std::string::npos)
+            line = line.substr(0, line.find('*', line.find('*', line.find('*') + 1) + 1));
+        if (written[at] != '~') older += line + "\r\n";
         at = end;
     }
     cSnapShot plain;

@@ -1,0 +1,156 @@
+#include "compare/DefinitionComparison.hpp"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "model/ObjectType.hpp"
+#include "support/TextCase.hpp"
+
+namespace tablor {
+namespace {
+
+// Values longer than this, or of several lines, are bodies: told by where they differ.
+constexpr std::size_t kShownValueLength = 80;
+
+std::string_view Shown(std::string_view value) {
+    return value.empty() ? std::string_view("(none)") : value;
+}
+
+// The 1-based line on which two texts first differ.
+std::size_t FirstDifferentLine(std::string_view a, std::string_view b) {
+    std::size_t line = 1;
+    for (std::size_t i = 0; i < a.size() && i < b.size() && a[i] == b[i]; ++i)
+        if (a[i] == '\n') ++line;
+    return line;
+}
+
+std::string KindWordOf(std::int32_t kind) {
+    switch (kind) {
+        case ObjectType::Table:
+            return "Table";
+        case ObjectType::View:
+            return "View";
+        case ObjectType::Procedure:
+            return "Procedure";
+        case ObjectType::Function:
+            return "Function";
+        case ObjectType::Constraint:
+            return "Constraint";
+        case ObjectType::Index:
+            return "Index";
+        case ObjectType::Trigger:
+            return "Trigger";
+        case ObjectType::Sequence:
+            return "Sequence";
+        default:
+            return "Type";
+    }
+}
+
+}  // namespace
+
+DefinitionComparison::DefinitionComparison(const CompareOptions& options,
+                                           std::function<std::string(const cMetaDataElement&)> shownName,
+                                           coDifferences& out)
+    : shownName_(std::move(shownName)), out_(out) {
+    for (const auto& property : options.ignoreProperties) ignored_.insert(FoldCase(property));
+}
+
+std::string DefinitionComparison::Normalized(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        if (!(out.empty() && line.empty())) out.append(line).append("\n");
+        start = end + 1;
+    }
+    while (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
+}
+
+std::string DefinitionComparison::ChangeText(std::string_view property, std::string_view value1,
+                                             std::string_view value2) {
+    const auto isBody = [](std::string_view value) {
+        return value.size() > kShownValueLength || value.find('\n') != std::string_view::npos;
+    };
+    std::string text(property);
+    if (isBody(value1) || isBody(value2))
+        return text.append(" differs from line ")
+            .append(std::to_string(FirstDifferentLine(Normalized(value1), Normalized(value2))));
+    return text.append(": ").append(Shown(value1)).append(" \u2192 ").append(Shown(value2));
+}
+
+template <class OnChange>
+void DefinitionComparison::CompareProperties(const Properties& a, const Properties& b,
+                                             OnChange&& onChange) const {
+    // Both lists are in order of property name: one walk finds each property of either.
+    static const std::string none;
+    std::size_t i = 0, k = 0;
+    while (i < a.size() || k < b.size()) {
+        const bool takeA = k == b.size() || (i < a.size() && a[i].first <= b[k].first);
+        const bool takeB = i == a.size() || (k < b.size() && b[k].first <= a[i].first);
+        const std::string& property = takeA ? a[i].first : b[k].first;
+        const std::string& value1 = takeA ? a[i].second : none;
+        const std::string& value2 = takeB ? b[k].second : none;
+        if (takeA) ++i;
+        if (takeB) ++k;
+        if (value1 == value2 || ignored_.count(FoldCase(property)) != 0) continue;
+        if (Normalized(value1) != Normalized(value2)) onChange(property, value1, value2);
+    }
+}
+
+void DefinitionComparison::CompareElements(const cMetaDataElement& a, const cMetaDataElement& b) {
+    if (!a.Definition || !b.Definition) return;
+    CompareProperties(
+        *a.Definition, *b.Definition,
+        [&](const std::string& property, const std::string& value1, const std::string& value2) {
+            std::string name = shownName_(a);
+            std::string message =
+                KindWordOf(a.ObjectType) + " " + name + " changed: " + ChangeText(property, value1, value2);
+            out_.AddChange(cDifference::DefinitionChanged(ObjectType::Changed(a.ObjectType), std::move(name),
+                                                          {}, property, value1, value2, std::move(message)));
+        });
+}
+
+void DefinitionComparison::CompareColumns(const cMetaDataElement& aTable,
+                                          const std::vector<std::uint32_t>* aKept,
+                                          const cMetaDataElement& bTable,
+                                          const std::vector<std::uint32_t>* bKept, bool fold) {
+    const auto& aFields = aTable.Fields().Items();
+    const auto& bFields = bTable.Fields().Items();
+    const auto key = [fold](const std::string& name) { return fold ? FoldCase(name) : name; };
+    // The first column of each name on the second side, as the comparison of names pairs them.
+    std::unordered_map<std::string, std::uint32_t> bByName;
+    const std::size_t bCount = bKept ? bKept->size() : bFields.size();
+    for (std::size_t k = 0; k < bCount; ++k) {
+        const std::uint32_t at = bKept ? (*bKept)[k] : static_cast<std::uint32_t>(k);
+        if (bFields[at]->Definition) bByName.emplace(key(bFields[at]->FieldName), at);
+    }
+    if (bByName.empty()) return;
+    std::string table;
+    const std::size_t aCount = aKept ? aKept->size() : aFields.size();
+    for (std::size_t n = 0; n < aCount; ++n) {
+        const cField& aField = *aFields[aKept ? (*aKept)[n] : n];
+        if (!aField.Definition) continue;
+        const auto found = bByName.find(key(aField.FieldName));
+        if (found == bByName.end()) continue;
+        const cField& bField = *bFields[found->second];
+        CompareProperties(
+            *aField.Definition, *bField.Definition,
+            [&](const std::string& property, const std::string& value1, const std::string& value2) {
+                if (table.empty()) table = shownName_(aTable);
+                std::string message = "Field " + table + "." + aField.FieldName +
+                                      " changed: " + ChangeText(property, value1, value2);
+                out_.AddChange(cDifference::DefinitionChanged(ObjectType::FieldChanged, aField.FieldName,
+                                                              table, property, value1, value2,
+                                                              std::move(message)));
+            });
+    }
+}
+
+}  // namespace tablor
