@@ -1,5 +1,7 @@
 #include "sources/SchemaQueries.hpp"
 
+#include "sources/DefinitionQueries.hpp"
+
 namespace tablor {
 namespace {
 
@@ -51,7 +53,7 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             false,
             {},
             {},
-            {},
+            MySqlDefinitionsQuery(),
         };
     }
     if (engine == DatabaseEngine::PostgreSql) {
@@ -87,7 +89,7 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             "'SELECT, INSERT, UPDATE, DELETE, TRUNCATE, REFERENCES, TRIGGER') OR "
             "pg_catalog.has_any_column_privilege(c.oid, 'SELECT, INSERT, UPDATE, REFERENCES'))) h WHERE " +
                 UserSchemasOnly("TABLE_SCHEMA") + NotFromAnExtension(),
-            {},
+            PostgresDefinitionsQuery(),
         };
     }
     return {
@@ -100,7 +102,7 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
         true,
         {},
         {},
-        {},
+        SqlServerDefinitionsQuery(),
     };
 }
 

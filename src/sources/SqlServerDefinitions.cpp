@@ -1,0 +1,9 @@
+#include "sources/DefinitionQueries.hpp"
+
+namespace tablor {
+
+std::string SqlServerDefinitionsQuery() {
+    return {};
+}
+
+}  // namespace tablor
