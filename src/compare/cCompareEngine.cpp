@@ -105,9 +105,18 @@ namespace {
 
 // An element's key: its schema first when elements pair by schema and name, then its name as
 // the options make it (or as it is).
+// A routine's signature where both sides know every routine's: overloads pair by it.
+const std::string& Signature(const cMetaDataElement& routine) {
+    static const std::string none;
+    if (!routine.Definition) return none;
+    for (const auto& [property, value] : *routine.Definition)
+        if (property == "signature") return value;
+    return none;
+}
+
 template <class R>
-auto Key(const R* rules, bool constraint, bool bySchema) {
-    return [rules, constraint, bySchema](std::string& out, const cMetaDataElement& element) {
+auto Key(const R* rules, bool constraint, bool bySchema, bool bySignature = false) {
+    return [rules, constraint, bySchema, bySignature](std::string& out, const cMetaDataElement& element) {
         if (bySchema) {
             if (rules != nullptr && rules->fold)
                 AppendFolded(out, element.Schema);
@@ -119,7 +128,15 @@ auto Key(const R* rules, bool constraint, bool bySchema) {
             rules->AppendKey(out, element.ObjectName, constraint);
         else
             out.append(element.ObjectName);
+        if (bySignature) out.append(1, '\x1f').append(Signature(element));
     };
+}
+
+// Whether every routine of a side has a definition: only then do its overloads pair by signature.
+bool RoutinesKnown(const cMetaData& side) {
+    const auto& routines = side.Routines().Items();
+    return std::all_of(routines.begin(), routines.end(),
+                       [](const auto& routine) { return routine->Definition != nullptr; });
 }
 template <class R>
 auto Keep(const R* rules) {
@@ -189,10 +206,10 @@ struct cCompareEngine::SchemaIndex {
           triggers(schema.Triggers()),
           sequences(schema.Sequences()),
           types(schema.Types()) {}
-    SchemaIndex(const cMetaData& schema, const Rules* rules, bool bySchema)
+    SchemaIndex(const cMetaData& schema, const Rules* rules, bool bySchema, bool bySignature)
         : views(schema.Views(), Key(rules, false, bySchema), Keep(rules)),
           constraints(schema.Constraints(), Key(rules, true, bySchema), Keep(rules)),
-          routines(schema.Routines(), Key(rules, false, bySchema), Keep(rules)),
+          routines(schema.Routines(), Key(rules, false, bySchema, bySignature), Keep(rules)),
           tables(schema.Tables(), Key(rules, false, bySchema), Keep(rules)),
           indexes(schema.Indexes(), Key(rules, false, bySchema), Keep(rules)),
           triggers(schema.Triggers(), Key(rules, false, bySchema), Keep(rules)),
@@ -315,18 +332,25 @@ coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::st
         bySchema_ ? NamesInSeveralSchemas(MetaData1, MetaData2) : std::unordered_set<std::string>();
     const bool keyed = !plain || bySchema_;
     const Rules* keyRules = plain ? nullptr : &rules;
-    const SchemaIndex index1 = keyed ? SchemaIndex(MetaData1, keyRules, bySchema_) : SchemaIndex(MetaData1);
-    const SchemaIndex index2 = keyed ? SchemaIndex(MetaData2, keyRules, bySchema_) : SchemaIndex(MetaData2);
+    const bool bySignature = options.definitions && RoutinesKnown(MetaData1) && RoutinesKnown(MetaData2);
+    const SchemaIndex index1 =
+        keyed ? SchemaIndex(MetaData1, keyRules, bySchema_, bySignature) : SchemaIndex(MetaData1);
+    const SchemaIndex index2 =
+        keyed ? SchemaIndex(MetaData2, keyRules, bySchema_, bySignature) : SchemaIndex(MetaData2);
     // Every difference refers to the name of the side that lacks it; one copy serves them all.
     const auto name1 = std::make_shared<const std::string>(srcName1);
     const auto name2 = std::make_shared<const std::string>(srcName2);
-    DefinitionComparison definitions(
-        options,
-        [this](const cMetaDataElement& element) {
-            return severalSchemas_.count(KindKey(element)) != 0 ? element.Schema + "." + element.ObjectName
-                                                                : element.ObjectName;
-        },
-        *differences_);
+    // A name in several schemas says which schema's; a routine paired by signature, which overload.
+    const auto shownName = [this, bySignature](const cMetaDataElement& element) {
+        std::string name = severalSchemas_.count(KindKey(element)) != 0
+                               ? element.Schema + "." + element.ObjectName
+                               : element.ObjectName;
+        const bool routine =
+            element.ObjectType == ObjectType::Function || element.ObjectType == ObjectType::Procedure;
+        if (bySignature && routine && !Signature(element).empty()) name += "(" + Signature(element) + ")";
+        return name;
+    };
+    DefinitionComparison definitions(options, shownName, *differences_);
     definitions_ = options.definitions ? &definitions : nullptr;
     try {
         CompareOneWay(MetaData1, index1, MetaData2, index2, name2, Pass::Forward);
@@ -345,10 +369,13 @@ coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::st
     rules_ = nullptr;
     definitions_ = nullptr;
     // A name held in several schemas: each difference about it says which schema's.
-    if (!severalSchemas_.empty()) {
+    if (!severalSchemas_.empty() || bySignature) {
         for (const auto& difference : differences_->Items()) {
             const cMetaDataElement* element = difference->ElementFound();
-            if (element != nullptr && severalSchemas_.count(KindKey(*element)) != 0)
+            if (element == nullptr) continue;
+            if (bySignature && difference->FieldTable().empty() && shownName(*element) != element->ObjectName)
+                difference->ShowNameAs(shownName(*element));
+            else if (severalSchemas_.count(KindKey(*element)) != 0)
                 difference->QualifyBySchema();
         }
     }

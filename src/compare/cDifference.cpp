@@ -161,6 +161,13 @@ void cDifference::QualifyBySchema() {
     source_.reset();
 }
 
+void cDifference::ShowNameAs(std::string name) {
+    if (!source_ || field_ != kNoField) return;
+    OwnTexts texts{std::move(name), Source(), Message(), {}, {}, {}, {}, {}, {}, {}, {}};
+    data_ = std::make_shared<const OwnTexts>(std::move(texts));
+    source_.reset();
+}
+
 void cDifference::SetFieldDetails(std::string FieldTable, std::string FieldType, std::string FieldSize) {
     // Copies of a difference share their texts: details go into texts of this one's own.
     data_ = std::make_shared<const OwnTexts>(

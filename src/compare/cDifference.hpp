@@ -62,6 +62,9 @@ class cDifference {
     // A difference that refers to an element of a known schema gets texts of its own that name
     // the element (for a column, its table) SCHEMA.NAME.
     void QualifyBySchema();
+    // A difference about an element found by the engine names it so instead (an overloaded
+    // routine with its signature).
+    void ShowNameAs(std::string name);
 
   private:
     struct OwnTexts;

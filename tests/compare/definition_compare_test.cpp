@@ -119,3 +119,19 @@ TEST(DefinitionCompare, ATypeChangeIsToldOnceWithColumnChangesToo) {
     EXPECT_EQ(d.Value1(), "numeric(10,2)");
     EXPECT_EQ(d.Value2(), "integer");
 }
+
+// Overloads pair by signature where both sides know every routine's, and are named by it.
+TEST(DefinitionCompare, OverloadsPairBySignature) {
+    cMetaData first, second;
+    first.Routines().Add("f", 1)->Definition = Props({{"signature", "integer"}});
+    for (const char* signature : {"integer", "text"})
+        second.Routines().Add("f", 1)->Definition = Props({{"signature", signature}});
+    CompareOptions options;
+    options.definitions = true;
+    cCompareEngine engine;
+    const auto& differences = engine.Compare(first, "A", second, "B", options);
+    ASSERT_EQ(differences.Count(), 1);
+    EXPECT_EQ(differences.Item(1)->ObjectName(), "f(text)");
+    EXPECT_EQ(differences.Item(1)->Message(), "Routine was not found on A");
+    EXPECT_EQ(engine.Compare(first, "A", second, "B").Count(), 0);
+}
