@@ -60,6 +60,11 @@ DifferenceRow DifferenceRow::From(const cDifference& difference) {
     row.cells[4] = difference.Message();
     if (difference.ObjectType == ObjectType::Field)
         row.cells[4] += ", TYPE: " + difference.FieldType() + " SIZE: " + difference.FieldSize();
+    if (!difference.Property().empty()) {
+        row.hasValues = true;
+        row.value1 = difference.Value1();
+        row.value2 = difference.Value2();
+    }
     return row;
 }
 

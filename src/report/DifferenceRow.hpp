@@ -14,9 +14,14 @@ struct DifferenceRow {
     static constexpr std::array<std::string_view, 5> kHeaders = {"Object Name", "Type", "Not found on",
                                                                  "Table", "Message"};
     std::array<std::string, 5> cells;
+    // A changed definition's property on each side, whole (the message tells a long or
+    // multi-line one only by the line it first differs on); only with hasValues.
+    bool hasValues = false;
+    std::string value1{};
+    std::string value2{};
 
     // Builds the row texts; a missing field's message gains its type and size (a changed
-    // column's message names both sides' already).
+    // column's message names both sides' already). A changed definition brings both values.
     static DifferenceRow From(const cDifference& difference);
 };
 

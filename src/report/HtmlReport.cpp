@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "report/LineDiff.hpp"
 #include "support/MarkupEscape.hpp"
 
 namespace tablor {
@@ -34,11 +35,35 @@ std::string FillPlaceholders(std::string_view text, const std::vector<Placeholde
     return out;
 }
 
+// A body's lines under its message: removed lines as <del>, added ones as <ins>, so that a
+// template without the shipped styles still marks them, each opened by "-", "+" or a blank.
+void AppendBodies(std::string& out, const DifferenceRow& row) {
+    out += "<pre class=\"diff\">";
+    for (const DiffLine& line : DiffLines(row.value1, row.value2)) {
+        const char* open = line.side == DiffLine::Side::First    ? "<del>- "
+                           : line.side == DiffLine::Side::Second ? "<ins>+ "
+                                                                 : "<span>  ";
+        const char* close = line.side == DiffLine::Side::First    ? "</del>"
+                            : line.side == DiffLine::Side::Second ? "</ins>"
+                                                                  : "</span>";
+        // The line end inside the line's element: a template that shows lines as blocks gets no
+        // empty line between them.
+        out += open;
+        AppendEscapedMarkup(out, line.text);
+        out += "\r\n";
+        out += close;
+    }
+    out += "</pre>";
+}
+
 void AppendRow(std::string& out, const DifferenceRow& row) {
     out += "<tr>\r\n";
-    for (const auto& cell : row.cells) {
+    for (std::size_t c = 0; c < row.cells.size(); ++c) {
         out += "<td>";
-        AppendEscapedMarkup(out, cell);
+        AppendEscapedMarkup(out, row.cells[c]);
+        // A short value's message holds both values already.
+        if (c + 1 == row.cells.size() && row.hasValues && (IsBodyText(row.value1) || IsBodyText(row.value2)))
+            AppendBodies(out, row);
         out += "&nbsp;</td>\r\n";
     }
     out += "</tr>\r\n";
@@ -100,6 +125,7 @@ std::string Render(std::string_view templateText, std::string_view object1Name, 
     for (std::size_t i = 0; i < rowCount; ++i) {
         const auto& row = rowAt(i);
         for (const auto& cell : row.cells) rowBytes += cell.size() + 20;
+        if (row.hasValues) rowBytes += row.value1.size() + row.value2.size() + 64;
     }
     document.reserve(document.size() + rowBytes + 256 + object1Name.size() * 6 + object2Name.size() * 6);
     if (!readInPartNote.empty()) {

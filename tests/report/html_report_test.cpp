@@ -133,3 +133,20 @@ TEST(DifferenceRowText, ChangedColumnShowsItsOwnMessageInTheReport) {
     EXPECT_NE(page.find("Field changed"), std::string::npos);
     EXPECT_NE(page.find("decimal (10,2) on v1.snp, money on v2.snp"), std::string::npos);
 }
+
+TEST(HtmlReport, ABodyShowsBothTextsWithItsChangedLinesMarkedAndEscaped) {
+    DifferenceRow row = Row("v", "View changed", "", "", "View v changed: definition differs from line 2");
+    row.hasValues = true;
+    row.value1 = "select a\nfrom <t1>\nwhere x";
+    row.value2 = "select a\nfrom \"t2\" & u\nwhere x";
+    const std::string page = RenderHtmlReport("", "a", "b", kMarch7, {row});
+    EXPECT_NE(page.find("line 2<pre class=\"diff\"><span>  select a\r\n</span>"
+                        "<del>- from &lt;t1&gt;\r\n</del><ins>+ from &quot;t2&quot; &amp; u\r\n</ins>"
+                        "<span>  where x\r\n</span></pre>&nbsp;</td>"),
+              std::string::npos)
+        << page;
+    // A short value is told in the message, which names both already.
+    row.value1 = "YES";
+    row.value2 = "NO";
+    EXPECT_EQ(RenderHtmlReport("", "a", "b", kMarch7, {row}).find("<pre"), std::string::npos);
+}
