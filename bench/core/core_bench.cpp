@@ -46,6 +46,62 @@ const auto& Pair() {
     return pair;
 }
 
+// What a catalogue tells, added to a generated schema: every column's type, nullability and
+// some defaults, every view's, routine's and constraint's text, and an index for each table.
+// `changed` alters every twentieth of them, as the second side of a drift.
+void AddDefinitions(cMetaData& model, bool changed) {
+    const auto props = [](Properties properties) {
+        return std::make_shared<const Properties>(std::move(properties));
+    };
+    std::size_t n = 0;
+    const auto alter = [&n, changed](std::string text) {
+        return changed && ++n % 20 == 0 ? text + " " : text;
+    };
+    for (const auto& table : model.Tables()) {
+        table->Definition = props({});
+        for (const auto& field : table->Fields())
+            field->Definition = props({{"default", alter(field->FieldSize.empty() ? "" : "'x'::text")},
+                                       {"nullable", alter("NO")},
+                                       {"type", field->FieldType + "(" + field->FieldSize + ")"}});
+        model.Indexes().Add(table->ObjectName + "_ix")->Definition =
+            props({{"definition", alter("CREATE INDEX " + table->ObjectName + "_ix ON " + table->ObjectName +
+                                        " USING btree (column_1, column_2 DESC)")},
+                   {"table", table->ObjectName}});
+    }
+    for (const auto& view : model.Views())
+        view->Definition =
+            props({{"definition", alter(" SELECT a.column_1,\n    a.column_2\n   FROM " + view->ObjectName +
+                                        "_base a\n  WHERE a.column_3 > 0;")}});
+    for (const auto& routine : model.Routines())
+        routine->Definition = props(
+            {{"definition", alter("CREATE FUNCTION " + routine->ObjectName +
+                                  "(p integer)\n RETURNS integer\n LANGUAGE sql\nAS $function$\n  SELECT "
+                                  "count(*) FROM orders WHERE customer = p\n$function$\n")},
+             {"returns", "integer"},
+             {"signature", "integer"}});
+    for (const auto& constraint : model.Constraints())
+        constraint->Definition =
+            props({{"definition", alter("FOREIGN KEY (column_1) REFERENCES customers(id) "
+                                        "ON DELETE CASCADE")}});
+}
+
+// The pair with definitions, each side read back from its snapshot file.
+const auto& PairWithDefinitions() {
+    static const auto pair = [] {
+        const auto generated = testing::GenerateSchemaPair(LargeShape(), 2026);
+        AddDefinitions(*generated.first, false);
+        AddDefinitions(*generated.second, true);
+        const std::string path = TempPath("tablor-bench-pair.snp");
+        WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *generated.first);
+        auto first = LoadSnapshot(path);
+        WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *generated.second);
+        auto second = LoadSnapshot(path);
+        std::filesystem::remove(path);
+        return std::make_pair(first, second);
+    }();
+    return pair;
+}
+
 void BM_Compare(benchmark::State& state) {
     const auto& [first, second] = Pair();
     cCompareEngine engine;
@@ -54,6 +110,18 @@ void BM_Compare(benchmark::State& state) {
     state.counters["differences"] = static_cast<double>(count);
 }
 BENCHMARK(BM_Compare)->Unit(benchmark::kMillisecond);
+
+// The same pair with definitions, compared with and without them.
+void BM_CompareDefinitions(benchmark::State& state) {
+    const auto& [first, second] = PairWithDefinitions();
+    CompareOptions options;
+    options.definitions = state.range(0) == 1;
+    cCompareEngine engine;
+    long count = 0;
+    for (auto _ : state) count = engine.Compare(*first, "first.snp", *second, "srv.db", options).Count();
+    state.counters["differences"] = static_cast<double>(count);
+}
+BENCHMARK(BM_CompareDefinitions)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 // Every option on, over the same pair: the excludes take ten tables and one column name.
 void BM_CompareAllOptions(benchmark::State& state) {
@@ -219,6 +287,27 @@ void BM_SnapshotLoad(benchmark::State& state) {
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_SnapshotLoad)->Unit(benchmark::kMillisecond);
+
+// A snapshot with definitions: its size and how fast it loads.
+void BM_SnapshotLoadDefinitions(benchmark::State& state) {
+    const std::string path = TempPath("tablor-bench-load-definitions.snp");
+    WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *PairWithDefinitions().first);
+    const auto bytes = std::filesystem::file_size(path);
+    for (auto _ : state) {
+        auto snapshot = std::make_unique<cSnapShot>();
+        snapshot->SetFileName(path);
+        testing::ScriptedPrompt prompt;
+        snapshot->Fill(prompt);
+        benchmark::DoNotOptimize(snapshot->MetaData()->Tables().Count());
+        state.PauseTiming();
+        snapshot.reset();
+        state.ResumeTiming();
+    }
+    state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes * state.iterations()));
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_SnapshotLoadDefinitions)->Unit(benchmark::kMillisecond);
 
 void BM_RenderReport100k(benchmark::State& state) {
     std::vector<DifferenceRow> rows;

@@ -1,8 +1,8 @@
 #include "compare/DefinitionComparison.hpp"
 
 #include <algorithm>
-#include <unordered_map>
 
+#include "compare/SameText.hpp"
 #include "model/ObjectType.hpp"
 #include "support/TextCase.hpp"
 
@@ -88,6 +88,11 @@ std::string DefinitionComparison::ChangeText(std::string_view property, std::str
 template <class OnChange>
 void DefinitionComparison::CompareProperties(const Properties& a, const Properties& b,
                                              OnChange&& onChange) const {
+    // Alike, the usual case, is told by one pass over both.
+    if (a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const auto& x, const auto& y) {
+            return SameName(x.first, y.first) && SameName(x.second, y.second);
+        }))
+        return;
     // Both lists are in order of property name: one walk finds each property of either.
     static const std::string none;
     std::size_t i = 0, k = 0;
@@ -117,40 +122,17 @@ void DefinitionComparison::CompareElements(const cMetaDataElement& a, const cMet
         });
 }
 
-void DefinitionComparison::CompareColumns(const cMetaDataElement& aTable,
-                                          const std::vector<std::uint32_t>* aKept,
-                                          const cMetaDataElement& bTable,
-                                          const std::vector<std::uint32_t>* bKept, bool fold) {
-    const auto& aFields = aTable.Fields().Items();
-    const auto& bFields = bTable.Fields().Items();
-    const auto key = [fold](const std::string& name) { return fold ? FoldCase(name) : name; };
-    // The first column of each name on the second side, as the comparison of names pairs them.
-    std::unordered_map<std::string, std::uint32_t> bByName;
-    const std::size_t bCount = bKept ? bKept->size() : bFields.size();
-    for (std::size_t k = 0; k < bCount; ++k) {
-        const std::uint32_t at = bKept ? (*bKept)[k] : static_cast<std::uint32_t>(k);
-        if (bFields[at]->Definition) bByName.emplace(key(bFields[at]->FieldName), at);
-    }
-    if (bByName.empty()) return;
-    std::string table;
-    const std::size_t aCount = aKept ? aKept->size() : aFields.size();
-    for (std::size_t n = 0; n < aCount; ++n) {
-        const cField& aField = *aFields[aKept ? (*aKept)[n] : n];
-        if (!aField.Definition) continue;
-        const auto found = bByName.find(key(aField.FieldName));
-        if (found == bByName.end()) continue;
-        const cField& bField = *bFields[found->second];
-        CompareProperties(
-            *aField.Definition, *bField.Definition,
-            [&](const std::string& property, const std::string& value1, const std::string& value2) {
-                if (table.empty()) table = shownName_(aTable);
-                std::string message = "Field " + table + "." + aField.FieldName +
-                                      " changed: " + ChangeText(property, value1, value2);
-                out_.AddChange(cDifference::DefinitionChanged(ObjectType::FieldChanged, aField.FieldName,
-                                                              table, property, value1, value2,
-                                                              std::move(message)));
-            });
-    }
+void DefinitionComparison::CompareColumnPair(const cMetaDataElement& aTable, const cField& aField,
+                                             const cField& bField) {
+    CompareProperties(*aField.Definition, *bField.Definition,
+                      [&](const std::string& property, const std::string& value1, const std::string& value2) {
+                          std::string table = shownName_(aTable);
+                          std::string message = "Field " + table + "." + aField.FieldName +
+                                                " changed: " + ChangeText(property, value1, value2);
+                          out_.AddChange(cDifference::DefinitionChanged(
+                              ObjectType::FieldChanged, aField.FieldName, std::move(table), property, value1,
+                              value2, std::move(message)));
+                      });
 }
 
 }  // namespace tablor

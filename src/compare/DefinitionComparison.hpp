@@ -25,10 +25,8 @@ class DefinitionComparison {
 
     // Two paired elements of one kind, the first side's first.
     void CompareElements(const cMetaDataElement& a, const cMetaDataElement& b);
-    // The columns of two paired tables that both hold, by name (ignoring letter case when
-    // `fold`); `kept` lists the positions to compare, or null for every column.
-    void CompareColumns(const cMetaDataElement& aTable, const std::vector<std::uint32_t>* aKept,
-                        const cMetaDataElement& bTable, const std::vector<std::uint32_t>* bKept, bool fold);
+    // Two paired columns of a table, both with definitions, the first side's first.
+    void CompareColumnPair(const cMetaDataElement& aTable, const cField& aField, const cField& bField);
 
     // The same text once line ends, trailing blanks and blank first and last lines are set
     // aside: a definition restored from a dump or written on another system is the same.

@@ -8,6 +8,7 @@
 
 #include "compare/DefinitionComparison.hpp"
 #include "compare/NameIndex.hpp"
+#include "compare/SameText.hpp"
 #include "support/TablorError.hpp"
 #include "support/TextCase.hpp"
 
@@ -242,23 +243,6 @@ std::uint64_t PairKey(std::uint32_t secondSide, std::uint32_t firstSide) {
     return (static_cast<std::uint64_t>(secondSide) << 32) | firstSide;
 }
 
-// Column names are short: compared inline, eight bytes at a time, instead of through memcmp.
-inline bool SameName(std::string_view a, std::string_view b) {
-    std::size_t n = a.size();
-    if (n != b.size()) return false;
-    const char* x = a.data();
-    const char* y = b.data();
-    for (; n >= 8; n -= 8, x += 8, y += 8) {
-        std::uint64_t u, v;
-        std::memcpy(&u, x, 8);
-        std::memcpy(&v, y, 8);
-        if (u != v) return false;
-    }
-    for (; n > 0; --n)
-        if (*x++ != *y++) return false;
-    return true;
-}
-
 inline char AsciiLower(char ch) {
     return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 0x20) : ch;
 }
@@ -427,7 +411,8 @@ void cCompareEngine::CompareOneWay(const cMetaData& a, const SchemaIndex& aIndex
     }
     const bool showTables = (only & CompareKind::Tables) != 0;
     const bool missingColumns = (only & CompareKind::Columns) != 0;
-    const bool changes = rules_ && rules_->changes;
+    // Matched columns are paired for changed types or sizes, and going forward for definitions.
+    const bool changes = rules_ && (rules_->changes || (rules_->columnDefinitions && definitions != nullptr));
     const bool columnsWalked = !rules_ || rules_->columnsWalked;
     const bool folds = rules_ && rules_->fold;
     const auto& aTables = a.Tables().Items();
@@ -458,8 +443,6 @@ void cCompareEngine::CompareOneWay(const cMetaData& a, const SchemaIndex& aIndex
                 else
                     CompareColumns<ExactNames>(table, aColumns, bColumns, name, PairKey(match, i),
                                                missingColumns, changes);
-                if (definitions != nullptr && rules_->columnDefinitions)
-                    definitions->CompareColumns(*table, aColumns.kept, other, bColumns.kept, folds);
                 continue;
             }
             const std::uint64_t pair = PairKey(i, match);
@@ -546,17 +529,22 @@ void cCompareEngine::CompareColumns(const std::shared_ptr<cMetaDataElement>& aTa
     if (changes) {
         const auto& aFields = a.fields.Items();
         const auto& bFields = b.fields.Items();
+        const bool typeChanges = rules_->changes;
+        const bool definitions = definitions_ != nullptr && rules_->columnDefinitions;
         for (std::size_t n = 0; n < aCount; ++n) {
             if (matchAtScratch_[n] == bCount) continue;
             const std::uint32_t aAt = a.PositionAt(n);
             const std::uint32_t bAt = b.PositionAt(matchAtScratch_[n]);
             const cField& aField = *aFields[aAt];
             const cField& bField = *bFields[bAt];
+            // Where both columns' definitions are compared, their "type" tells a change whole.
+            const bool bothDefined = definitions && aField.Definition && bField.Definition;
+            if (bothDefined) definitions_->CompareColumnPair(*aTable, aField, bField);
             // Alike byte for byte, the usual case, is told inline.
-            if (SameName(aField.FieldType, bField.FieldType) && SameName(aField.FieldSize, bField.FieldSize))
+            if (!typeChanges || bothDefined ||
+                (SameName(aField.FieldType, bField.FieldType) &&
+                 SameName(aField.FieldSize, bField.FieldSize)))
                 continue;
-            // Where both columns' definitions are compared, their "type" tells the change whole.
-            if (definitions_ != nullptr && aField.Definition && bField.Definition) continue;
             if (aField.FieldSize != bField.FieldSize || !EqualsIgnoreCase(aField.FieldType, bField.FieldType))
                 AddChange(*aTable, aField, bField);
         }

@@ -167,12 +167,16 @@ void SnapshotDefinitions::AppendColumn(std::string& out, const cField& field) {
 
 std::shared_ptr<const Properties> SnapshotDefinitions::ColumnDefinition(std::string_view line,
                                                                         std::string_view rest) {
+    const auto known = columns_.find(rest);
+    if (known != columns_.end()) return known->second;
     // Older files may hold parts of their own here, which their loaders ignored: so does this one.
+    std::shared_ptr<const Properties> definition;
     try {
-        return std::make_shared<const Properties>(ReadProperties(line, rest, nullptr, nullptr));
+        definition = std::make_shared<const Properties>(ReadProperties(line, rest, nullptr, nullptr));
     } catch (const TablorError&) {
-        return nullptr;
     }
+    columns_.emplace(std::string(rest), definition);
+    return definition;
 }
 
 bool SnapshotDefinitions::Take(std::string_view line) {

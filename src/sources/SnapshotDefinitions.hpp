@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "model/cMetaData.hpp"
@@ -31,8 +33,9 @@ class SnapshotDefinitions {
     // side knew no more than its name, type and size.
     static void AppendColumn(std::string& out, const cField& field);
     // The properties after a field line's third part (`rest`, past its "*"), for `line`; none
-    // where they are not properties (parts of an older writer's).
-    static std::shared_ptr<const Properties> ColumnDefinition(std::string_view line, std::string_view rest);
+    // where they are not properties (parts of an older writer's). Columns of one text share
+    // one definition: most columns of a schema repeat a few, and comparing reads fewer places.
+    std::shared_ptr<const Properties> ColumnDefinition(std::string_view line, std::string_view rest);
 
     // Takes a line of the table section read before the first table line; false when it is
     // not a definition line. A definition line that cannot be read is a TablorError.
@@ -55,6 +58,12 @@ class SnapshotDefinitions {
         Properties properties;
     };
     std::vector<Line> lines_;
+    // Looked up by the line's text without copying it.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    std::unordered_map<std::string, std::shared_ptr<const Properties>, TextHash, std::equal_to<>> columns_;
 };
 
 }  // namespace tablor

@@ -162,8 +162,7 @@ void cSnapShot::Load(const std::optional<std::string>& text, UserPrompt& prompt)
                     const auto field = current->Fields().Add(
                         std::string(parts.At(0)), std::string(parts.At(1)), std::string(parts.At(2)));
                     // What follows the third part is the column's definition.
-                    if (parts.hasRest)
-                        field->Definition = SnapshotDefinitions::ColumnDefinition(line, parts.rest);
+                    if (parts.hasRest) field->Definition = definitions.ColumnDefinition(line, parts.rest);
                 });
             }
             prompt.Progress("Tables", tables.Count());
