@@ -62,6 +62,7 @@ DifferenceRow DifferenceRow::From(const cDifference& difference) {
         row.cells[4] += ", TYPE: " + difference.FieldType() + " SIZE: " + difference.FieldSize();
     if (!difference.Property().empty()) {
         row.hasValues = true;
+        row.property = difference.Property();
         row.value1 = difference.Value1();
         row.value2 = difference.Value2();
     }

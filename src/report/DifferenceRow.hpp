@@ -14,9 +14,10 @@ struct DifferenceRow {
     static constexpr std::array<std::string_view, 5> kHeaders = {"Object Name", "Type", "Not found on",
                                                                  "Table", "Message"};
     std::array<std::string, 5> cells;
-    // A changed definition's property on each side, whole (the message tells a long or
+    // A changed definition's property and its value on each side, whole (the message tells a long or
     // multi-line one only by the line it first differs on); only with hasValues.
     bool hasValues = false;
+    std::string property{};
     std::string value1{};
     std::string value2{};
 

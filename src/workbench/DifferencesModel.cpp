@@ -32,7 +32,8 @@ int PictureFor(std::int32_t objectType) {
         case ObjectType::FieldChanged:
             return static_cast<int>(SmallPicture::FieldChanged);
         default:
-            return 0;
+            // A changed element shows as its kind; kinds without a picture of their own show none.
+            return ObjectType::IsChange(objectType) ? PictureFor(objectType - ObjectType::kChanged) : 0;
     }
 }
 

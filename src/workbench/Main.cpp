@@ -39,6 +39,7 @@
 #include "ui/ShownText.hpp"
 #include "ui/Twips.hpp"
 #include "viewer/ViewerLaunch.hpp"
+#include "workbench/DefinitionPane.hpp"
 #include "workbench/DifferencesModel.hpp"
 #include "workbench/OptionsDialog.hpp"
 #include "workbench/SaveFileDialog.hpp"
@@ -386,6 +387,8 @@ void Main::BuildControls() {
         lvDifferences->setColumnWidth(column, t.X(widths[column]));
     lvDifferences->setGeometry(
         t.Rect(kDifferences.left(), kDifferences.top(), kDifferences.width(), kDifferences.height()));
+    pnlDefinition = new DefinitionPane(client_);
+    pnlDefinition->hide();
 
     WorkingPanel = new QFrame(client_);
     WorkingPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -464,6 +467,7 @@ void Main::NameParts() {
         {lblWarnings, "lblWarnings"},
         {lvDifferences, "lvDifferences"},
         {differences, "differences"},
+        {pnlDefinition, "pnlDefinition"},
         {WorkingPanel, "WorkingPanel"},
         {lblStatus, "lblStatus"},
         {client_, "client"},
@@ -537,7 +541,20 @@ void Main::ConnectCommands() {
         lvDifferences->header()->setSortIndicatorShown(true);
         lvDifferences->header()->setSortIndicator(column, Qt::AscendingOrder);
     });
+    connect(lvDifferences->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &Main::ShowDefinition);
+    connect(differences, &QAbstractItemModel::modelReset, this, &Main::ShowDefinition);
     connect(qApp, &QApplication::focusChanged, this, &Main::OnFocusChanged);
+}
+
+void Main::ShowDefinition() {
+    const QModelIndex current = lvDifferences->currentIndex();
+    const bool shown =
+        current.isValid() && pnlDefinition->Show(differences->At(static_cast<std::size_t>(current.row())),
+                                                 Object1Name, Object2Name);
+    if (shown == pnlDefinition->isVisibleTo(client_)) return;
+    pnlDefinition->setVisible(shown);
+    ApplyResizeRule();
 }
 
 QString Main::SnapShotFolder() {
@@ -648,6 +665,14 @@ void Main::ApplyResizeRule() {
     const int height = client_->height() - list.top() - t.Y(kDifferencesBottomMargin);
     if (width > 0) list.setWidth(width);
     if (height > 0) list.setHeight(height);
+    if (pnlDefinition->isVisibleTo(client_)) {
+        // The pane takes the lower half of the list's room.
+        const int gap = t.Y(60);
+        const int listHeight = (list.height() - gap) / 2;
+        pnlDefinition->setGeometry(list.left(), list.top() + listHeight + gap, list.width(),
+                                   list.height() - listHeight - gap);
+        list.setHeight(listHeight);
+    }
     lvDifferences->setGeometry(list);
     for (QLabel* line : {lblResult, lblWarnings}) {
         line->resize(list.width(), line->height());
@@ -933,8 +958,9 @@ void Main::ShowProgress(const QString& section, long rowsRead) {
 StructureViewerFrm* Main::ViewConnectionStructure() {
     return gui::ViewConnectionStructure(
         Launcher(),
+        // With definitions compared, the viewer lists them too.
         LiveSideOf(txtServer->currentText(), txtDatabase->text(), txtUser->text(), txtPassword->text(),
-                   chkIntegrated->isChecked()),
+                   chkIntegrated->isChecked(), {}, options_.definitions),
         LargePicture::LiveDatabase);
 }
 

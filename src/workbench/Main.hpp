@@ -33,6 +33,7 @@ class QTreeView;
 
 namespace tablor::gui {
 
+class DefinitionPane;
 class DifferencesModel;
 class SaveFileDialog;
 class StructureViewerFrm;
@@ -94,10 +95,10 @@ class Main : public QMainWindow {
     StructureViewerFrm* ViewSnapStructure();
 
     // A live side from the texts of the connection fields or of a comparison-list entry; the
-    // server text decides the engine.
+    // server text decides the engine. `readDefinitions` reads what the catalogue tells beyond names.
     static SideDescription LiveSideOf(const QString& server, const QString& database, const QString& user,
                                       const QString& password, bool integratedSecurity,
-                                      std::string displayName = {});
+                                      std::string displayName = {}, bool readDefinitions = false);
 
     // The display names of the last successful comparison, as the report names its two sides.
     std::pair<QString, QString> ComparedNames() const { return {Object1Name, Object2Name}; }
@@ -213,6 +214,8 @@ class Main : public QMainWindow {
     QLabel* lblWarnings = nullptr;
     QTreeView* lvDifferences = nullptr;
     DifferencesModel* differences = nullptr;
+    // Under the list while the selected row is a changed definition.
+    DefinitionPane* pnlDefinition = nullptr;
 
     QFrame* WorkingPanel = nullptr;
     QLabel* lblStatus = nullptr;
@@ -226,6 +229,8 @@ class Main : public QMainWindow {
     void PlaceOnScreen(bool centre);
     void PlaceOnceFramed();
     void ApplyResizeRule();
+    // Shows the selected row's definitions under the list, or hides the pane when it has none.
+    void ShowDefinition();
     void RenderPictures();
     void RememberServer();
     void OnFocusChanged(QWidget* old, QWidget* now);

@@ -42,15 +42,16 @@ struct CompareEntry {
     QString fields[8];  // by sub-item number, 1 to 7
 };
 
-// The side a comparison-list entry describes, named as the entry is.
-SideDescription SideOf(const CompareEntry& entry) {
+// The side a comparison-list entry describes, named as the entry is; a live one read with its
+// definitions when they are compared.
+SideDescription SideOf(const CompareEntry& entry, bool definitions) {
     const QString& kind = entry.fields[Main::kSourceKind];
     if (kind == "SNAPSHOT")
         return SideDescription::Snapshot(Main::SnapShotPath(entry.fields[Main::kFileName]), Std(entry.text));
     if (kind == "CONNECTION")
         return Main::LiveSideOf(entry.fields[Main::kServer], entry.fields[Main::kDatabase],
                                 entry.fields[Main::kUser], entry.fields[Main::kPassword],
-                                entry.fields[Main::kIntegratedSecurity] == "1", Std(entry.text));
+                                entry.fields[Main::kIntegratedSecurity] == "1", Std(entry.text), definitions);
     throw TablorError(errors::InvalidProcedureCall, "Unknown source kind: " + Std(kind));
 }
 
@@ -126,7 +127,8 @@ class SnapshotPairProgress {
 }  // namespace
 
 SideDescription Main::LiveSideOf(const QString& server, const QString& database, const QString& user,
-                                 const QString& password, bool integratedSecurity, std::string displayName) {
+                                 const QString& password, bool integratedSecurity, std::string displayName,
+                                 bool readDefinitions) {
     const LiveTarget live = ParseServerText(Std(server));
     ConnectionSettings settings;
     settings.engine = live.engine;
@@ -135,6 +137,7 @@ SideDescription Main::LiveSideOf(const QString& server, const QString& database,
     settings.userName = Std(user);
     settings.password = Std(password);
     settings.integratedSecurity = integratedSecurity;
+    settings.readDefinitions = readDefinitions;
     return SideDescription::Live(std::move(settings), std::move(displayName));
 }
 
@@ -158,10 +161,10 @@ void Main::CompareCommand() {
     pump_.Now();
     pump_.Now();
 
-    const SideDescription side1 = SideOf(entries[0]);
-    const SideDescription side2 = SideOf(entries[1]);
     // As the command started: the options may not change under a running comparison.
     const CompareOptions options = options_;
+    const SideDescription side1 = SideOf(entries[0], options.definitions);
+    const SideDescription side2 = SideOf(entries[1], options.definitions);
     const std::optional<int> sortColumn =
         differences->IsSorted() ? std::optional<int>(differences->SortColumn()) : std::nullopt;
     std::vector<DifferencesModel::Row> rows;
@@ -248,8 +251,10 @@ void Main::SaveSnapShotCommand() {
         return;
     }
 
-    const SideDescription side = LiveSideOf(txtServer->currentText(), txtDatabase->text(), txtUser->text(),
-                                            txtPassword->text(), chkIntegrated->isChecked());
+    // With definitions compared, the snapshot keeps them, to be compared with definitions later.
+    const SideDescription side =
+        LiveSideOf(txtServer->currentText(), txtDatabase->text(), txtUser->text(), txtPassword->text(),
+                   chkIntegrated->isChecked(), {}, options_.definitions);
     SideRead read;
     ReadOffThread([&](const ProgressCallback& progress, const CancellationToken& cancel) {
         read = service_.Read(side, progress, cancel);

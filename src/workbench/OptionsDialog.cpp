@@ -6,10 +6,14 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <string>
@@ -25,7 +29,7 @@ struct Kind {
     const char* objectName;
 };
 // In CompareKind bit order.
-constexpr std::array<Kind, 7> kKinds = {{
+constexpr std::array<Kind, 11> kKinds = {{
     {"&Tables", "chkOnlyTables"},
     {"C&olumns", "chkOnlyColumns"},
     {"&Views", "chkOnlyViews"},
@@ -33,7 +37,27 @@ constexpr std::array<Kind, 7> kKinds = {{
     {"&Functions", "chkOnlyFunctions"},
     {"Co&nstraints", "chkOnlyConstraints"},
     {"C&hanged column types and sizes", "chkOnlyChanges"},
+    {"Inde&xes", "chkOnlyIndexes"},
+    {"T&riggers", "chkOnlyTriggers"},
+    {"S&equences", "chkOnlySequences"},
+    {"T&ypes", "chkOnlyTypes"},
 }};
+// The kinds before Indexes are read without definitions.
+constexpr std::size_t kNameKinds = 7;
+
+// Property names, one list for a line of text: separated by commas or blanks.
+std::vector<std::string> Words(const QString& text) {
+    std::vector<std::string> words;
+    for (const QString& word : text.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts))
+        words.push_back(word.toStdString());
+    return words;
+}
+
+QString WordLine(const std::vector<std::string>& words) {
+    QStringList line;
+    for (const std::string& word : words) line.append(QString::fromStdString(word));
+    return line.join(QStringLiteral(", "));
+}
 
 std::vector<std::string> Patterns(const QString& text) {
     std::vector<std::string> patterns;
@@ -77,6 +101,27 @@ OptionsDialog::OptionsDialog(const CompareOptions& options, UserPrompt& prompt, 
     chkIgnoreGeneratedNames->setObjectName("chkIgnoreGeneratedNames");
     chkIgnoreGeneratedNames->setChecked(options.ignoreGeneratedNames);
 
+    chkDefinitions = new QCheckBox("Compare &definitions", this);
+    chkDefinitions->setObjectName("chkDefinitions");
+    chkDefinitions->setChecked(options.definitions);
+    chkDefinitions->setToolTip(
+        "Databases are read with what their catalogues tell beyond names: each column's and object's "
+        "properties and bodies are compared, and indexes, triggers, sequences and types too");
+    txtIgnoreProperties = new QLineEdit(WordLine(options.ignoreProperties), this);
+    txtIgnoreProperties->setObjectName("txtIgnoreProperties");
+    txtIgnoreProperties->setPlaceholderText("comment, collation");
+    auto* ignoreLabel = new QLabel("Properties to &ignore:", this);
+    ignoreLabel->setBuddy(txtIgnoreProperties);
+    auto* ignoreLine = new QHBoxLayout;
+    // Set in from the box it belongs to.
+    ignoreLine->addSpacing(chkDefinitions->style()->pixelMetric(QStyle::PM_IndicatorWidth) + 4);
+    ignoreLine->addWidget(ignoreLabel);
+    ignoreLine->addWidget(txtIgnoreProperties, 1);
+    txtIgnoreProperties->setEnabled(options.definitions);
+    ignoreLabel->setEnabled(options.definitions);
+    connect(chkDefinitions, &QCheckBox::toggled, txtIgnoreProperties, &QWidget::setEnabled);
+    connect(chkDefinitions, &QCheckBox::toggled, ignoreLabel, &QWidget::setEnabled);
+
     txtInclude = PatternBox(this, options.include);
     txtInclude->setObjectName("txtInclude");
     txtExclude = PatternBox(this, options.exclude);
@@ -113,6 +158,10 @@ OptionsDialog::OptionsDialog(const CompareOptions& options, UserPrompt& prompt, 
                 "Lists a column that both sides have with another type or size once, as Field "
                 "changed");
         }
+        if (bit >= kNameKinds) {
+            box->setEnabled(options.definitions);
+            connect(chkDefinitions, &QCheckBox::toggled, box, &QWidget::setEnabled);
+        }
         chkOnly[bit] = box;
         kindGrid->addWidget(box, static_cast<int>(bit) % kRows, static_cast<int>(bit) / kRows);
     }
@@ -127,6 +176,8 @@ OptionsDialog::OptionsDialog(const CompareOptions& options, UserPrompt& prompt, 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(chkIgnoreCase);
     layout->addWidget(chkIgnoreGeneratedNames);
+    layout->addWidget(chkDefinitions);
+    layout->addLayout(ignoreLine);
     layout->addSpacing(layout->spacing());
     layout->addLayout(patterns, 1);
     layout->addWidget(kinds);
@@ -141,20 +192,25 @@ CompareOptions OptionsDialog::Options() const {
     options.ignoreGeneratedNames = chkIgnoreGeneratedNames->isChecked();
     options.include = Patterns(txtInclude->toPlainText());
     options.exclude = Patterns(txtExclude->toPlainText());
+    options.definitions = chkDefinitions->isChecked();
+    // Properties matter only to definitions: kept off, they would name an option that does nothing.
+    if (options.definitions) options.ignoreProperties = Words(txtIgnoreProperties->text());
     options.only = 0;
-    for (std::size_t bit = 0; bit < chkOnly.size(); ++bit)
+    // The kinds read only with definitions count only with them.
+    const std::size_t kinds = options.definitions ? chkOnly.size() : kNameKinds;
+    for (std::size_t bit = 0; bit < kinds; ++bit)
         if (chkOnly[bit]->isChecked()) options.only |= 1u << bit;
     // One box for changed columns: they are looked for only when shown, and every other kind is
     // then the plain comparison's every kind.
     options.columnChanges = (options.only & CompareKind::Changes) != 0;
     // Every box ticked is every kind, those without a box of their own too.
-    const unsigned boxes = (1u << chkOnly.size()) - 1;
+    const unsigned boxes = (1u << kinds) - 1;
     if ((options.only | CompareKind::Changes) == boxes) options.only = CompareKind::All;
     return options;
 }
 
 void OptionsDialog::accept() {
-    if (std::none_of(chkOnly.begin(), chkOnly.end(), [](const QCheckBox* box) { return box->isChecked(); })) {
+    if (Options().only == 0) {
         PromptMessage message;
         message.text = "Please tick at least one kind to show.";
         message.icon = PromptIcon::Warning;
@@ -176,6 +232,8 @@ CompareOptions Load() {
     options.ignoreGeneratedNames = store.value("IgnoreGeneratedNames", false).toBool();
     options.include = Patterns(store.value("Include").toString());
     options.exclude = Patterns(store.value("Exclude").toString());
+    options.definitions = store.value("Definitions", false).toBool();
+    options.ignoreProperties = Words(store.value("IgnoreProperties").toString());
     std::string error;
     const auto only = ParseCompareKinds(store.value("Only").toString().toStdString(), error);
     // Nothing to show would make every comparison empty: take it as damage too.
@@ -194,6 +252,8 @@ QString Save(const CompareOptions& options) {
     store.setValue("IgnoreGeneratedNames", options.ignoreGeneratedNames);
     store.setValue("Include", Lines(options.include));
     store.setValue("Exclude", Lines(options.exclude));
+    store.setValue("Definitions", options.definitions);
+    store.setValue("IgnoreProperties", WordLine(options.ignoreProperties));
     store.setValue("Only", QString::fromStdString(CompareKindsText(options.only)));
     store.endGroup();
     store.sync();

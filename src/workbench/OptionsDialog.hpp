@@ -7,6 +7,7 @@
 #include "support/UserPrompt.hpp"
 
 class QCheckBox;
+class QLineEdit;
 class QPlainTextEdit;
 
 namespace tablor::gui {
@@ -29,10 +30,12 @@ class OptionsDialog : public QDialog {
     UserPrompt& prompt_;
     QCheckBox* chkIgnoreCase = nullptr;
     QCheckBox* chkIgnoreGeneratedNames = nullptr;
+    QCheckBox* chkDefinitions = nullptr;
+    QLineEdit* txtIgnoreProperties = nullptr;
     QPlainTextEdit* txtInclude = nullptr;
     QPlainTextEdit* txtExclude = nullptr;
     // By CompareKind bit.
-    std::array<QCheckBox*, 7> chkOnly{};
+    std::array<QCheckBox*, 11> chkOnly{};
 };
 
 // The window's comparison options, kept in the settings store beside the remembered servers

@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSettings>
@@ -197,6 +198,35 @@ TEST_F(OptionsDialog, TheReportNamesTheOptionsOfItsComparison) {
         Click("btnOK");
     });
     EXPECT_NE(report().find("Compared with options: ignore-case<"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tablor::testing
+
+namespace tablor::testing {
+namespace {
+
+// Definitions are read and compared when ticked, the properties to ignore with them; both are
+// kept for the next start.
+TEST_F(OptionsDialog, DefinitionsAndThePropertiesToIgnoreAreKept) {
+    WithDialog([&](QDialog&) {
+        EXPECT_FALSE(Find<QLineEdit>("txtIgnoreProperties").isEnabled());
+        Find<QCheckBox>("chkDefinitions").setChecked(true);
+        Find<QLineEdit>("txtIgnoreProperties").setText(" comment,collation  owner ");
+        Click("btnOK");
+    });
+    Restart();
+    EXPECT_TRUE(Window().Options().definitions);
+    EXPECT_EQ(Window().Options().ignoreProperties,
+              (std::vector<std::string>{"comment", "collation", "owner"}));
+    EXPECT_EQ(Window().Options().only, CompareKind::All);
+    WithDialog([&](QDialog&) {
+        EXPECT_EQ(Find<QLineEdit>("txtIgnoreProperties").text(), "comment, collation, owner");
+        Find<QCheckBox>("chkDefinitions").setChecked(false);
+        Click("btnOK");
+    });
+    EXPECT_FALSE(Window().Options().definitions);
+    EXPECT_TRUE(Window().Options().ignoreProperties.empty()) << "an option that does nothing";
 }
 
 }  // namespace
