@@ -1,9 +1,149 @@
+#include <string>
+
 #include "sources/DefinitionQueries.hpp"
 
 namespace tablor {
+namespace {
 
+// The schemas the name queries read: not the catalogue's own, nor temporary or toast schemas.
+constexpr const char* kUserSchema =
+    " AND n.nspname NOT IN ('pg_catalog', 'information_schema') AND n.nspname NOT LIKE 'pg\\_%'";
+
+// What CREATE EXTENSION installed is not the user's, as in the name queries.
+std::string NotFromAnExtension(const std::string& catalogue, const std::string& oid) {
+    return " AND NOT EXISTS (SELECT 1 FROM pg_catalog.pg_depend e WHERE e.classid = 'pg_catalog." +
+           catalogue + "'::regclass AND e.objid = " + oid + " AND e.deptype = 'e')";
+}
+
+constexpr const char* kRelation =
+    " FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace";
+
+// One kind of object, one property a row: the values of `properties` are unpivoted, and those
+// the catalogue has nothing for left out.
+std::string Part(const std::string& kind, const std::string& name, const std::string& column,
+                 const std::string& from, const std::string& where, const std::string& properties) {
+    return "SELECT '" + kind + "'::text AS object_kind, n.nspname::text AS object_schema, " + name +
+           " AS object_name, " + column + " AS column_name, v.property, v.value" + from +
+           " CROSS JOIN LATERAL (VALUES " + properties + ") v(property, value) WHERE v.value IS NOT NULL" +
+           where + kUserSchema;
+}
+
+}  // namespace
+
+// Every text read is the server's own rendering, which holds neither the database's name nor an
+// oid, so two databases built from one script read alike.
 std::string PostgresDefinitionsQuery() {
-    return {};
+    const std::string tableKinds =
+        " AND c.relkind IN ('r', 'v', 'f', 'p')" + NotFromAnExtension("pg_class", "c.oid");
+    const std::string parts[] = {
+        // A column's collation counts only where it is not the one its type gives it anyway, so
+        // COLLATE "default" spelled out reads as left out.
+        Part(
+            "column", "c.relname::text", "a.attname::text",
+            std::string(kRelation) +
+                " JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT "
+                "a.attisdropped"
+                " JOIN pg_catalog.pg_type t ON t.oid = a.atttypid"
+                " LEFT JOIN pg_catalog.pg_attrdef d ON d.adrelid = c.oid AND d.adnum = a.attnum"
+                " LEFT JOIN pg_catalog.pg_collation co ON co.oid = a.attcollation AND a.attcollation <> "
+                "t.typcollation"
+                " LEFT JOIN pg_catalog.pg_namespace cn ON cn.oid = co.collnamespace",
+            tableKinds,
+            "('type', pg_catalog.format_type(a.atttypid, a.atttypmod)),"
+            " ('nullable', CASE WHEN a.attnotnull THEN 'NO' ELSE 'YES' END),"
+            " ('default', CASE WHEN a.attgenerated = '' THEN pg_catalog.pg_get_expr(d.adbin, d.adrelid) END),"
+            " ('identity', CASE a.attidentity WHEN 'a' THEN 'ALWAYS' WHEN 'd' THEN 'BY DEFAULT' END),"
+            " ('generated', CASE WHEN a.attgenerated = 's' THEN pg_catalog.pg_get_expr(d.adbin, d.adrelid) "
+            "|| "
+            "' STORED' END),"
+            " ('collation', CASE WHEN cn.nspname = 'pg_catalog' THEN quote_ident(co.collname) ELSE "
+            "quote_ident(cn.nspname) || '.' || quote_ident(co.collname) END),"
+            " ('comment', pg_catalog.col_description(c.oid, a.attnum))"),
+        // A partition names its parent as the name queries would: by name in its own schema.
+        Part("table", "c.relname::text", "''", kRelation, tableKinds,
+             "('comment', pg_catalog.obj_description(c.oid, 'pg_class')),"
+             " ('partition key', CASE WHEN c.relkind = 'p' THEN pg_catalog.pg_get_partkeydef(c.oid) END),"
+             " ('partition of', (SELECT CASE WHEN pn.oid = c.relnamespace THEN '' ELSE "
+             "quote_ident(pn.nspname) "
+             "|| '.' END || quote_ident(p.relname) || ' ' || pg_catalog.pg_get_expr(c.relpartbound, c.oid) "
+             "FROM "
+             "pg_catalog.pg_inherits i JOIN pg_catalog.pg_class p ON p.oid = i.inhparent JOIN "
+             "pg_catalog.pg_namespace pn ON pn.oid = p.relnamespace WHERE c.relispartition AND i.inhrelid = "
+             "c.oid))"),
+        Part("view", "c.relname::text", "''", kRelation,
+             " AND c.relkind IN ('v', 'm')" + NotFromAnExtension("pg_class", "c.oid"),
+             "('definition', pg_catalog.pg_get_viewdef(c.oid)),"
+             " ('materialized', CASE WHEN c.relkind = 'm' THEN 'YES' ELSE 'NO' END)"),
+        // Named as INFORMATION_SCHEMA.TABLE_CONSTRAINTS names them; a domain's go with its type.
+        // Names are unique per table only (a partition repeats its parent's CHECK and FOREIGN KEY
+        // under the same name), so the definition alone is told: a repeated one reads alike.
+        Part("constraint", "k.conname::text", "''",
+             " FROM pg_catalog.pg_constraint k JOIN pg_catalog.pg_class c ON c.oid = k.conrelid JOIN "
+             "pg_catalog.pg_namespace n ON n.oid = k.connamespace",
+             NotFromAnExtension("pg_class", "c.oid"),
+             "('definition', pg_catalog.pg_get_constraintdef(k.oid))"),
+        // An index that backs a primary key, unique or exclusion constraint is that constraint,
+        // which the constraint's own definition tells: listed again, a dropped constraint would be
+        // told twice.
+        Part(
+            "index", "c.relname::text", "''",
+            std::string(kRelation) +
+                " JOIN pg_catalog.pg_index x ON x.indexrelid = c.oid JOIN pg_catalog.pg_class tc ON tc.oid = "
+                "x.indrelid",
+            " AND NOT EXISTS (SELECT 1 FROM pg_catalog.pg_constraint k WHERE k.conindid = c.oid AND "
+            "k.contype "
+            "IN ('p', 'u', 'x'))" +
+                NotFromAnExtension("pg_class", "tc.oid"),
+            "('table', tc.relname::text), ('definition', pg_catalog.pg_get_indexdef(c.oid))"),
+        // Trigger names are unique per table only.
+        Part("trigger", "c.relname || '.' || g.tgname", "''",
+             std::string(kRelation) + " JOIN pg_catalog.pg_trigger g ON g.tgrelid = c.oid",
+             " AND NOT g.tgisinternal" + NotFromAnExtension("pg_class", "c.oid"),
+             "('table', c.relname::text), ('definition', pg_catalog.pg_get_triggerdef(g.oid))"),
+        // Routines by INFORMATION_SCHEMA.ROUTINES's SPECIFIC_NAME; aggregates are not among them.
+        Part("routine", "f.proname || '_' || f.oid", "''",
+             " FROM pg_catalog.pg_proc f JOIN pg_catalog.pg_namespace n ON n.oid = f.pronamespace",
+             " AND f.prokind IN ('f', 'p')" + NotFromAnExtension("pg_proc", "f.oid"),
+             "('signature', pg_catalog.pg_get_function_identity_arguments(f.oid)),"
+             " ('returns', pg_catalog.pg_get_function_result(f.oid)),"
+             " ('definition', pg_catalog.pg_get_functiondef(f.oid))"),
+        // An identity column's sequence is the column's: its "identity" tells.
+        Part("sequence", "c.relname::text", "''",
+             std::string(kRelation) + " JOIN pg_catalog.pg_sequence s ON s.seqrelid = c.oid",
+             " AND NOT EXISTS (SELECT 1 FROM pg_catalog.pg_depend i WHERE i.classid = "
+             "'pg_catalog.pg_class'::regclass "
+             "AND i.objid = c.oid AND i.deptype = 'i')" +
+                 NotFromAnExtension("pg_class", "c.oid"),
+             "('type', pg_catalog.format_type(s.seqtypid, NULL)), ('start', s.seqstart::text),"
+             " ('increment', s.seqincrement::text), ('minimum', s.seqmin::text), ('maximum', s.seqmax::text),"
+             " ('cache', s.seqcache::text), ('cycle', CASE WHEN s.seqcycle THEN 'YES' ELSE 'NO' END)"),
+        // Enums, domains and composite types; the array type that comes with each is not the user's.
+        Part("type", "t.typname::text", "''",
+             " FROM pg_catalog.pg_type t JOIN pg_catalog.pg_namespace n ON n.oid = t.typnamespace",
+             " AND (t.typtype IN ('e', 'd') OR (t.typtype = 'c' AND (SELECT r.relkind FROM "
+             "pg_catalog.pg_class r "
+             "WHERE r.oid = t.typrelid) = 'c'))" +
+                 NotFromAnExtension("pg_type", "t.oid"),
+             "('values', (SELECT string_agg(quote_literal(l.enumlabel), ', ' ORDER BY l.enumsortorder) FROM "
+             "pg_catalog.pg_enum l WHERE l.enumtypid = t.oid)),"
+             " ('base type', CASE WHEN t.typtype = 'd' THEN pg_catalog.format_type(t.typbasetype, "
+             "t.typtypmod) END),"
+             " ('nullable', CASE WHEN t.typtype = 'd' THEN CASE WHEN t.typnotnull THEN 'NO' ELSE 'YES' END "
+             "END),"
+             " ('default', t.typdefault),"
+             " ('constraints', (SELECT string_agg(quote_ident(k.conname) || ' ' || "
+             "pg_catalog.pg_get_constraintdef(k.oid), E'\\n' ORDER BY k.conname) FROM "
+             "pg_catalog.pg_constraint k "
+             "WHERE k.contypid = t.oid)),"
+             " ('attributes', (SELECT string_agg(quote_ident(a.attname) || ' ' || "
+             "pg_catalog.format_type(a.atttypid, "
+             "a.atttypmod), ', ' ORDER BY a.attnum) FROM pg_catalog.pg_attribute a WHERE a.attrelid = "
+             "t.typrelid AND "
+             "t.typrelid <> 0 AND a.attnum > 0 AND NOT a.attisdropped))"),
+    };
+    std::string query;
+    for (const std::string& part : parts) query += (query.empty() ? "" : " UNION ALL ") + part;
+    return query;
 }
 
 }  // namespace tablor

@@ -174,7 +174,9 @@ TEST_F(PostgresCli, SnapshotThenCompareWithTheLiveDatabase) {
                              ": 9 tables, 1 views, 3 routines, 4 constraints\n");
     const std::string content = TempFolder::Read(file);
     EXPECT_THAT(content, StartsWith(server.ServerName() + "*tablor_shop*" + server.user + "*\r\n"));
-    EXPECT_THAT(content, HasSubstr("\r\n:Café\r\nΩmega*character varying*10\r\n"));
+    EXPECT_THAT(
+        content,
+        HasSubstr("\r\n:Café\r\nΩmega*character varying*10*nullable=YES*type=character varying(10)\r\n"));
     EXPECT_THAT(content, Not(HasSubstr(server.password)));
 
     const std::string v2 = folder.File("v2.snp");
@@ -196,8 +198,12 @@ TEST_F(PostgresCli, QualifiedSnapshotThenCompareWithTheLiveDatabase) {
     const std::string qualified = server.Address("tablor_shop") + "?qualify=true";
     ASSERT_EQ(Run({"snapshot", qualified, "-o", file}), cli::kNoDifferences) << err.str();
     const std::string content = TempFolder::Read(file);
-    EXPECT_THAT(content, HasSubstr("\r\n:public.items\r\nid*integer*\r\nlabel*character varying*40\r\n"));
-    EXPECT_THAT(content, HasSubstr("\r\n:sales.items\r\nid*integer*\r\nsku*character varying*20\r\n"));
+    EXPECT_THAT(content,
+                HasSubstr("\r\n:public.items\r\nid*integer**nullable=YES*type=integer\r\nlabel*character "
+                          "varying*40*nullable=YES*type=character varying(40)\r\n"));
+    EXPECT_THAT(content,
+                HasSubstr("\r\n:sales.items\r\nid*integer**nullable=YES*type=integer\r\nsku*character "
+                          "varying*20*nullable=YES*type=character varying(20)\r\n"));
     EXPECT_EQ(Run({"compare", file, qualified}), cli::kNoDifferences) << out.str() << err.str();
     EXPECT_EQ(Run({"compare", qualified, qualified}), cli::kNoDifferences) << out.str() << err.str();
     EXPECT_EQ(Run({"compare", file, server.Address("tablor_shop")}), cli::kDifferences) << err.str();

@@ -1,0 +1,38 @@
+#pragma once
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/CliApp.hpp"
+
+namespace tablor::testing {
+
+// What `tablor-cli compare A B --definitions` said: its status and each difference as
+// "name: message", each side named by its place ("first", "second") rather than its address.
+inline std::pair<int, std::vector<std::string>> CompareDefinitions(const std::string& first,
+                                                                   const std::string& second,
+                                                                   const std::string& password) {
+    std::ostringstream out, err;
+    cli::CliEnvironment environment;
+    environment.passwordVariable = password;
+    const int status =
+        cli::RunCli({"compare", first, second, "--format", "json", "--definitions"}, out, err, environment);
+    if (status == cli::kTrouble) return {status, {err.str()}};
+    const auto parsed = nlohmann::json::parse(out.str());
+    std::vector<std::string> messages;
+    for (const auto& record : parsed["differences"]) {
+        std::string message =
+            record["ObjectName"].get<std::string>() + ": " + record["Message"].get<std::string>();
+        // The second's name may start with the first's.
+        for (const auto& [side, place] : {std::pair{"object2", "second"}, std::pair{"object1", "first"}})
+            if (const auto at = message.find(" on " + parsed[side].get<std::string>());
+                at != std::string::npos)
+                message.replace(at + 4, parsed[side].get<std::string>().size(), place);
+        messages.push_back(std::move(message));
+    }
+    return {status, messages};
+}
+
+}  // namespace tablor::testing
