@@ -22,14 +22,26 @@ std::string TypeText(const std::string& of, const std::string& type) {
            ".scale AS nvarchar(10)) + ')' ELSE " + type + ".name END";
 }
 
+// The items that `from` (FROM and WHERE) finds, in `order`, as one text "a, b, c", or NULL for
+// none. FOR XML PATH rather than STRING_AGG, which servers before 2017 lack; TYPE and value()
+// give back <, > and & as they are.
+std::string Listed(const std::string& item, const std::string& from, const std::string& order) {
+    return "STUFF((SELECT N', ' + " + item + " FROM " + from + " ORDER BY " + order +
+           " FOR XML PATH(''), TYPE).value('.', 'nvarchar(max)'), 1, 2, N'')";
+}
+
 // The columns of an index, in key order with their direction (included ones: in the order
-// given), as one list.
+// given).
 std::string IndexColumns(const std::string& object, const std::string& index, bool included) {
-    return "(SELECT STRING_AGG(CAST(COL_NAME(ic.object_id, ic.column_id) AS nvarchar(max))" +
-           std::string(included ? "" : " + CASE ic.is_descending_key WHEN 1 THEN N' DESC' ELSE N' ASC' END") +
-           ", N', ') WITHIN GROUP (ORDER BY " + (included ? "ic.index_column_id" : "ic.key_ordinal") +
-           ") FROM sys.index_columns ic WHERE ic.object_id = " + object + " AND ic.index_id = " + index +
-           (included ? " AND ic.is_included_column = 1)" : " AND ic.key_ordinal > 0)");
+    const std::string from =
+        "sys.index_columns ic WHERE ic.object_id = " + object + " AND ic.index_id = " + index;
+    if (included)
+        return Listed("COL_NAME(ic.object_id, ic.column_id)", from + " AND ic.is_included_column = 1",
+                      "ic.index_column_id");
+    return Listed(
+        "COL_NAME(ic.object_id, ic.column_id) + CASE ic.is_descending_key WHEN 1 THEN N' DESC' ELSE "
+        "N' ASC' END",
+        from + " AND ic.key_ordinal > 0", "ic.key_ordinal");
 }
 
 // One part of the query: a row per property of each object `from` and `where` find, as
@@ -103,9 +115,9 @@ Part Relations() {
 // The columns of a foreign key on its own table (`side` parent) or the one it refers to
 // (referenced), in the key's order.
 std::string ForeignKeyColumns(const std::string& side) {
-    return "(SELECT STRING_AGG(CAST(COL_NAME(fc." + side + "_object_id, fc." + side +
-           "_column_id) AS nvarchar(max)), N', ') WITHIN GROUP (ORDER BY fc.constraint_column_id) FROM "
-           "sys.foreign_key_columns fc WHERE fc.constraint_object_id = o.object_id)";
+    return Listed("COL_NAME(fc." + side + "_object_id, fc." + side + "_column_id)",
+                  "sys.foreign_key_columns fc WHERE fc.constraint_object_id = o.object_id",
+                  "fc.constraint_column_id");
 }
 
 // The *_desc columns have a collation of their own, which joined to names of the database's
@@ -161,22 +173,20 @@ Part Indexes() {
 // Procedures and functions, by name (SQL Server's SPECIFIC_NAME): parameter types in order,
 // what a function returns (a table function: TABLE).
 Part Routines() {
-    const std::string type = "CAST(" + TypeText("pa", "pt") + " AS nvarchar(max))";
+    const std::string type = TypeText("pa", "pt");
     const std::string parameters =
-        " FROM sys.parameters pa JOIN sys.types pt ON pt.user_type_id = pa.user_type_id "
+        "sys.parameters pa JOIN sys.types pt ON pt.user_type_id = pa.user_type_id "
         "WHERE pa.object_id = o.object_id AND pa.parameter_id ";
     return {
         .kind = "N'routine'",
         .name = "o.name",
         .from = "sys.objects o JOIN sys.schemas s ON s.schema_id = o.schema_id",
-        .values = "(N'definition', OBJECT_DEFINITION(o.object_id)), (N'signature', (SELECT STRING_AGG(" +
-                  type +
-                  " + CASE pa.is_output WHEN 1 THEN N' OUTPUT' ELSE N'' END, N', ') WITHIN GROUP (ORDER BY "
-                  "pa.parameter_id)" +
-                  parameters +
-                  "> 0)), (N'returns', CASE WHEN o.type IN ('IF', 'TF', 'FT') THEN N'TABLE' ELSE "
-                  "(SELECT " +
-                  type + parameters + "= 0) END), (N'comment', " + Comment("0") + ")",
+        .values = "(N'definition', OBJECT_DEFINITION(o.object_id)), (N'signature', " +
+                  Listed(type + " + CASE pa.is_output WHEN 1 THEN N' OUTPUT' ELSE N'' END",
+                         parameters + "> 0", "pa.parameter_id") +
+                  "), (N'returns', CASE WHEN o.type IN ('IF', 'TF', 'FT') THEN N'TABLE' ELSE (SELECT CAST(" +
+                  type + " AS nvarchar(max)) FROM " + parameters + "= 0) END), (N'comment', " + Comment("0") +
+                  ")",
         .where = "o.type IN ('P', 'PC', 'FN', 'IF', 'TF', 'FS', 'FT') AND " + kUserObject,
     };
 }
@@ -191,10 +201,10 @@ Part Triggers() {
             "s.schema_id = o.schema_id",
         .values =
             "(N'table', CAST(o.name AS nvarchar(max))), (N'definition', OBJECT_DEFINITION(tr.object_id)), "
-            "(N'events', (SELECT STRING_AGG(CAST(te.type_desc COLLATE DATABASE_DEFAULT AS nvarchar(max)), "
-            "N', ') WITHIN GROUP (ORDER BY te.type) FROM sys.trigger_events te WHERE te.object_id = "
-            "tr.object_id)), (N'timing', CASE tr.is_instead_of_trigger WHEN 1 THEN N'INSTEAD OF' ELSE "
-            "N'AFTER' END)",
+            "(N'events', " +
+            Listed("te.type_desc COLLATE DATABASE_DEFAULT",
+                   "sys.trigger_events te WHERE te.object_id = tr.object_id", "te.type") +
+            "), (N'timing', CASE tr.is_instead_of_trigger WHEN 1 THEN N'INSTEAD OF' ELSE N'AFTER' END)",
         .where = "tr.parent_class = 1 AND tr.is_ms_shipped = 0",
     };
 }
@@ -236,8 +246,8 @@ Part AliasTypes() {
 // A login without VIEW DEFINITION sees the objects but not their texts (OBJECT_DEFINITION gives
 // NULL), and every body would compare as if empty: the batch stops instead, naming the first such
 // module. Encrypted modules are unreadable to everyone and simply have no text. With NOCOUNT the
-// statements before the SELECT send no counts, so the rows are the first result. STRING_AGG
-// needs SQL Server 2017.
+// statements before the SELECT send no counts, so the rows are the first result. Sequences need
+// SQL Server 2012.
 std::string SqlServerDefinitionsQuery() {
     std::string parts;
     for (const Part& part : {Columns(), Relations(), Constraints(), Indexes(), Routines(), Triggers(),
