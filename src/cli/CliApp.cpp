@@ -319,8 +319,13 @@ int RunSnapshot(CommandRun& run, const SnapshotArguments& options) {
 
 // `show SOURCE`: the structure as the structure viewer shows it, as an indented tree.
 int RunShow(CommandRun& run, const ShowArguments& options) {
-    const SideRead read = ReadSide(run, DescribeSide(options.source, 1, run));
-    run.out << RenderStructureText({read.server, read.database, read.sourceText}, *read.model);
+    // JSON tells whatever is known; a live side's definitions are read when asked for.
+    const SideRead read = ReadSide(run, DescribeSide(options.source, 1, run, options.definitions));
+    const StructureSource source{read.server, read.database, read.sourceText};
+    if (options.format == "json")
+        run.out << RenderStructureJson(source, *read.model, JsonString);
+    else
+        run.out << RenderStructureText(source, *read.model, options.definitions);
     return kNoDifferences;
 }
 

@@ -132,8 +132,11 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
     snapshotCommand.add_option("database", positional);
     snapshotCommand.add_option("-o,--output", snapshot.outputFile)->type_name("FILE");
 
+    ShowArguments show;
     CLI::App& showCommand = Command(app, "show");
     showCommand.add_option("source", positional);
+    showCommand.add_flag("--definitions", show.definitions);
+    showCommand.add_option("--format", show.format)->type_name("FORMAT");
 
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -182,7 +185,10 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
         return snapshot;
     }
     if (positional.size() != 1) throw UsageError("show needs one snapshot or live database");
-    return ShowArguments{positional[0]};
+    if (show.format != "text" && show.format != "json")
+        throw UsageError("show --format takes text or json, not " + show.format);
+    show.source = positional[0];
+    return show;
 }
 
 }  // namespace tablor::cli

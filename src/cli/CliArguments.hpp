@@ -33,6 +33,9 @@ struct SnapshotArguments {
 
 struct ShowArguments {
     std::string source;
+    // Reads a live side's definitions too, and lists each element's properties.
+    bool definitions = false;
+    std::string format = "text";  // or "json"
 };
 
 // `command` is the command whose help was asked for; empty for the program's.

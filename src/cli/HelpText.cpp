@@ -69,10 +69,15 @@ constexpr std::string_view kSnapshot = R"(  snapshot DATABASE -o FILE.snp
       holds to standard error.
 )";
 
-constexpr std::string_view kShow = R"(  show SOURCE
+constexpr std::string_view kShow = R"(  show SOURCE [--definitions] [--format text|json]
       Prints the structure of a snapshot file (- for standard input) or a live database
       as the structure viewer shows it, as an indented tree: tables with their columns
       (type and size), views, stored procedures and functions, each group sorted by name.
+      --definitions       reads a live database's definitions too, and lists each
+                          element's and column's properties under it, then constraints,
+                          indexes, triggers, sequences and types
+      --format json       one JSON document: every element with its kind, schema, name and
+                          properties (null where unknown), tables with their columns
 )";
 
 constexpr std::string_view kLive = R"(Live databases:
@@ -174,7 +179,8 @@ std::string CommandHelp(std::string_view command) {
         return Joined({"Usage: tablor-cli snapshot DATABASE -o FILE.snp\n\n", kSnapshot, "\n", kLive, "\n",
                        kExitStatus});
     if (command == "show")
-        return Joined({"Usage: tablor-cli show SOURCE\n\n", kShow, "\n", kLive, "\n", kExitStatus});
+        return Joined({"Usage: tablor-cli show SOURCE [--definitions] [--format text|json]\n\n", kShow, "\n",
+                       kLive, "\n", kExitStatus});
     return {};
 }
 

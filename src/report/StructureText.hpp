@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,21 @@ struct StructureSource {
 // "Tables" (each table, its columns, each column's "Type: " and "Size: "), "Views",
 // "Stored Procedures" and "Functions". Control characters in names are written as escapes
 // (EscapeForTerminal), so that no name can break the tree's lines or drive the terminal.
-std::string RenderStructureText(const StructureSource& source, const cMetaData& schema);
+// With `definitions`, each table, view, routine and column is followed, one level deeper, by
+// what its definition tells, one property a line ("nullable: NO"; a value of several lines
+// under its name, a level deeper still), and the groups "Constraints", "Indexes", "Triggers",
+// "Sequences" and "Types" follow, each with its elements' properties.
+std::string RenderStructureText(const StructureSource& source, const cMetaData& schema,
+                                bool definitions = false);
+
+// The structure as one JSON document, for programs: "server", "database", "source", then
+// "tables", "views", "procedures", "functions", "constraints", "indexes", "triggers",
+// "sequences" and "types", each a list (in the outline's order, the later five by name) of
+// elements with "kind", "schema", "name" and "properties" (an object of the definition's
+// properties, or null where the side knows none); a table's also has "columns", each with
+// "name", "type", "size" and "properties". One element a line. Every text is written by
+// `jsonString`, the caller's writer of a JSON string.
+std::string RenderStructureJson(const StructureSource& source, const cMetaData& schema,
+                                const std::function<std::string(std::string_view)>& jsonString);
 
 }  // namespace tablor

@@ -1,8 +1,10 @@
 // The structure as text, for `tablor-cli show`: the viewer's tree, line by line.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
 
+#include "cli/DifferenceOutput.hpp"
 #include "report/StructureText.hpp"
 
 namespace tablor {
@@ -102,6 +104,59 @@ TEST(StructureText, C1ControlsAreEscapedAndOtherUnicodeStays) {
     EXPECT_NE(text.find("    c1\\xC2\\x9B31m\n"), std::string::npos) << text;
     EXPECT_NE(text.find("    raw\\x9B31m\n"), std::string::npos) << text;
     EXPECT_NE(text.find("    Ωμέγα_表_\xC2\xA0é\n"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace tablor
+
+namespace tablor {
+namespace {
+
+cMetaData Defined() {
+    cMetaData schema;
+    const auto orders = schema.Tables().Add("orders");
+    orders->Schema = "dbo";
+    orders->Fields().Add("state", "varchar", "10");
+    orders->Fields().Items()[0]->Definition =
+        std::make_shared<Properties>(Properties{{"default", "'new'"}, {"nullable", "YES"}});
+    orders->Fields().Add("note\x1b[31m", "text", "");
+    const auto view = schema.Views().Add("vOpen");
+    view->Definition =
+        std::make_shared<Properties>(Properties{{"definition", "select \"a\"\r\n  from\torders\n"}});
+    schema.Indexes().Add("orders.ix_state")->Definition = std::make_shared<Properties>();
+    return schema;
+}
+
+TEST(StructureText, WithDefinitionsEachElementAndColumnListsItsPropertiesUnderIt) {
+    const std::string text = RenderStructureText({"S", "D", "src"}, Defined(), true);
+    for (const char* expected : {
+             "      state\n        Type: varchar\n        Size: 10\n        default: 'new'\n"
+             "        nullable: YES\n      note\\x1B[31m\n        Type: text\n        Size: \n  Views\n",
+             "    vOpen\n      definition:\n        select \"a\"\n          from\\torders\n  Stored Procedures\n",
+             "  Functions\n  Constraints\n  Indexes\n    orders.ix_state\n  Triggers\n  Sequences\n  Types\n",
+         })
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n---\n" << text;
+    EXPECT_EQ(RenderStructureText({"S", "D", "src"}, Defined(), false).find("default"), std::string::npos);
+}
+
+TEST(StructureText, TheJsonParsesBackToTheStructure) {
+    const std::string json = RenderStructureJson({"S", "D\n", "src"}, Defined(), cli::JsonString);
+    nlohmann::json parsed;
+    ASSERT_NO_THROW(parsed = nlohmann::json::parse(json)) << json;
+    EXPECT_EQ(parsed["database"], "D\n");
+    const auto& table = parsed["tables"][0];
+    EXPECT_EQ(table["kind"], "Table");
+    EXPECT_EQ(table["schema"], "dbo");
+    EXPECT_TRUE(table["properties"].is_null());
+    EXPECT_EQ(table["columns"][0]["size"], "10");
+    EXPECT_EQ(table["columns"][0]["properties"]["default"], "'new'");
+    EXPECT_TRUE(table["columns"][1]["properties"].is_null());
+    EXPECT_EQ(table["columns"][1]["name"], "note\x1b[31m");
+    EXPECT_EQ(parsed["views"][0]["properties"]["definition"], "select \"a\"\r\n  from\torders\n");
+    EXPECT_TRUE(parsed["indexes"][0]["properties"].empty());
+    EXPECT_EQ(parsed["indexes"][0]["kind"], "Index");
+    EXPECT_TRUE(parsed["procedures"].empty());
+    EXPECT_EQ(json.find('\x1b'), std::string::npos) << "a control character reached the terminal";
 }
 
 }  // namespace
