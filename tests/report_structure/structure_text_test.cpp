@@ -132,7 +132,8 @@ TEST(StructureText, WithDefinitionsEachElementAndColumnListsItsPropertiesUnderIt
     for (const char* expected : {
              "      state\n        Type: varchar\n        Size: 10\n        default: 'new'\n"
              "        nullable: YES\n      note\\x1B[31m\n        Type: text\n        Size: \n  Views\n",
-             "    vOpen\n      definition:\n        select \"a\"\n          from\\torders\n  Stored Procedures\n",
+             "    vOpen\n      definition:\n        select \"a\"\n          from\\torders\n  Stored "
+             "Procedures\n",
              "  Functions\n  Constraints\n  Indexes\n    orders.ix_state\n  Triggers\n  Sequences\n  Types\n",
          })
         EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n---\n" << text;
