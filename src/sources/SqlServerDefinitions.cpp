@@ -244,26 +244,24 @@ Part AliasTypes() {
 }  // namespace
 
 // A login without VIEW DEFINITION sees the objects but not their texts (OBJECT_DEFINITION gives
-// NULL), and every body would compare as if empty: the batch stops instead, naming the first such
-// module. Encrypted modules are unreadable to everyone and simply have no text. With NOCOUNT the
-// statements before the SELECT send no counts, so the rows are the first result. Sequences need
-// SQL Server 2012.
+// NULL, for a check or default too), and every body would compare as if empty: the batch stops
+// instead, naming the first such object. Encrypted modules are unreadable to everyone and simply
+// have no text. With NOCOUNT the statements before the SELECT send no counts, so the rows are the
+// first result. Sequences need SQL Server 2012.
 std::string SqlServerDefinitionsQuery() {
     std::string parts;
     for (const Part& part : {Columns(), Relations(), Constraints(), Indexes(), Routines(), Triggers(),
                              Sequences(), AliasTypes()})
         parts += (parts.empty() ? "" : " UNION ALL ") + part.Text();
-    return "SET NOCOUNT ON; DECLARE @hidden nvarchar(300) = (SELECT TOP (1) SCHEMA_NAME(o.schema_id) + N'.' "
-           "+ o.name FROM "
-           "sys.objects o WHERE o.type IN ('V', 'P', 'FN', 'IF', 'TF', 'TR') AND " +
+    return "SET NOCOUNT ON; DECLARE @hidden nvarchar(300) = (SELECT TOP (1) SCHEMA_NAME(o.schema_id) "
+           "+ N'.' + o.name FROM sys.objects o WHERE o.type IN ('V', 'P', 'FN', 'IF', 'TF', 'TR', 'C', "
+           "'D') AND " +
            kUserObject +
            " AND OBJECT_DEFINITION(o.object_id) IS NULL AND ISNULL(OBJECTPROPERTY(o.object_id, "
-           "'IsEncrypted'), 0) "
-           "= 0 ORDER BY o.object_id); IF @hidden IS NOT NULL RAISERROR(N'This login may not read the "
-           "definition "
-           "of %s, and perhaps of other views, routines and triggers: VIEW DEFINITION is not granted to it. "
-           "Grant "
-           "it VIEW DEFINITION, or read as a login that has it.', 16, 1, @hidden) ELSE SELECT * FROM (" +
+           "'IsEncrypted'), 0) = 0 ORDER BY o.object_id); IF @hidden IS NOT NULL RAISERROR(N'This "
+           "login may not read the definition of %s, and perhaps of other views, routines, triggers "
+           "and constraints: VIEW DEFINITION is not granted to it. Grant it VIEW DEFINITION, or read "
+           "as a login that has it.', 16, 1, @hidden) ELSE SELECT * FROM (" +
            parts + ") d WHERE d.VALUE IS NOT NULL";
 }
 

@@ -171,8 +171,16 @@ ResultSet SqlServerCatalogue::Columns() const {
 
 std::variant<ResultSet, std::string> SqlServerCatalogue::Definitions(const std::string& query) const {
     for (const auto& o : objects) {
+        // A check's or default's text is withheld as a module's is.
+        const auto texts = [&o](const std::vector<Definition>& rows) {
+            return std::any_of(rows.begin(), rows.end(),
+                               [&o](const auto& row) { return row.object_id == o.object_id; });
+        };
         const bool module = o.type == "V" || o.type == "TR" || IsRoutine(o.type);
-        if (!module || o.definition) continue;
+        const bool withheld = module          ? !o.definition
+                              : o.type == "C" ? !texts(checks)
+                                              : o.type == "D" && !texts(defaults);
+        if (!withheld) continue;
         const std::size_t start = query.find("RAISERROR(N'") + 12;
         std::string message = query.substr(start, query.find("', 16", start) - start);
         return message.replace(message.find("%s"), 2, o.schema + "." + o.name);
