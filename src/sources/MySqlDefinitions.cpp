@@ -1,9 +1,135 @@
+#include <initializer_list>
+#include <string>
+#include <utility>
+
 #include "sources/DefinitionQueries.hpp"
 
 namespace tablor {
+namespace {
 
+// The server writes every table a view, routine or trigger names as `database`.`table`: with it
+// left in, two databases of one schema would always differ.
+std::string WithoutDatabaseName(const std::string& text) {
+    return "REPLACE(" + text + ", CONCAT('`', REPLACE(DATABASE(), '`', '``'), '`.'), '')";
+}
+
+using Properties = std::initializer_list<std::pair<const char*, std::string>>;
+
+// The properties of the objects `from` (tables and WHERE) lists, one row each, read in one scan of it; rows
+// whose value is NULL are left out.
+std::string Part(const std::string& kind, const std::string& schema, const std::string& name,
+                 const std::string& column, const std::string& from, Properties properties) {
+    std::string names, values;
+    for (const auto& [property, value] : properties) {
+        names += std::string(names.empty() ? "SELECT '" : " UNION ALL SELECT '") + property + "' AS PROPERTY";
+        values += std::string(" WHEN '") + property + "' THEN " + value;
+    }
+    return "SELECT * FROM (SELECT '" + kind + "' AS OBJECT_KIND, " + schema + " AS OBJECT_SCHEMA, " + name +
+           " AS OBJECT_NAME, " + column + " AS COLUMN_NAME, n.PROPERTY, CASE n.PROPERTY" + values +
+           " END AS VALUE FROM (" + names + ") n CROSS JOIN " + from + ") p WHERE VALUE IS NOT NULL";
+}
+
+// The columns of a key, in order, as "a, b".
+constexpr const char* kKeyColumns =
+    "(SELECT TABLE_NAME, CONSTRAINT_NAME, GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION SEPARATOR ', ') "
+    "AS COLUMNS, GROUP_CONCAT(REFERENCED_COLUMN_NAME ORDER BY ORDINAL_POSITION SEPARATOR ', ') AS "
+    "REFERENCED, "
+    "MAX(CASE WHEN REFERENCED_TABLE_SCHEMA = DATABASE() THEN REFERENCED_TABLE_NAME ELSE "
+    "CONCAT(REFERENCED_TABLE_SCHEMA, '.', REFERENCED_TABLE_NAME) END) AS REFERENCED_TABLE FROM "
+    "INFORMATION_SCHEMA.KEY_COLUMN_USAGE WHERE TABLE_SCHEMA = DATABASE() AND CONSTRAINT_SCHEMA = DATABASE() "
+    "GROUP BY TABLE_NAME, CONSTRAINT_NAME)";
+
+}  // namespace
+
+// The server narrows each INFORMATION_SCHEMA scan by the schema named in WHERE: every part names
+// DATABASE(). Constraints, indexes and triggers are named TABLE.NAME, their names being unique
+// per table only.
 std::string MySqlDefinitionsQuery() {
-    return {};
+    const std::string constraints =
+        "INFORMATION_SCHEMA.TABLE_CONSTRAINTS tc LEFT JOIN " + std::string(kKeyColumns) +
+        " k ON k.TABLE_NAME = tc.TABLE_NAME AND k.CONSTRAINT_NAME = tc.CONSTRAINT_NAME LEFT JOIN "
+        "INFORMATION_SCHEMA.REFERENTIAL_CONSTRAINTS rc ON rc.CONSTRAINT_SCHEMA = DATABASE() AND "
+        "rc.TABLE_NAME = "
+        "tc.TABLE_NAME AND rc.CONSTRAINT_NAME = tc.CONSTRAINT_NAME LEFT JOIN "
+        "INFORMATION_SCHEMA.CHECK_CONSTRAINTS "
+        "cc ON cc.CONSTRAINT_SCHEMA = DATABASE() AND cc.TABLE_NAME = tc.TABLE_NAME AND cc.CONSTRAINT_NAME = "
+        "tc.CONSTRAINT_NAME WHERE tc.CONSTRAINT_SCHEMA = DATABASE() AND tc.TABLE_SCHEMA = DATABASE()";
+    // A primary key or unique constraint is its index, which the constraint already tells.
+    const std::string indexes =
+        "(SELECT s.TABLE_SCHEMA, s.TABLE_NAME, s.INDEX_NAME, CONCAT(CASE WHEN s.NON_UNIQUE = 0 THEN "
+        "'UNIQUE ' ELSE '' END, s.INDEX_TYPE, ' (', GROUP_CONCAT(CONCAT(s.COLUMN_NAME, COALESCE(CONCAT('(', "
+        "s.SUB_PART, ')'), ''), CASE WHEN s.COLLATION = 'D' THEN ' DESC' ELSE '' END) ORDER BY "
+        "s.SEQ_IN_INDEX "
+        "SEPARATOR ', '), ')') AS DEFINITION FROM INFORMATION_SCHEMA.STATISTICS s WHERE s.TABLE_SCHEMA = "
+        "DATABASE() AND NOT EXISTS (SELECT 1 FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS u WHERE "
+        "u.CONSTRAINT_SCHEMA = DATABASE() AND u.TABLE_SCHEMA = DATABASE() AND u.TABLE_NAME = s.TABLE_NAME "
+        "AND "
+        "u.CONSTRAINT_NAME = s.INDEX_NAME AND u.CONSTRAINT_TYPE IN ('PRIMARY KEY', 'UNIQUE')) GROUP BY "
+        "s.TABLE_SCHEMA, s.TABLE_NAME, s.INDEX_NAME, s.NON_UNIQUE, s.INDEX_TYPE) x";
+    const std::string parts[] = {
+        // A view's columns show what their tables' columns are (their defaults even): each change
+        // to a table would be told again for every view over it. The view's definition tells.
+        Part("column", "c.TABLE_SCHEMA", "c.TABLE_NAME", "c.COLUMN_NAME",
+             "INFORMATION_SCHEMA.COLUMNS c JOIN INFORMATION_SCHEMA.TABLES t ON t.TABLE_SCHEMA = "
+             "c.TABLE_SCHEMA AND t.TABLE_NAME = c.TABLE_NAME WHERE c.TABLE_SCHEMA = DATABASE() AND "
+             "t.TABLE_SCHEMA = DATABASE() AND t.TABLE_TYPE <> 'VIEW'",
+             {{"type", "c.COLUMN_TYPE"},
+              {"nullable", "c.IS_NULLABLE"},
+              // MariaDB shows a nullable column without a default as NULL (and a text 'NULL' quoted),
+              // where MySQL shows nothing: alike, as no default.
+              {"default",
+               "CASE WHEN c.EXTRA NOT LIKE '%GENERATED%' THEN NULLIF(c.COLUMN_DEFAULT, 'NULL') END"},
+              {"identity", "CASE WHEN c.EXTRA LIKE '%auto_increment%' THEN 'auto_increment' END"},
+              {"generated",
+               "CASE WHEN c.EXTRA LIKE '%GENERATED%' THEN CONCAT(c.GENERATION_EXPRESSION, ' ', CASE "
+               "WHEN c.EXTRA LIKE '%STORED%' THEN 'STORED' ELSE 'VIRTUAL' END) END"},
+              {"on update",
+               "CASE WHEN c.EXTRA LIKE '%on update %' THEN SUBSTRING(c.EXTRA, LOCATE('on update ', "
+               "c.EXTRA) + 10) END"},
+              // Only a collation other than the table's, which the column gets when it names none.
+              {"collation", "CASE WHEN c.COLLATION_NAME <> t.TABLE_COLLATION THEN c.COLLATION_NAME END"},
+              {"comment", "NULLIF(c.COLUMN_COMMENT, '')"}}),
+        Part("table", "t.TABLE_SCHEMA", "t.TABLE_NAME", "''",
+             "INFORMATION_SCHEMA.TABLES t WHERE t.TABLE_SCHEMA = DATABASE() AND t.TABLE_TYPE <> 'VIEW'",
+             {{"comment", "NULLIF(t.TABLE_COMMENT, '')"}}),
+        Part("constraint", "tc.TABLE_SCHEMA", "CONCAT(tc.TABLE_NAME, '.', tc.CONSTRAINT_NAME)", "''",
+             constraints,
+             {{"definition",
+               "CASE tc.CONSTRAINT_TYPE WHEN 'CHECK' THEN CONCAT('CHECK (', cc.CHECK_CLAUSE, ')') WHEN "
+               "'FOREIGN "
+               "KEY' THEN CONCAT('FOREIGN KEY (', k.COLUMNS, ') REFERENCES ', k.REFERENCED_TABLE, ' (', "
+               "k.REFERENCED, ') ON DELETE ', rc.DELETE_RULE, ' ON UPDATE ', rc.UPDATE_RULE) ELSE "
+               "CONCAT(tc.CONSTRAINT_TYPE, ' (', k.COLUMNS, ')') END"}}),
+        Part("index", "x.TABLE_SCHEMA", "CONCAT(x.TABLE_NAME, '.', x.INDEX_NAME)", "''", indexes,
+             {{"table", "x.TABLE_NAME"}, {"definition", "x.DEFINITION"}}),
+        Part("view", "v.TABLE_SCHEMA", "v.TABLE_NAME", "''",
+             "INFORMATION_SCHEMA.VIEWS v WHERE v.TABLE_SCHEMA = DATABASE()",
+             {{"definition", WithoutDatabaseName("v.VIEW_DEFINITION")},
+              {"check option", "NULLIF(v.CHECK_OPTION, 'NONE')"}}),
+        // Routines are not overloaded here: a changed parameter list is the routine changed, not
+        // another routine.
+        Part("routine", "r.ROUTINE_SCHEMA", "r.SPECIFIC_NAME", "''",
+             "INFORMATION_SCHEMA.ROUTINES r WHERE r.ROUTINE_SCHEMA = DATABASE()",
+             {{"parameters",
+               "COALESCE((SELECT GROUP_CONCAT(CONCAT_WS(' ', p.PARAMETER_MODE, p.PARAMETER_NAME, "
+               "p.DTD_IDENTIFIER) ORDER BY p.ORDINAL_POSITION SEPARATOR ', ') FROM "
+               "INFORMATION_SCHEMA.PARAMETERS p WHERE p.SPECIFIC_SCHEMA = DATABASE() AND "
+               "p.SPECIFIC_NAME = r.SPECIFIC_NAME AND p.ROUTINE_TYPE = r.ROUTINE_TYPE AND "
+               "p.ORDINAL_POSITION > 0), '')"},
+              {"returns", "CASE WHEN r.ROUTINE_TYPE = 'FUNCTION' THEN r.DTD_IDENTIFIER END"},
+              {"definition", WithoutDatabaseName("r.ROUTINE_DEFINITION")},
+              {"comment", "NULLIF(r.ROUTINE_COMMENT, '')"}}),
+        Part("trigger", "g.TRIGGER_SCHEMA", "CONCAT(g.EVENT_OBJECT_TABLE, '.', g.TRIGGER_NAME)", "''",
+             "INFORMATION_SCHEMA.TRIGGERS g WHERE g.TRIGGER_SCHEMA = DATABASE()",
+             {{"table", "g.EVENT_OBJECT_TABLE"},
+              {"definition",
+               "CONCAT(g.ACTION_TIMING, ' ', g.EVENT_MANIPULATION, ' FOR EACH ', "
+               "g.ACTION_ORIENTATION, ' ', " +
+                   WithoutDatabaseName("g.ACTION_STATEMENT") + ")"}}),
+    };
+    std::string query;
+    for (const std::string& part : parts) query += (query.empty() ? "" : " UNION ALL ") + part;
+    return query;
 }
 
 }  // namespace tablor
