@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "compare/coDifferences.hpp"
+#include "model/ObjectType.hpp"
 #include "report/DifferenceRow.hpp"
 
 namespace tablor::cli {
@@ -48,8 +49,9 @@ std::string JsonString(std::string_view text);
 // U+FFFE / U+FFFF, which XML cannot hold, show as \n, \r, \t or \uXXXX.
 std::string VisibleText(std::string_view text);
 
-// How many differences there are of each kind code (ObjectType::Table .. FieldChanged).
-using KindCounts = std::array<long, 7>;
+// How many differences there are of each kind code, from ObjectType::Table to the last changed
+// kind (ObjectType::Changed(ObjectType::Type)); codes between the kinds and their changes count none.
+using KindCounts = std::array<long, ObjectType::Changed(ObjectType::Type) + 1>;
 KindCounts CountByKind(const coDifferences& differences);
 
 }  // namespace tablor::cli

@@ -5,23 +5,39 @@
 #include <ostream>
 
 #include "cli/DifferenceOutput.hpp"
+#include "model/ObjectType.hpp"
 #include "report/DifferenceRow.hpp"
 
 namespace tablor::cli {
 namespace {
 
-// By kind code: the singular, then the plural.
-constexpr std::array<std::array<std::string_view, 2>, 7> kKindNouns = {
+// By kind code, up to the kinds read with definitions: the singular, then the plural.
+constexpr std::array<std::array<std::string_view, 2>, 11> kKindNouns = {
     {{"table", "tables"},
      {"column", "columns"},
      {"view", "views"},
      {"procedure", "procedures"},
      {"function", "functions"},
      {"constraint", "constraints"},
-     {"changed column", "changed columns"}}};
+     {"changed column", "changed columns"},
+     {"index", "indexes"},
+     {"trigger", "triggers"},
+     {"sequence", "sequences"},
+     {"type", "types"}}};
 
 std::string Counted(long count, const std::array<std::string_view, 2>& nouns) {
     return std::to_string(count) + " " + std::string(nouns[count == 1 ? 0 : 1]);
+}
+
+// "2 views", "1 changed view": a changed element is counted apart from the missing ones.
+std::string CountedKind(long count, std::size_t kind) {
+    const bool changed = ObjectType::IsChange(static_cast<std::int32_t>(kind));
+    const std::size_t noun = changed ? kind - ObjectType::kChanged : kind;
+    if (noun >= kKindNouns.size()) return Counted(count, {"difference", "differences"});
+    const std::string counted = Counted(count, kKindNouns[noun]);
+    if (!changed) return counted;
+    const std::size_t space = counted.find(' ');
+    return counted.substr(0, space + 1) + "changed" + counted.substr(space);
 }
 
 }  // namespace
@@ -62,7 +78,7 @@ void WriteDifferencesMarkdown(std::ostream& out, const coDifferences& difference
         const char* separator = " ";
         for (std::size_t kind = 0; kind < counts.size(); ++kind) {
             if (counts[kind] == 0) continue;
-            out << separator << Counted(counts[kind], kKindNouns[kind]);
+            out << separator << CountedKind(counts[kind], kind);
             separator = ", ";
         }
         out << "\n\n|";
