@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <map>
+#include <regex>
+#include <set>
 
 namespace tablor::testing {
 namespace {
@@ -108,6 +110,111 @@ bool IsRoutine(const std::string& type) {
     return type == "P" || type == "FN";
 }
 
+// The documented columns of the views the double holds, as far as the catalogue queries may
+// want them: a query naming any other is refused, as the server refuses it.
+const std::map<std::string, std::set<std::string>>& DocumentedColumns() {
+    static const std::set<std::string> object = {"object_id", "name",      "schema_id",    "parent_object_id",
+                                                 "type",      "type_desc", "is_ms_shipped"};
+    static const std::set<std::string> column = {
+        "object_id",         "column_id",   "name",       "user_type_id", "system_type_id",
+        "max_length",        "precision",   "scale",      "is_nullable",  "collation_name",
+        "default_object_id", "is_identity", "is_computed"};
+    const auto with = [](std::set<std::string> base, std::initializer_list<std::string> more) {
+        base.insert(more);
+        return base;
+    };
+    static const std::map<std::string, std::set<std::string>> views = {
+        {"objects", object},
+        {"schemas", {"schema_id", "name"}},
+        {"columns", column},
+        {"types",
+         {"name", "user_type_id", "system_type_id", "schema_id", "max_length", "precision", "scale",
+          "is_nullable", "is_user_defined", "is_table_type", "collation_name"}},
+        {"default_constraints", with(object, {"parent_column_id", "definition"})},
+        {"check_constraints", with(object, {"parent_column_id", "definition", "is_disabled"})},
+        {"computed_columns", with(column, {"definition", "is_persisted"})},
+        {"identity_columns", with(column, {"seed_value", "increment_value", "last_value"})},
+        {"extended_properties", {"class", "class_desc", "major_id", "minor_id", "name", "value"}},
+        {"key_constraints", with(object, {"unique_index_id", "is_system_named"})},
+        {"foreign_keys", with(object, {"referenced_object_id", "key_index_id", "delete_referential_action",
+                                       "delete_referential_action_desc", "update_referential_action",
+                                       "update_referential_action_desc", "is_disabled"})},
+        {"foreign_key_columns",
+         {"constraint_object_id", "constraint_column_id", "parent_object_id", "parent_column_id",
+          "referenced_object_id", "referenced_column_id"}},
+        {"indexes",
+         {"object_id", "name", "index_id", "type", "type_desc", "is_unique", "is_primary_key",
+          "is_unique_constraint", "is_hypothetical", "is_disabled", "has_filter", "filter_definition"}},
+        {"index_columns",
+         {"object_id", "index_id", "index_column_id", "column_id", "key_ordinal", "is_descending_key",
+          "is_included_column"}},
+        {"parameters",
+         {"object_id", "name", "parameter_id", "system_type_id", "user_type_id", "max_length", "precision",
+          "scale", "is_output"}},
+        {"triggers",
+         {"name", "object_id", "parent_class", "parent_id", "type", "type_desc", "is_ms_shipped",
+          "is_disabled", "is_instead_of_trigger"}},
+        {"trigger_events", {"object_id", "type", "type_desc", "is_first", "is_last"}},
+        {"sequences",
+         with(object, {"start_value", "increment", "minimum_value", "maximum_value", "is_cycling",
+                       "is_cached", "cache_size", "user_type_id", "system_type_id", "precision", "scale"})},
+    };
+    return views;
+}
+
+// What the server would refuse in `query`: unbalanced quotes or parentheses, a WHERE before its
+// SELECT's CROSS APPLY, a view or a view's column it does not have. Empty when it would run.
+std::string Refusal(const std::string& query) {
+    std::string text;  // the query with the contents of its literals left out
+    for (std::size_t i = 0; i < query.size(); ++i) {
+        text += query[i];
+        if (query[i] != '\'') continue;
+        // On to the closing quote; a doubled one stands for a quote in the text.
+        for (++i;; i += 2) {
+            i = query.find('\'', i);
+            if (i == std::string::npos) return "Unclosed quotation mark after the character string.";
+            if (i + 1 == query.size() || query[i + 1] != '\'') break;
+        }
+        text += '\'';
+    }
+    std::vector<int> depth(text.size() + 1, 0);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        depth[i + 1] = depth[i] + (text[i] == '(') - (text[i] == ')');
+        if (depth[i + 1] < 0) return "Incorrect syntax near ')'.";
+    }
+    if (depth.back() != 0) return "Incorrect syntax near '('.";
+    // Each SELECT's own clauses stand at its depth: FROM ... CROSS APPLY ... WHERE.
+    for (std::size_t apply = text.find(" CROSS APPLY "); apply != std::string::npos;
+         apply = text.find(" CROSS APPLY ", apply + 1)) {
+        std::size_t select = text.rfind("SELECT ", apply);
+        while (select != std::string::npos && select > 0 && depth[select] != depth[apply])
+            select = text.rfind("SELECT ", select - 1);
+        for (std::size_t where = text.find(" WHERE ", select); where < apply;
+             where = text.find(" WHERE ", where + 1))
+            if (depth[where] == depth[apply]) return "Incorrect syntax near the keyword 'CROSS'.";
+    }
+    // Aliases hold within a part of the UNION: sys.columns c ... c.name.
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find(" UNION ALL ", start), text.size());
+        const std::string part = text.substr(start, end - start);
+        start = end + 1;
+        std::map<std::string, std::set<std::string>> aliases;
+        static const std::regex kView(R"(\bsys\.(\w+) (\w+))");
+        for (std::sregex_iterator m(part.begin(), part.end(), kView), none; m != none; ++m) {
+            const auto view = DocumentedColumns().find((*m)[1]);
+            if (view == DocumentedColumns().end()) return "Invalid object name 'sys." + (*m)[1].str() + "'.";
+            aliases[(*m)[2]].insert(view->second.begin(), view->second.end());
+        }
+        static const std::regex kReference(R"(\b(\w+)\.(\w+)\b)");
+        for (std::sregex_iterator m(part.begin(), part.end(), kReference), none; m != none; ++m) {
+            const auto alias = aliases.find((*m)[1]);
+            if (alias != aliases.end() && alias->second.count((*m)[2]) == 0)
+                return "Invalid column name '" + (*m)[2].str() + "'.";
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 ResultSet SqlServerCatalogue::Tables() const {
@@ -170,6 +277,7 @@ ResultSet SqlServerCatalogue::Columns() const {
 }
 
 std::variant<ResultSet, std::string> SqlServerCatalogue::Definitions(const std::string& query) const {
+    if (std::string refusal = Refusal(query); !refusal.empty()) return refusal;
     for (const auto& o : objects) {
         // A check's or default's text is withheld as a module's is.
         const auto texts = [&o](const std::vector<Definition>& rows) {

@@ -97,8 +97,9 @@ struct SqlServerCatalogue {
     ResultSet Routines() const;
     ResultSet Columns() const;
     // The definitions query's rows, one property a row, of the kinds and properties `query`
-    // names; or, when a module's text is withheld, the error the query raises: its RAISERROR
-    // text naming the module.
+    // names; or the server's error: for a query it could not run (unbalanced, clauses out of
+    // order, a view or column the views do not document), or, when a text is withheld, the
+    // query's own RAISERROR text naming the object.
     std::variant<ResultSet, std::string> Definitions(const std::string& query) const;
 };
 
