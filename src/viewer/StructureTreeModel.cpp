@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "model/ObjectType.hpp"
 #include "support/TextCase.hpp"
 #include "ui/Pictures.hpp"
 
@@ -29,6 +30,11 @@ int GroupRow(Kind group) {
         default:
             return 3;
     }
+}
+
+bool IsProperty(Kind kind) {
+    return kind == Kind::TableProperty || kind == Kind::ViewProperty || kind == Kind::RoutineProperty ||
+           kind == Kind::ColumnProperty;
 }
 
 Kind GroupOf(Kind member) {
@@ -110,14 +116,59 @@ StructureTreeModel::StructureTreeModel(std::shared_ptr<cMetaData> schema, QStrin
       schema_(schema ? std::move(schema) : std::make_shared<cMetaData>()),
       rootCaption_(std::move(rootCaption)),
       outline_(OutlineOf(*schema_)) {
-    tableRow_.resize(std::as_const(*schema_).Tables().Items().size(), -1);
+    const cMetaData& model = std::as_const(*schema_);
+    tableRow_.resize(model.Tables().Items().size(), -1);
     for (std::size_t row = 0; row < outline_.tables.size(); ++row)
         tableRow_[outline_.tables[row]] = static_cast<int>(row);
+    viewRow_.resize(model.Views().Items().size(), -1);
+    for (std::size_t row = 0; row < outline_.views.size(); ++row)
+        viewRow_[outline_.views[row]] = static_cast<int>(row);
+    routineRow_.resize(model.Routines().Items().size(), -1);
+    for (const auto* group : {&outline_.procedures, &outline_.functions})
+        for (std::size_t row = 0; row < group->size(); ++row)
+            routineRow_[(*group)[row]] = static_cast<int>(row);
 }
 
-quintptr StructureTreeModel::Pack(Kind kind, std::size_t element, std::size_t column) {
+quintptr StructureTreeModel::Pack(Kind kind, std::size_t element, std::size_t column, std::size_t property) {
     return static_cast<quintptr>(kind) | ((quintptr{element} & kIndexMask) << 4) |
-           ((quintptr{column} & kIndexMask) << 34);
+           ((quintptr{column} & kColumnMask) << 34) | ((quintptr{property} & kPropertyMask) << 54);
+}
+
+const Properties* StructureTreeModel::PropertiesOf(quintptr id) const {
+    const std::size_t element = ElementOf(id);
+    const cMetaDataElement* owner = nullptr;
+    switch (static_cast<Kind>(id & 0x0F)) {
+        case Kind::Table:
+        case Kind::TableProperty:
+            owner = Table(element);
+            break;
+        case Kind::View:
+        case Kind::ViewProperty: {
+            const auto& views = std::as_const(*schema_).Views().Items();
+            owner = element < views.size() ? views[element].get() : nullptr;
+            break;
+        }
+        case Kind::Procedure:
+        case Kind::Function:
+        case Kind::RoutineProperty: {
+            const auto& routines = std::as_const(*schema_).Routines().Items();
+            owner = element < routines.size() ? routines[element].get() : nullptr;
+            break;
+        }
+        case Kind::Column:
+        case Kind::ColumnProperty: {
+            const cField* field = Field(element, ColumnOf(id));
+            return field != nullptr ? field->Definition.get() : nullptr;
+        }
+        default:
+            return nullptr;
+    }
+    return owner != nullptr ? owner->Definition.get() : nullptr;
+}
+
+int StructureTreeModel::PropertyCount(const Properties* properties) {
+    if (properties == nullptr) return 0;
+    return static_cast<int>(std::min<std::size_t>(properties->size(), kPropertyMask + 1));
 }
 
 Kind StructureTreeModel::KindOf(const QModelIndex& index) {
@@ -145,6 +196,26 @@ QModelIndex StructureTreeModel::TableIndex(std::size_t table) const {
     return createIndex(tableRow_[table], 0, Pack(Kind::Table, table));
 }
 
+// A table's columns follow its properties.
+QModelIndex StructureTreeModel::ColumnIndex(std::size_t table, std::size_t column) const {
+    const cMetaDataElement* element = Table(table);
+    if (element == nullptr) return {};
+    const int row = PropertyCount(element->Definition.get()) + static_cast<int>(column);
+    return createIndex(row, 0, Pack(Kind::Column, table, column));
+}
+
+QModelIndex StructureTreeModel::ViewIndex(std::size_t view) const {
+    if (view >= viewRow_.size() || viewRow_[view] < 0) return {};
+    return createIndex(viewRow_[view], 0, Pack(Kind::View, view));
+}
+
+QModelIndex StructureTreeModel::RoutineIndex(std::size_t routine) const {
+    if (routine >= routineRow_.size() || routineRow_[routine] < 0) return {};
+    const bool procedure =
+        std::as_const(*schema_).Routines().Items()[routine]->ObjectType == ObjectType::Procedure;
+    return createIndex(routineRow_[routine], 0, Pack(procedure ? Kind::Procedure : Kind::Function, routine));
+}
+
 QModelIndex StructureTreeModel::index(int row, int column, const QModelIndex& parent) const {
     if (row < 0 || column != 0 || row >= rowCount(parent)) return {};
     const auto at = static_cast<std::size_t>(row);
@@ -161,10 +232,21 @@ QModelIndex StructureTreeModel::index(int row, int column, const QModelIndex& pa
             return createIndex(row, 0, Pack(Kind::Procedure, outline_.procedures[at]));
         case Kind::FunctionsGroup:
             return createIndex(row, 0, Pack(Kind::Function, outline_.functions[at]));
-        case Kind::Table:
-            return createIndex(row, 0, Pack(Kind::Column, ElementOf(id), at));
+        case Kind::Table: {
+            const auto properties = static_cast<std::size_t>(PropertyCount(PropertiesOf(id)));
+            if (at < properties) return createIndex(row, 0, Pack(Kind::TableProperty, ElementOf(id), 0, at));
+            return createIndex(row, 0, Pack(Kind::Column, ElementOf(id), at - properties));
+        }
         case Kind::Column:
-            return createIndex(row, 0, Pack(row == 0 ? Kind::Type : Kind::Size, ElementOf(id), ColumnOf(id)));
+            if (row < 2)
+                return createIndex(row, 0,
+                                   Pack(row == 0 ? Kind::Type : Kind::Size, ElementOf(id), ColumnOf(id)));
+            return createIndex(row, 0, Pack(Kind::ColumnProperty, ElementOf(id), ColumnOf(id), at - 2));
+        case Kind::View:
+            return createIndex(row, 0, Pack(Kind::ViewProperty, ElementOf(id), 0, at));
+        case Kind::Procedure:
+        case Kind::Function:
+            return createIndex(row, 0, Pack(Kind::RoutineProperty, ElementOf(id), 0, at));
         default:
             (void)kind;
             return {};
@@ -188,11 +270,16 @@ QModelIndex StructureTreeModel::parent(const QModelIndex& child) const {
         case Kind::Function:
             return GroupIndex(GroupOf(kind));
         case Kind::Column:
+        case Kind::TableProperty:
             return TableIndex(ElementOf(id));
         case Kind::Type:
         case Kind::Size:
-            return createIndex(static_cast<int>(ColumnOf(id)), 0,
-                               Pack(Kind::Column, ElementOf(id), ColumnOf(id)));
+        case Kind::ColumnProperty:
+            return ColumnIndex(ElementOf(id), ColumnOf(id));
+        case Kind::ViewProperty:
+            return ViewIndex(ElementOf(id));
+        case Kind::RoutineProperty:
+            return RoutineIndex(ElementOf(id));
     }
     return {};
 }
@@ -213,10 +300,18 @@ int StructureTreeModel::rowCount(const QModelIndex& parent) const {
             return static_cast<int>(outline_.functions.size());
         case Kind::Table: {
             const cMetaDataElement* table = Table(ElementOf(parent.internalId()));
-            return table == nullptr ? 0 : static_cast<int>(table->Fields().Count());
+            return table == nullptr
+                       ? 0
+                       : PropertyCount(table->Definition.get()) + static_cast<int>(table->Fields().Count());
         }
-        case Kind::Column:
-            return Field(ElementOf(parent.internalId()), ColumnOf(parent.internalId())) ? 2 : 0;
+        case Kind::Column: {
+            const cField* field = Field(ElementOf(parent.internalId()), ColumnOf(parent.internalId()));
+            return field == nullptr ? 0 : 2 + PropertyCount(field->Definition.get());
+        }
+        case Kind::View:
+        case Kind::Procedure:
+        case Kind::Function:
+            return PropertyCount(PropertiesOf(parent.internalId()));
         default:
             return 0;
     }
@@ -230,7 +325,7 @@ Qt::ItemFlags StructureTreeModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     const Kind kind = KindOf(index);
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (kind == Kind::Type || kind == Kind::Size) flags |= Qt::ItemNeverHasChildren;
+    if (kind == Kind::Type || kind == Kind::Size || IsProperty(kind)) flags |= Qt::ItemNeverHasChildren;
     return flags;
 }
 
@@ -266,6 +361,23 @@ QString StructureTreeModel::Caption(quintptr id) const {
             const auto& routines = std::as_const(*schema_).Routines().Items();
             return element < routines.size() ? Text(routines[element]->ObjectName) : QString();
         }
+        case Kind::TableProperty:
+        case Kind::ViewProperty:
+        case Kind::RoutineProperty:
+        case Kind::ColumnProperty: {
+            // One line a node: a body shows its first line, and whole in the tip.
+            const Properties* properties = PropertiesOf(id);
+            if (properties == nullptr || PropertyOf(id) >= properties->size()) return {};
+            const auto& [property, value] = (*properties)[PropertyOf(id)];
+            std::string_view first = value;
+            const std::size_t lineEnd = first.find('\n');
+            first = first.substr(0, lineEnd);
+            if (!first.empty() && first.back() == '\r') first.remove_suffix(1);
+            QString caption =
+                Text(property) + ": " + QString::fromUtf8(first.data(), static_cast<qsizetype>(first.size()));
+            if (lineEnd != std::string_view::npos) caption += QStringLiteral(" \u2026");
+            return caption;
+        }
     }
     return {};
 }
@@ -274,8 +386,16 @@ QVariant StructureTreeModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     switch (role) {
         case Qt::DisplayRole:
-        case Qt::ToolTipRole:  // a long name, cut by the tree's width, shows whole
             return Caption(index.internalId());
+        case Qt::ToolTipRole: {
+            // A long name, cut by the tree's width, shows whole; so does a property's value, as
+            // text whatever it holds.
+            if (!IsProperty(KindOf(index))) return Caption(index.internalId());
+            const Properties& properties = *PropertiesOf(index.internalId());
+            const auto& [property, value] = properties[PropertyOf(index.internalId())];
+            return "<p style=\"white-space: pre\">" + (Text(property) + ":\n" + Text(value)).toHtmlEscaped() +
+                   "</p>";
+        }
         case Qt::DecorationRole: {
             const int icon = IconOf(KindOf(index));
             return icon == 0 ? QVariant() : QVariant(SmallPictureAt(icon));

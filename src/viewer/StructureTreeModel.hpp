@@ -12,7 +12,10 @@
 namespace tablor::gui {
 
 // The schema tree of the structure viewer: the database, its four groups, the objects of each
-// group and, under each table, its columns with their type and size.
+// group and, under each table, its columns with their type and size. Where a side read
+// definitions, each table, view and routine lists its properties first ("key: value"), and
+// each column its own after its type and size; a value of several lines shows its first,
+// and whole as the node's tip.
 //
 // Nodes are read from the schema model when the view asks for them, never copied: a schema of
 // 20,000 tables with 25 columns each is 1.5 million nodes, which as tree items take over a
@@ -34,6 +37,10 @@ class StructureTreeModel : public QAbstractItemModel {
         View,
         Procedure,
         Function,
+        TableProperty,
+        ViewProperty,
+        RoutineProperty,
+        ColumnProperty,
     };
     // The node's key (a text unique within the tree), or nothing for nodes without one.
     static constexpr int KeyRole = Qt::UserRole;
@@ -67,14 +74,27 @@ class StructureTreeModel : public QAbstractItemModel {
 
   private:
     // A node's identity, packed into the index's internal id: the kind in the low 4 bits,
-    // then the element's 0-based model index (30 bits), then a column's 0-based index (30 bits).
-    static quintptr Pack(Kind kind, std::size_t element = 0, std::size_t column = 0);
+    // then the element's 0-based model index (30 bits), a column's 0-based index (20 bits: no
+    // engine allows a table a million columns) and a property's (10 bits: a definition lists
+    // at most the first 1,024).
+    static quintptr Pack(Kind kind, std::size_t element = 0, std::size_t column = 0,
+                         std::size_t property = 0);
     static std::size_t ElementOf(quintptr id) { return (id >> 4) & kIndexMask; }
-    static std::size_t ColumnOf(quintptr id) { return (id >> 34) & kIndexMask; }
+    static std::size_t ColumnOf(quintptr id) { return (id >> 34) & kColumnMask; }
+    static std::size_t PropertyOf(quintptr id) { return (id >> 54) & kPropertyMask; }
     static constexpr quintptr kIndexMask = (quintptr{1} << 30) - 1;
+    static constexpr quintptr kColumnMask = (quintptr{1} << 20) - 1;
+    static constexpr quintptr kPropertyMask = (quintptr{1} << 10) - 1;
 
     QModelIndex GroupIndex(Kind group) const;
     QModelIndex TableIndex(std::size_t table) const;
+    QModelIndex ColumnIndex(std::size_t table, std::size_t column) const;
+    // A view's or routine's node, by its model index.
+    QModelIndex ViewIndex(std::size_t view) const;
+    QModelIndex RoutineIndex(std::size_t routine) const;
+    // The properties a node's children begin with (a column's follow its type and size).
+    const Properties* PropertiesOf(quintptr id) const;
+    static int PropertyCount(const Properties* properties);
     const cMetaDataElement* Table(std::size_t table) const;
     const cField* Field(std::size_t table, std::size_t column) const;
     QString Caption(quintptr id) const;
@@ -84,7 +104,9 @@ class StructureTreeModel : public QAbstractItemModel {
     std::shared_ptr<cMetaData> schema_;
     QString rootCaption_;
     StructureOutline outline_;
-    std::vector<int> tableRow_;  // by table model index: its row under "Tables"
+    std::vector<int> tableRow_;    // by table model index: its row under "Tables"
+    std::vector<int> viewRow_;     // by view model index: its row under "Views"
+    std::vector<int> routineRow_;  // by routine model index: its row in its group, or -1
     // Keys that differ from the scheme's, by node id; worked out on the first key asked for.
     mutable std::unordered_map<quintptr, std::string> renamedKeys_;
     mutable bool keysAssigned_ = false;

@@ -1,4 +1,5 @@
 // The structure viewer window on its own: the tree, the column list, keys and layout.
+#include <QAbstractItemModelTester>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -230,6 +231,60 @@ TEST_F(StructureViewer, ASnapshotFillsTheHeaderAndNamesShowAsText) {
         EXPECT_EQ(label->textFormat(), Qt::PlainText);
     EXPECT_EQ(Model().RootIndex().data().toString(), "<b>Shop</b>");
     EXPECT_EQ(Model().Schema(), snapshot.MetaData());
+}
+
+}  // namespace
+}  // namespace tablor::testing
+
+namespace tablor::testing {
+namespace {
+
+// Where a side read definitions, each element lists its properties first, each column its own
+// after its type and size; a body shows its first line, and whole, as text, in the tip.
+TEST_F(StructureViewer, DefinitionsShowAsPropertiesUnderTheirElementsAndColumns) {
+    SchemaBuilder shop;
+    shop.Table("Orders", {{"Id", "int"}, {"Note", "varchar"}})
+        .View("vOpen")
+        .Function("Total")
+        .Procedure("Place");
+    const auto properties = [](Properties list) {
+        return std::make_shared<const Properties>(std::move(list));
+    };
+    cMetaData& schema = *shop.schema;
+    schema.Tables().Items()[0]->Definition = properties({{"comment", "all orders"}});
+    schema.Tables().Items()[0]->Fields().Items()[0]->Definition = properties({{"nullable", "NO"}});
+    schema.Views().Items()[0]->Definition = properties({{"definition", "select <b>1</b>\r\nfrom t"}});
+    schema.Routines().Items()[1]->Definition = properties({{"language", "plpgsql"}});
+    Open(shop.schema);
+    QAbstractItemModelTester check(viewer_->TreeModel(),
+                                   QAbstractItemModelTester::FailureReportingMode::Warning);
+
+    const QModelIndex orders = Table("Orders");
+    const QModelIndex view = ChildNamed(Model(), Group(1), "vOpen");
+    const std::pair<QModelIndex, QStringList> cases[] = {
+        {orders, {"comment: all orders", "Id", "Note"}},
+        {ChildNamed(Model(), orders, "Id"), {"Type: int", "Size: ", "nullable: NO"}},
+        {ChildNamed(Model(), orders, "Note"), {"Type: varchar", "Size: 50"}},
+        {view, {"definition: select <b>1</b> \u2026"}},
+        {ChildNamed(Model(), Group(2), "Place"), {"language: plpgsql"}},
+        {ChildNamed(Model(), Group(3), "Total"), {}},
+    };
+    for (const auto& [node, expected] : cases) {
+        SCOPED_TRACE(node.data().toString().toStdString());
+        EXPECT_EQ(Captions(Model(), node), expected);
+        for (int row = 0; row < Model().rowCount(node); ++row)
+            EXPECT_EQ(Model().index(row, 0, node).parent(), node);
+    }
+    EXPECT_EQ(Model().index(0, 0, view).data(Qt::ToolTipRole).toString(),
+              "<p style=\"white-space: pre\">definition:\nselect &lt;b&gt;1&lt;/b&gt;\r\nfrom t</p>");
+    EXPECT_EQ(Model().KeyOf(Model().index(0, 0, orders)), QString()) << "a property is no keyed node";
+    EXPECT_EQ(Model().IndexOfKey(Model().KeyOf(ChildNamed(Model(), orders, "Note"))),
+              ChildNamed(Model(), orders, "Note"));
+
+    for (const QModelIndex& node : {Group(0), orders, ChildNamed(Model(), orders, "Id"), Group(1), view})
+        viewer_->Tree->expand(node);
+    QTest::qWait(50);
+    SaveScreenshot(*viewer_, TABLOR_SCREENSHOT_DIR, "structure-viewer-definitions.png");
 }
 
 }  // namespace
