@@ -34,7 +34,7 @@ std::string CountedKind(long count, std::size_t kind) {
     const bool changed = ObjectType::IsChange(static_cast<std::int32_t>(kind));
     const std::size_t noun = changed ? kind - ObjectType::kChanged : kind;
     if (noun >= kKindNouns.size()) return Counted(count, {"difference", "differences"});
-    const std::string counted = Counted(count, kKindNouns[noun]);
+    std::string counted = Counted(count, kKindNouns[noun]);
     if (!changed) return counted;
     const std::size_t space = counted.find(' ');
     return counted.substr(0, space + 1) + "changed" + counted.substr(space);
