@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Opens the report of the example snapshots in headless Chromium: every row shows, with or
 without scripts; the summary's counts agree with the JSON output; the filter box narrows the
-rows. Usage: report_in_browser.py TABLOR_CLI EXAMPLES_DIR"""
+rows; a changed body shows its removed and added lines, as text. Usage: report_in_browser.py
+TABLOR_CLI EXAMPLES_DIR"""
 import collections
 import html.parser
 import json
@@ -28,6 +29,8 @@ class Page(html.parser.HTMLParser):
         self._in_row = self._in_total = self._in_item = self._in_number = self._in_heading = False
         self._item = self._number = ""
         self._group = None
+        self.marked = {"del": [], "ins": []}  # the report's removed and added lines
+        self._marking = None
 
     def handle_starttag(self, tag, attrs):
         attrs = dict(attrs)
@@ -46,8 +49,13 @@ class Page(html.parser.HTMLParser):
             self._in_item, self._item, self._number = True, "", ""
         elif tag == "b" and self._in_item:
             self._in_number = True
+        elif tag in self.marked:
+            self._marking = tag
+            self.marked[tag].append("")
 
     def handle_endtag(self, tag):
+        if tag in self.marked:
+            self._marking = None
         if tag == "tr":
             self._in_row = False
         elif tag == "div":
@@ -61,6 +69,8 @@ class Page(html.parser.HTMLParser):
             self.counts[(self._group, self._item)] = int(self._number)
 
     def handle_data(self, data):
+        if self._marking:
+            self.marked[self._marking][-1] += data
         if self._in_row:
             self.rows[-1][0] += data
         if self._in_total:
@@ -151,6 +161,25 @@ def main():
                 check(hidden != matches, f"filter {query!r}: row {text.strip()[:60]!r} hidden={hidden}")
             visible = sum(1 for row in rows if not row[1])
             check(0 < visible < len(rows), f"filter {query!r}: {visible} of {len(rows)} rows visible")
+
+        # A view whose body changed, one line of which would be markup if it were not escaped.
+        sides = []
+        for number, body in ((1, "select a,%0A  b%0Afrom t%0Awhere x = 1"),
+                             (2, "select a,%0A  %3Cimg src=x onerror=alert(1)%3E%0Afrom t")):
+            side = os.path.join(folder, f"side{number}.snp")
+            with open(side, "w", encoding="utf-8", newline="") as snapshot:
+                snapshot.write(f"SRV*Db{number}*u*\r\n*\r\nv*\r\n*\r\n"
+                               f"~V*1*schema=dbo*definition={body}\r\n:t\r\nid*int*\r\n")
+            sides.append(side)
+        bodies = os.path.join(folder, "bodies.html")
+        subprocess.run([cli, "compare", *sides, "--definitions", "--html", bodies],
+                       capture_output=True, timeout=20)
+        page = dump(chromium, profile, bodies)
+        check(page.total.strip() == "1 difference", f"bodies: summary total {page.total!r}")
+        check(page.counts.get(("By kind", "View changed")) == 1, f"bodies: counts {dict(page.counts)}")
+        check(len(page.differences()) == 1, f"bodies: {len(page.differences())} difference rows")
+        check(page.marked["del"] == ["-   b\n", "- where x = 1\n"], f"bodies: removed {page.marked['del']}")
+        check(page.marked["ins"] == ["+   <img src=x onerror=alert(1)>\n"], f"bodies: added {page.marked['ins']}")
 
     for failure in failures:
         print("FAILED: " + failure)
