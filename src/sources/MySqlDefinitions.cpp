@@ -15,8 +15,8 @@ std::string WithoutDatabaseName(const std::string& text) {
 
 using Properties = std::initializer_list<std::pair<const char*, std::string>>;
 
-// The properties of the objects `from` (tables and WHERE) lists, one row each, read in one scan of it; rows
-// whose value is NULL are left out.
+// The properties of the objects `from` (its tables and WHERE) lists, one row each, read in one
+// scan of it; rows whose value is NULL are left out.
 std::string Part(const std::string& kind, const std::string& schema, const std::string& name,
                  const std::string& column, const std::string& from, Properties properties) {
     std::string names, values;
@@ -39,8 +39,6 @@ constexpr const char* kKeyColumns =
     "INFORMATION_SCHEMA.KEY_COLUMN_USAGE WHERE TABLE_SCHEMA = DATABASE() AND CONSTRAINT_SCHEMA = DATABASE() "
     "GROUP BY TABLE_NAME, CONSTRAINT_NAME)";
 
-}  // namespace
-
 // The rows of one catalogue view of this database, read once: joined as it is, the server fills
 // the view again for every row it is joined to (seconds for a thousand tables).
 std::string Once(const std::string& columns, const std::string& view, const std::string& alias,
@@ -48,6 +46,8 @@ std::string Once(const std::string& columns, const std::string& view, const std:
     return "(SELECT DISTINCT " + columns + " FROM INFORMATION_SCHEMA." + view + " WHERE " + schema +
            " = DATABASE()" + more + ") " + alias;
 }
+
+}  // namespace
 
 // The server narrows each INFORMATION_SCHEMA scan by the schema named in WHERE: every part names
 // DATABASE(). Constraints, indexes and triggers are named TABLE.NAME, their names being unique
@@ -65,27 +65,24 @@ std::string MySqlDefinitionsQuery() {
         "tc.CONSTRAINT_SCHEMA = DATABASE() AND tc.TABLE_SCHEMA = DATABASE()";
     // A primary key or unique constraint is its index, which the constraint already tells.
     const std::string indexes =
-        "(SELECT s.TABLE_SCHEMA, s.TABLE_NAME, s.INDEX_NAME, CONCAT(CASE WHEN s.NON_UNIQUE = 0 THEN 'UNIQUE "
-        "' "
-        "ELSE '' END, s.INDEX_TYPE, ' (', GROUP_CONCAT(CONCAT(s.COLUMN_NAME, COALESCE(CONCAT('(', "
-        "s.SUB_PART, "
-        "')'), ''), CASE WHEN s.COLLATION = 'D' THEN ' DESC' ELSE '' END) ORDER BY s.SEQ_IN_INDEX SEPARATOR "
-        "', "
-        "'), ')') AS DEFINITION FROM INFORMATION_SCHEMA.STATISTICS s LEFT JOIN " +
+        "(SELECT s.TABLE_SCHEMA, s.TABLE_NAME, s.INDEX_NAME, CONCAT(CASE WHEN s.NON_UNIQUE = 0 "
+        "THEN 'UNIQUE ' ELSE '' END, s.INDEX_TYPE, ' (', GROUP_CONCAT(CONCAT(s.COLUMN_NAME, "
+        "COALESCE(CONCAT('(', s.SUB_PART, ')'), ''), CASE WHEN s.COLLATION = 'D' THEN ' DESC' ELSE '' END) "
+        "ORDER BY s.SEQ_IN_INDEX SEPARATOR ', '), ')') AS DEFINITION FROM INFORMATION_SCHEMA.STATISTICS s "
+        "LEFT JOIN " +
         Once("TABLE_NAME, CONSTRAINT_NAME", "TABLE_CONSTRAINTS", "u",
              " AND CONSTRAINT_TYPE IN ('PRIMARY KEY', 'UNIQUE')") +
-        " ON u.TABLE_NAME = s.TABLE_NAME AND u.CONSTRAINT_NAME = s.INDEX_NAME WHERE s.TABLE_SCHEMA = "
-        "DATABASE() "
-        "AND u.TABLE_NAME IS NULL "
-        "GROUP BY s.TABLE_SCHEMA, s.TABLE_NAME, s.INDEX_NAME, s.NON_UNIQUE, s.INDEX_TYPE) x";
+        " ON u.TABLE_NAME = s.TABLE_NAME AND u.CONSTRAINT_NAME = s.INDEX_NAME "
+        "WHERE s.TABLE_SCHEMA = DATABASE() AND u.TABLE_NAME IS NULL GROUP BY s.TABLE_SCHEMA, s.TABLE_NAME, "
+        "s.INDEX_NAME, s.NON_UNIQUE, s.INDEX_TYPE) x";
     const std::string parts[] = {
         // A view's columns show what their tables' columns are (their defaults even): each change
         // to a table would be told again for every view over it. The view's definition tells.
         Part("column", "c.TABLE_SCHEMA", "c.TABLE_NAME", "c.COLUMN_NAME",
              "INFORMATION_SCHEMA.COLUMNS c JOIN " +
                  Once("TABLE_NAME, TABLE_TYPE, TABLE_COLLATION", "TABLES", "t") +
-                 " ON t.TABLE_NAME = c.TABLE_NAME WHERE c.TABLE_SCHEMA = DATABASE() AND t.TABLE_TYPE <> "
-                 "'VIEW'",
+                 " ON t.TABLE_NAME = c.TABLE_NAME "
+                 "WHERE c.TABLE_SCHEMA = DATABASE() AND t.TABLE_TYPE <> 'VIEW'",
              {{"type", "c.COLUMN_TYPE"},
               {"nullable", "c.IS_NULLABLE"},
               // MariaDB shows a nullable column without a default as NULL (and a text 'NULL' quoted),
@@ -108,10 +105,10 @@ std::string MySqlDefinitionsQuery() {
         Part("constraint", "tc.TABLE_SCHEMA", "CONCAT(tc.TABLE_NAME, '.', tc.CONSTRAINT_NAME)", "''",
              constraints,
              {{"definition",
-               "CASE tc.CONSTRAINT_TYPE WHEN 'CHECK' THEN CONCAT('CHECK (', cc.CHECK_CLAUSE, ')') WHEN "
-               "'FOREIGN "
-               "KEY' THEN CONCAT('FOREIGN KEY (', k.COLUMNS, ') REFERENCES ', k.REFERENCED_TABLE, ' (', "
-               "k.REFERENCED, ') ON DELETE ', rc.DELETE_RULE, ' ON UPDATE ', rc.UPDATE_RULE) ELSE "
+               "CASE tc.CONSTRAINT_TYPE WHEN 'CHECK' THEN CONCAT('CHECK (', cc.CHECK_CLAUSE, ')') "
+               "WHEN 'FOREIGN KEY' THEN CONCAT('FOREIGN KEY (', k.COLUMNS, ') REFERENCES ', "
+               "k.REFERENCED_TABLE, ' (', k.REFERENCED, ') ON DELETE ', rc.DELETE_RULE, ' ON UPDATE ', "
+               "rc.UPDATE_RULE) ELSE "
                "CONCAT(tc.CONSTRAINT_TYPE, ' (', k.COLUMNS, ')') END"}}),
         Part("index", "x.TABLE_SCHEMA", "CONCAT(x.TABLE_NAME, '.', x.INDEX_NAME)", "''", indexes,
              {{"table", "x.TABLE_NAME"}, {"definition", "x.DEFINITION"}}),
@@ -123,13 +120,12 @@ std::string MySqlDefinitionsQuery() {
         // another routine.
         Part("routine", "r.ROUTINE_SCHEMA", "r.SPECIFIC_NAME", "''",
              "INFORMATION_SCHEMA.ROUTINES r LEFT JOIN (SELECT SPECIFIC_NAME, ROUTINE_TYPE, "
-             "GROUP_CONCAT(CONCAT_WS(' ', PARAMETER_MODE, PARAMETER_NAME, DTD_IDENTIFIER) ORDER BY "
-             "ORDINAL_POSITION "
-             "SEPARATOR ', ') AS LIST FROM " +
+             "GROUP_CONCAT(CONCAT_WS(' ', PARAMETER_MODE, PARAMETER_NAME, DTD_IDENTIFIER) "
+             "ORDER BY ORDINAL_POSITION SEPARATOR ', ') AS LIST FROM " +
                  Once("*", "PARAMETERS", "p", " AND ORDINAL_POSITION > 0", "SPECIFIC_SCHEMA") +
-                 " GROUP BY SPECIFIC_NAME, ROUTINE_TYPE) a ON a.SPECIFIC_NAME = r.SPECIFIC_NAME AND "
-                 "a.ROUTINE_TYPE = "
-                 "r.ROUTINE_TYPE WHERE r.ROUTINE_SCHEMA = DATABASE()",
+                 " GROUP BY SPECIFIC_NAME, ROUTINE_TYPE) a "
+                 "ON a.SPECIFIC_NAME = r.SPECIFIC_NAME AND a.ROUTINE_TYPE = r.ROUTINE_TYPE WHERE "
+                 "r.ROUTINE_SCHEMA = DATABASE()",
              {{"parameters", "COALESCE(a.LIST, '')"},
               {"returns", "CASE WHEN r.ROUTINE_TYPE = 'FUNCTION' THEN r.DTD_IDENTIFIER END"},
               {"definition", WithoutDatabaseName("r.ROUTINE_DEFINITION")},
