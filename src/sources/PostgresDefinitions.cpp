@@ -15,8 +15,16 @@ std::string NotFromAnExtension(const std::string& catalogue, const std::string& 
            catalogue + "'::regclass AND e.objid = " + oid + " AND e.deptype = 'e')";
 }
 
-constexpr const char* kRelation =
+const std::string kRelation =
     " FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace";
+
+// A relation's (column 0) or column's comment, joined: col_description and obj_description look
+// each up in a query of their own, which made reading 20,000 columns' comments take 0.5 s.
+std::string Comments(const std::string& column) {
+    return " LEFT JOIN pg_catalog.pg_description ds ON ds.objoid = c.oid AND ds.classoid = "
+           "'pg_catalog.pg_class'::regclass AND ds.objsubid = " +
+           column;
+}
 
 // One kind of object, one property a row: the values of `properties` are unpivoted, and those
 // the catalogue has nothing for left out.
@@ -47,7 +55,8 @@ std::string PostgresDefinitionsQuery() {
                 " LEFT JOIN pg_catalog.pg_attrdef d ON d.adrelid = c.oid AND d.adnum = a.attnum"
                 " LEFT JOIN pg_catalog.pg_collation co ON co.oid = a.attcollation AND a.attcollation <> "
                 "t.typcollation"
-                " LEFT JOIN pg_catalog.pg_namespace cn ON cn.oid = co.collnamespace",
+                " LEFT JOIN pg_catalog.pg_namespace cn ON cn.oid = co.collnamespace" +
+                Comments("a.attnum"),
             tableKinds,
             "('type', pg_catalog.format_type(a.atttypid, a.atttypmod)),"
             " ('nullable', CASE WHEN a.attnotnull THEN 'NO' ELSE 'YES' END),"
@@ -58,10 +67,10 @@ std::string PostgresDefinitionsQuery() {
             "' STORED' END),"
             " ('collation', CASE WHEN cn.nspname = 'pg_catalog' THEN quote_ident(co.collname) ELSE "
             "quote_ident(cn.nspname) || '.' || quote_ident(co.collname) END),"
-            " ('comment', pg_catalog.col_description(c.oid, a.attnum))"),
+            " ('comment', ds.description)"),
         // A partition names its parent as the name queries would: by name in its own schema.
-        Part("table", "c.relname::text", "''", kRelation, tableKinds,
-             "('comment', pg_catalog.obj_description(c.oid, 'pg_class')),"
+        Part("table", "c.relname::text", "''", kRelation + Comments("0"), tableKinds,
+             "('comment', ds.description),"
              " ('partition key', CASE WHEN c.relkind = 'p' THEN pg_catalog.pg_get_partkeydef(c.oid) END),"
              " ('partition of', (SELECT CASE WHEN pn.oid = c.relnamespace THEN '' ELSE "
              "quote_ident(pn.nspname) "
