@@ -53,16 +53,17 @@ std::string Once(const std::string& columns, const std::string& view, const std:
 // DATABASE(). Constraints, indexes and triggers are named TABLE.NAME, their names being unique
 // per table only.
 std::string MySqlDefinitionsQuery() {
+    // A check's text joins its constraint by every column the two views share: the catalogue,
+    // schema and name, and in MariaDB, where a check's name is unique per table only, the table
+    // (MySQL's view of checks has no table).
     const std::string constraints =
-        "INFORMATION_SCHEMA.TABLE_CONSTRAINTS tc LEFT JOIN " + std::string(kKeyColumns) +
+        "(SELECT * FROM " + Once("*", "TABLE_CONSTRAINTS", "t0", " AND CONSTRAINT_SCHEMA = DATABASE()") +
+        " NATURAL LEFT JOIN " + Once("*", "CHECK_CONSTRAINTS", "c0", {}, "CONSTRAINT_SCHEMA") +
+        ") tc LEFT JOIN " + std::string(kKeyColumns) +
         " k ON k.TABLE_NAME = tc.TABLE_NAME AND k.CONSTRAINT_NAME = tc.CONSTRAINT_NAME LEFT JOIN " +
         Once("TABLE_NAME, CONSTRAINT_NAME, DELETE_RULE, UPDATE_RULE", "REFERENTIAL_CONSTRAINTS", "rc", {},
              "CONSTRAINT_SCHEMA") +
-        " ON rc.TABLE_NAME = tc.TABLE_NAME AND rc.CONSTRAINT_NAME = tc.CONSTRAINT_NAME LEFT JOIN " +
-        Once("TABLE_NAME, CONSTRAINT_NAME, CHECK_CLAUSE", "CHECK_CONSTRAINTS", "cc", {},
-             "CONSTRAINT_SCHEMA") +
-        " ON cc.TABLE_NAME = tc.TABLE_NAME AND cc.CONSTRAINT_NAME = tc.CONSTRAINT_NAME WHERE "
-        "tc.CONSTRAINT_SCHEMA = DATABASE() AND tc.TABLE_SCHEMA = DATABASE()";
+        " ON rc.TABLE_NAME = tc.TABLE_NAME AND rc.CONSTRAINT_NAME = tc.CONSTRAINT_NAME";
     // A primary key or unique constraint is its index, which the constraint already tells.
     const std::string indexes =
         "(SELECT s.TABLE_SCHEMA, s.TABLE_NAME, s.INDEX_NAME, CONCAT(CASE WHEN s.NON_UNIQUE = 0 "
@@ -86,13 +87,17 @@ std::string MySqlDefinitionsQuery() {
              {{"type", "c.COLUMN_TYPE"},
               {"nullable", "c.IS_NULLABLE"},
               // MariaDB shows a nullable column without a default as NULL (and a text 'NULL' quoted),
-              // where MySQL shows nothing: alike, as no default.
+              // where MySQL shows nothing: alike, as no default. A generated column's expression is
+              // empty (MySQL) or NULL (MariaDB) for other columns; MySQL's EXTRA says GENERATED of
+              // an expression default too.
               {"default",
-               "CASE WHEN c.EXTRA NOT LIKE '%GENERATED%' THEN NULLIF(c.COLUMN_DEFAULT, 'NULL') END"},
+               "CASE WHEN COALESCE(c.GENERATION_EXPRESSION, '') = '' THEN NULLIF(c.COLUMN_DEFAULT, 'NULL') "
+               "END"},
               {"identity", "CASE WHEN c.EXTRA LIKE '%auto_increment%' THEN 'auto_increment' END"},
               {"generated",
-               "CASE WHEN c.EXTRA LIKE '%GENERATED%' THEN CONCAT(c.GENERATION_EXPRESSION, ' ', CASE "
-               "WHEN c.EXTRA LIKE '%STORED%' THEN 'STORED' ELSE 'VIRTUAL' END) END"},
+               "CASE WHEN COALESCE(c.GENERATION_EXPRESSION, '') <> '' THEN CONCAT(c.GENERATION_EXPRESSION, "
+               "CASE WHEN c.EXTRA LIKE '%STORED%' OR c.EXTRA LIKE '%PERSISTENT%' THEN ' STORED' "
+               "ELSE ' VIRTUAL' END) END"},
               {"on update",
                "CASE WHEN c.EXTRA LIKE '%on update %' THEN SUBSTRING(c.EXTRA, LOCATE('on update ', "
                "c.EXTRA) + 10) END"},
@@ -105,7 +110,7 @@ std::string MySqlDefinitionsQuery() {
         Part("constraint", "tc.TABLE_SCHEMA", "CONCAT(tc.TABLE_NAME, '.', tc.CONSTRAINT_NAME)", "''",
              constraints,
              {{"definition",
-               "CASE tc.CONSTRAINT_TYPE WHEN 'CHECK' THEN CONCAT('CHECK (', cc.CHECK_CLAUSE, ')') "
+               "CASE tc.CONSTRAINT_TYPE WHEN 'CHECK' THEN CONCAT('CHECK (', tc.CHECK_CLAUSE, ')') "
                "WHEN 'FOREIGN KEY' THEN CONCAT('FOREIGN KEY (', k.COLUMNS, ') REFERENCES ', "
                "k.REFERENCED_TABLE, ' (', k.REFERENCED, ') ON DELETE ', rc.DELETE_RULE, ' ON UPDATE ', "
                "rc.UPDATE_RULE) ELSE "
