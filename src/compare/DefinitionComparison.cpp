@@ -9,8 +9,10 @@
 namespace tablor {
 namespace {
 
-// Values longer than this, or of several lines, are bodies: told by where they differ.
+// Values longer than this are told by the part where they differ; of several lines, by the line.
 constexpr std::size_t kShownValueLength = 80;
+// What a long line keeps on either side of where two values differ.
+constexpr std::size_t kContext = 20;
 
 std::string_view Shown(std::string_view value) {
     return value.empty() ? std::string_view("(none)") : value;
@@ -75,14 +77,35 @@ std::string DefinitionComparison::Normalized(std::string_view text) {
 
 std::string DefinitionComparison::ChangeText(std::string_view property, std::string_view value1,
                                              std::string_view value2) {
-    const auto isBody = [](std::string_view value) {
-        return value.size() > kShownValueLength || value.find('\n') != std::string_view::npos;
-    };
+    const auto isBody = [](std::string_view value) { return value.find('\n') != std::string_view::npos; };
     std::string text(property);
     if (isBody(value1) || isBody(value2))
         return text.append(" differs from line ")
             .append(std::to_string(FirstDifferentLine(Normalized(value1), Normalized(value2))));
-    return text.append(": ").append(Shown(value1)).append(" \u2192 ").append(Shown(value2));
+    if (value1.size() <= kShownValueLength && value2.size() <= kShownValueLength)
+        return text.append(": ").append(Shown(value1)).append(" \u2192 ").append(Shown(value2));
+    // A long line is told where it differs: what both share at either end is cut to a little.
+    std::size_t head = 0;
+    while (head < value1.size() && head < value2.size() && value1[head] == value2[head]) ++head;
+    std::size_t tail = 0;
+    while (tail < value1.size() - head && tail < value2.size() - head &&
+           value1[value1.size() - 1 - tail] == value2[value2.size() - 1 - tail])
+        ++tail;
+    // Cut between characters, never inside one.
+    const auto continuation = [](std::string_view value, std::size_t at) {
+        return at < value.size() && (static_cast<unsigned char>(value[at]) & 0xC0) == 0x80;
+    };
+    std::size_t from = head > kContext ? head - kContext : 0;
+    while (from > 0 && continuation(value1, from)) --from;
+    const auto part = [&](std::string_view value) {
+        std::size_t end = value.size() - (tail > kContext ? tail - kContext : 0);
+        while (continuation(value, end)) ++end;
+        std::string shown = from > 0 ? "\u2026" : "";
+        shown.append(value.substr(from, end - from));
+        if (end < value.size()) shown += "\u2026";
+        return shown;
+    };
+    return text.append(": ").append(part(value1)).append(" \u2192 ").append(part(value2));
 }
 
 template <class OnChange>

@@ -40,6 +40,7 @@ std::vector<std::string> Messages(const coDifferences& differences) {
 TEST(DefinitionCompare, EachChangeGivesOneDifferenceAndWhatASideDoesNotKnowGivesNone) {
     const auto nullable = Props({{"nullable", "YES"}, {"type", "numeric(10,2)"}});
     const std::string body1 = "SELECT a,\n  b\nFROM t";
+    constexpr const char* kLong = "FOREIGN KEY (customer_id) REFERENCES sales.customers(id) ON DELETE ";
     const std::string body2 = "SELECT a,\n  c\nFROM t";
     struct Case {
         const char* what;
@@ -81,6 +82,12 @@ TEST(DefinitionCompare, EachChangeGivesOneDifferenceAndWhatASideDoesNotKnowGives
          {nullptr, Props({{"definition", body2}})},
          definitions,
          {"View v changed: definition differs from line 2"}},
+        {"a long line, told where it differs",
+         {nullptr, Props({{"definition", std::string(kLong) + "CASCADE ON UPDATE NO ACTION DEFERRABLE"}})},
+         {nullptr, Props({{"definition", std::string(kLong) + "RESTRICT ON UPDATE NO ACTION DEFERRABLE"}})},
+         definitions,
+         {"View v changed: definition: \u2026omers(id) ON DELETE CASCADE ON UPDATE NO ACTION\u2026 \u2192 "
+          "\u2026omers(id) ON DELETE RESTRICT ON UPDATE NO ACTION\u2026"}},
         {"a new kind, both ways", {nullptr, nullptr, true}, {}, definitions, {"Index was not found on B"}},
         {"a new kind, without --definitions", {nullptr, nullptr, true}, {}, {}, {}},
         {"only views",
