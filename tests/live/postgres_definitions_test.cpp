@@ -118,25 +118,20 @@ TEST_F(PostgresDefinitions, EachChangeGivesItsOneDifference) {
          "amount: Field orders.amount changed: default: 0 \u2192 1"},
         {"ALTER TABLE customers ALTER name TYPE text COLLATE \"C\"",
          "name: Field customers.name changed: collation: (none) \u2192 \"C\""},
-        {"ALTER TABLE orders DROP CONSTRAINT fk_orders_customers, ADD CONSTRAINT fk_orders_customers FOREIGN "
-         "KEY "
-         "(customer_id) REFERENCES customers (id) ON DELETE RESTRICT",
-         "fk_orders_customers: Constraint fk_orders_customers changed: definition: FOREIGN KEY (customer_id) "
-         "REFERENCES customers(id) ON DELETE CASCADE \u2192 FOREIGN KEY (customer_id) REFERENCES "
-         "customers(id) ON "
-         "DELETE RESTRICT"},
-        {"ALTER TABLE orders DROP CONSTRAINT fk_orders_customers, ADD CONSTRAINT fk_orders_customers FOREIGN "
-         "KEY "
-         "(customer_id) REFERENCES customers (code) ON DELETE CASCADE",
-         "fk_orders_customers: Constraint fk_orders_customers changed: definition: FOREIGN KEY (customer_id) "
-         "REFERENCES customers(id) ON DELETE CASCADE \u2192 FOREIGN KEY (customer_id) REFERENCES "
-         "customers(code) "
-         "ON DELETE CASCADE"},
+        {"ALTER TABLE orders DROP CONSTRAINT fk_orders_customers, ADD CONSTRAINT fk_orders_customers "
+         "FOREIGN KEY (customer_id) REFERENCES customers (id) ON DELETE RESTRICT",
+         "fk_orders_customers: Constraint fk_orders_customers changed: definition: FOREIGN KEY "
+         "(customer_id) REFERENCES customers(id) ON DELETE CASCADE \u2192 FOREIGN KEY (customer_id) "
+         "REFERENCES customers(id) ON DELETE RESTRICT"},
+        {"ALTER TABLE orders DROP CONSTRAINT fk_orders_customers, ADD CONSTRAINT fk_orders_customers "
+         "FOREIGN KEY (customer_id) REFERENCES customers (code) ON DELETE CASCADE",
+         "fk_orders_customers: Constraint fk_orders_customers changed: definition: FOREIGN KEY "
+         "(customer_id) REFERENCES customers(id) ON DELETE CASCADE \u2192 FOREIGN KEY (customer_id) "
+         "REFERENCES customers(code) ON DELETE CASCADE"},
         {"ALTER TABLE orders DROP CONSTRAINT chk_orders_amount, ADD CONSTRAINT chk_orders_amount CHECK "
          "(amount > 0)",
          "chk_orders_amount: Constraint chk_orders_amount changed: definition: CHECK ((amount >= "
-         "(0)::numeric)) "
-         "\u2192 CHECK ((amount > (0)::numeric))"},
+         "(0)::numeric)) \u2192 CHECK ((amount > (0)::numeric))"},
         {"DROP INDEX ix_orders_customer", "ix_orders_customer: Index was not found on second"},
         {"CREATE UNIQUE INDEX ux_customers_name ON customers (name)",
          "ux_customers_name: Index was not found on first"},
@@ -155,16 +150,14 @@ TEST_F(PostgresDefinitions, EachChangeGivesItsOneDifference) {
          "price: Field customers.price changed: type: numeric(10,2) \u2192 numeric(12,4)"},
         {"ALTER TABLE customers ALTER seen TYPE timestamp(6)",
          "seen: Field customers.seen changed: type: timestamp(3) without time zone \u2192 timestamp(6) "
-         "without "
-         "time zone"},
+         "without time zone"},
         {"ALTER TABLE customers ALTER tags TYPE text[]",
          "tags: Field customers.tags changed: type: integer[] \u2192 text[]"},
         {"ALTER TABLE customers ALTER flags TYPE bit(8)",
          "flags: Field customers.flags changed: type: bit(4) \u2192 bit(8)"},
         {"ALTER SEQUENCE tickets INCREMENT 5", "tickets: Sequence tickets changed: increment: 10 \u2192 5"},
         {"ALTER TABLE events DETACH PARTITION events_2026; ALTER TABLE events ATTACH PARTITION events_2026 "
-         "FOR "
-         "VALUES FROM ('2027-01-01') TO ('2028-01-01')",
+         "FOR VALUES FROM ('2027-01-01') TO ('2028-01-01')",
          "events_2026: Table events_2026 changed: partition of: events FOR VALUES FROM ('2026-01-01') TO "
          "('2027-01-01') \u2192 events FOR VALUES FROM ('2027-01-01') TO ('2028-01-01')"},
         {"ALTER DOMAIN positive ADD CONSTRAINT below CHECK (VALUE < 100)",
@@ -181,25 +174,26 @@ TEST_F(PostgresDefinitions, EachChangeGivesItsOneDifference) {
 
 // One schema built two ways, or taken through a snapshot or a dump, gives no difference.
 TEST_F(PostgresDefinitions, EqualSchemasGiveNone) {
-    Create("tablor_defs", kBase);
+    // Databases of its own: ctest may run the other test at the same time.
+    Create("tablor_defs_alike", kBase);
     Create("tablor_defs_respelled", kRespelled);
     Sql("postgres", "DROP DATABASE IF EXISTS tablor_defs_restored; CREATE DATABASE tablor_defs_restored;");
     const std::string login = "-h " + server_.host + " -p " + server_.port + " -U " + server_.user;
     const std::string dump = "PGPASSWORD='" + server_.password + "' pg_dump " + login +
-                             " tablor_defs | PGPASSWORD='" + server_.password + "' psql -X -q " + login +
-                             " -d tablor_defs_restored >/dev/null";
+                             " tablor_defs_alike | PGPASSWORD='" + server_.password + "' psql -X -q " +
+                             login + " -d tablor_defs_restored >/dev/null";
     ASSERT_EQ(std::system(dump.c_str()), 0);
     const std::string snapshot = folder_.File("defs.snp");
     cli::CliEnvironment environment;
     environment.passwordVariable = server_.password;
     std::ostringstream out, err;
-    ASSERT_EQ(
-        cli::RunCli({"snapshot", server_.Address("tablor_defs"), "-o", snapshot}, out, err, environment),
-        cli::kNoDifferences)
+    ASSERT_EQ(cli::RunCli({"snapshot", server_.Address("tablor_defs_alike"), "-o", snapshot}, out, err,
+                          environment),
+              cli::kNoDifferences)
         << err.str();
     for (const std::string& other :
          {server_.Address("tablor_defs_respelled"), server_.Address("tablor_defs_restored"), snapshot}) {
-        const auto [status, messages] = Compare(server_.Address("tablor_defs"), other);
+        const auto [status, messages] = Compare(server_.Address("tablor_defs_alike"), other);
         EXPECT_EQ(status, cli::kNoDifferences) << other;
         EXPECT_THAT(messages, ::testing::IsEmpty()) << other;
     }
