@@ -2,7 +2,8 @@
 // views and 200 functions (one table in twenty lacks a column on the second side), against the
 // engine's own client running the same five queries on both databases one after the other.
 // PostgreSQL against psql, MariaDB against the mariadb client; an engine whose server cannot
-// start is skipped. Prints the median and best of each and their ratio.
+// start is skipped. Prints the median and best of each and their ratio, and the same compare with
+// --definitions against the one of names alone.
 //   ./bench_live_compare [runs]     (default 7, after one warm-up run that is not counted)
 #include <sys/wait.h>
 #include <unistd.h>
@@ -187,13 +188,19 @@ void Measure(const Engine& engine, int runs) {
     // Exit 1 tells of differences.
     const std::string compare = Quoted(TABLOR_CLI_PATH) + " compare " + Quoted(server.Address("bench_a")) +
                                 " " + Quoted(server.Address("bench_b")) + " >/dev/null";
-    std::vector<double> viaCli, viaClient;
+    // The same with definitions read and compared: what they cost over names alone.
+    const std::string definitions = Quoted(TABLOR_CLI_PATH) + " compare --definitions " +
+                                    Quoted(server.Address("bench_a")) + " " +
+                                    Quoted(server.Address("bench_b")) + " >/dev/null";
+    std::vector<double> viaCli, viaClient, withDefinitions;
     for (int run = 0; run <= runs; ++run) {  // run 0 warms the caches up and is not counted
         const double cliMs = MillisecondsOf(compare, 1);
         const double clientMs = MillisecondsOf(baseline, 0);
+        const double definitionsMs = MillisecondsOf(definitions, 1);
         if (run == 0) continue;
         viaCli.push_back(cliMs);
         viaClient.push_back(clientMs);
+        withDefinitions.push_back(definitionsMs);
     }
     ::unsetenv("TABLOR_PASSWORD");
     ::unsetenv(engine.passwordVariable.c_str());
@@ -209,6 +216,10 @@ void Measure(const Engine& engine, int runs) {
                 engine.clientName.c_str(), Median(viaClient), Best(viaClient));
     std::printf("ratio compare / %s: %.2f (median), %.2f (best)\n", engine.clientName.c_str(),
                 Median(viaCli) / Median(viaClient), Best(viaCli) / Best(viaClient));
+    std::printf("compare --definitions:                median %.1f ms, best %.1f ms\n",
+                Median(withDefinitions), Best(withDefinitions));
+    std::printf("ratio --definitions / names only: %.2f (median), %.2f (best)\n",
+                Median(withDefinitions) / Median(viaCli), Best(withDefinitions) / Best(viaCli));
     std::fflush(stdout);
 }
 
