@@ -49,12 +49,12 @@ std::string PostgresDefinitionsQuery() {
         Part(
             "column", "c.relname::text", "a.attname::text",
             std::string(kRelation) +
-                " JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT "
-                "a.attisdropped"
+                " JOIN pg_catalog.pg_attribute a"
+                " ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped"
                 " JOIN pg_catalog.pg_type t ON t.oid = a.atttypid"
                 " LEFT JOIN pg_catalog.pg_attrdef d ON d.adrelid = c.oid AND d.adnum = a.attnum"
-                " LEFT JOIN pg_catalog.pg_collation co ON co.oid = a.attcollation AND a.attcollation <> "
-                "t.typcollation"
+                " LEFT JOIN pg_catalog.pg_collation co"
+                " ON co.oid = a.attcollation AND a.attcollation <> t.typcollation"
                 " LEFT JOIN pg_catalog.pg_namespace cn ON cn.oid = co.collnamespace" +
                 Comments("a.attnum"),
             tableKinds,
@@ -62,9 +62,8 @@ std::string PostgresDefinitionsQuery() {
             " ('nullable', CASE WHEN a.attnotnull THEN 'NO' ELSE 'YES' END),"
             " ('default', CASE WHEN a.attgenerated = '' THEN pg_catalog.pg_get_expr(d.adbin, d.adrelid) END),"
             " ('identity', CASE a.attidentity WHEN 'a' THEN 'ALWAYS' WHEN 'd' THEN 'BY DEFAULT' END),"
-            " ('generated', CASE WHEN a.attgenerated = 's' THEN pg_catalog.pg_get_expr(d.adbin, d.adrelid) "
-            "|| "
-            "' STORED' END),"
+            " ('generated', CASE WHEN a.attgenerated = 's'"
+            " THEN pg_catalog.pg_get_expr(d.adbin, d.adrelid) || ' STORED' END),"
             " ('collation', CASE WHEN cn.nspname = 'pg_catalog' THEN quote_ident(co.collname) ELSE "
             "quote_ident(cn.nspname) || '.' || quote_ident(co.collname) END),"
             " ('comment', ds.description)"),
@@ -72,13 +71,12 @@ std::string PostgresDefinitionsQuery() {
         Part("table", "c.relname::text", "''", kRelation + Comments("0"), tableKinds,
              "('comment', ds.description),"
              " ('partition key', CASE WHEN c.relkind = 'p' THEN pg_catalog.pg_get_partkeydef(c.oid) END),"
-             " ('partition of', (SELECT CASE WHEN pn.oid = c.relnamespace THEN '' ELSE "
-             "quote_ident(pn.nspname) "
-             "|| '.' END || quote_ident(p.relname) || ' ' || pg_catalog.pg_get_expr(c.relpartbound, c.oid) "
-             "FROM "
-             "pg_catalog.pg_inherits i JOIN pg_catalog.pg_class p ON p.oid = i.inhparent JOIN "
-             "pg_catalog.pg_namespace pn ON pn.oid = p.relnamespace WHERE c.relispartition AND i.inhrelid = "
-             "c.oid))"),
+             " ('partition of', (SELECT CASE WHEN pn.oid = c.relnamespace THEN ''"
+             " ELSE quote_ident(pn.nspname) || '.' END || quote_ident(p.relname) || ' '"
+             " || pg_catalog.pg_get_expr(c.relpartbound, c.oid)"
+             " FROM pg_catalog.pg_inherits i JOIN pg_catalog.pg_class p ON p.oid = i.inhparent"
+             " JOIN pg_catalog.pg_namespace pn ON pn.oid = p.relnamespace"
+             " WHERE c.relispartition AND i.inhrelid = c.oid))"),
         Part("view", "c.relname::text", "''", kRelation,
              " AND c.relkind IN ('v', 'm')" + NotFromAnExtension("pg_class", "c.oid"),
              "('definition', pg_catalog.pg_get_viewdef(c.oid)),"
@@ -94,16 +92,13 @@ std::string PostgresDefinitionsQuery() {
         // An index that backs a primary key, unique or exclusion constraint is that constraint,
         // which the constraint's own definition tells: listed again, a dropped constraint would be
         // told twice.
-        Part(
-            "index", "c.relname::text", "''",
-            std::string(kRelation) +
-                " JOIN pg_catalog.pg_index x ON x.indexrelid = c.oid JOIN pg_catalog.pg_class tc ON tc.oid = "
-                "x.indrelid",
-            " AND NOT EXISTS (SELECT 1 FROM pg_catalog.pg_constraint k WHERE k.conindid = c.oid AND "
-            "k.contype "
-            "IN ('p', 'u', 'x'))" +
-                NotFromAnExtension("pg_class", "tc.oid"),
-            "('table', tc.relname::text), ('definition', pg_catalog.pg_get_indexdef(c.oid))"),
+        Part("index", "c.relname::text", "''",
+             std::string(kRelation) + " JOIN pg_catalog.pg_index x ON x.indexrelid = c.oid"
+                                      " JOIN pg_catalog.pg_class tc ON tc.oid = x.indrelid",
+             " AND NOT EXISTS (SELECT 1 FROM pg_catalog.pg_constraint k"
+             " WHERE k.conindid = c.oid AND k.contype IN ('p', 'u', 'x'))" +
+                 NotFromAnExtension("pg_class", "tc.oid"),
+             "('table', tc.relname::text), ('definition', pg_catalog.pg_get_indexdef(c.oid))"),
         // Trigger names are unique per table only.
         Part("trigger", "c.relname || '.' || g.tgname", "''",
              std::string(kRelation) + " JOIN pg_catalog.pg_trigger g ON g.tgrelid = c.oid",
@@ -129,26 +124,23 @@ std::string PostgresDefinitionsQuery() {
         // Enums, domains and composite types; the array type that comes with each is not the user's.
         Part("type", "t.typname::text", "''",
              " FROM pg_catalog.pg_type t JOIN pg_catalog.pg_namespace n ON n.oid = t.typnamespace",
-             " AND (t.typtype IN ('e', 'd') OR (t.typtype = 'c' AND (SELECT r.relkind FROM "
-             "pg_catalog.pg_class r "
-             "WHERE r.oid = t.typrelid) = 'c'))" +
+             " AND (t.typtype IN ('e', 'd') OR (t.typtype = 'c'"
+             " AND (SELECT r.relkind FROM pg_catalog.pg_class r WHERE r.oid = t.typrelid) = 'c'))" +
                  NotFromAnExtension("pg_type", "t.oid"),
              "('values', (SELECT string_agg(quote_literal(l.enumlabel), ', ' ORDER BY l.enumsortorder) FROM "
              "pg_catalog.pg_enum l WHERE l.enumtypid = t.oid)),"
-             " ('base type', CASE WHEN t.typtype = 'd' THEN pg_catalog.format_type(t.typbasetype, "
-             "t.typtypmod) END),"
-             " ('nullable', CASE WHEN t.typtype = 'd' THEN CASE WHEN t.typnotnull THEN 'NO' ELSE 'YES' END "
-             "END),"
+             " ('base type', CASE WHEN t.typtype = 'd'"
+             " THEN pg_catalog.format_type(t.typbasetype, t.typtypmod) END),"
+             " ('nullable', CASE WHEN t.typtype = 'd'"
+             " THEN CASE WHEN t.typnotnull THEN 'NO' ELSE 'YES' END END),"
              " ('default', t.typdefault),"
-             " ('constraints', (SELECT string_agg(quote_ident(k.conname) || ' ' || "
-             "pg_catalog.pg_get_constraintdef(k.oid), E'\\n' ORDER BY k.conname) FROM "
-             "pg_catalog.pg_constraint k "
-             "WHERE k.contypid = t.oid)),"
-             " ('attributes', (SELECT string_agg(quote_ident(a.attname) || ' ' || "
-             "pg_catalog.format_type(a.atttypid, "
-             "a.atttypmod), ', ' ORDER BY a.attnum) FROM pg_catalog.pg_attribute a WHERE a.attrelid = "
-             "t.typrelid AND "
-             "t.typrelid <> 0 AND a.attnum > 0 AND NOT a.attisdropped))"),
+             " ('constraints', (SELECT string_agg(quote_ident(k.conname) || ' ' ||"
+             " pg_catalog.pg_get_constraintdef(k.oid), E'\\n' ORDER BY k.conname)"
+             " FROM pg_catalog.pg_constraint k WHERE k.contypid = t.oid)),"
+             " ('attributes', (SELECT string_agg(quote_ident(a.attname) || ' ' ||"
+             " pg_catalog.format_type(a.atttypid, a.atttypmod), ', ' ORDER BY a.attnum)"
+             " FROM pg_catalog.pg_attribute a"
+             " WHERE a.attrelid = t.typrelid AND t.typrelid <> 0 AND a.attnum > 0 AND NOT a.attisdropped))"),
     };
     std::string query;
     for (const std::string& part : parts) query += (query.empty() ? "" : " UNION ALL ") + part;
