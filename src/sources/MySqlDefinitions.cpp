@@ -31,9 +31,9 @@ std::string Part(const std::string& kind, const std::string& schema, const std::
 
 // The columns of a key, in order, as "a, b".
 constexpr const char* kKeyColumns =
-    "(SELECT TABLE_NAME, CONSTRAINT_NAME, GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION SEPARATOR ', ') "
-    "AS COLUMNS, GROUP_CONCAT(REFERENCED_COLUMN_NAME ORDER BY ORDINAL_POSITION SEPARATOR ', ') AS "
-    "REFERENCED, "
+    "(SELECT TABLE_NAME, CONSTRAINT_NAME,"
+    " GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION SEPARATOR ', ') AS COLUMNS,"
+    " GROUP_CONCAT(REFERENCED_COLUMN_NAME ORDER BY ORDINAL_POSITION SEPARATOR ', ') AS REFERENCED, "
     "MAX(CASE WHEN REFERENCED_TABLE_SCHEMA = DATABASE() THEN REFERENCED_TABLE_NAME ELSE "
     "CONCAT(REFERENCED_TABLE_SCHEMA, '.', REFERENCED_TABLE_NAME) END) AS REFERENCED_TABLE FROM "
     "INFORMATION_SCHEMA.KEY_COLUMN_USAGE WHERE TABLE_SCHEMA = DATABASE() AND CONSTRAINT_SCHEMA = DATABASE() "
@@ -91,8 +91,8 @@ std::string MySqlDefinitionsQuery() {
               // empty (MySQL) or NULL (MariaDB) for other columns; MySQL's EXTRA says GENERATED of
               // an expression default too.
               {"default",
-               "CASE WHEN COALESCE(c.GENERATION_EXPRESSION, '') = '' THEN NULLIF(c.COLUMN_DEFAULT, 'NULL') "
-               "END"},
+               "CASE WHEN COALESCE(c.GENERATION_EXPRESSION, '') = ''"
+               " THEN NULLIF(c.COLUMN_DEFAULT, 'NULL') END"},
               {"identity", "CASE WHEN c.EXTRA LIKE '%auto_increment%' THEN 'auto_increment' END"},
               {"generated",
                "CASE WHEN COALESCE(c.GENERATION_EXPRESSION, '') <> '' THEN CONCAT(c.GENERATION_EXPRESSION, "
