@@ -51,7 +51,7 @@ std::string_view KindWord(int objectType) {
     }
 }
 
-DifferenceRow DifferenceRow::From(const cDifference& difference) {
+DifferenceRow DifferenceRow::From(const cDifference& difference, bool values) {
     DifferenceRow row;
     row.cells[0] = difference.ObjectName();
     row.cells[1] = std::string(KindWord(difference.ObjectType));
@@ -60,7 +60,7 @@ DifferenceRow DifferenceRow::From(const cDifference& difference) {
     row.cells[4] = difference.Message();
     if (difference.ObjectType == ObjectType::Field)
         row.cells[4] += ", TYPE: " + difference.FieldType() + " SIZE: " + difference.FieldSize();
-    if (!difference.Property().empty()) {
+    if (values && !difference.Property().empty()) {
         row.hasValues = true;
         row.property = difference.Property();
         row.value1 = difference.Value1();

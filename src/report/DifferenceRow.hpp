@@ -23,7 +23,8 @@ struct DifferenceRow {
 
     // Builds the row texts; a missing field's message gains its type and size (a changed
     // column's message names both sides' already). A changed definition brings both values.
-    static DifferenceRow From(const cDifference& difference);
+    // Without `values` (a list asking for one cell), a changed definition's values are not copied.
+    static DifferenceRow From(const cDifference& difference, bool values = true);
 };
 
 // "Table", "Field", "View", "Procedure", "Function", "Constraint", "Field changed", and with

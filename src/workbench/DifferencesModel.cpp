@@ -38,7 +38,9 @@ int PictureFor(std::int32_t objectType) {
 }
 
 QString Cell(const cDifference& difference, int column) {
-    return QString::fromStdString(DifferenceRow::From(difference).cells[static_cast<std::size_t>(column)]);
+    // Sorting asks every row once: bodies are not copied for it.
+    return QString::fromStdString(
+        DifferenceRow::From(difference, false).cells[static_cast<std::size_t>(column)]);
 }
 
 }  // namespace
