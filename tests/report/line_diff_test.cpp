@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,16 +13,8 @@ namespace {
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
-    std::string line;
-    for (const char ch : text) {
-        if (ch != '\n') {
-            line += ch;
-            continue;
-        }
-        lines.push_back(line);
-        line.clear();
-    }
-    if (!line.empty()) lines.push_back(line);
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
