@@ -77,3 +77,28 @@ TEST_F(DefinitionPane, ShowsBothValuesOfAChangedRowWithTheChangedLinesMarkedAndN
 
 }  // namespace
 }  // namespace tablor::testing
+
+namespace tablor::testing {
+namespace {
+
+// Live sides read their definitions only for a comparison of definitions.
+TEST_F(DefinitionPane, LiveSidesReadDefinitionsOnlyWhenTheyAreCompared) {
+    connector->databases["Sales"].Table("Orders", {{"Id", "int"}});
+    connector->databases["Archive"].Table("Orders", {{"Id", "int"}});
+    for (const bool definitions : {false, true}) {
+        SCOPED_TRACE(definitions);
+        CompareOptions options;
+        options.definitions = definitions;
+        ASSERT_TRUE(gui::OptionsMemory::Save(options).isEmpty());
+        Restart();
+        connector->opened.clear();
+        AddConnectionEntry("SRV01", "Sales");
+        AddConnectionEntry("SRV01", "Archive");
+        Click("btnCompare");
+        ASSERT_EQ(connector->opened.size(), 2u) << ::testing::PrintToString(prompt.Texts());
+        for (const ConnectionSettings& side : connector->opened) EXPECT_EQ(side.readDefinitions, definitions);
+    }
+}
+
+}  // namespace
+}  // namespace tablor::testing
