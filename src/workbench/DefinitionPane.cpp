@@ -1,5 +1,6 @@
 #include "workbench/DefinitionPane.hpp"
 
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
 #include <QScrollBar>
@@ -63,7 +64,7 @@ QTextEdit* Box(QWidget* parent, const char* name) {
     box->setReadOnly(true);
     box->setAcceptRichText(false);
     box->setLineWrapMode(QTextEdit::NoWrap);
-    box->setFont(QFont(QStringLiteral("Monospace")));
+    box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     box->document()->setDocumentMargin(2);
     return box;
 }
