@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QLocale>
+#include <QTextDocument>
 
 namespace tablor::gui {
 
@@ -13,8 +14,13 @@ QString SnapshotTablesText(long tablesRead) {
     return CountText(tablesRead) + (tablesRead == 1 ? " table read" : " tables read");
 }
 
+QString TipText(const QString& text) {
+    if (!Qt::mightBeRichText(text)) return text;
+    return "<p style=\"white-space: pre-wrap\">" + text.toHtmlEscaped() + "</p>";
+}
+
 void SetElidedText(QLabel* label, const QString& text) {
-    label->setToolTip(text);
+    label->setToolTip(TipText(text));
     label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->width()));
 }
 

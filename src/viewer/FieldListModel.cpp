@@ -1,6 +1,7 @@
 #include "viewer/FieldListModel.hpp"
 
 #include "ui/Pictures.hpp"
+#include "ui/ShownText.hpp"
 
 namespace tablor::gui {
 
@@ -29,16 +30,13 @@ QVariant FieldListModel::data(const QModelIndex& index, int role) const {
         return index.column() == 0 ? QVariant(Picture(SmallPicture::Column)) : QVariant();
     // A long name, cut by the column's width, shows whole in its tip.
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-    switch (index.column()) {
-        case 0:
-            return QString::fromStdString(field.FieldName);
-        case 1:
-            return QString::fromStdString(field.FieldType);
-        case 2:
-            return QString::fromStdString(field.FieldSize);
-        default:
-            return {};
-    }
+    const std::string* text = index.column() == 0   ? &field.FieldName
+                              : index.column() == 1 ? &field.FieldType
+                              : index.column() == 2 ? &field.FieldSize
+                                                    : nullptr;
+    if (text == nullptr) return {};
+    const QString shown = QString::fromStdString(*text);
+    return role == Qt::ToolTipRole ? TipText(shown) : shown;
 }
 
 QVariant FieldListModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -9,6 +9,7 @@
 #include "model/ObjectType.hpp"
 #include "support/TextCase.hpp"
 #include "ui/Pictures.hpp"
+#include "ui/ShownText.hpp"
 
 namespace tablor::gui {
 namespace {
@@ -390,11 +391,10 @@ QVariant StructureTreeModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole: {
             // A long name, cut by the tree's width, shows whole; so does a property's value, as
             // text whatever it holds.
-            if (!IsProperty(KindOf(index))) return Caption(index.internalId());
+            if (!IsProperty(KindOf(index))) return TipText(Caption(index.internalId()));
             const Properties& properties = *PropertiesOf(index.internalId());
             const auto& [property, value] = properties[PropertyOf(index.internalId())];
-            return "<p style=\"white-space: pre\">" + (Text(property) + ":\n" + Text(value)).toHtmlEscaped() +
-                   "</p>";
+            return TipText(Text(property) + ":\n" + Text(value));
         }
         case Qt::DecorationRole: {
             const int icon = IconOf(KindOf(index));

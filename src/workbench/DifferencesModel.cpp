@@ -11,6 +11,7 @@
 #include "compare/cDifference.hpp"
 #include "model/ObjectType.hpp"
 #include "ui/Pictures.hpp"
+#include "ui/ShownText.hpp"
 
 namespace tablor::gui {
 namespace {
@@ -150,8 +151,9 @@ QVariant DifferencesModel::data(const QModelIndex& index, int role) const {
     const cDifference& row = *rows_[static_cast<std::size_t>(index.row())];
     switch (role) {
         case Qt::DisplayRole:
-        case Qt::ToolTipRole:
             return Cell(row, index.column());
+        case Qt::ToolTipRole:
+            return TipText(Cell(row, index.column()));
         case Qt::DecorationRole:
             if (index.column() == 0 && PictureFor(row.ObjectType) != 0)
                 return SmallPictureAt(PictureFor(row.ObjectType));

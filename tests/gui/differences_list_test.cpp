@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocument>
 #include <QTreeView>
 
 #include "GuiTestSupport.hpp"
@@ -60,6 +61,21 @@ TEST(DifferencesRows, EveryCellTellsItsWholeTextInItsTip) {
         EXPECT_EQ(model.index(0, column).data(Qt::DisplayRole).toString().toStdString(),
                   texts.cells[static_cast<std::size_t>(column)]);
         EXPECT_EQ(model.index(0, column).data(Qt::ToolTipRole), model.index(0, column).data(Qt::DisplayRole));
+    }
+}
+
+// A name that looks like markup shows in its tip as the name, as Qt reads a tip.
+TEST(DifferencesRows, ATipShowsMarkupInANameAsText) {
+    for (const std::string name : {"plain <name>", "<b>bold</b>\nline", "<img src=\"x.png\"> &amp;"}) {
+        DifferencesModel model;
+        model.Append(Rows({Difference(name, 0, "b.snp", "m")}));
+        const QString tip = model.index(0, 0).data(Qt::ToolTipRole).toString();
+        QTextDocument shown;
+        if (Qt::mightBeRichText(tip))
+            shown.setHtml(tip);
+        else
+            shown.setPlainText(tip);
+        EXPECT_EQ(shown.toPlainText().toStdString(), name);
     }
 }
 
