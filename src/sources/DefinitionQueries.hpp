@@ -7,8 +7,9 @@ namespace tablor {
 // one property a row, as OBJECT_KIND, OBJECT_SCHEMA, OBJECT_NAME, COLUMN_NAME, PROPERTY, VALUE.
 // OBJECT_KIND is table, column, view, routine, constraint, index, trigger, sequence or type.
 // OBJECT_NAME is the object's name as the name queries give it (a constraint's, a routine's
-// SPECIFIC_NAME, a column's table); an index or trigger also has a "table" property. Empty where
-// the engine's definitions are not read yet.
+// SPECIFIC_NAME, a column's table); an index or trigger also has a "table" property. A row of
+// kind "withheld" stops the read with its VALUE as the reason (a text the login may not read).
+// Empty where the engine's definitions are not read yet.
 std::string PostgresDefinitionsQuery();
 std::string MySqlDefinitionsQuery();
 std::string SqlServerDefinitionsQuery();

@@ -77,6 +77,14 @@ std::string MySqlDefinitionsQuery() {
         "WHERE s.TABLE_SCHEMA = DATABASE() AND u.TABLE_NAME IS NULL GROUP BY s.TABLE_SCHEMA, s.TABLE_NAME, "
         "s.INDEX_NAME, s.NON_UNIQUE, s.INDEX_TYPE) x";
     const std::string parts[] = {
+        // Without SHOW VIEW a login reads a view's definition as empty, which would compare as a
+        // change: the read stops instead, first, naming the view.
+        Part("withheld", "v.TABLE_SCHEMA", "v.TABLE_NAME", "''",
+             "INFORMATION_SCHEMA.VIEWS v WHERE v.TABLE_SCHEMA = DATABASE() AND v.VIEW_DEFINITION = ''",
+             {{"reason",
+               "CONCAT('This login may not read the definition of the view ', v.TABLE_NAME, "
+               "', and perhaps of other views: SHOW VIEW is not granted to it. Grant it SHOW VIEW, "
+               "or read as a login that has it.')"}}),
         // A view's columns show what their tables' columns are (their defaults even): each change
         // to a table would be told again for every view over it. The view's definition tells.
         Part("column", "c.TABLE_SCHEMA", "c.TABLE_NAME", "c.COLUMN_NAME",

@@ -144,9 +144,13 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
     if (definitionsAsked) {
         rows_.definitionsRead = true;
         ReadRows(session, queries.definitions, kDefinitions, rowLimit_, prompt, [&](RecordSet& row) {
+            std::string kind = Text(row, "OBJECT_KIND");
+            // A text this login may not read would compare as an empty one: the query says so by a
+            // row of its own, whose value tells why.
+            if (kind == "withheld") throw DatabaseError(Text(row, "VALUE"));
             std::string schema = schemaOf(row, "OBJECT_SCHEMA");
             if (!Wanted(schema)) return;
-            rows_.properties.push_back({Text(row, "OBJECT_KIND"), std::move(schema), Text(row, "OBJECT_NAME"),
+            rows_.properties.push_back({std::move(kind), std::move(schema), Text(row, "OBJECT_NAME"),
                                         Text(row, "COLUMN_NAME"), Text(row, "PROPERTY"), Text(row, "VALUE")});
         });
     }

@@ -8,6 +8,9 @@ CREATE USER 'tablor_reader'@'127.0.0.1' IDENTIFIED BY 'a}b;c{d=e f';
 GRANT SELECT, SHOW VIEW ON *.* TO 'tablor_reader'@'127.0.0.1';
 CREATE USER 'tablor user;{x}=1'@'127.0.0.1' IDENTIFIED BY 'p w;{}}=';
 GRANT SELECT ON *.* TO 'tablor user;{x}=1'@'127.0.0.1';
+-- A login that may read tables but not the definitions of views (no SHOW VIEW).
+CREATE USER 'tablor_noview'@'127.0.0.1' IDENTIFIED BY 'noview';
+GRANT SELECT ON *.* TO 'tablor_noview'@'127.0.0.1';
 
 CREATE DATABASE tablor_shop CHARACTER SET utf8mb4;
 CREATE DATABASE tablor_shop_v2 CHARACTER SET utf8mb4;

@@ -165,5 +165,17 @@ TEST_F(MariaDbDefinitions, EqualSchemasGiveNone) {
     }
 }
 
+// A view whose definition the login may not read stops the read, naming it, instead of
+// comparing as an empty text.
+TEST_F(MariaDbDefinitions, AViewTheLoginMayNotReadIsTrouble) {
+    Create("tablor_defs_hidden", kBase);
+    const std::string address = "mysql://tablor_noview@" + server_.ServerName() + "/tablor_defs_hidden";
+    const auto [status, messages] = CompareDefinitions(address, address, "noview");
+    EXPECT_EQ(status, cli::kTrouble);
+    EXPECT_THAT(messages,
+                ::testing::ElementsAre(::testing::HasSubstr(
+                    "may not read the definition of the view big_orders, and perhaps of other views")));
+}
+
 }  // namespace
 }  // namespace tablor::testing
