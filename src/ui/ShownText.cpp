@@ -20,8 +20,13 @@ QString TipText(const QString& text) {
 }
 
 void SetElidedText(QLabel* label, const QString& text) {
+    label->setProperty("wholeText", text);
     label->setToolTip(TipText(text));
     label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->width()));
+}
+
+QString WholeText(const QLabel* label) {
+    return label->property("wholeText").toString();
 }
 
 }  // namespace tablor::gui

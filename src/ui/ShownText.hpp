@@ -19,5 +19,7 @@ QString TipText(const QString& text);
 // Shows `text` in a label of fixed width, cut in the middle where it is too long (two long
 // names differ at their ends more often than at their starts); the label's tip holds it whole.
 void SetElidedText(QLabel* label, const QString& text);
+// The whole text SetElidedText was last given, to cut it again for a new width.
+QString WholeText(const QLabel* label);
 
 }  // namespace tablor::gui

@@ -15,6 +15,7 @@
 #include "sources/cConnection.hpp"
 #include "sources/cSnapShot.hpp"
 #include "ui/Pictures.hpp"
+#include "ui/ShownText.hpp"
 #include "ui/Twips.hpp"
 #include "viewer/FieldListModel.hpp"
 #include "viewer/StructureTreeModel.hpp"
@@ -140,21 +141,21 @@ void StructureViewerFrm::RenderSourcePicture() {
 void StructureViewerFrm::LoadConnection(cConnection& objConnection) {
     lblServer->setText(Text(objConnection.ServerName));
     lblDatabase->setText(Text(objConnection.DatabaseName));
-    lblServer->setToolTip(lblServer->text());
-    lblDatabase->setToolTip(lblDatabase->text());
+    lblServer->setToolTip(TipText(lblServer->text()));
+    lblDatabase->setToolTip(TipText(lblDatabase->text()));
     // The connection text carries the password; the window shows it masked.
     lblSource->setText(Text(objConnection.DisplayConnectionString()));
-    lblSource->setToolTip(lblSource->text());
+    lblSource->setToolTip(TipText(lblSource->text()));
     FillTree(objConnection.MetaData());
 }
 
 void StructureViewerFrm::LoadSnapShot(cSnapShot& objSnapShot) {
     lblServer->setText(Text(objSnapShot.SourceServer));
     lblDatabase->setText(Text(objSnapShot.SourceDatabase));
-    lblServer->setToolTip(lblServer->text());
-    lblDatabase->setToolTip(lblDatabase->text());
+    lblServer->setToolTip(TipText(lblServer->text()));
+    lblDatabase->setToolTip(TipText(lblDatabase->text()));
     lblSource->setText(QFile::decodeName(QByteArray::fromStdString(objSnapShot.FileName())));
-    lblSource->setToolTip(lblSource->text());
+    lblSource->setToolTip(TipText(lblSource->text()));
     FillTree(objSnapShot.MetaData());
 }
 

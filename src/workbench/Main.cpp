@@ -676,7 +676,7 @@ void Main::ApplyResizeRule() {
     lvDifferences->setGeometry(list);
     for (QLabel* line : {lblResult, lblWarnings}) {
         line->resize(list.width(), line->height());
-        SetElidedText(line, line->toolTip());
+        SetElidedText(line, WholeText(line));
     }
 }
 
@@ -748,7 +748,7 @@ void Main::AddConnectionCommand() {
         return;
     }
     auto* entry = new QListWidgetItem(Picture(LargePicture::LiveDatabase), server + "." + database);
-    entry->setToolTip(entry->text());
+    entry->setToolTip(TipText(entry->text()));
     entry->setData(kSubItemRole + kServer, server);
     entry->setData(kSubItemRole + kDatabase, database);
     entry->setData(kSubItemRole + kUser, txtUser->text());
@@ -770,7 +770,7 @@ void Main::AddSnapShotCommand() {
         return;
     }
     auto* entry = new QListWidgetItem(Picture(LargePicture::Snapshot), name);
-    entry->setToolTip(name);
+    entry->setToolTip(TipText(name));
     for (int subItem = kServer; subItem <= kIntegratedSecurity; ++subItem)
         entry->setData(kSubItemRole + subItem, QString());
     entry->setData(kSubItemRole + kFileName, name);

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QTest>
+#include <QTextDocument>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -418,6 +419,31 @@ TEST_F(CompareCommand, ASecondCommandIsRefusedWhileOneRuns) {
     EXPECT_TRUE(Window().isVisible());
     QTest::qWait(20);
     EXPECT_FALSE(Window().isVisible());
+}
+
+}  // namespace
+}  // namespace tablor::testing
+
+namespace tablor::testing {
+namespace {
+
+// A side's name that looks like markup stays text on the result line and in its tip, also once
+// the window's width has cut the line again.
+TEST_F(CompareCommand, TheResultLineShowsANameThatLooksLikeMarkupAsText) {
+    WriteSnapShot("<b>old.snp", TempFolder::Read(SnapShotFile("shop-v1.snp")));
+    ShownWindow().RefreshSnapShotList();
+    AddSnapShotEntry("<b>old.snp");
+    AddSnapShotEntry("shop-v2.snp");
+    Compare();
+    auto& line = Find<QLabel>("lblResult");
+    for (const int widen : {0, 40}) {
+        Window().resize(Window().width() + widen, Window().height());
+        QTextDocument tip;
+        tip.setHtml(line.toolTip());
+        EXPECT_NE(tip.toPlainText().indexOf(" between <b>old.snp and shop-v2.snp."), -1)
+            << line.toolTip().toStdString();
+        EXPECT_NE(line.text().indexOf("<b>old"), -1) << line.text().toStdString();
+    }
 }
 
 }  // namespace
