@@ -56,10 +56,15 @@ void Catalogue::ScriptInto(TdsResponder& server) const {
     }
     ResultSet viewRows{{Name("TABLE_SCHEMA"), Name("TABLE_NAME")}, {}};
     for (const auto& view : views) viewRows.rows.push_back({"dbo", view});
-    ResultSet routineRows{
-        {Name("ROUTINE_SCHEMA"), Name("ROUTINE_NAME"), {"ROUTINE_TYPE", ColumnType::NVarChar, 20}}, {}};
-    for (const auto& procedure : procedures) routineRows.rows.push_back({"dbo", procedure, "PROCEDURE"});
-    for (const auto& function : functions) routineRows.rows.push_back({"dbo", function, "FUNCTION"});
+    ResultSet routineRows{{Name("ROUTINE_SCHEMA"),
+                           Name("ROUTINE_NAME"),
+                           {"ROUTINE_TYPE", ColumnType::NVarChar, 20},
+                           Name("SPECIFIC_NAME")},
+                          {}};
+    for (const auto& procedure : procedures)
+        routineRows.rows.push_back({"dbo", procedure, "PROCEDURE", procedure});
+    for (const auto& function : functions)
+        routineRows.rows.push_back({"dbo", function, "FUNCTION", function});
     ResultSet constraintRows{
         {Name("CONSTRAINT_SCHEMA"), Name("CONSTRAINT_NAME"), {"CONSTRAINT_TYPE", ColumnType::NVarChar, 11}},
         {}};
@@ -71,6 +76,11 @@ void Catalogue::ScriptInto(TdsResponder& server) const {
     server.addResult(queries.views, std::move(viewRows));
     server.addResult(queries.routines, std::move(routineRows));
     server.addResult(queries.constraints, std::move(constraintRows));
+    // A snapshot always reads definitions: this catalogue tells none beyond names.
+    server.addResult(queries.definitions,
+                     ResultSet{{Name("OBJECT_KIND"), Name("OBJECT_SCHEMA"), Name("OBJECT_NAME"),
+                                Name("COLUMN_NAME"), Name("PROPERTY"), Name("VALUE")},
+                               {}});
 }
 
 void LiveWindow::SetUp() {

@@ -130,7 +130,9 @@ TEST(SqlServerDefinitions, EachChangeGivesItsOneDifference) {
          "Qty: Field Orders.Qty changed: type: decimal(12,4) \u2192 decimal(12,2)"},
         {"foreign key action",
          [](Catalogue& c) { c.foreignKeys[0].delete_referential_action_desc = "CASCADE"; },
-         "FK_Orders_Customers: Constraint FK_Orders_Customers changed: definition differs from line 1"},
+         "FK_Orders_Customers: Constraint FK_Orders_Customers changed: definition: \u2026mers (Id) ON DELETE "
+         "NO "
+         "ACTION ON UPDATE NO ACTION \u2192 \u2026mers (Id) ON DELETE CASCADE ON UPDATE NO ACTION"},
         {"check", [](Catalogue& c) { c.checks[0].definition = "([Qty]>(0))"; },
          "CK__Orders__Qty__3B75D760: Constraint CK__Orders__Qty__3B75D760 changed: definition: CHECK "
          "([Qty]>=(0)) "

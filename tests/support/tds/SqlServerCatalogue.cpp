@@ -268,10 +268,13 @@ ResultSet SqlServerCatalogue::Columns() const {
     for (const Column* c : sorted) {
         const Object& table = *Find(*this, c->object_id);
         const bool characters = c->type.find("char") != std::string::npos;
-        const Cell length = !characters         ? Cell(std::nullopt)
-                            : c->max_length < 0 ? Cell(-1)
-                                                : Cell(c->type[0] == 'n' ? c->max_length / 2 : c->max_length);
-        result.rows.push_back({table.schema, table.name, c->name, length, c->type});
+        // Bytes on the server, characters here; -1 for (max).
+        std::optional<long> length;
+        if (characters)
+            length = c->max_length < 0
+                         ? -1L
+                         : static_cast<long>(c->type[0] == 'n' ? c->max_length / 2 : c->max_length);
+        result.rows.push_back({table.schema, table.name, c->name, Cell(length), c->type});
     }
     return result;
 }
