@@ -218,9 +218,10 @@ void WriteDifferencesJson(std::ostream& out, const std::string& object1, const s
         if (d->ObjectType == ObjectType::FieldChanged)
             record += ", \"FieldType2\": " + JsonString(d->FieldType2()) +
                       ", \"FieldSize2\": " + JsonString(d->FieldSize2());
-        // A changed definition also tells its kind, its property and the value on each side.
+        // A changed definition also tells its kind, schema, property and the value on each side.
         if (!d->Property().empty())
             record += ", \"Kind\": " + JsonString(KindWord(d->ObjectType)) +
+                      ", \"Schema\": " + JsonString(d->Schema()) +
                       ", \"Property\": " + JsonString(d->Property()) +
                       ", \"Value1\": " + JsonString(d->Value1()) + ", \"Value2\": " + JsonString(d->Value2());
         record += ", \"Message\": " + JsonString(d->Message()) + "}";

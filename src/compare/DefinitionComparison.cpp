@@ -134,15 +134,15 @@ void DefinitionComparison::CompareProperties(const Properties& a, const Properti
 
 void DefinitionComparison::CompareElements(const cMetaDataElement& a, const cMetaDataElement& b) {
     if (!a.Definition || !b.Definition) return;
-    CompareProperties(
-        *a.Definition, *b.Definition,
-        [&](const std::string& property, const std::string& value1, const std::string& value2) {
-            std::string name = shownName_(a);
-            std::string message =
-                KindWordOf(a.ObjectType) + " " + name + " changed: " + ChangeText(property, value1, value2);
-            out_.AddChange(cDifference::DefinitionChanged(ObjectType::Changed(a.ObjectType), std::move(name),
-                                                          {}, property, value1, value2, std::move(message)));
-        });
+    CompareProperties(*a.Definition, *b.Definition,
+                      [&](const std::string& property, const std::string& value1, const std::string& value2) {
+                          std::string name = shownName_(a);
+                          std::string message = KindWordOf(a.ObjectType) + " " + name +
+                                                " changed: " + ChangeText(property, value1, value2);
+                          out_.AddChange(cDifference::DefinitionChanged(
+                              ObjectType::Changed(a.ObjectType), std::move(name), {}, property, value1,
+                              value2, std::move(message), a.Schema));
+                      });
 }
 
 void DefinitionComparison::CompareColumnPair(const cMetaDataElement& aTable, const cField& aField,
@@ -154,7 +154,7 @@ void DefinitionComparison::CompareColumnPair(const cMetaDataElement& aTable, con
                                                 " changed: " + ChangeText(property, value1, value2);
                           out_.AddChange(cDifference::DefinitionChanged(
                               ObjectType::FieldChanged, aField.FieldName, std::move(table), property, value1,
-                              value2, std::move(message)));
+                              value2, std::move(message), aTable.Schema));
                       });
 }
 

@@ -14,12 +14,12 @@ const std::string& NoText() {
 
 struct cDifference::OwnTexts {
     std::string objectName, source, message, fieldTable, fieldType, fieldSize, fieldType2, fieldSize2;
-    std::string property, value1, value2;
+    std::string property, value1, value2, schema;
 };
 
 cDifference cDifference::DefinitionChanged(std::int32_t ObjectType, std::string ObjectName,
                                            std::string FieldTable, std::string Property, std::string Value1,
-                                           std::string Value2, std::string Message) {
+                                           std::string Value2, std::string Message, std::string Schema) {
     cDifference difference(std::string(), ObjectType, std::string(), std::string());
     OwnTexts texts;
     texts.objectName = std::move(ObjectName);
@@ -28,6 +28,7 @@ cDifference cDifference::DefinitionChanged(std::int32_t ObjectType, std::string 
     texts.property = std::move(Property);
     texts.value1 = std::move(Value1);
     texts.value2 = std::move(Value2);
+    texts.schema = std::move(Schema);
     difference.data_ = std::make_shared<const OwnTexts>(std::move(texts));
     return difference;
 }
@@ -46,6 +47,7 @@ cDifference cDifference::ColumnChanged(std::string FieldTable, std::string Field
                                                                  std::move(FieldSize2),
                                                                  {},
                                                                  {},
+                                                                 {},
                                                                  {}});
     return difference;
 }
@@ -53,8 +55,18 @@ cDifference cDifference::ColumnChanged(std::string FieldTable, std::string Field
 cDifference::cDifference(std::string ObjectName, std::int32_t ObjectType, std::string Source,
                          std::string Message)
     : ObjectType(ObjectType),
-      data_(std::make_shared<const OwnTexts>(OwnTexts{
-          std::move(ObjectName), std::move(Source), std::move(Message), {}, {}, {}, {}, {}, {}, {}, {}})) {}
+      data_(std::make_shared<const OwnTexts>(OwnTexts{std::move(ObjectName),
+                                                      std::move(Source),
+                                                      std::move(Message),
+                                                      {},
+                                                      {},
+                                                      {},
+                                                      {},
+                                                      {},
+                                                      {},
+                                                      {},
+                                                      {},
+                                                      {}})) {}
 
 cDifference::cDifference(std::int32_t ObjectType, std::shared_ptr<const cMetaDataElement> element,
                          std::shared_ptr<const std::string> source, std::uint32_t field)
@@ -108,6 +120,11 @@ const std::string& cDifference::Value2() const {
     return texts ? texts->value2 : NoText();
 }
 
+const std::string& cDifference::Schema() const {
+    const OwnTexts* texts = Texts();
+    return texts ? texts->schema : Element().Schema;
+}
+
 const std::string& cDifference::FieldSize2() const {
     const OwnTexts* texts = Texts();
     return texts ? texts->fieldSize2 : NoText();
@@ -148,7 +165,8 @@ void cDifference::QualifyBySchema() {
     if (!source_ || Element().Schema.empty()) return;
     const std::string& schema = Element().Schema;
     const std::string qualified = schema + "." + Element().ObjectName;
-    OwnTexts texts{ObjectName(), Source(), {}, FieldTable(), FieldType(), FieldSize(), {}, {}, {}, {}, {}};
+    OwnTexts texts{ObjectName(), Source(), {}, FieldTable(), FieldType(), FieldSize(),
+                   {},           {},       {}, {},           {},          {}};
     if (field_ == kNoField) {
         texts.objectName = qualified;
         texts.message = Message();
@@ -163,7 +181,7 @@ void cDifference::QualifyBySchema() {
 
 void cDifference::ShowNameAs(std::string name) {
     if (!source_ || field_ != kNoField) return;
-    OwnTexts texts{std::move(name), Source(), Message(), {}, {}, {}, {}, {}, {}, {}, {}};
+    OwnTexts texts{std::move(name), Source(), Message(), {}, {}, {}, {}, {}, {}, {}, {}, {}};
     data_ = std::make_shared<const OwnTexts>(std::move(texts));
     source_.reset();
 }
@@ -172,7 +190,7 @@ void cDifference::SetFieldDetails(std::string FieldTable, std::string FieldType,
     // Copies of a difference share their texts: details go into texts of this one's own.
     data_ = std::make_shared<const OwnTexts>(
         OwnTexts{ObjectName(), Source(), Message(), std::move(FieldTable), std::move(FieldType),
-                 std::move(FieldSize), FieldType2(), FieldSize2(), Property(), Value1(), Value2()});
+                 std::move(FieldSize), FieldType2(), FieldSize2(), Property(), Value1(), Value2(), Schema()});
     source_.reset();
 }
 

@@ -36,7 +36,7 @@ class cDifference {
     // side has none). ObjectType is ObjectType::Changed of the element's kind, or FieldChanged.
     static cDifference DefinitionChanged(std::int32_t ObjectType, std::string ObjectName,
                                          std::string FieldTable, std::string Property, std::string Value1,
-                                         std::string Value2, std::string Message);
+                                         std::string Value2, std::string Message, std::string Schema = {});
 
     std::int32_t ObjectType = 0;
 
@@ -51,6 +51,9 @@ class cDifference {
     const std::string& Property() const;
     const std::string& Value1() const;
     const std::string& Value2() const;
+    // The schema of a changed definition's element (for a column, its table's); empty where
+    // the side does not know it.
+    const std::string& Schema() const;
     std::string Message() const;
 
     // Gives a difference with texts of its own the column's details.

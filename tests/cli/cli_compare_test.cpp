@@ -221,7 +221,7 @@ TEST(CliCompare, SnapshotsOfOneNameAreToldApartByTheirFolders) {
 // tells the property and both values.
 TEST(CliCompare, DefinitionsAreComparedWhenAskedAndPropertiesCanBeLeftOut) {
     TempFolder folder;
-    const std::string head = "s*d*u*\r\n\r\n\r\n\r\n:orders\r\n";
+    const std::string head = "s*d*u*\r\n\r\n\r\n\r\n~T*1*schema=sales\r\n:orders\r\n";
     const std::string v1 = folder.Write("v1.snp", head + "total*numeric**nullable=YES*comment=a\r\n");
     const std::string v2 = folder.Write("v2.snp", head + "total*numeric**nullable=NO*comment=b%2Ac\r\n");
     struct Case {
@@ -245,6 +245,7 @@ TEST(CliCompare, DefinitionsAreComparedWhenAskedAndPropertiesCanBeLeftOut) {
         for (const auto& record : parsed["differences"]) {
             EXPECT_EQ(record["Kind"], "Field changed");
             EXPECT_EQ(record["FieldTable"], "orders");
+            EXPECT_EQ(record["Schema"], "sales");
             properties.push_back(record["Property"]);
             if (record["Property"] == "comment") {
                 EXPECT_EQ(record["Value2"], "b*c");
