@@ -269,29 +269,10 @@ void BM_SnapshotWrite(benchmark::State& state) {
 }
 BENCHMARK(BM_SnapshotWrite)->Unit(benchmark::kMillisecond);
 
-void BM_SnapshotLoad(benchmark::State& state) {
-    const std::string path = TempPath("tablor-bench-load.snp");
-    WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *Pair().first);
-    const auto bytes = std::filesystem::file_size(path);
-    for (auto _ : state) {
-        auto snapshot = std::make_unique<cSnapShot>();
-        snapshot->SetFileName(path);
-        testing::ScriptedPrompt prompt;
-        snapshot->Fill(prompt);
-        benchmark::DoNotOptimize(snapshot->MetaData()->Tables().Count());
-        state.PauseTiming();  // freeing the model is not part of loading it
-        snapshot.reset();
-        state.ResumeTiming();
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(bytes * state.iterations()));
-    std::filesystem::remove(path);
-}
-BENCHMARK(BM_SnapshotLoad)->Unit(benchmark::kMillisecond);
-
-// A snapshot with definitions: its size and how fast it loads.
-void BM_SnapshotLoadDefinitions(benchmark::State& state) {
-    const std::string path = TempPath("tablor-bench-load-definitions.snp");
-    WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *PairWithDefinitions().first);
+// Loads the snapshot of `model` over and over; freeing the model is not part of loading it.
+void LoadRepeatedly(benchmark::State& state, const cMetaData& model, const char* name) {
+    const std::string path = TempPath(name);
+    WriteSnapshot(path, {"SRV01", "Sales", "reader"}, model);
     const auto bytes = std::filesystem::file_size(path);
     for (auto _ : state) {
         auto snapshot = std::make_unique<cSnapShot>();
@@ -306,6 +287,16 @@ void BM_SnapshotLoadDefinitions(benchmark::State& state) {
     state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes * state.iterations()));
     std::filesystem::remove(path);
+}
+
+void BM_SnapshotLoad(benchmark::State& state) {
+    LoadRepeatedly(state, *Pair().first, "tablor-bench-load.snp");
+}
+BENCHMARK(BM_SnapshotLoad)->Unit(benchmark::kMillisecond);
+
+// A snapshot with definitions: its size and how fast it loads.
+void BM_SnapshotLoadDefinitions(benchmark::State& state) {
+    LoadRepeatedly(state, *PairWithDefinitions().first, "tablor-bench-load-definitions.snp");
 }
 BENCHMARK(BM_SnapshotLoadDefinitions)->Unit(benchmark::kMillisecond);
 

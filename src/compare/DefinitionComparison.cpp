@@ -26,29 +26,6 @@ std::size_t FirstDifferentLine(std::string_view a, std::string_view b) {
     return line;
 }
 
-std::string KindWordOf(std::int32_t kind) {
-    switch (kind) {
-        case ObjectType::Table:
-            return "Table";
-        case ObjectType::View:
-            return "View";
-        case ObjectType::Procedure:
-            return "Procedure";
-        case ObjectType::Function:
-            return "Function";
-        case ObjectType::Constraint:
-            return "Constraint";
-        case ObjectType::Index:
-            return "Index";
-        case ObjectType::Trigger:
-            return "Trigger";
-        case ObjectType::Sequence:
-            return "Sequence";
-        default:
-            return "Type";
-    }
-}
-
 }  // namespace
 
 DefinitionComparison::DefinitionComparison(const CompareOptions& options,
@@ -137,7 +114,7 @@ void DefinitionComparison::CompareElements(const cMetaDataElement& a, const cMet
     CompareProperties(*a.Definition, *b.Definition,
                       [&](const std::string& property, const std::string& value1, const std::string& value2) {
                           std::string name = shownName_(a);
-                          std::string message = KindWordOf(a.ObjectType) + " " + name +
+                          std::string message = std::string(ObjectType::Word(a.ObjectType)) + " " + name +
                                                 " changed: " + ChangeText(property, value1, value2);
                           out_.AddChange(cDifference::DefinitionChanged(
                               ObjectType::Changed(a.ObjectType), std::move(name), {}, property, value1,

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string_view>
 
 namespace tablor {
 
@@ -29,6 +30,55 @@ constexpr std::int32_t Changed(std::int32_t kind) {
 constexpr bool IsChange(std::int32_t code) {
     return code >= kChanged;
 }
+// The word a user reads for a code: "Table", "Field", ..., "Field changed", "View changed";
+// empty for other codes.
+constexpr std::string_view Word(std::int32_t code) {
+    switch (code) {
+        case ObjectType::Table:
+            return "Table";
+        case ObjectType::Field:
+            return "Field";
+        case ObjectType::View:
+            return "View";
+        case ObjectType::Procedure:
+            return "Procedure";
+        case ObjectType::Function:
+            return "Function";
+        case ObjectType::Constraint:
+            return "Constraint";
+        case ObjectType::FieldChanged:
+            return "Field changed";
+        case ObjectType::Index:
+            return "Index";
+        case ObjectType::Trigger:
+            return "Trigger";
+        case ObjectType::Sequence:
+            return "Sequence";
+        case ObjectType::Type:
+            return "Type";
+        case ObjectType::Changed(ObjectType::Table):
+            return "Table changed";
+        case ObjectType::Changed(ObjectType::View):
+            return "View changed";
+        case ObjectType::Changed(ObjectType::Procedure):
+            return "Procedure changed";
+        case ObjectType::Changed(ObjectType::Function):
+            return "Function changed";
+        case ObjectType::Changed(ObjectType::Constraint):
+            return "Constraint changed";
+        case ObjectType::Changed(ObjectType::Index):
+            return "Index changed";
+        case ObjectType::Changed(ObjectType::Trigger):
+            return "Trigger changed";
+        case ObjectType::Changed(ObjectType::Sequence):
+            return "Sequence changed";
+        case ObjectType::Changed(ObjectType::Type):
+            return "Type changed";
+        default:
+            return {};
+    }
+}
+
 }  // namespace ObjectType
 
 }  // namespace tablor

@@ -5,50 +5,7 @@
 namespace tablor {
 
 std::string_view KindWord(int objectType) {
-    switch (objectType) {
-        case ObjectType::Table:
-            return "Table";
-        case ObjectType::Field:
-            return "Field";
-        case ObjectType::View:
-            return "View";
-        case ObjectType::Procedure:
-            return "Procedure";
-        case ObjectType::Function:
-            return "Function";
-        case ObjectType::Constraint:
-            return "Constraint";
-        case ObjectType::FieldChanged:
-            return "Field changed";
-        case ObjectType::Index:
-            return "Index";
-        case ObjectType::Trigger:
-            return "Trigger";
-        case ObjectType::Sequence:
-            return "Sequence";
-        case ObjectType::Type:
-            return "Type";
-        case ObjectType::Changed(ObjectType::Table):
-            return "Table changed";
-        case ObjectType::Changed(ObjectType::View):
-            return "View changed";
-        case ObjectType::Changed(ObjectType::Procedure):
-            return "Procedure changed";
-        case ObjectType::Changed(ObjectType::Function):
-            return "Function changed";
-        case ObjectType::Changed(ObjectType::Constraint):
-            return "Constraint changed";
-        case ObjectType::Changed(ObjectType::Index):
-            return "Index changed";
-        case ObjectType::Changed(ObjectType::Trigger):
-            return "Trigger changed";
-        case ObjectType::Changed(ObjectType::Sequence):
-            return "Sequence changed";
-        case ObjectType::Changed(ObjectType::Type):
-            return "Type changed";
-        default:
-            return {};
-    }
+    return ObjectType::Word(objectType);
 }
 
 DifferenceRow DifferenceRow::From(const cDifference& difference, bool values) {
