@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "support/TablorError.hpp"
+#include "support/TextEncoding.hpp"
 
 namespace tablor {
 namespace {
@@ -108,15 +109,32 @@ std::string SnapshotDefinitions::Encoded(std::string_view value) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(value.size());
-    for (const char c : value) {
+    const auto escape = [&out](unsigned char byte) {
+        out += '%';
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0x0F];
+    };
+    for (std::size_t i = 0; i < value.size();) {
+        const char c = value[i];
         const auto byte = static_cast<unsigned char>(c);
-        if (c == '%' || c == '*' || c == '=' || byte < 0x20 || byte == 0x7F) {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0x0F];
-        } else {
-            out += c;
+        if (byte >= 0x80) {
+            // A byte that begins no UTF-8 character would turn the whole file into another
+            // encoding on reading: it is escaped as well.
+            const std::size_t length = Utf8SequenceLength(value, i);
+            if (length == 0) {
+                escape(byte);
+                ++i;
+            } else {
+                out.append(value.substr(i, length));
+                i += length;
+            }
+            continue;
         }
+        if (c == '%' || c == '*' || c == '=' || byte < 0x20 || byte == 0x7F)
+            escape(byte);
+        else
+            out += c;
+        ++i;
     }
     return out;
 }

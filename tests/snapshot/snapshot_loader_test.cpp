@@ -228,7 +228,9 @@ TEST(SnapshotLoader, SchemasAndDefinitionsComeBackAndOlderRulesSeeTheSameNames) 
     schema.Constraints().Add("pk")->Schema = "sales";
     const auto view = schema.Views().Add("v");
     view->Schema = awkward;
-    view->Definition = std::make_shared<const Properties>(Properties{{"body", awkward}, {"kind=", ""}});
+    // A byte that begins no character must not turn the file into another encoding.
+    view->Definition =
+        std::make_shared<const Properties>(Properties{{"body", awkward}, {"kind=", ""}, {"lone", "\xCA"}});
     schema.Routines().Add("f", 1)->Schema = "s";
     const auto table = schema.Tables().Add("orders");
     table->Schema = "sales";
