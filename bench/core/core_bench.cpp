@@ -32,17 +32,19 @@ std::shared_ptr<cMetaData> LoadSnapshot(const std::string& path) {
 
 // Both schemas as the program holds them: each read from its own snapshot file, one after
 // the other.
+template <class Generated>
+auto ReadBack(const Generated& generated) {
+    const std::string path = TempPath("tablor-bench-pair.snp");
+    WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *generated.first);
+    auto first = LoadSnapshot(path);
+    WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *generated.second);
+    auto second = LoadSnapshot(path);
+    std::filesystem::remove(path);
+    return std::make_pair(first, second);
+}
+
 const auto& Pair() {
-    static const auto pair = [] {
-        const auto generated = testing::GenerateSchemaPair(LargeShape(), 2026);
-        const std::string path = TempPath("tablor-bench-pair.snp");
-        WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *generated.first);
-        auto first = LoadSnapshot(path);
-        WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *generated.second);
-        auto second = LoadSnapshot(path);
-        std::filesystem::remove(path);
-        return std::make_pair(first, second);
-    }();
+    static const auto pair = ReadBack(testing::GenerateSchemaPair(LargeShape(), 2026));
     return pair;
 }
 
@@ -91,13 +93,7 @@ const auto& PairWithDefinitions() {
         const auto generated = testing::GenerateSchemaPair(LargeShape(), 2026);
         AddDefinitions(*generated.first, false);
         AddDefinitions(*generated.second, true);
-        const std::string path = TempPath("tablor-bench-pair.snp");
-        WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *generated.first);
-        auto first = LoadSnapshot(path);
-        WriteSnapshot(path, {"SRV01", "Sales", "reader"}, *generated.second);
-        auto second = LoadSnapshot(path);
-        std::filesystem::remove(path);
-        return std::make_pair(first, second);
+        return ReadBack(generated);
     }();
     return pair;
 }

@@ -1,4 +1,7 @@
 #pragma once
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -33,6 +36,23 @@ inline std::pair<int, std::vector<std::string>> CompareDefinitions(const std::st
         messages.push_back(std::move(message));
     }
     return {status, messages};
+}
+
+// A snapshot of `live` written to `path`, as the `snapshot` command writes it, and then each of
+// `others` compared with `live`: each must give no difference.
+inline void ExpectAlike(const std::string& live, const std::string& path, std::vector<std::string> others,
+                        const std::string& password) {
+    cli::CliEnvironment environment;
+    environment.passwordVariable = password;
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::RunCli({"snapshot", live, "-o", path}, out, err, environment), cli::kNoDifferences)
+        << err.str();
+    others.push_back(path);
+    for (const std::string& other : others) {
+        const auto [status, messages] = CompareDefinitions(live, other, password);
+        EXPECT_EQ(status, cli::kNoDifferences) << other;
+        EXPECT_THAT(messages, ::testing::IsEmpty()) << other;
+    }
 }
 
 }  // namespace tablor::testing

@@ -149,20 +149,9 @@ TEST_F(MariaDbDefinitions, EqualSchemasGiveNone) {
     Create("tablor_defs_restored", "");
     ASSERT_TRUE(Client("--routines tablor_defs_alike >" + folder_.File("dump.sql"), "mariadb-dump"));
     ASSERT_TRUE(Client("tablor_defs_restored <" + folder_.File("dump.sql")));
-    const std::string snapshot = folder_.File("defs.snp");
-    cli::CliEnvironment environment;
-    environment.passwordVariable = server_.password;
-    std::ostringstream out, err;
-    ASSERT_EQ(cli::RunCli({"snapshot", server_.Address("tablor_defs_alike"), "-o", snapshot}, out, err,
-                          environment),
-              cli::kNoDifferences)
-        << err.str();
-    for (const std::string& other :
-         {server_.Address("tablor_defs_respelled"), server_.Address("tablor_defs_restored"), snapshot}) {
-        const auto [status, messages] = Compare(server_.Address("tablor_defs_alike"), other);
-        EXPECT_EQ(status, cli::kNoDifferences) << other;
-        EXPECT_THAT(messages, ::testing::IsEmpty()) << other;
-    }
+    ExpectAlike(server_.Address("tablor_defs_alike"), folder_.File("defs.snp"),
+                {server_.Address("tablor_defs_respelled"), server_.Address("tablor_defs_restored")},
+                server_.password);
 }
 
 // A view whose definition the login may not read stops the read, naming it, instead of

@@ -183,20 +183,9 @@ TEST_F(PostgresDefinitions, EqualSchemasGiveNone) {
                              " tablor_defs_alike | PGPASSWORD='" + server_.password + "' psql -X -q " +
                              login + " -d tablor_defs_restored >/dev/null";
     ASSERT_EQ(std::system(dump.c_str()), 0);
-    const std::string snapshot = folder_.File("defs.snp");
-    cli::CliEnvironment environment;
-    environment.passwordVariable = server_.password;
-    std::ostringstream out, err;
-    ASSERT_EQ(cli::RunCli({"snapshot", server_.Address("tablor_defs_alike"), "-o", snapshot}, out, err,
-                          environment),
-              cli::kNoDifferences)
-        << err.str();
-    for (const std::string& other :
-         {server_.Address("tablor_defs_respelled"), server_.Address("tablor_defs_restored"), snapshot}) {
-        const auto [status, messages] = Compare(server_.Address("tablor_defs_alike"), other);
-        EXPECT_EQ(status, cli::kNoDifferences) << other;
-        EXPECT_THAT(messages, ::testing::IsEmpty()) << other;
-    }
+    ExpectAlike(server_.Address("tablor_defs_alike"), folder_.File("defs.snp"),
+                {server_.Address("tablor_defs_respelled"), server_.Address("tablor_defs_restored")},
+                server_.password);
 }
 
 }  // namespace
