@@ -227,6 +227,28 @@ bool UseColor(ColorChoice choice, const CliEnvironment& environment) {
     return Variable(environment, "TERM").value_or("") != "dumb";
 }
 
+// Reads both sides, each with definitions when the comparison asks for them, and compares them.
+ComparisonResult ReadAndCompare(CommandRun& run, const std::string& text1, const std::string& text2,
+                                const CompareOptions& comparison) {
+    const SideDescription side1 = DescribeSide(text1, 1, run, comparison.definitions);
+    const SideDescription side2 = DescribeSide(text2, 2, run, comparison.definitions);
+    if (!side1.IsLive() && !side2.IsLive()) {
+        SideRead read1 = ReadSide(run, side1);
+        SideRead read2 = ReadSide(run, side2);
+        return run.Service().Compare(std::move(read1), std::move(read2), comparison);
+    }
+    // Read at once: the snapshot side, if any, is the only file.
+    run.task = ReadingTask(side1.IsLive() ? side2 : side1);
+    BatchPrompt progress(run.environment.showProgress ? &run.err : nullptr,
+                         side1.IsLive() ? side1.displayName : side2.displayName);
+    ComparisonResult result = run.Service().Compare(
+        side1, side2, [&progress](std::string_view section, long rows) { progress.Progress(section, rows); },
+        CancellationToken::None(), comparison);
+    progress.EndProgress();
+    run.task = {};
+    return result;
+}
+
 int RunCompare(CommandRun& run, const CompareArguments& options) {
     const CompareOptions comparison = ComparisonOptions(options, run.environment);
     // Both addresses are checked before either side is read.
@@ -238,25 +260,7 @@ int RunCompare(CommandRun& run, const CompareArguments& options) {
                                      " would overwrite the compared snapshot " + *side +
                                      "; nothing was written");
     }
-    const SideDescription side1 = DescribeSide(options.side1, 1, run, comparison.definitions);
-    const SideDescription side2 = DescribeSide(options.side2, 2, run, comparison.definitions);
-    ComparisonResult result;
-    if (side1.IsLive() || side2.IsLive()) {
-        // Read at once: the snapshot side, if any, is the only file.
-        run.task = ReadingTask(side1.IsLive() ? side2 : side1);
-        BatchPrompt progress(run.environment.showProgress ? &run.err : nullptr,
-                             side1.IsLive() ? side1.displayName : side2.displayName);
-        result = run.Service().Compare(
-            side1, side2,
-            [&progress](std::string_view section, long rows) { progress.Progress(section, rows); },
-            CancellationToken::None(), comparison);
-        progress.EndProgress();
-        run.task = {};
-    } else {
-        SideRead read1 = ReadSide(run, side1);
-        SideRead read2 = ReadSide(run, side2);
-        result = run.Service().Compare(std::move(read1), std::move(read2), comparison);
-    }
+    const ComparisonResult result = ReadAndCompare(run, options.side1, options.side2, comparison);
     const std::string optionsText = comparison.Describe();
     const coDifferences& differences = *result.differences;
     const std::string& name1 = result.side1.displayName;
@@ -327,6 +331,39 @@ int RunShow(CommandRun& run, const ShowArguments& options) {
     else
         run.out << RenderStructureText(source, *read.model, options.definitions);
     return kNoDifferences;
+}
+
+// `migrate CURRENT DESIRED`: the script that makes the first like the second.
+int RunMigrate(CommandRun& run, const MigrateArguments& options) {
+    for (const std::string* side : {&options.current, &options.desired}) {
+        (void)CheckedSide(*side);
+        if (!options.outputFile.empty() && options.outputFile != kStandardStream &&
+            SameFile(options.outputFile, SnapshotPath(*side)))
+            throw TablorError(0, "the script " + options.outputFile + " would overwrite the snapshot " +
+                                     *side + "; nothing was written");
+    }
+    CompareOptions comparison;
+    comparison.definitions = true;
+    comparison.include = options.include;
+    comparison.exclude = options.exclude;
+    const ComparisonResult result = ReadAndCompare(run, options.current, options.desired, comparison);
+    const std::optional<SqlDialectKind> dialect =
+        options.dialect.empty() ? std::nullopt : DialectNamed(options.dialect);
+    const MigrationScript script =
+        run.Service().Script(result.side1, result.side2, comparison, dialect, options.allowDrop);
+    const std::string text = script.Text();
+    if (options.outputFile.empty() || options.outputFile == kStandardStream) {
+        run.out << text;
+    } else {
+        run.task.files = {{options.outputFile, options.outputFile, "write the script"}};
+        WriteFileAtomically(options.outputFile, text);
+        run.task = {};
+        run.err << "Script written to " << EscapeForTerminal(options.outputFile) << ": "
+                << script.statements.size() - script.HeldBackCount() << " statements, "
+                << script.HeldBackCount() << " held back\n";
+    }
+    if (script.Empty()) return kNoDifferences;
+    return script.Incomplete() ? kIncompleteScript : kDifferences;
 }
 
 // Passes output on and keeps the reason of the first write that failed, before later calls
@@ -419,6 +456,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (const auto* compare = std::get_if<CompareArguments>(&command)) return RunCompare(run, *compare);
         if (const auto* snapshot = std::get_if<SnapshotArguments>(&command))
             return RunSnapshot(run, *snapshot);
+        if (const auto* migrate = std::get_if<MigrateArguments>(&command)) return RunMigrate(run, *migrate);
         return RunShow(run, std::get<ShowArguments>(command));
     } catch (const UsageError& error) {
         err << "tablor-cli: " << EscapeForTerminal(error.what()) << "\nTry 'tablor-cli --help'.\n";

@@ -15,6 +15,8 @@ namespace tablor::cli {
 inline constexpr int kNoDifferences = 0;
 inline constexpr int kDifferences = 1;
 inline constexpr int kTrouble = 2;
+// migrate: a script was written, but changes that lose data were held back.
+inline constexpr int kIncompleteScript = 3;
 
 // What a command line reaches outside its arguments; tests put in their own.
 struct CliEnvironment {

@@ -10,7 +10,7 @@
 namespace tablor::cli {
 namespace {
 
-constexpr std::array<std::string_view, 3> kCommands = {"compare", "snapshot", "show"};
+constexpr std::array<std::string_view, 4> kCommands = {"compare", "snapshot", "show", "migrate"};
 
 // Edits (insert, delete, change, swap of neighbours) that turn one name into the other.
 std::size_t EditDistance(std::string_view a, std::string_view b) {
@@ -138,6 +138,15 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
     showCommand.add_flag("--definitions", show.definitions);
     showCommand.add_option("--format", show.format)->type_name("FORMAT");
 
+    MigrateArguments migrate;
+    CLI::App& migrateCommand = Command(app, "migrate");
+    migrateCommand.add_option("sides", positional);
+    migrateCommand.add_option("-o,--output", migrate.outputFile)->type_name("FILE");
+    migrateCommand.add_flag("--allow-drop", migrate.allowDrop);
+    migrateCommand.add_option("--dialect", migrate.dialect)->type_name("DIALECT");
+    migrateCommand.add_option("--include", migrate.include)->type_name("GLOB")->allow_extra_args(false);
+    migrateCommand.add_option("--exclude", migrate.exclude)->type_name("GLOB")->allow_extra_args(false);
+
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
@@ -183,6 +192,22 @@ CliCommand ParseArguments(const std::vector<std::string>& args) {
             throw UsageError("snapshot needs -o FILE.snp (or -o - for standard output)");
         snapshot.source = positional[0];
         return snapshot;
+    }
+    if (first == "migrate") {
+        if (positional.size() != 2) throw UsageError("migrate needs two sides: CURRENT, then DESIRED");
+        if (positional[0] == kStandardStream && positional[1] == kStandardStream)
+            throw UsageError("only one side can be read from standard input (-)");
+        if (!migrate.dialect.empty() && migrate.dialect != "postgresql" && migrate.dialect != "mysql" &&
+            migrate.dialect != "sqlserver")
+            throw UsageError("--dialect takes postgresql, mysql or sqlserver, not " + migrate.dialect);
+        for (const auto& [patterns, list] :
+             {std::pair{&migrate.include, "--include"}, std::pair{&migrate.exclude, "--exclude"}}) {
+            if (const std::string problem = PatternLimitProblem(*patterns, list); !problem.empty())
+                throw UsageError(problem);
+        }
+        migrate.current = positional[0];
+        migrate.desired = positional[1];
+        return migrate;
     }
     if (positional.size() != 1) throw UsageError("show needs one snapshot or live database");
     if (show.format != "text" && show.format != "json")

@@ -38,14 +38,24 @@ struct ShowArguments {
     std::string format = "text";  // or "json"
 };
 
+struct MigrateArguments {
+    std::string current;
+    std::string desired;
+    std::string outputFile;  // empty or "-": standard output
+    bool allowDrop = false;
+    std::string dialect;  // empty: the sides' engine
+    std::vector<std::string> include;
+    std::vector<std::string> exclude;
+};
+
 // `command` is the command whose help was asked for; empty for the program's.
 struct HelpRequest {
     std::string command;
 };
 struct VersionRequest {};
 
-using CliCommand =
-    std::variant<HelpRequest, VersionRequest, CompareArguments, SnapshotArguments, ShowArguments>;
+using CliCommand = std::variant<HelpRequest, VersionRequest, CompareArguments, SnapshotArguments,
+                                ShowArguments, MigrateArguments>;
 
 // A command line that cannot be run as written; the text says why.
 class UsageError : public std::runtime_error {

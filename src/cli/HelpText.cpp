@@ -80,6 +80,32 @@ constexpr std::string_view kShow = R"(  show SOURCE [--definitions] [--format te
                           properties (null where unknown), tables with their columns
 )";
 
+constexpr std::string_view kMigrate =
+    R"(  migrate CURRENT DESIRED [-o FILE] [--allow-drop] [--dialect postgresql|mysql|sqlserver]
+          [--include GLOB] [--exclude GLOB]
+      Writes the SQL that, run on CURRENT, makes its structure like DESIRED's: tables,
+      columns and their properties, constraints, indexes, views, routines, triggers,
+      sequences and types, in an order the server can run (what depends on a changed
+      object is dropped first and made again after it; foreign keys come last). Either
+      side is a live database or a snapshot that holds definitions (written by
+      tablor-cli snapshot); an older snapshot of names only is refused.
+      PostgreSQL and SQL Server scripts run in one transaction; MySQL commits each DDL
+      statement at once, which the script's header says.
+      -o FILE         writes the script to FILE (default: standard output)
+      --allow-drop    also writes the statements that lose data: dropping a table, a
+                      column or a sequence, a type that may not hold every value. Without
+                      it each is a comment in the script that says what was held back
+      --dialect D     the SQL to write; default: the engine of the sides (a snapshot
+                      records the engine it was read from)
+      --include GLOB, --exclude GLOB
+                      touch only the objects whose names match, or leave those out, as
+                      compare does
+      Status: 0 nothing to do, 1 a script was written, 3 a script was written but
+      changes were held back (it is incomplete), 2 trouble.
+      SQL Server scripts are checked by tests statement by statement; no SQL Server has
+      run them yet.
+)";
+
 constexpr std::string_view kLive = R"(Live databases:
   sqlserver://[USER@]HOST[:PORT][/INSTANCE]?database=NAME[&integrated=true]
                                                 [&queryTimeout=SECONDS]
@@ -137,7 +163,8 @@ constexpr std::string_view kHelpAndVersion =
 
 constexpr std::string_view kExitStatus =
     R"(Exit status: 0 no differences (snapshot: written), 1 differences found, 2 trouble
-(the message is on standard error).
+(the message is on standard error); migrate: 0 nothing to do, 1 script written, 3 script
+written with changes held back.
 )";
 
 constexpr std::string_view kExamples = R"(Examples:
@@ -155,6 +182,7 @@ constexpr std::string_view kExamples = R"(Examples:
   tablor-cli snapshot "postgresql://app@pghost/shop?schema=sales&qualify=true" -o sales.snp
   tablor-cli show "sqlserver://sa@dbhost?database=Sales&encrypt=require&loginTimeout=30"
   tablor-cli compare mysql://app@dbhost/shop mysql://app@dbhost:3307/shop
+  tablor-cli migrate postgresql://app@pghost/shop release.snp -o upgrade.sql
 )";
 
 std::string Joined(std::initializer_list<std::string_view> parts) {
@@ -167,8 +195,8 @@ std::string Joined(std::initializer_list<std::string_view> parts) {
 
 std::string UsageText() {
     return Joined({"Usage: tablor-cli COMMAND [OPTIONS]\n\n", kIntro, "\nCommands:\n", kCompare, "\n",
-                   kSnapshot, "\n", kShow, "\n", kHelpAndVersion, "\n", kLive, "\n", kExitStatus, "\n",
-                   kExamples});
+                   kSnapshot, "\n", kShow, "\n", kMigrate, "\n", kHelpAndVersion, "\n", kLive, "\n",
+                   kExitStatus, "\n", kExamples});
 }
 
 std::string CommandHelp(std::string_view command) {
@@ -181,6 +209,9 @@ std::string CommandHelp(std::string_view command) {
     if (command == "show")
         return Joined({"Usage: tablor-cli show SOURCE [--definitions] [--format text|json]\n\n", kShow, "\n",
                        kLive, "\n", kExitStatus});
+    if (command == "migrate")
+        return Joined({"Usage: tablor-cli migrate CURRENT DESIRED [OPTIONS]\n\n", kMigrate, "\n", kLive, "\n",
+                       kExitStatus});
     return {};
 }
 

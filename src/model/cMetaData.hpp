@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <string>
 
 #include "model/ElementCollections.hpp"
 
@@ -10,6 +11,10 @@ namespace tablor {
 // are read only with definitions.
 class cMetaData {
   public:
+    // The engine the structure was read from ("postgresql", "mysql", "sqlserver"); empty where
+    // unknown (snapshots written before it was recorded).
+    std::string Engine;
+
     class Routines& Routines() {
         return *Ensure(routines_);
     }

@@ -13,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "migrate/MigrationPlanner.hpp"
 #include "report/HtmlReport.hpp"
 #include "support/AppPaths.hpp"
 #include "support/FileIO.hpp"
@@ -308,6 +309,39 @@ ComparisonResult ComparisonService::Compare(const SideDescription& side1, const 
         release_.Drop(std::move(connections));
         throw;
     }
+}
+
+MigrationScript ComparisonService::Script(const SideRead& current, const SideRead& desired,
+                                          const CompareOptions& options,
+                                          std::optional<SqlDialectKind> dialect, bool allowDrop) const {
+    for (const SideRead* side : {&current, &desired}) {
+        if (!DefinitionsKnown(*side->model))
+            throw TablorError(0, side->displayName +
+                                     " holds names only, without the definitions a migration script is made "
+                                     "from (a snapshot written before they were recorded): take a new "
+                                     "snapshot with tablor-cli snapshot, or use the live database");
+    }
+    if (!dialect) {
+        const std::string& engine1 = current.model->Engine;
+        const std::string& engine2 = desired.model->Engine;
+        if (!engine1.empty() && !engine2.empty() && engine1 != engine2)
+            throw TablorError(0, current.displayName + " is " + engine1 + " and " + desired.displayName +
+                                     " is " + engine2 + ": name the dialect of the script with --dialect");
+        dialect = DialectNamed(engine1.empty() ? engine2 : engine1);
+        if (!dialect)
+            throw TablorError(0,
+                              "neither side records its engine (snapshots written before it was recorded): "
+                              "name the dialect of the script with --dialect");
+    }
+    MigrationOptions migration;
+    migration.dialect = *dialect;
+    migration.allowDrop = allowDrop;
+    migration.include = options.include;
+    migration.exclude = options.exclude;
+    MigrationScript script = PlanMigration(*current.model, *desired.model, migration);
+    script.currentName = current.displayName;
+    script.desiredName = desired.displayName;
+    return script;
 }
 
 std::pair<SideRead, SideRead> ComparisonService::ReadAtOnce(

@@ -13,6 +13,7 @@
 
 #include "compare/CompareOptions.hpp"
 #include "compare/coDifferences.hpp"
+#include "migrate/MigrationScript.hpp"
 #include "report/DifferenceRow.hpp"
 #include "service/SideDescription.hpp"
 #include "service/TwoSideProgress.hpp"
@@ -128,6 +129,13 @@ class ComparisonService {
                              const ProgressCallback& progress = {},
                              const CancellationToken& cancel = CancellationToken::None(),
                              const CompareOptions& options = {});
+
+    // The script that makes `current`'s structure like `desired`'s, for two sides read with
+    // definitions; `options` chooses the objects (include, exclude). The dialect is `dialect`,
+    // else the sides' engine. A side without definitions (an older snapshot), or sides of
+    // different engines with no dialect named, is a TablorError that says why.
+    MigrationScript Script(const SideRead& current, const SideRead& desired, const CompareOptions& options,
+                           std::optional<SqlDialectKind> dialect, bool allowDrop) const;
 
     // Writes a live side's structure to a snapshot file, replacing one that is there.
     void SaveSnapshot(const SideRead& side, const std::string& path);

@@ -36,6 +36,18 @@ class DatabaseSession {
 // Which kind of server a live source talks to; it decides the driver and the queries.
 enum class DatabaseEngine { SqlServer, PostgreSql, MySql };
 
+// The engine's word in snapshots and on the command line.
+inline std::string_view EngineName(DatabaseEngine engine) {
+    switch (engine) {
+        case DatabaseEngine::PostgreSql:
+            return "postgresql";
+        case DatabaseEngine::MySql:
+            return "mysql";
+        default:
+            return "sqlserver";
+    }
+}
+
 // How long one query, with the reading of its rows, may take before the server is taken to
 // have stopped answering.
 inline constexpr unsigned kDefaultQueryTimeoutSeconds = 300;

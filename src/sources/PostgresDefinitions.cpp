@@ -88,7 +88,10 @@ std::string PostgresDefinitionsQuery() {
              " FROM pg_catalog.pg_constraint k JOIN pg_catalog.pg_class c ON c.oid = k.conrelid JOIN "
              "pg_catalog.pg_namespace n ON n.oid = k.connamespace",
              NotFromAnExtension("pg_class", "c.oid"),
-             "('definition', pg_catalog.pg_get_constraintdef(k.oid))"),
+             "('definition', pg_catalog.pg_get_constraintdef(k.oid)),"
+             // The table of a constraint of its own; a partition's copy of its parent's comes
+             // with the parent's.
+             " ('table', CASE WHEN k.coninhcount = 0 AND k.conparentid = 0 THEN c.relname::text END)"),
         // An index that backs a primary key, unique or exclusion constraint is that constraint,
         // which the constraint's own definition tells: listed again, a dropped constraint would be
         // told twice.

@@ -157,6 +157,11 @@ std::string SnapshotDefinitions::Decoded(std::string_view value) {
 }
 
 void SnapshotDefinitions::Append(std::string& out, const cMetaData& model) {
+    if (!model.Engine.empty()) {
+        out += "~E*1*engine=";
+        out += Encoded(model.Engine);
+        out += kLineEnd;
+    }
     for (const char kind : kKinds) {
         const bool named = kNamedKinds.find(kind) != std::string_view::npos;
         const auto& items = Section(model, kind).Items();
@@ -199,6 +204,13 @@ std::shared_ptr<const Properties> SnapshotDefinitions::ColumnDefinition(std::str
 
 bool SnapshotDefinitions::Take(std::string_view line) {
     if (line.size() < 2 || line.front() != '~') return false;
+    // The engine the structure was read from, which a migration script is written for.
+    if (line.substr(0, 4) == "~E*1") {
+        for (auto& [key, value] :
+             ReadProperties(line, line.substr(std::min<std::size_t>(line.size(), 5)), nullptr, nullptr))
+            if (key == "engine") engine_ = std::move(value);
+        return true;
+    }
     Line taken;
     taken.kind = line[1];
     if (std::string_view(kKinds, sizeof kKinds).find(taken.kind) == std::string_view::npos)
@@ -223,6 +235,7 @@ bool SnapshotDefinitions::Take(std::string_view line) {
 }
 
 void SnapshotDefinitions::ApplyTo(cMetaData& model) const {
+    model.Engine = engine_;
     for (const Line& line : lines_) {
         std::shared_ptr<cMetaDataElement> element;
         if (kNamedKinds.find(line.kind) != std::string_view::npos) {

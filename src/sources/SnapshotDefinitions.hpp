@@ -23,7 +23,7 @@ namespace tablor {
 // Values are percent-encoded ("%", "*", "=", control characters), so no value can break the
 // file's structure. A definition that is known but holds nothing is one empty part. An element
 // whose side knew nothing more than its name has no line, so a file of such a side is what it
-// always was.
+// always was. The engine, where known, stands first: ~E*1*engine=postgresql.
 class SnapshotDefinitions {
   public:
     // The lines of every element that has a schema or a definition, each ending in CR LF.
@@ -58,6 +58,7 @@ class SnapshotDefinitions {
         Properties properties;
     };
     std::vector<Line> lines_;
+    std::string engine_;
     // Looked up by the line's text without copying it.
     struct TextHash {
         using is_transparent = void;

@@ -62,6 +62,7 @@ std::string cConnection::Fill(UserPrompt& prompt, const CancellationToken& cance
 
     try {
         reader_->ReadSchema(settings, *MetaData(), prompt);
+        MetaData()->Engine = std::string(EngineName(engine_));
     } catch (const SessionOpenError& error) {
         return fail(error,
                     Warning("Error opening the connection! Details:" + displayConnectionString_, "Error"));

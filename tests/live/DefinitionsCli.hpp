@@ -38,6 +38,22 @@ inline std::pair<int, std::vector<std::string>> CompareDefinitions(const std::st
     return {status, messages};
 }
 
+// `tablor-cli migrate current desired --allow-drop`'s script, handed to `apply` (which runs it on
+// `current`), then what a comparison of the two still finds: the migration's status and those
+// differences.
+template <class Apply>
+std::pair<int, std::vector<std::string>> MigrateAndCompare(const std::string& current,
+                                                           const std::string& desired,
+                                                           const std::string& password, Apply&& apply) {
+    std::ostringstream out, err;
+    cli::CliEnvironment environment;
+    environment.passwordVariable = password;
+    const int status = cli::RunCli({"migrate", current, desired, "--allow-drop"}, out, err, environment);
+    if (status == cli::kTrouble) return {status, {err.str()}};
+    apply(out.str());
+    return {status, CompareDefinitions(current, desired, password).second};
+}
+
 // A snapshot of `live` written to `path`, as the `snapshot` command writes it, and then each of
 // `others` compared with `live`: each must give no difference.
 inline void ExpectAlike(const std::string& live, const std::string& path, std::vector<std::string> others,

@@ -79,6 +79,67 @@ create view big_orders as select id,amount from orders where amount>100;
 CREATE SEQUENCE tickets INCREMENT BY 10 START WITH 100;
 )sql";
 
+// One change to the base, and the one difference it makes. `byHand`: the directions in which a
+// migration script cannot make it ("back": only undoing it).
+struct SingleChange {
+    std::string ddl;
+    std::string message;
+    std::string byHand = {};
+};
+
+const SingleChange kSingleChanges[] = {
+    {"ALTER TABLE customers ALTER name SET NOT NULL",
+     "name: Field customers.name changed: nullable: YES \u2192 NO"},
+    {"ALTER TABLE orders ALTER amount SET DEFAULT 1",
+     "amount: Field orders.amount changed: default: 0 \u2192 1"},
+    {"ALTER TABLE customers ALTER name TYPE text COLLATE \"C\"",
+     "name: Field customers.name changed: collation: (none) \u2192 \"C\""},
+    {"ALTER TABLE orders DROP CONSTRAINT fk_orders_customers, ADD CONSTRAINT fk_orders_customers "
+     "FOREIGN KEY (customer_id) REFERENCES customers (id) ON DELETE RESTRICT",
+     "fk_orders_customers: Constraint fk_orders_customers changed: definition: FOREIGN KEY "
+     "(customer_id) REFERENCES customers(id) ON DELETE CASCADE \u2192 FOREIGN KEY (customer_id) "
+     "REFERENCES customers(id) ON DELETE RESTRICT"},
+    {"ALTER TABLE orders DROP CONSTRAINT fk_orders_customers, ADD CONSTRAINT fk_orders_customers "
+     "FOREIGN KEY (customer_id) REFERENCES customers (code) ON DELETE CASCADE",
+     "fk_orders_customers: Constraint fk_orders_customers changed: definition: FOREIGN KEY "
+     "(customer_id) REFERENCES customers(id) ON DELETE CASCADE \u2192 FOREIGN KEY (customer_id) "
+     "REFERENCES customers(code) ON DELETE CASCADE"},
+    {"ALTER TABLE orders DROP CONSTRAINT chk_orders_amount, ADD CONSTRAINT chk_orders_amount CHECK "
+     "(amount > 0)",
+     "chk_orders_amount: Constraint chk_orders_amount changed: definition: CHECK ((amount >= "
+     "(0)::numeric)) \u2192 CHECK ((amount > (0)::numeric))"},
+    {"DROP INDEX ix_orders_customer", "ix_orders_customer: Index was not found on second"},
+    {"CREATE UNIQUE INDEX ux_customers_name ON customers (name)",
+     "ux_customers_name: Index was not found on first"},
+    {"CREATE OR REPLACE VIEW big_orders AS SELECT id, amount FROM orders WHERE amount > 200",
+     "big_orders: View big_orders changed: definition differs from line 4"},
+    {"CREATE OR REPLACE FUNCTION order_count() RETURNS bigint LANGUAGE sql AS 'SELECT count(id) FROM "
+     "orders'",
+     "order_count: Function order_count changed: definition differs from line 4"},
+    {"CREATE TRIGGER orders_touch BEFORE INSERT ON customers FOR EACH ROW EXECUTE FUNCTION touch()",
+     "customers.orders_touch: Trigger was not found on first"},
+    {"COMMENT ON COLUMN customers.note IS 'Notes'",
+     "note: Field customers.note changed: comment: Free text \u2192 Notes"},
+    {"ALTER TYPE mood ADD VALUE 'calm'",
+     "mood: Type mood changed: values: 'sad', 'happy' \u2192 'sad', 'happy', 'calm'", "back"},
+    {"ALTER TABLE customers ALTER price TYPE numeric(12, 4)",
+     "price: Field customers.price changed: type: numeric(10,2) \u2192 numeric(12,4)"},
+    {"ALTER TABLE customers ALTER seen TYPE timestamp(6)",
+     "seen: Field customers.seen changed: type: timestamp(3) without time zone \u2192 timestamp(6) "
+     "without time zone"},
+    {"ALTER TABLE customers ALTER tags TYPE text[]",
+     "tags: Field customers.tags changed: type: integer[] \u2192 text[]"},
+    {"ALTER TABLE customers ALTER flags TYPE bit(8)",
+     "flags: Field customers.flags changed: type: bit(4) \u2192 bit(8)"},
+    {"ALTER SEQUENCE tickets INCREMENT 5", "tickets: Sequence tickets changed: increment: 10 \u2192 5"},
+    {"ALTER TABLE events DETACH PARTITION events_2026; ALTER TABLE events ATTACH PARTITION events_2026 "
+     "FOR VALUES FROM ('2027-01-01') TO ('2028-01-01')",
+     "events_2026: Table events_2026 changed: partition of: events FOR VALUES FROM ('2026-01-01') TO "
+     "('2027-01-01') \u2192 events FOR VALUES FROM ('2027-01-01') TO ('2028-01-01')"},
+    {"ALTER DOMAIN positive ADD CONSTRAINT below CHECK (VALUE < 100)",
+     "positive: Type positive changed: constraints differs from line 1"},
+};
+
 class PostgresDefinitions : public ::testing::Test {
   protected:
     // Runs SQL with psql, as the cluster's owner, in `database`.
@@ -107,68 +168,25 @@ class PostgresDefinitions : public ::testing::Test {
 // Each change made to a copy of the base gives the one difference it makes.
 TEST_F(PostgresDefinitions, EachChangeGivesItsOneDifference) {
     Create("tablor_defs", kBase);
-    struct Case {
-        std::string ddl;
-        std::string message;
-    };
-    const Case cases[] = {
-        {"ALTER TABLE customers ALTER name SET NOT NULL",
-         "name: Field customers.name changed: nullable: YES \u2192 NO"},
-        {"ALTER TABLE orders ALTER amount SET DEFAULT 1",
-         "amount: Field orders.amount changed: default: 0 \u2192 1"},
-        {"ALTER TABLE customers ALTER name TYPE text COLLATE \"C\"",
-         "name: Field customers.name changed: collation: (none) \u2192 \"C\""},
-        {"ALTER TABLE orders DROP CONSTRAINT fk_orders_customers, ADD CONSTRAINT fk_orders_customers "
-         "FOREIGN KEY (customer_id) REFERENCES customers (id) ON DELETE RESTRICT",
-         "fk_orders_customers: Constraint fk_orders_customers changed: definition: FOREIGN KEY "
-         "(customer_id) REFERENCES customers(id) ON DELETE CASCADE \u2192 FOREIGN KEY (customer_id) "
-         "REFERENCES customers(id) ON DELETE RESTRICT"},
-        {"ALTER TABLE orders DROP CONSTRAINT fk_orders_customers, ADD CONSTRAINT fk_orders_customers "
-         "FOREIGN KEY (customer_id) REFERENCES customers (code) ON DELETE CASCADE",
-         "fk_orders_customers: Constraint fk_orders_customers changed: definition: FOREIGN KEY "
-         "(customer_id) REFERENCES customers(id) ON DELETE CASCADE \u2192 FOREIGN KEY (customer_id) "
-         "REFERENCES customers(code) ON DELETE CASCADE"},
-        {"ALTER TABLE orders DROP CONSTRAINT chk_orders_amount, ADD CONSTRAINT chk_orders_amount CHECK "
-         "(amount > 0)",
-         "chk_orders_amount: Constraint chk_orders_amount changed: definition: CHECK ((amount >= "
-         "(0)::numeric)) \u2192 CHECK ((amount > (0)::numeric))"},
-        {"DROP INDEX ix_orders_customer", "ix_orders_customer: Index was not found on second"},
-        {"CREATE UNIQUE INDEX ux_customers_name ON customers (name)",
-         "ux_customers_name: Index was not found on first"},
-        {"CREATE OR REPLACE VIEW big_orders AS SELECT id, amount FROM orders WHERE amount > 200",
-         "big_orders: View big_orders changed: definition differs from line 4"},
-        {"CREATE OR REPLACE FUNCTION order_count() RETURNS bigint LANGUAGE sql AS 'SELECT count(id) FROM "
-         "orders'",
-         "order_count: Function order_count changed: definition differs from line 4"},
-        {"CREATE TRIGGER orders_touch BEFORE INSERT ON customers FOR EACH ROW EXECUTE FUNCTION touch()",
-         "customers.orders_touch: Trigger was not found on first"},
-        {"COMMENT ON COLUMN customers.note IS 'Notes'",
-         "note: Field customers.note changed: comment: Free text \u2192 Notes"},
-        {"ALTER TYPE mood ADD VALUE 'calm'",
-         "mood: Type mood changed: values: 'sad', 'happy' \u2192 'sad', 'happy', 'calm'"},
-        {"ALTER TABLE customers ALTER price TYPE numeric(12, 4)",
-         "price: Field customers.price changed: type: numeric(10,2) \u2192 numeric(12,4)"},
-        {"ALTER TABLE customers ALTER seen TYPE timestamp(6)",
-         "seen: Field customers.seen changed: type: timestamp(3) without time zone \u2192 timestamp(6) "
-         "without time zone"},
-        {"ALTER TABLE customers ALTER tags TYPE text[]",
-         "tags: Field customers.tags changed: type: integer[] \u2192 text[]"},
-        {"ALTER TABLE customers ALTER flags TYPE bit(8)",
-         "flags: Field customers.flags changed: type: bit(4) \u2192 bit(8)"},
-        {"ALTER SEQUENCE tickets INCREMENT 5", "tickets: Sequence tickets changed: increment: 10 \u2192 5"},
-        {"ALTER TABLE events DETACH PARTITION events_2026; ALTER TABLE events ATTACH PARTITION events_2026 "
-         "FOR VALUES FROM ('2027-01-01') TO ('2028-01-01')",
-         "events_2026: Table events_2026 changed: partition of: events FOR VALUES FROM ('2026-01-01') TO "
-         "('2027-01-01') \u2192 events FOR VALUES FROM ('2027-01-01') TO ('2028-01-01')"},
-        {"ALTER DOMAIN positive ADD CONSTRAINT below CHECK (VALUE < 100)",
-         "positive: Type positive changed: constraints differs from line 1"},
-    };
-    for (const Case& c : cases) {
+    for (const SingleChange& c : kSingleChanges) {
         Create("tablor_defs_changed", c.ddl, "tablor_defs");
         const auto [status, messages] =
             Compare(server_.Address("tablor_defs"), server_.Address("tablor_defs_changed"));
         EXPECT_EQ(status, cli::kDifferences) << c.ddl;
         EXPECT_THAT(messages, ::testing::ElementsAre(c.message)) << c.ddl;
+        // The script migrate writes, applied, makes a copy of the base like the changed database,
+        // and the changed one like the base again.
+        for (const bool back : {false, true}) {
+            if (!back) Create("tablor_defs_copy", "SELECT 1", "tablor_defs");
+            const std::string current = back ? "tablor_defs_changed" : "tablor_defs_copy";
+            const auto [migrated, left] = MigrateAndCompare(
+                server_.Address(current), server_.Address(back ? "tablor_defs" : "tablor_defs_changed"),
+                server_.password, [&](const std::string& script) { Sql(current, script); });
+            const bool byHand = c.byHand == "both" || (back && c.byHand == "back");
+            EXPECT_EQ(migrated, byHand ? cli::kIncompleteScript : cli::kDifferences)
+                << c.ddl << (back ? " back" : "");
+            EXPECT_THAT(left, ::testing::SizeIs(byHand ? 1 : 0)) << c.ddl << (back ? " back" : "");
+        }
     }
 }
 
