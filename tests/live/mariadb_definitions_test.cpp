@@ -56,6 +56,58 @@ CREATE INDEX ix_orders_amount ON orders (amount DESC);
 create view big_orders as select id,amount from orders where amount>100;
 )sql";
 
+// One change to the base, and the one difference it makes.
+struct SingleChange {
+    std::string ddl;
+    std::string message;
+};
+
+const SingleChange kSingleChanges[] = {
+    {"ALTER TABLE customers MODIFY name VARCHAR(40) NOT NULL",
+     "name: Field customers.name changed: nullable: YES \u2192 NO"},
+    {"ALTER TABLE orders ALTER amount SET DEFAULT 1",
+     "amount: Field orders.amount changed: default: 0.00 \u2192 1.00"},
+    {"ALTER TABLE customers MODIFY name VARCHAR(40) COLLATE utf8mb4_bin",
+     "name: Field customers.name changed: collation: (none) \u2192 utf8mb4_bin"},
+    {"ALTER TABLE orders DROP FOREIGN KEY fk_orders_customers; ALTER TABLE orders ADD CONSTRAINT "
+     "fk_orders_customers FOREIGN KEY (customer_id) REFERENCES customers (id) ON DELETE RESTRICT",
+     "orders.fk_orders_customers: Constraint orders.fk_orders_customers changed: definition: "
+     "\u2026mers (id) ON DELETE CASCADE ON UPDATE RESTRICT \u2192 \u2026mers (id) ON DELETE RESTRICT "
+     "ON UPDATE RESTRICT"},
+    {"ALTER TABLE orders DROP FOREIGN KEY fk_orders_customers; ALTER TABLE orders ADD CONSTRAINT "
+     "fk_orders_customers FOREIGN KEY (customer_id) REFERENCES customers (code) ON DELETE CASCADE",
+     "orders.fk_orders_customers: Constraint orders.fk_orders_customers changed: definition: "
+     "\u2026FERENCES customers (id) ON DELETE CASCADE \u2026 \u2192 \u2026FERENCES customers (code) ON "
+     "DELETE CASCADE \u2026"},
+    {"ALTER TABLE orders DROP CONSTRAINT chk_orders_amount, ADD CONSTRAINT chk_orders_amount CHECK "
+     "(amount > 0)",
+     "orders.chk_orders_amount: Constraint orders.chk_orders_amount changed: definition: CHECK "
+     "(`amount` >= 0) \u2192 CHECK (`amount` > 0)"},
+    {"DROP INDEX ix_orders_amount ON orders", "orders.ix_orders_amount: Index was not found on second"},
+    {"CREATE UNIQUE INDEX ux_customers_name ON customers (name)",
+     "customers.ux_customers_name: Constraint was not found on first"},
+    {"ALTER VIEW big_orders AS SELECT id, amount FROM orders WHERE amount > 200",
+     "big_orders: View big_orders changed: definition: \u2026`orders`.`amount` > 100 \u2192 "
+     "\u2026`orders`.`amount` > 200"},
+    {"DROP FUNCTION order_count; CREATE FUNCTION order_count() RETURNS BIGINT READS SQL DATA RETURN "
+     "(SELECT COUNT(id) FROM orders)",
+     "order_count: Function order_count changed: definition: RETURN (SELECT COUNT(*) FROM orders) "
+     "\u2192 RETURN (SELECT COUNT(id) FROM orders)"},
+    {"CREATE TRIGGER orders_touch BEFORE INSERT ON orders FOR EACH ROW SET NEW.amount = NEW.amount",
+     "orders.orders_touch: Trigger was not found on first"},
+    {"ALTER TABLE customers MODIFY note VARCHAR(40) COMMENT 'Notes'",
+     "note: Field customers.note changed: comment: Free text \u2192 Notes"},
+    {"ALTER TABLE orders COMMENT 'Orders'", "orders: Table orders changed: comment: (none) \u2192 Orders"},
+    {"ALTER TABLE customers MODIFY mood ENUM('sad', 'happy', 'calm')",
+     "mood: Field customers.mood changed: type: enum('sad','happy') \u2192 enum('sad','happy','calm')"},
+    {"ALTER TABLE customers MODIFY price DECIMAL(12, 4)",
+     "price: Field customers.price changed: type: decimal(10,2) \u2192 decimal(12,4)"},
+    {"ALTER TABLE customers MODIFY seen DATETIME(6)",
+     "seen: Field customers.seen changed: type: datetime(3) \u2192 datetime(6)"},
+    {"ALTER TABLE customers MODIFY flags BIT(8)",
+     "flags: Field customers.flags changed: type: bit(4) \u2192 bit(8)"},
+};
+
 class MariaDbDefinitions : public ::testing::Test {
   protected:
     // A fresh database built by `script`.
@@ -82,62 +134,25 @@ class MariaDbDefinitions : public ::testing::Test {
 // Each change to the base gives the one difference it makes.
 TEST_F(MariaDbDefinitions, EachChangeGivesItsOneDifference) {
     Create("tablor_defs", kBase);
-    struct Case {
-        std::string ddl;
-        std::string message;
-    };
-    const Case cases[] = {
-        {"ALTER TABLE customers MODIFY name VARCHAR(40) NOT NULL",
-         "name: Field customers.name changed: nullable: YES \u2192 NO"},
-        {"ALTER TABLE orders ALTER amount SET DEFAULT 1",
-         "amount: Field orders.amount changed: default: 0.00 \u2192 1.00"},
-        {"ALTER TABLE customers MODIFY name VARCHAR(40) COLLATE utf8mb4_bin",
-         "name: Field customers.name changed: collation: (none) \u2192 utf8mb4_bin"},
-        {"ALTER TABLE orders DROP FOREIGN KEY fk_orders_customers; ALTER TABLE orders ADD CONSTRAINT "
-         "fk_orders_customers FOREIGN KEY (customer_id) REFERENCES customers (id) ON DELETE RESTRICT",
-         "orders.fk_orders_customers: Constraint orders.fk_orders_customers changed: definition: "
-         "\u2026mers (id) ON DELETE CASCADE ON UPDATE RESTRICT \u2192 \u2026mers (id) ON DELETE RESTRICT "
-         "ON UPDATE RESTRICT"},
-        {"ALTER TABLE orders DROP FOREIGN KEY fk_orders_customers; ALTER TABLE orders ADD CONSTRAINT "
-         "fk_orders_customers FOREIGN KEY (customer_id) REFERENCES customers (code) ON DELETE CASCADE",
-         "orders.fk_orders_customers: Constraint orders.fk_orders_customers changed: definition: "
-         "\u2026FERENCES customers (id) ON DELETE CASCADE \u2026 \u2192 \u2026FERENCES customers (code) ON "
-         "DELETE CASCADE \u2026"},
-        {"ALTER TABLE orders DROP CONSTRAINT chk_orders_amount, ADD CONSTRAINT chk_orders_amount CHECK "
-         "(amount > 0)",
-         "orders.chk_orders_amount: Constraint orders.chk_orders_amount changed: definition: CHECK "
-         "(`amount` >= 0) \u2192 CHECK (`amount` > 0)"},
-        {"DROP INDEX ix_orders_amount ON orders", "orders.ix_orders_amount: Index was not found on second"},
-        {"CREATE UNIQUE INDEX ux_customers_name ON customers (name)",
-         "customers.ux_customers_name: Constraint was not found on first"},
-        {"ALTER VIEW big_orders AS SELECT id, amount FROM orders WHERE amount > 200",
-         "big_orders: View big_orders changed: definition: \u2026`orders`.`amount` > 100 \u2192 "
-         "\u2026`orders`.`amount` > 200"},
-        {"DROP FUNCTION order_count; CREATE FUNCTION order_count() RETURNS BIGINT READS SQL DATA RETURN "
-         "(SELECT COUNT(id) FROM orders)",
-         "order_count: Function order_count changed: definition: RETURN (SELECT COUNT(*) FROM orders) "
-         "\u2192 RETURN (SELECT COUNT(id) FROM orders)"},
-        {"CREATE TRIGGER orders_touch BEFORE INSERT ON orders FOR EACH ROW SET NEW.amount = NEW.amount",
-         "orders.orders_touch: Trigger was not found on first"},
-        {"ALTER TABLE customers MODIFY note VARCHAR(40) COMMENT 'Notes'",
-         "note: Field customers.note changed: comment: Free text \u2192 Notes"},
-        {"ALTER TABLE orders COMMENT 'Orders'",
-         "orders: Table orders changed: comment: (none) \u2192 Orders"},
-        {"ALTER TABLE customers MODIFY mood ENUM('sad', 'happy', 'calm')",
-         "mood: Field customers.mood changed: type: enum('sad','happy') \u2192 enum('sad','happy','calm')"},
-        {"ALTER TABLE customers MODIFY price DECIMAL(12, 4)",
-         "price: Field customers.price changed: type: decimal(10,2) \u2192 decimal(12,4)"},
-        {"ALTER TABLE customers MODIFY seen DATETIME(6)",
-         "seen: Field customers.seen changed: type: datetime(3) \u2192 datetime(6)"},
-        {"ALTER TABLE customers MODIFY flags BIT(8)",
-         "flags: Field customers.flags changed: type: bit(4) \u2192 bit(8)"},
-    };
-    for (const Case& c : cases) {
+    for (const SingleChange& c : kSingleChanges) {
         Create("tablor_defs_changed", std::string(kBase) + c.ddl);
         const auto [status, messages] =
             Compare(server_.Address("tablor_defs"), server_.Address("tablor_defs_changed"));
         EXPECT_EQ(status, cli::kDifferences) << c.ddl;
         EXPECT_THAT(messages, ::testing::ElementsAre(c.message)) << c.ddl;
+        // The script migrate writes, applied, makes a copy of the base like the changed database,
+        // and the changed one like the base again.
+        for (const bool back : {false, true}) {
+            if (!back) Create("tablor_defs_copy", kBase);
+            const std::string current = back ? "tablor_defs_changed" : "tablor_defs_copy";
+            const auto [migrated, left] = MigrateAndCompare(
+                server_.Address(current), server_.Address(back ? "tablor_defs" : "tablor_defs_changed"),
+                server_.password, [&](const std::string& script) {
+                    ASSERT_TRUE(Client(current + " <" + folder_.Write("migrate.sql", script))) << script;
+                });
+            EXPECT_EQ(migrated, cli::kDifferences) << c.ddl << (back ? " back" : "");
+            EXPECT_THAT(left, ::testing::IsEmpty()) << c.ddl << (back ? " back" : "");
+        }
     }
 }
 
