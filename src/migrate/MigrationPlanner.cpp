@@ -140,6 +140,7 @@ class Planner {
     MigrationScript Plan() {
         PlanTypesAndSequences();
         PlanTables();
+        PlanViewColumns();
         PlanConstraints();
         PlanIndexesAndTriggers();
         PlanRoutines();
@@ -231,7 +232,7 @@ class Planner {
             if (Keep(*constraint) && IsKey(*constraint))
                 keysOf[TableKey(*constraint, dialect_->TableOf(*constraint))].push_back(constraint.get());
         Pairs created;
-        for (const auto& pair : Pair(current_.Tables().Items(), desired_.Tables().Items())) {
+        for (const auto& pair : Pair(BaseTables(current_), BaseTables(desired_))) {
             const auto& [now, wanted] = pair;
             if (now == nullptr) {
                 created.push_back(pair);
@@ -255,6 +256,31 @@ class Planner {
             const auto& inlineKeys = keys == keysOf.end() ? none : keys->second;
             for (const Element* key : inlineKeys) madeWithTable_.insert(key);
             Add(kCreateTables, dialect_->CreateTable(*wanted, inlineKeys));
+        }
+    }
+
+    // The tables that are no views, or with `views` the views: catalogues list a view's columns
+    // as a table's.
+    std::vector<std::shared_ptr<Element>> BaseTables(const cMetaData& side, bool views = false) const {
+        std::unordered_set<std::string> names;
+        for (const auto& view : side.Views().Items()) names.insert(TableKey(*view, view->ObjectName));
+        std::vector<std::shared_ptr<Element>> tables;
+        for (const auto& table : side.Tables().Items())
+            if ((names.count(TableKey(*table, table->ObjectName)) != 0) == views) tables.push_back(table);
+        return tables;
+    }
+
+    // A view whose columns change (a column of a table under it changed type) is made again.
+    void PlanViewColumns() {
+        for (const auto& [now, wanted] : Pair(BaseTables(current_, true), BaseTables(desired_, true))) {
+            if (now == nullptr || wanted == nullptr) continue;
+            const auto& a = now->Fields().Items();
+            const auto& b = wanted->Fields().Items();
+            const bool same =
+                std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+                    return x->FieldName == y->FieldName && SameProperties(x->Definition, y->Definition);
+                });
+            if (!same) changedTables_.insert(TableKey(*now, now->ObjectName));
         }
     }
 
@@ -287,11 +313,17 @@ class Planner {
         std::unordered_set<const Element*> added;
         const auto drop = [&](const Element& constraint) {
             const std::string table = dialect_->TableOf(constraint);
-            if (droppedTables_.count(TableKey(constraint, table)) != 0 || !dropped.insert(&constraint).second)
-                return;
+            const bool withTable = droppedTables_.count(TableKey(constraint, table)) != 0;
+            // A dropped table takes its constraints along, but its foreign keys go first: they may
+            // hold on to another dropped table (a cycle). They go only where the table does.
+            if ((withTable && !IsForeignKey(constraint)) || !dropped.insert(&constraint).second) return;
             if (IsKey(constraint)) rekeyed.insert(TableKey(constraint, table));
-            Add(IsForeignKey(constraint) ? kDropForeignKeys : kDropConstraints,
-                dialect_->DropConstraint(constraint, table));
+            Statements statements = dialect_->DropConstraint(constraint, table);
+            if (withTable)
+                for (auto& statement : statements)
+                    statement = MigrationStatement::LosesData(
+                        statement.sql, "it goes with table " + table + ", which is dropped");
+            Add(IsForeignKey(constraint) ? kDropForeignKeys : kDropConstraints, std::move(statements));
         };
         const auto add = [&](const Element& constraint) {
             if (madeWithTable_.count(&constraint) != 0 || !added.insert(&constraint).second) return;
@@ -369,7 +401,8 @@ class Planner {
         for (std::size_t i = 0; i < pairs.size(); ++i) {
             const auto& [now, wanted] = pairs[i];
             if (now != nullptr &&
-                (wanted == nullptr || !SameProperties(now->Definition, wanted->Definition))) {
+                (wanted == nullptr || !SameProperties(now->Definition, wanted->Definition) ||
+                 changing.count(TableKey(*now, now->ObjectName)) != 0)) {
                 dropped[i] = true;
                 changing.insert(TableKey(*now, now->ObjectName));
             }

@@ -260,14 +260,21 @@ Statements PostgresDialect::AlterColumn(const cMetaDataElement& table, const cFi
             out.push_back(MigrationStatement::Run(alter + "DROP DEFAULT"));
         std::string sql = alter + "TYPE " + type;
         if (const std::string* collation = PropertyOf(will, "collation")) sql += " COLLATE " + *collation;
-        if (changed("type")) sql += " USING " + Quote(desired.FieldName) + "::" + type;
-        if (changed("type") && !TypeWidens(PropertyText(was, "type"), type))
+        const bool widens = TypeWidens(PropertyText(was, "type"), type);
+        // Types of other families may have no cast between them, but each reads its values from text.
+        if (changed("type"))
+            sql += " USING " + Quote(desired.FieldName) + (widens ? "::" : "::text::") + type;
+        if (changed("type") && !widens)
             out.push_back(MigrationStatement::LosesData(sql, "column " + column + " goes from " +
                                                                  PropertyText(was, "type") + " to " + type +
                                                                  ", which may not hold every value"));
         else
             out.push_back(MigrationStatement::Run(sql));
     }
+    // An identity needs NOT NULL first; NULL is allowed again only once it is gone.
+    const bool notNullFirst = changed("nullable") && PropertyText(will, "nullable") == "NO";
+    const std::string nullability = alter + (notNullFirst ? "SET NOT NULL" : "DROP NOT NULL");
+    if (notNullFirst) out.push_back(MigrationStatement::Run(nullability));
     if (changed("identity")) {
         const std::string* identity = PropertyOf(will, "identity");
         if (identity == nullptr)
@@ -284,9 +291,7 @@ Statements PostgresDialect::AlterColumn(const cMetaDataElement& table, const cFi
         else if (!retyped)
             out.push_back(MigrationStatement::Run(alter + "DROP DEFAULT"));
     }
-    if (changed("nullable"))
-        out.push_back(MigrationStatement::Run(
-            alter + (PropertyText(will, "nullable") == "NO" ? "SET NOT NULL" : "DROP NOT NULL")));
+    if (changed("nullable") && !notNullFirst) out.push_back(MigrationStatement::Run(nullability));
     if (changed("comment"))
         for (auto& statement : ColumnComment(table, desired, true)) out.push_back(std::move(statement));
     return out;
