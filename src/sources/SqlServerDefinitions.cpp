@@ -126,7 +126,8 @@ std::string Words(const std::string& desc) {
     return "REPLACE(" + desc + " COLLATE DATABASE_DEFAULT, '_', ' ')";
 }
 
-// Texts free of the constraint's own name, which the server may have made up.
+// Texts free of the constraint's own name, which the server may have made up; the table it
+// belongs to.
 Part Constraints() {
     const std::string keyColumns = IndexColumns("kc.parent_object_id", "kc.unique_index_id", false);
     return {
@@ -145,7 +146,9 @@ Part Constraints() {
             "N'.' ELSE N'' END + r.name + N' (' + " +
             ForeignKeyColumns("referenced") + " + N') ON DELETE ' + " +
             Words("fk.delete_referential_action_desc") + " + N' ON UPDATE ' + " +
-            Words("fk.update_referential_action_desc") + " ELSE N'CHECK ' + ck.definition END)",
+            Words("fk.update_referential_action_desc") +
+            " ELSE N'CHECK ' + ck.definition END), (N'table', CAST(OBJECT_NAME(o.parent_object_id) AS "
+            "nvarchar(max)))",
         .where = "o.type IN ('PK', 'UQ', 'F', 'C') AND " + kUserObject,
     };
 }

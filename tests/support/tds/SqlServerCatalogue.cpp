@@ -347,6 +347,8 @@ std::variant<ResultSet, std::string> SqlServerCatalogue::Definitions(const std::
             }
         } else if (o.type != "D") {
             add("constraint", o.schema, o.name, "", "definition", ConstraintText(*this, o));
+            if (const Object* table = Find(*this, o.parent_object_id))
+                add("constraint", o.schema, o.name, "", "table", table->name);
         }
     }
     for (const auto& i : indexes) {
