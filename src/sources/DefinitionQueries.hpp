@@ -9,9 +9,14 @@ namespace tablor {
 // OBJECT_NAME is the object's name as the name queries give it (a constraint's, a routine's
 // SPECIFIC_NAME, a column's table); an index or trigger also has a "table" property. A row of
 // kind "withheld" stops the read with its VALUE as the reason (a text the login may not read).
+// A row may tell several properties of one object instead, which spares the server unpivoting
+// and the reader fetching a row each: PROPERTY then names them, separated by
+// kPropertySeparator, and VALUE, VALUE2, VALUE3, ... hold their values, NULL for none.
 // Empty where the engine's definitions are not read yet.
 std::string PostgresDefinitionsQuery();
 std::string MySqlDefinitionsQuery();
 std::string SqlServerDefinitionsQuery();
+
+inline constexpr char kPropertySeparator = '|';
 
 }  // namespace tablor

@@ -1,3 +1,4 @@
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -15,18 +16,27 @@ std::string WithoutDatabaseName(const std::string& text) {
 
 using Properties = std::initializer_list<std::pair<const char*, std::string>>;
 
-// The properties of the objects `from` (its tables and WHERE) lists, one row each, read in one
-// scan of it; rows whose value is NULL are left out.
+// The most properties one kind has: every part gives as many values.
+constexpr std::size_t kValues = 8;
+
+// The objects `from` (its tables and WHERE) lists, a row each with their properties
+// (DefinitionQueries.hpp), read in one scan of it: a row a property, unpivoted here, took the
+// server longer than the scan. Objects the catalogue tells nothing of are left out.
 std::string Part(const std::string& kind, const std::string& schema, const std::string& name,
                  const std::string& column, const std::string& from, Properties properties) {
-    std::string names, values;
+    std::string names, values, any;
+    std::size_t count = 0;
     for (const auto& [property, value] : properties) {
-        names += std::string(names.empty() ? "SELECT '" : " UNION ALL SELECT '") + property + "' AS PROPERTY";
-        values += std::string(" WHEN '") + property + "' THEN " + value;
+        const std::string label = count == 0 ? "VALUE" : "VALUE" + std::to_string(count + 1);
+        names += (count == 0 ? std::string() : std::string(1, kPropertySeparator)) + property;
+        values += ", " + value + " AS " + label;
+        any += (count == 0 ? "" : ", ") + label;
+        ++count;
     }
+    for (; count < kValues; ++count) values += ", NULL AS VALUE" + std::to_string(count + 1);
     return "SELECT * FROM (SELECT '" + kind + "' AS OBJECT_KIND, " + schema + " AS OBJECT_SCHEMA, " + name +
-           " AS OBJECT_NAME, " + column + " AS COLUMN_NAME, n.PROPERTY, CASE n.PROPERTY" + values +
-           " END AS VALUE FROM (" + names + ") n CROSS JOIN " + from + ") p WHERE VALUE IS NOT NULL";
+           " AS OBJECT_NAME, " + column + " AS COLUMN_NAME, '" + names + "' AS PROPERTY" + values + " FROM " +
+           from + ") p WHERE COALESCE(" + any + ") IS NOT NULL";
 }
 
 // The rows of one catalogue view of this database, read once: joined as it is, the server fills

@@ -1,4 +1,7 @@
+#include <cstddef>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "sources/DefinitionQueries.hpp"
 
@@ -26,14 +29,30 @@ std::string Comments(const std::string& column) {
            column;
 }
 
-// One kind of object, one property a row: the values of `properties` are unpivoted, and those
-// the catalogue has nothing for left out.
+using Properties = std::initializer_list<std::pair<const char*, std::string>>;
+
+// The most properties one kind has: every part gives as many values.
+constexpr std::size_t kValues = 7;
+
+// One kind of object, a row each with its properties (DefinitionQueries.hpp): a row a property,
+// unpivoted here, took the server longer than reading the catalogue. Objects the catalogue tells
+// nothing of are left out; OFFSET 0 keeps the server from working each value out again for that.
 std::string Part(const std::string& kind, const std::string& name, const std::string& column,
-                 const std::string& from, const std::string& where, const std::string& properties) {
-    return "SELECT '" + kind + "'::text AS object_kind, n.nspname::text AS object_schema, " + name +
-           " AS object_name, " + column + " AS column_name, v.property, v.value" + from +
-           " CROSS JOIN LATERAL (VALUES " + properties + ") v(property, value) WHERE v.value IS NOT NULL" +
-           where + kUserSchema;
+                 const std::string& from, const std::string& where, Properties properties) {
+    std::string names, values, any;
+    std::size_t count = 0;
+    for (const auto& [property, value] : properties) {
+        const std::string label = count == 0 ? "value" : "value" + std::to_string(count + 1);
+        names += (count == 0 ? std::string() : std::string(1, kPropertySeparator)) + property;
+        values += ", (" + value + ")::text AS " + label;
+        any += (count == 0 ? "" : ", ") + label;
+        ++count;
+    }
+    for (; count < kValues; ++count) values += ", NULL::text AS value" + std::to_string(count + 1);
+    return "SELECT * FROM (SELECT '" + kind + "'::text AS object_kind, n.nspname::text AS object_schema, " +
+           name + " AS object_name, " + column + " AS column_name, '" + names + "'::text AS property" +
+           values + from + " WHERE TRUE" + where + kUserSchema + " OFFSET 0) p WHERE COALESCE(" + any +
+           ") IS NOT NULL";
 }
 
 }  // namespace
@@ -58,29 +77,31 @@ std::string PostgresDefinitionsQuery() {
                 " LEFT JOIN pg_catalog.pg_namespace cn ON cn.oid = co.collnamespace" +
                 Comments("a.attnum"),
             tableKinds,
-            "('type', pg_catalog.format_type(a.atttypid, a.atttypmod)),"
-            " ('nullable', CASE WHEN a.attnotnull THEN 'NO' ELSE 'YES' END),"
-            " ('default', CASE WHEN a.attgenerated = '' THEN pg_catalog.pg_get_expr(d.adbin, d.adrelid) END),"
-            " ('identity', CASE a.attidentity WHEN 'a' THEN 'ALWAYS' WHEN 'd' THEN 'BY DEFAULT' END),"
-            " ('generated', CASE WHEN a.attgenerated = 's'"
-            " THEN pg_catalog.pg_get_expr(d.adbin, d.adrelid) || ' STORED' END),"
-            " ('collation', CASE WHEN cn.nspname = 'pg_catalog' THEN quote_ident(co.collname) ELSE "
-            "quote_ident(cn.nspname) || '.' || quote_ident(co.collname) END),"
-            " ('comment', ds.description)"),
+            {{"type", "pg_catalog.format_type(a.atttypid, a.atttypmod)"},
+             {"nullable", "CASE WHEN a.attnotnull THEN 'NO' ELSE 'YES' END"},
+             {"default", "CASE WHEN a.attgenerated = '' THEN pg_catalog.pg_get_expr(d.adbin, d.adrelid) END"},
+             {"identity", "CASE a.attidentity WHEN 'a' THEN 'ALWAYS' WHEN 'd' THEN 'BY DEFAULT' END"},
+             {"generated",
+              "CASE WHEN a.attgenerated = 's' THEN pg_catalog.pg_get_expr(d.adbin, d.adrelid) || ' STORED' "
+              "END"},
+             {"collation",
+              "CASE WHEN cn.nspname = 'pg_catalog' THEN quote_ident(co.collname) ELSE "
+              "quote_ident(cn.nspname) || '.' || quote_ident(co.collname) END"},
+             {"comment", "ds.description"}}),
         // A partition names its parent as the name queries would: by name in its own schema.
         Part("table", "c.relname::text", "''", kRelation + Comments("0"), tableKinds,
-             "('comment', ds.description),"
-             " ('partition key', CASE WHEN c.relkind = 'p' THEN pg_catalog.pg_get_partkeydef(c.oid) END),"
-             " ('partition of', (SELECT CASE WHEN pn.oid = c.relnamespace THEN ''"
-             " ELSE quote_ident(pn.nspname) || '.' END || quote_ident(p.relname) || ' '"
-             " || pg_catalog.pg_get_expr(c.relpartbound, c.oid)"
-             " FROM pg_catalog.pg_inherits i JOIN pg_catalog.pg_class p ON p.oid = i.inhparent"
-             " JOIN pg_catalog.pg_namespace pn ON pn.oid = p.relnamespace"
-             " WHERE c.relispartition AND i.inhrelid = c.oid))"),
+             {{"comment", "ds.description"},
+              {"partition key", "CASE WHEN c.relkind = 'p' THEN pg_catalog.pg_get_partkeydef(c.oid) END"},
+              {"partition of",
+               "SELECT CASE WHEN pn.oid = c.relnamespace THEN '' ELSE quote_ident(pn.nspname) || '.' END"
+               " || quote_ident(p.relname) || ' ' || pg_catalog.pg_get_expr(c.relpartbound, c.oid)"
+               " FROM pg_catalog.pg_inherits i JOIN pg_catalog.pg_class p ON p.oid = i.inhparent"
+               " JOIN pg_catalog.pg_namespace pn ON pn.oid = p.relnamespace"
+               " WHERE c.relispartition AND i.inhrelid = c.oid"}}),
         Part("view", "c.relname::text", "''", kRelation,
              " AND c.relkind IN ('v', 'm')" + NotFromAnExtension("pg_class", "c.oid"),
-             "('definition', pg_catalog.pg_get_viewdef(c.oid)),"
-             " ('materialized', CASE WHEN c.relkind = 'm' THEN 'YES' ELSE 'NO' END)"),
+             {{"definition", "pg_catalog.pg_get_viewdef(c.oid)"},
+              {"materialized", "CASE WHEN c.relkind = 'm' THEN 'YES' ELSE 'NO' END"}}),
         // Named as INFORMATION_SCHEMA.TABLE_CONSTRAINTS names them; a domain's go with its type.
         // Names are unique per table only (a partition repeats its parent's CHECK and FOREIGN KEY
         // under the same name), so the definition alone is told: a repeated one reads alike.
@@ -88,10 +109,10 @@ std::string PostgresDefinitionsQuery() {
              " FROM pg_catalog.pg_constraint k JOIN pg_catalog.pg_class c ON c.oid = k.conrelid JOIN "
              "pg_catalog.pg_namespace n ON n.oid = k.connamespace",
              NotFromAnExtension("pg_class", "c.oid"),
-             "('definition', pg_catalog.pg_get_constraintdef(k.oid)),"
-             // The table of a constraint of its own; a partition's copy of its parent's comes
-             // with the parent's.
-             " ('table', CASE WHEN k.coninhcount = 0 AND k.conparentid = 0 THEN c.relname::text END)"),
+             {{"definition", "pg_catalog.pg_get_constraintdef(k.oid)"},
+              // The table of a constraint of its own; a partition's copy of its parent's comes
+              // with the parent's.
+              {"table", "CASE WHEN k.coninhcount = 0 AND k.conparentid = 0 THEN c.relname::text END"}}),
         // An index that backs a primary key, unique or exclusion constraint is that constraint,
         // which the constraint's own definition tells: listed again, a dropped constraint would be
         // told twice.
@@ -101,19 +122,19 @@ std::string PostgresDefinitionsQuery() {
              " AND NOT EXISTS (SELECT 1 FROM pg_catalog.pg_constraint k"
              " WHERE k.conindid = c.oid AND k.contype IN ('p', 'u', 'x'))" +
                  NotFromAnExtension("pg_class", "tc.oid"),
-             "('table', tc.relname::text), ('definition', pg_catalog.pg_get_indexdef(c.oid))"),
+             {{"table", "tc.relname::text"}, {"definition", "pg_catalog.pg_get_indexdef(c.oid)"}}),
         // Trigger names are unique per table only.
         Part("trigger", "c.relname || '.' || g.tgname", "''",
              std::string(kRelation) + " JOIN pg_catalog.pg_trigger g ON g.tgrelid = c.oid",
              " AND NOT g.tgisinternal" + NotFromAnExtension("pg_class", "c.oid"),
-             "('table', c.relname::text), ('definition', pg_catalog.pg_get_triggerdef(g.oid))"),
+             {{"table", "c.relname::text"}, {"definition", "pg_catalog.pg_get_triggerdef(g.oid)"}}),
         // Routines by INFORMATION_SCHEMA.ROUTINES's SPECIFIC_NAME; aggregates are not among them.
         Part("routine", "f.proname || '_' || f.oid", "''",
              " FROM pg_catalog.pg_proc f JOIN pg_catalog.pg_namespace n ON n.oid = f.pronamespace",
              " AND f.prokind IN ('f', 'p')" + NotFromAnExtension("pg_proc", "f.oid"),
-             "('signature', pg_catalog.pg_get_function_identity_arguments(f.oid)),"
-             " ('returns', pg_catalog.pg_get_function_result(f.oid)),"
-             " ('definition', pg_catalog.pg_get_functiondef(f.oid))"),
+             {{"signature", "pg_catalog.pg_get_function_identity_arguments(f.oid)"},
+              {"returns", "pg_catalog.pg_get_function_result(f.oid)"},
+              {"definition", "pg_catalog.pg_get_functiondef(f.oid)"}}),
         // An identity column's sequence is the column's: its "identity" tells.
         Part("sequence", "c.relname::text", "''",
              std::string(kRelation) + " JOIN pg_catalog.pg_sequence s ON s.seqrelid = c.oid",
@@ -121,29 +142,35 @@ std::string PostgresDefinitionsQuery() {
              "'pg_catalog.pg_class'::regclass "
              "AND i.objid = c.oid AND i.deptype = 'i')" +
                  NotFromAnExtension("pg_class", "c.oid"),
-             "('type', pg_catalog.format_type(s.seqtypid, NULL)), ('start', s.seqstart::text),"
-             " ('increment', s.seqincrement::text), ('minimum', s.seqmin::text), ('maximum', s.seqmax::text),"
-             " ('cache', s.seqcache::text), ('cycle', CASE WHEN s.seqcycle THEN 'YES' ELSE 'NO' END)"),
+             {{"type", "pg_catalog.format_type(s.seqtypid, NULL)"},
+              {"start", "s.seqstart::text"},
+              {"increment", "s.seqincrement::text"},
+              {"minimum", "s.seqmin::text"},
+              {"maximum", "s.seqmax::text"},
+              {"cache", "s.seqcache::text"},
+              {"cycle", "CASE WHEN s.seqcycle THEN 'YES' ELSE 'NO' END"}}),
         // Enums, domains and composite types; the array type that comes with each is not the user's.
-        Part("type", "t.typname::text", "''",
-             " FROM pg_catalog.pg_type t JOIN pg_catalog.pg_namespace n ON n.oid = t.typnamespace",
-             " AND (t.typtype IN ('e', 'd') OR (t.typtype = 'c'"
-             " AND (SELECT r.relkind FROM pg_catalog.pg_class r WHERE r.oid = t.typrelid) = 'c'))" +
-                 NotFromAnExtension("pg_type", "t.oid"),
-             "('values', (SELECT string_agg(quote_literal(l.enumlabel), ', ' ORDER BY l.enumsortorder) FROM "
-             "pg_catalog.pg_enum l WHERE l.enumtypid = t.oid)),"
-             " ('base type', CASE WHEN t.typtype = 'd'"
-             " THEN pg_catalog.format_type(t.typbasetype, t.typtypmod) END),"
-             " ('nullable', CASE WHEN t.typtype = 'd'"
-             " THEN CASE WHEN t.typnotnull THEN 'NO' ELSE 'YES' END END),"
-             " ('default', t.typdefault),"
-             " ('constraints', (SELECT string_agg(quote_ident(k.conname) || ' ' ||"
-             " pg_catalog.pg_get_constraintdef(k.oid), E'\\n' ORDER BY k.conname)"
-             " FROM pg_catalog.pg_constraint k WHERE k.contypid = t.oid)),"
-             " ('attributes', (SELECT string_agg(quote_ident(a.attname) || ' ' ||"
-             " pg_catalog.format_type(a.atttypid, a.atttypmod), ', ' ORDER BY a.attnum)"
-             " FROM pg_catalog.pg_attribute a"
-             " WHERE a.attrelid = t.typrelid AND t.typrelid <> 0 AND a.attnum > 0 AND NOT a.attisdropped))"),
+        Part(
+            "type", "t.typname::text", "''",
+            " FROM pg_catalog.pg_type t JOIN pg_catalog.pg_namespace n ON n.oid = t.typnamespace",
+            " AND (t.typtype IN ('e', 'd') OR (t.typtype = 'c'"
+            " AND (SELECT r.relkind FROM pg_catalog.pg_class r WHERE r.oid = t.typrelid) = 'c'))" +
+                NotFromAnExtension("pg_type", "t.oid"),
+            {{"values",
+              "SELECT string_agg(quote_literal(l.enumlabel), ', ' ORDER BY l.enumsortorder) FROM "
+              "pg_catalog.pg_enum l WHERE l.enumtypid = t.oid"},
+             {"base type",
+              "CASE WHEN t.typtype = 'd' THEN pg_catalog.format_type(t.typbasetype, t.typtypmod) END"},
+             {"nullable",
+              "CASE WHEN t.typtype = 'd' THEN CASE WHEN t.typnotnull THEN 'NO' ELSE 'YES' END END"},
+             {"default", "t.typdefault"},
+             {"constraints",
+              "SELECT string_agg(quote_ident(k.conname) || ' ' || pg_catalog.pg_get_constraintdef(k.oid), "
+              "E'\\n' ORDER BY k.conname) FROM pg_catalog.pg_constraint k WHERE k.contypid = t.oid"},
+             {"attributes",
+              "SELECT string_agg(quote_ident(a.attname) || ' ' || pg_catalog.format_type(a.atttypid, "
+              "a.atttypmod), ', ' ORDER BY a.attnum) FROM pg_catalog.pg_attribute a"
+              " WHERE a.attrelid = t.typrelid AND t.typrelid <> 0 AND a.attnum > 0 AND NOT a.attisdropped"}}),
     };
     std::string query;
     for (const std::string& part : parts) query += (query.empty() ? "" : " UNION ALL ") + part;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "model/ObjectType.hpp"
+#include "sources/DefinitionQueries.hpp"
 #include "support/TablorError.hpp"
 #include "support/TextCase.hpp"
 
@@ -143,6 +144,9 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
     });
     if (definitionsAsked) {
         rows_.definitionsRead = true;
+        // The names of the last row of several properties, split once for the rows alike.
+        std::string namesText;
+        std::vector<std::string> names;
         ReadRows(session, queries.definitions, kDefinitions, rowLimit_, prompt, [&](RecordSet& row) {
             std::string kind = Text(row, "OBJECT_KIND");
             // A text this login may not read would compare as an empty one: the query says so by a
@@ -150,8 +154,30 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
             if (kind == "withheld") throw DatabaseError(Text(row, "VALUE"));
             std::string schema = schemaOf(row, "OBJECT_SCHEMA");
             if (!Wanted(schema)) return;
-            rows_.properties.push_back({std::move(kind), std::move(schema), Text(row, "OBJECT_NAME"),
-                                        Text(row, "COLUMN_NAME"), Text(row, "PROPERTY"), Text(row, "VALUE")});
+            std::string name = Text(row, "OBJECT_NAME");
+            std::string column = Text(row, "COLUMN_NAME");
+            std::string property = Text(row, "PROPERTY");
+            if (property.find(kPropertySeparator) == std::string::npos) {
+                rows_.properties.push_back({std::move(kind), std::move(schema), std::move(name),
+                                            std::move(column), std::move(property), Text(row, "VALUE")});
+                return;
+            }
+            if (property != namesText) {
+                namesText = property;
+                names.clear();
+                for (std::size_t start = 0;;) {
+                    const std::size_t end = property.find(kPropertySeparator, start);
+                    names.push_back(property.substr(start, end - start));
+                    if (end == std::string::npos) break;
+                    start = end + 1;
+                }
+            }
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                std::optional<std::string> value =
+                    row.Value(i == 0 ? "VALUE" : "VALUE" + std::to_string(i + 1));
+                if (value)
+                    rows_.properties.push_back({kind, schema, name, column, names[i], std::move(*value)});
+            }
         });
     }
     // A schema asked for that gives nothing is a wrong name, or one this login cannot see into:

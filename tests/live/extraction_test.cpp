@@ -322,6 +322,35 @@ TEST_F(FillTest, DefinitionsGoToTheirObjectsAndMakeTheKindsOnlyTheyName) {
     }
 }
 
+// A row of several properties gives each that has a value; a row of one reads VALUE alone.
+TEST_F(FillTest, ARowOfSeveralPropertiesGivesEachWithAValue) {
+    SchemaQueries queries = SchemaQueries::For(DatabaseEngine::SqlServer);
+    queries.definitions = "DEFINITIONS";
+    database->SetRows(queries.definitions, {Row{{"OBJECT_KIND", "column"},
+                                                {"OBJECT_SCHEMA", "dbo"},
+                                                {"OBJECT_NAME", "Orders"},
+                                                {"COLUMN_NAME", "OrderID"},
+                                                {"PROPERTY", "type|default|nullable"},
+                                                {"VALUE", "int"},
+                                                {"VALUE2", std::nullopt},
+                                                {"VALUE3", "NO"}},
+                                            Row{{"OBJECT_KIND", "view"},
+                                                {"OBJECT_SCHEMA", "dbo"},
+                                                {"OBJECT_NAME", "OpenOrders"},
+                                                {"COLUMN_NAME", ""},
+                                                {"PROPERTY", "definition"},
+                                                {"VALUE", "SELECT 1"}}});
+    SchemaExtraction extraction;
+    extraction.SetReadDefinitions(true);
+    const auto session = database->Open({});
+    extraction.Read(*session, queries, prompt);
+    cMetaData model;
+    extraction.Apply(model);
+    EXPECT_EQ(*model.Tables().Item(2)->Fields().Item(1)->Definition,
+              (Properties{{"nullable", "NO"}, {"type", "int"}}));
+    EXPECT_EQ(*model.Views().Item(1)->Definition, (Properties{{"definition", "SELECT 1"}}));
+}
+
 TEST_F(FillTest, SaveSnapShotWritesTheModelUnderTheSettings) {
     TempFolder folder;
     connection.IntegratedSecurity = true;
