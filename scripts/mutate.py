@@ -68,6 +68,11 @@ WINDOW_CRASH = ("gui_live_test", "SqlServerWindow.ADriverThatCrashes*")
 WINDOW_FOLDER = ("gui_hardening_test", "HostileSnapshotFolder.*")
 DIFFERENCES = ("gui_test", "Differences*")
 VIEWER = ("viewer_test", "StructureViewer.*")
+MIGRATE = ("migrate_test", "*")
+PG_MIGRATE = ("live_postgres_definitions_test", "*Migrations*")
+PG_ROUND_TRIPS = ("live_postgres_definitions_test", "*EachChange*")
+MY_MIGRATE = ("live_mariadb_definitions_test", "*Migrations*")
+SS_MIGRATE = ("live_sqlserver_test", "SqlServerDefinitions.EachChange*")
 
 TC = "src/support/TextCase.cpp"
 TE = "src/support/TextEncoding.cpp"
@@ -95,6 +100,12 @@ MAIN = "src/workbench/Main.cpp"
 CMDS = "src/workbench/MainCommands.cpp"
 DM = "src/workbench/DifferencesModel.cpp"
 STM = "src/viewer/StructureTreeModel.cpp"
+MP = "src/migrate/MigrationPlanner.cpp"
+MS = "src/migrate/MigrationScript.cpp"
+PGD = "src/migrate/PostgresDialect.cpp"
+MYD = "src/migrate/MySqlDialect.cpp"
+SSD = "src/migrate/SqlServerDialect.cpp"
+SQD = "src/migrate/SqlDialect.cpp"
 
 MUTANTS = [
     # Case folding
@@ -155,7 +166,8 @@ MUTANTS = [
       "if (compare.format.empty() &&", CLI),
     M("template-without-html", ARGS, "!compare.templateFile.empty() && compare.htmlFile.empty()",
       "!compare.templateFile.empty() && !compare.htmlFile.empty()", CLI),
-    M("third-side-ignored", ARGS, "if (positional.size() != 2)", "if (positional.size() < 2)", CLI),
+    M("third-side-ignored", ARGS, "if (positional.size() != 2)", "if (positional.size() < 2)", CLI,
+      occurrence=0),
     M("include-takes-the-sides", ARGS, '->type_name("GLOB")->allow_extra_args(false);',
       '->type_name("GLOB")->allow_extra_args(true);', CLI, occurrence=0),
     M("lost-output-passes", APP, "if (recorded && recorder.Error() == 0) return status;", "return status;", CLI),
@@ -405,9 +417,10 @@ def text_problems(mutants):
 
 # Test programs that need a server that tests/live starts, and the filters that reach one.
 FIXTURES = {
-    "postgres": ("pg_fixture.sh", "pg-fixture.env", ("live_postgres_test", "secrets_test"), "PostgresWindow"),
-    "mariadb": ("mariadb_fixture.sh", "mariadb-fixture.env", ("live_mariadb_test", "live_injection_test"),
-                "MariaDbWindow"),
+    "postgres": ("pg_fixture.sh", "pg-fixture.env",
+                 ("live_postgres_test", "live_postgres_definitions_test", "secrets_test"), "PostgresWindow"),
+    "mariadb": ("mariadb_fixture.sh", "mariadb-fixture.env",
+                ("live_mariadb_test", "live_mariadb_definitions_test", "live_injection_test"), "MariaDbWindow"),
 }
 
 
