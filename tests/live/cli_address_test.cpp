@@ -342,7 +342,7 @@ TEST(LiveSideCommandLine, SnapshotToStandardOutput) {
     std::ostringstream out, err;
     EXPECT_EQ(RunCli({"snapshot", "sqlserver://sa@db1?database=Sales", "-o", "-"}, out, err, environment),
               kNoDifferences);
-    EXPECT_EQ(out.str(), "db1*Sales*sa*\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(out.str(), "db1*Sales*sa*\r\n\r\n\r\n\r\n~E*1*engine=sqlserver\r\n");
     EXPECT_EQ(err.str(),
               "Snapshot of db1.Sales written to standard output: 0 tables, 0 views, 0 routines, "
               "0 constraints\n");

@@ -359,7 +359,8 @@ TEST_F(FillTest, SaveSnapShotWritesTheModelUnderTheSettings) {
     EXPECT_EQ(
         TempFolder::Read(folder.File("sales.snp")),
         "SRV01*Sales*appuser*\r\nPK_Orders*FK_Orders_Customers*\r\nOpenOrders*\r\nGetOrders+*OrderTotal-*\r\n"
-        // Each object's schema, where older loaders do not look.
+        // The engine and each object's schema, where older loaders do not look.
+        "~E*1*engine=sqlserver\r\n"
         "~K*1*schema=dbo\r\n~K*2*schema=dbo\r\n~V*1*schema=dbo\r\n~R*1*schema=dbo\r\n~R*2*schema=dbo\r\n"
         "~T*1*schema=dbo\r\n~T*2*schema=dbo\r\n~T*3*schema=dbo\r\n"
         ":Customers\r\nCustomerID*int*\r\nName*nvarchar*100\r\n:Orders\r\nOrderID*int*\r\n"
