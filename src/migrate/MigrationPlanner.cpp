@@ -243,7 +243,10 @@ class Planner {
             } else {
                 if (!SameProperties(now->Definition, wanted->Definition))
                     Add(kAlterTables, dialect_->AlterTable(*now, *wanted));
-                PlanColumns(*now, *wanted);
+                // A partition's columns are its parent's: they change with the parent.
+                const bool partitions = PropertyOf(now->Definition, "partition of") != nullptr &&
+                                        PropertyOf(wanted->Definition, "partition of") != nullptr;
+                if (!partitions) PlanColumns(*now, *wanted);
             }
         }
         // A partition is made after the table it belongs to.

@@ -120,13 +120,16 @@ std::string PostgresDefinitionsQuery() {
              std::string(kRelation) + " JOIN pg_catalog.pg_index x ON x.indexrelid = c.oid"
                                       " JOIN pg_catalog.pg_class tc ON tc.oid = x.indrelid",
              " AND NOT EXISTS (SELECT 1 FROM pg_catalog.pg_constraint k"
-             " WHERE k.conindid = c.oid AND k.contype IN ('p', 'u', 'x'))" +
+             " WHERE k.conindid = c.oid AND k.contype IN ('p', 'u', 'x'))"
+             // A partition's copy of its parent's index comes and goes with the parent's.
+             " AND NOT c.relispartition" +
                  NotFromAnExtension("pg_class", "tc.oid"),
              {{"table", "tc.relname::text"}, {"definition", "pg_catalog.pg_get_indexdef(c.oid)"}}),
         // Trigger names are unique per table only.
         Part("trigger", "c.relname || '.' || g.tgname", "''",
              std::string(kRelation) + " JOIN pg_catalog.pg_trigger g ON g.tgrelid = c.oid",
-             " AND NOT g.tgisinternal" + NotFromAnExtension("pg_class", "c.oid"),
+             // A partition's clone of its parent's trigger comes and goes with the parent's.
+             " AND NOT g.tgisinternal AND g.tgparentid = 0" + NotFromAnExtension("pg_class", "c.oid"),
              {{"table", "c.relname::text"}, {"definition", "pg_catalog.pg_get_triggerdef(g.oid)"}}),
         // Routines by INFORMATION_SCHEMA.ROUTINES's SPECIFIC_NAME; aggregates are not among them.
         Part("routine", "f.proname || '_' || f.oid", "''",

@@ -224,6 +224,17 @@ TEST_F(PostgresDefinitions, MigrationsLeaveNoDifference) {
          "AS "
          "'SELECT a + 1'; CREATE FUNCTION sales.f(a text) RETURNS text LANGUAGE sql AS 'SELECT a'"},
     };
+    // A partitioned table gains a column, a partition, an index and a trigger, which its
+    // partitions take from it.
+    const std::string events =
+        "CREATE TABLE ev (at date, x int) PARTITION BY RANGE (at); CREATE TABLE ev_1 "
+        "PARTITION OF ev FOR VALUES FROM ('2026-01-01') TO ('2027-01-01');"
+        "CREATE FUNCTION touch() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN RETURN NEW; END$$;";
+    pairs.emplace_back(
+        events, events +
+                    "ALTER TABLE ev ADD y text; CREATE TABLE ev_2 PARTITION OF ev FOR VALUES "
+                    "FROM ('2027-01-01') TO ('2028-01-01'); CREATE INDEX ev_x ON ev (x);"
+                    "CREATE TRIGGER ev_touch BEFORE INSERT ON ev FOR EACH ROW EXECUTE FUNCTION touch()");
     for (unsigned seed = 1; seed <= 8; ++seed) {
         const RandomSchemaPair random(seed, false);
         pairs.emplace_back(random.current, random.desired);
