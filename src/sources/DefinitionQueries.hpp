@@ -16,6 +16,9 @@ namespace tablor {
 std::string PostgresDefinitionsQuery();
 std::string MySqlDefinitionsQuery();
 std::string SqlServerDefinitionsQuery();
+// MySQL's columns query with its columns' properties (SchemaQueries::columnsWithDefinitions),
+// which its definitions query then leaves out.
+std::string MySqlColumnsWithDefinitionsQuery();
 
 inline constexpr char kPropertySeparator = '|';
 

@@ -1,7 +1,7 @@
 #include <cstddef>
-#include <initializer_list>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "sources/DefinitionQueries.hpp"
 
@@ -14,29 +14,63 @@ std::string WithoutDatabaseName(const std::string& text) {
     return "REPLACE(" + text + ", CONCAT('`', REPLACE(DATABASE(), '`', '``'), '`.'), '')";
 }
 
-using Properties = std::initializer_list<std::pair<const char*, std::string>>;
+using Properties = std::vector<std::pair<const char*, std::string>>;
 
 // The most properties one kind has: every part gives as many values.
 constexpr std::size_t kValues = 8;
 
-// The objects `from` (its tables and WHERE) lists, a row each with their properties
-// (DefinitionQueries.hpp), read in one scan of it: a row a property, unpivoted here, took the
-// server longer than the scan. Objects the catalogue tells nothing of are left out.
-std::string Part(const std::string& kind, const std::string& schema, const std::string& name,
-                 const std::string& column, const std::string& from, Properties properties) {
-    std::string names, values, any;
+// The PROPERTY and VALUE, VALUE2, ... columns of a row of `properties` (DefinitionQueries.hpp),
+// PROPERTY only where `when` holds; `filled` gets the list of the value columns.
+std::string PropertyColumns(const Properties& properties, std::string& filled, const std::string& when = {}) {
+    std::string names, values;
     std::size_t count = 0;
     for (const auto& [property, value] : properties) {
         const std::string label = count == 0 ? "VALUE" : "VALUE" + std::to_string(count + 1);
         names += (count == 0 ? std::string() : std::string(1, kPropertySeparator)) + property;
         values += ", " + value + " AS " + label;
-        any += (count == 0 ? "" : ", ") + label;
+        filled += (count == 0 ? "" : ", ") + label;
         ++count;
     }
     for (; count < kValues; ++count) values += ", NULL AS VALUE" + std::to_string(count + 1);
+    const std::string property = "'" + names + "'";
+    return (when.empty() ? property : "CASE WHEN " + when + " THEN " + property + " END") + " AS PROPERTY" +
+           values;
+}
+
+// The objects `from` (its tables and WHERE) lists, a row each with their properties, read in one
+// scan of it: a row a property, unpivoted here, took the server longer than the scan. Objects
+// the catalogue tells nothing of are left out.
+std::string Part(const std::string& kind, const std::string& schema, const std::string& name,
+                 const std::string& column, const std::string& from, const Properties& properties) {
+    std::string filled;
+    const std::string columns = PropertyColumns(properties, filled);
     return "SELECT * FROM (SELECT '" + kind + "' AS OBJECT_KIND, " + schema + " AS OBJECT_SCHEMA, " + name +
-           " AS OBJECT_NAME, " + column + " AS COLUMN_NAME, '" + names + "' AS PROPERTY" + values + " FROM " +
-           from + ") p WHERE COALESCE(" + any + ") IS NOT NULL";
+           " AS OBJECT_NAME, " + column + " AS COLUMN_NAME, " + columns + " FROM " + from +
+           ") p WHERE COALESCE(" + filled + ") IS NOT NULL";
+}
+
+// A column of COLUMNS c, whose table's collation is t.TABLE_COLLATION.
+Properties ColumnProperties() {
+    return {{"type", "c.COLUMN_TYPE"},
+            {"nullable", "c.IS_NULLABLE"},
+            // MariaDB shows a nullable column without a default as NULL (and a text 'NULL' quoted),
+            // where MySQL shows nothing: alike, as no default. A generated column's expression is
+            // empty (MySQL) or NULL (MariaDB) for other columns; MySQL's EXTRA says GENERATED of
+            // an expression default too.
+            {"default",
+             "CASE WHEN COALESCE(c.GENERATION_EXPRESSION, '') = ''"
+             " THEN NULLIF(c.COLUMN_DEFAULT, 'NULL') END"},
+            {"identity", "CASE WHEN c.EXTRA LIKE '%auto_increment%' THEN 'auto_increment' END"},
+            {"generated",
+             "CASE WHEN COALESCE(c.GENERATION_EXPRESSION, '') <> '' THEN CONCAT(c.GENERATION_EXPRESSION, "
+             "CASE WHEN c.EXTRA LIKE '%STORED%' OR c.EXTRA LIKE '%PERSISTENT%' THEN ' STORED' "
+             "ELSE ' VIRTUAL' END) END"},
+            {"on update",
+             "CASE WHEN c.EXTRA LIKE '%on update %' THEN SUBSTRING(c.EXTRA, LOCATE('on update ', "
+             "c.EXTRA) + 10) END"},
+            // Only a collation other than the table's, which the column gets when it names none.
+            {"collation", "CASE WHEN c.COLLATION_NAME <> t.TABLE_COLLATION THEN c.COLLATION_NAME END"},
+            {"comment", "NULLIF(c.COLUMN_COMMENT, '')"}};
 }
 
 // The rows of one catalogue view of this database, read once: joined as it is, the server fills
@@ -50,15 +84,16 @@ std::string Once(const std::string& columns, const std::string& view, const std:
 }  // namespace
 
 // The server narrows each INFORMATION_SCHEMA scan by the schema named in WHERE: every part names
-// DATABASE(). Constraints, indexes and triggers are named TABLE.NAME, their names being unique
-// per table only.
+// DATABASE(), as the column the server looks at (a trigger's table's schema, not its own). Constraints,
+// indexes and triggers are named TABLE.NAME, their names being unique per table only.
 std::string MySqlDefinitionsQuery() {
     // Each constraint's rows from the views that tell of it, gathered by grouping instead of
     // joining: the server guesses two rows for each view and joins them pair by pair (2,000
     // constraints took 0.5 s). A key's columns tell its kind: a primary key is always named
     // PRIMARY and a foreign key references a table. A check's text joins its constraint by every
     // column the two views share: the catalogue, schema and name, and in MariaDB, where a check's
-    // name is unique per table only, the table (MySQL's view of checks has no table).
+    // name is unique per table only, the table (MySQL's view of checks has no table). The checks
+    // come first, so that without any the constraints are not read for them.
     const std::string constraints =
         "(SELECT TABLE_NAME, CONSTRAINT_NAME, CASE WHEN MAX(CHECK_CLAUSE) IS NOT NULL THEN 'CHECK'"
         " WHEN MAX(REFERENCED_TABLE) IS NOT NULL THEN 'FOREIGN KEY' WHEN CONSTRAINT_NAME = 'PRIMARY'"
@@ -76,11 +111,11 @@ std::string MySqlDefinitionsQuery() {
         " UNION ALL SELECT TABLE_NAME, CONSTRAINT_NAME, NULL, NULL, NULL, NULL, DELETE_RULE, UPDATE_RULE, "
         "NULL"
         " FROM INFORMATION_SCHEMA.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = DATABASE()"
-        " UNION ALL SELECT TABLE_NAME, CONSTRAINT_NAME, NULL, NULL, NULL, NULL, NULL, NULL, CHECK_CLAUSE "
-        "FROM " +
+        " UNION ALL SELECT STRAIGHT_JOIN TABLE_NAME, CONSTRAINT_NAME, NULL, NULL, NULL, NULL, NULL, NULL,"
+        " CHECK_CLAUSE FROM " +
+        Once("*", "CHECK_CONSTRAINTS", "c0", {}, "CONSTRAINT_SCHEMA") + " NATURAL JOIN " +
         Once("*", "TABLE_CONSTRAINTS", "t0",
              " AND CONSTRAINT_SCHEMA = DATABASE() AND CONSTRAINT_TYPE = 'CHECK'") +
-        " NATURAL JOIN " + Once("*", "CHECK_CONSTRAINTS", "c0", {}, "CONSTRAINT_SCHEMA") +
         ") u GROUP BY TABLE_NAME, CONSTRAINT_NAME) tc";
     // A primary key or unique constraint is its index, which the constraint already tells; every
     // unique index is one.
@@ -99,33 +134,6 @@ std::string MySqlDefinitionsQuery() {
                "CONCAT('This login may not read the definition of the view ', v.TABLE_NAME, "
                "', and perhaps of other views: SHOW VIEW is not granted to it. Grant it SHOW VIEW, "
                "or read as a login that has it.')"}}),
-        // A view's columns show what their tables' columns are (their defaults even): each change
-        // to a table would be told again for every view over it. The view's definition tells.
-        Part("column", "c.TABLE_SCHEMA", "c.TABLE_NAME", "c.COLUMN_NAME",
-             "INFORMATION_SCHEMA.COLUMNS c JOIN " +
-                 Once("TABLE_NAME, TABLE_TYPE, TABLE_COLLATION", "TABLES", "t") +
-                 " ON t.TABLE_NAME = c.TABLE_NAME "
-                 "WHERE c.TABLE_SCHEMA = DATABASE() AND t.TABLE_TYPE <> 'VIEW'",
-             {{"type", "c.COLUMN_TYPE"},
-              {"nullable", "c.IS_NULLABLE"},
-              // MariaDB shows a nullable column without a default as NULL (and a text 'NULL' quoted),
-              // where MySQL shows nothing: alike, as no default. A generated column's expression is
-              // empty (MySQL) or NULL (MariaDB) for other columns; MySQL's EXTRA says GENERATED of
-              // an expression default too.
-              {"default",
-               "CASE WHEN COALESCE(c.GENERATION_EXPRESSION, '') = ''"
-               " THEN NULLIF(c.COLUMN_DEFAULT, 'NULL') END"},
-              {"identity", "CASE WHEN c.EXTRA LIKE '%auto_increment%' THEN 'auto_increment' END"},
-              {"generated",
-               "CASE WHEN COALESCE(c.GENERATION_EXPRESSION, '') <> '' THEN CONCAT(c.GENERATION_EXPRESSION, "
-               "CASE WHEN c.EXTRA LIKE '%STORED%' OR c.EXTRA LIKE '%PERSISTENT%' THEN ' STORED' "
-               "ELSE ' VIRTUAL' END) END"},
-              {"on update",
-               "CASE WHEN c.EXTRA LIKE '%on update %' THEN SUBSTRING(c.EXTRA, LOCATE('on update ', "
-               "c.EXTRA) + 10) END"},
-              // Only a collation other than the table's, which the column gets when it names none.
-              {"collation", "CASE WHEN c.COLLATION_NAME <> t.TABLE_COLLATION THEN c.COLLATION_NAME END"},
-              {"comment", "NULLIF(c.COLUMN_COMMENT, '')"}}),
         Part("table", "t.TABLE_SCHEMA", "t.TABLE_NAME", "''",
              "INFORMATION_SCHEMA.TABLES t WHERE t.TABLE_SCHEMA = DATABASE() AND t.TABLE_TYPE <> 'VIEW'",
              {{"comment", "NULLIF(t.TABLE_COMMENT, '')"}}),
@@ -157,7 +165,8 @@ std::string MySqlDefinitionsQuery() {
               {"definition", WithoutDatabaseName("r.ROUTINE_DEFINITION")},
               {"comment", "NULLIF(r.ROUTINE_COMMENT, '')"}}),
         Part("trigger", "g.TRIGGER_SCHEMA", "CONCAT(g.EVENT_OBJECT_TABLE, '.', g.TRIGGER_NAME)", "''",
-             "INFORMATION_SCHEMA.TRIGGERS g WHERE g.TRIGGER_SCHEMA = DATABASE()",
+             "INFORMATION_SCHEMA.TRIGGERS g WHERE g.TRIGGER_SCHEMA = DATABASE() AND g.EVENT_OBJECT_SCHEMA = "
+             "DATABASE()",
              {{"table", "g.EVENT_OBJECT_TABLE"},
               {"definition",
                "CONCAT(g.ACTION_TIMING, ' ', g.EVENT_MANIPULATION, ' FOR EACH ', "
@@ -167,6 +176,20 @@ std::string MySqlDefinitionsQuery() {
     std::string query;
     for (const std::string& part : parts) query += (query.empty() ? "" : " UNION ALL ") + part;
     return query;
+}
+
+// The names query's columns (SchemaQueries::columns) with each column's properties: the view of
+// columns is the dearest the definitions read, and this way it is read once. A view's columns
+// show what their tables' columns are (their defaults even): each change to a table would be told
+// again for every view over it, so they have none; the view's definition tells.
+std::string MySqlColumnsWithDefinitionsQuery() {
+    std::string filled;
+    return "SELECT c.TABLE_SCHEMA, c.TABLE_NAME, c.COLUMN_NAME, c.CHARACTER_MAXIMUM_LENGTH, c.DATA_TYPE, " +
+           PropertyColumns(ColumnProperties(), filled, "t.TABLE_NAME IS NOT NULL") +
+           " FROM INFORMATION_SCHEMA.COLUMNS c LEFT JOIN " +
+           Once("TABLE_NAME, TABLE_COLLATION", "TABLES", "t", " AND TABLE_TYPE <> 'VIEW'") +
+           " ON t.TABLE_NAME = c.TABLE_NAME WHERE c.TABLE_SCHEMA = DATABASE() ORDER BY c.TABLE_NAME, "
+           "c.ORDINAL_POSITION";
 }
 
 }  // namespace tablor

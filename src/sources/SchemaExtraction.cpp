@@ -46,6 +46,42 @@ bool IsDesignToolRoutine(std::string_view name) {
     return name.substr(0, 3) == "dt_";
 }
 
+// Reads the properties a row gives (DefinitionQueries.hpp), splitting each list of names once
+// for the rows that share it.
+class PropertyReader {
+  public:
+    explicit PropertyReader(std::vector<SchemaRows::Property>& properties) : properties_(properties) {}
+
+    void Read(RecordSet& row, std::string kind, std::string schema, std::string name, std::string column) {
+        std::optional<std::string> property = row.Value("PROPERTY");
+        if (!property) return;
+        if (property->find(kPropertySeparator) == std::string::npos) {
+            properties_.push_back({std::move(kind), std::move(schema), std::move(name), std::move(column),
+                                   std::move(*property), Text(row, "VALUE")});
+            return;
+        }
+        if (*property != namesText_) {
+            namesText_ = std::move(*property);
+            names_.clear();
+            for (std::size_t start = 0;;) {
+                const std::size_t end = namesText_.find(kPropertySeparator, start);
+                names_.push_back(namesText_.substr(start, end - start));
+                if (end == std::string::npos) break;
+                start = end + 1;
+            }
+        }
+        for (std::size_t i = 0; i < names_.size(); ++i) {
+            std::optional<std::string> value = row.Value(i == 0 ? "VALUE" : "VALUE" + std::to_string(i + 1));
+            if (value) properties_.push_back({kind, schema, name, column, names_[i], std::move(*value)});
+        }
+    }
+
+  private:
+    std::vector<SchemaRows::Property>& properties_;
+    std::string namesText_;
+    std::vector<std::string> names_;
+};
+
 }  // namespace
 
 std::string SchemaRows::TableKey(std::string_view schema, std::string_view name) {
@@ -131,7 +167,10 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
                 "), so their structure cannot be read and they would show as missing. "
                 "Grant it a privilege on them (SELECT will do), or read as a login that has one.");
     }
-    ReadRows(session, queries.columns, kColumns, rowLimit_, prompt, [this](RecordSet& row) {
+    PropertyReader properties(rows_.properties);
+    const bool columnProperties = definitionsAsked && !queries.columnsWithDefinitions.empty();
+    const std::string& columnsQuery = columnProperties ? queries.columnsWithDefinitions : queries.columns;
+    ReadRows(session, columnsQuery, kColumns, rowLimit_, prompt, [&](RecordSet& row) {
         const std::string schema = Text(row, "TABLE_SCHEMA");
         if (!Wanted(schema)) return;
         const std::string table = Text(row, "TABLE_NAME");
@@ -140,13 +179,12 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
         const std::optional<std::string> length = row.Value("CHARACTER_MAXIMUM_LENGTH");
         field.FieldType = Text(row, "DATA_TYPE");
         field.FieldSize = FieldSize(field.FieldType, length);
+        if (columnProperties)
+            properties.Read(row, "column", schemaRead ? schema : std::string(), table, field.FieldName);
         rows_.columns[SchemaRows::TableKey(schema, table)].push_back(std::move(field));
     });
     if (definitionsAsked) {
         rows_.definitionsRead = true;
-        // The names of the last row of several properties, split once for the rows alike.
-        std::string namesText;
-        std::vector<std::string> names;
         ReadRows(session, queries.definitions, kDefinitions, rowLimit_, prompt, [&](RecordSet& row) {
             std::string kind = Text(row, "OBJECT_KIND");
             // A text this login may not read would compare as an empty one: the query says so by a
@@ -154,30 +192,8 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
             if (kind == "withheld") throw DatabaseError(Text(row, "VALUE"));
             std::string schema = schemaOf(row, "OBJECT_SCHEMA");
             if (!Wanted(schema)) return;
-            std::string name = Text(row, "OBJECT_NAME");
-            std::string column = Text(row, "COLUMN_NAME");
-            std::string property = Text(row, "PROPERTY");
-            if (property.find(kPropertySeparator) == std::string::npos) {
-                rows_.properties.push_back({std::move(kind), std::move(schema), std::move(name),
-                                            std::move(column), std::move(property), Text(row, "VALUE")});
-                return;
-            }
-            if (property != namesText) {
-                namesText = property;
-                names.clear();
-                for (std::size_t start = 0;;) {
-                    const std::size_t end = property.find(kPropertySeparator, start);
-                    names.push_back(property.substr(start, end - start));
-                    if (end == std::string::npos) break;
-                    start = end + 1;
-                }
-            }
-            for (std::size_t i = 0; i < names.size(); ++i) {
-                std::optional<std::string> value =
-                    row.Value(i == 0 ? "VALUE" : "VALUE" + std::to_string(i + 1));
-                if (value)
-                    rows_.properties.push_back({kind, schema, name, column, names[i], std::move(*value)});
-            }
+            properties.Read(row, std::move(kind), std::move(schema), Text(row, "OBJECT_NAME"),
+                            Text(row, "COLUMN_NAME"));
         });
     }
     // A schema asked for that gives nothing is a wrong name, or one this login cannot see into:

@@ -54,6 +54,7 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             {},
             {},
             MySqlDefinitionsQuery(),
+            MySqlColumnsWithDefinitionsQuery(),
         };
     }
     if (engine == DatabaseEngine::PostgreSql) {
@@ -90,6 +91,7 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             "pg_catalog.has_any_column_privilege(c.oid, 'SELECT, INSERT, UPDATE, REFERENCES'))) h WHERE " +
                 UserSchemasOnly("TABLE_SCHEMA") + NotFromAnExtension(),
             PostgresDefinitionsQuery(),
+            {},
         };
     }
     return {
@@ -103,6 +105,7 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
         {},
         {},
         SqlServerDefinitionsQuery(),
+        {},
     };
 }
 

@@ -25,6 +25,10 @@ struct SchemaQueries {
     // OBJECT_NAME, COLUMN_NAME, PROPERTY, VALUE (SchemaRows::Property). Empty: the engine's
     // definitions are not read, and stay unknown.
     std::string definitions;
+    // Where not empty, read instead of `columns` with definitions: the same rows, each also
+    // giving its column's properties as a definitions row does (PROPERTY, VALUE, VALUE2, ...;
+    // no PROPERTY, none), so that the catalogue's columns are scanned once.
+    std::string columnsWithDefinitions;
 
     // SQL Server's as they always were (the columns query gaining TABLE_SCHEMA); PostgreSQL's
     // read the same views, limited to user schemas and without the entries that SQL Server

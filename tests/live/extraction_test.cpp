@@ -322,19 +322,22 @@ TEST_F(FillTest, DefinitionsGoToTheirObjectsAndMakeTheKindsOnlyTheyName) {
     }
 }
 
-// A row of several properties gives each that has a value; a row of one reads VALUE alone.
+// A row of several properties gives each that has a value; a row of one reads VALUE alone. A
+// columns query with definitions gives the columns and their properties at once.
 TEST_F(FillTest, ARowOfSeveralPropertiesGivesEachWithAValue) {
     SchemaQueries queries = SchemaQueries::For(DatabaseEngine::SqlServer);
     queries.definitions = "DEFINITIONS";
-    database->SetRows(queries.definitions, {Row{{"OBJECT_KIND", "column"},
-                                                {"OBJECT_SCHEMA", "dbo"},
-                                                {"OBJECT_NAME", "Orders"},
-                                                {"COLUMN_NAME", "OrderID"},
-                                                {"PROPERTY", "type|default|nullable"},
-                                                {"VALUE", "int"},
-                                                {"VALUE2", std::nullopt},
-                                                {"VALUE3", "NO"}},
-                                            Row{{"OBJECT_KIND", "view"},
+    queries.columnsWithDefinitions = "COLUMNS WITH DEFINITIONS";
+    const auto several = [](Row row, std::optional<std::string> names) {
+        row.insert(
+            {{"PROPERTY", std::move(names)}, {"VALUE", "int"}, {"VALUE2", std::nullopt}, {"VALUE3", "NO"}});
+        return row;
+    };
+    database->SetRows(
+        queries.columnsWithDefinitions,
+        {several(Column("dbo", "Customers", "CustomerID", std::nullopt, "int"), std::nullopt),
+         several(Column("dbo", "Orders", "OrderID", std::nullopt, "int"), "type|default|nullable")});
+    database->SetRows(queries.definitions, {Row{{"OBJECT_KIND", "view"},
                                                 {"OBJECT_SCHEMA", "dbo"},
                                                 {"OBJECT_NAME", "OpenOrders"},
                                                 {"COLUMN_NAME", ""},
@@ -346,6 +349,7 @@ TEST_F(FillTest, ARowOfSeveralPropertiesGivesEachWithAValue) {
     extraction.Read(*session, queries, prompt);
     cMetaData model;
     extraction.Apply(model);
+    EXPECT_TRUE(model.Tables().Item(1)->Fields().Item(1)->Definition->empty());
     EXPECT_EQ(*model.Tables().Item(2)->Fields().Item(1)->Definition,
               (Properties{{"nullable", "NO"}, {"type", "int"}}));
     EXPECT_EQ(*model.Views().Item(1)->Definition, (Properties{{"definition", "SELECT 1"}}));
