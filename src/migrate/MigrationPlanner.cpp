@@ -159,10 +159,19 @@ class Planner {
   private:
     using Pairs = std::vector<std::pair<const Element*, const Element*>>;
 
-    bool Keep(const Element& element) const {
-        const std::string_view name = element.ObjectName;
+    bool KeepName(std::string_view name) const {
         if (!include_.Empty() && !include_.MatchesAll() && !include_.Matches(name)) return false;
         return !exclude_.Matches(name);
+    }
+
+    // What the globs leave, and of a table's key, index or trigger, only while they leave its table.
+    bool Keep(const Element& element) const {
+        if (!KeepName(element.ObjectName)) return false;
+        if (element.ObjectType != ObjectType::Constraint && element.ObjectType != ObjectType::Index &&
+            element.ObjectType != ObjectType::Trigger)
+            return true;
+        const std::string table = dialect_->TableOf(element);
+        return table.empty() || exclude_.Empty() || !exclude_.Matches(table);
     }
 
     std::string Key(const Element& element) const {

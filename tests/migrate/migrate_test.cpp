@@ -263,6 +263,7 @@ TEST(MigrateCommand, TellsWhatTheScriptIsByItsStatus) {
          cli::kTrouble,
          "holds names only"},
         {{"migrate", a, b, "-o", script}, cli::kDifferences, "Script written to"},
+        {{"migrate", a, b, "--exclude", "ord*"}, cli::kNoDifferences, "Nothing to do"},
         {{"migrate", a, b, "--dialect", "oracle"},
          cli::kTrouble,
          "--dialect takes postgresql, mysql or sqlserver"},
