@@ -37,14 +37,14 @@ std::string PropertyColumns(const Properties& properties, std::string& filled, c
            values;
 }
 
-// The objects `from` (its tables and WHERE) lists, a row each with their properties, read in one
-// scan of it: a row a property, unpivoted here, took the server longer than the scan. Objects
-// the catalogue tells nothing of are left out.
+// The objects `from` (its tables and WHERE) lists, of the kind the expression `kind` gives, a row
+// each with their properties, read in one scan of it: a row a property, unpivoted here, took the
+// server longer than the scan. Objects the catalogue tells nothing of are left out.
 std::string Part(const std::string& kind, const std::string& schema, const std::string& name,
                  const std::string& column, const std::string& from, const Properties& properties) {
     std::string filled;
     const std::string columns = PropertyColumns(properties, filled);
-    return "SELECT * FROM (SELECT '" + kind + "' AS OBJECT_KIND, " + schema + " AS OBJECT_SCHEMA, " + name +
+    return "SELECT * FROM (SELECT " + kind + " AS OBJECT_KIND, " + schema + " AS OBJECT_SCHEMA, " + name +
            " AS OBJECT_NAME, " + column + " AS COLUMN_NAME, " + columns + " FROM " + from +
            ") p WHERE COALESCE(" + filled + ") IS NOT NULL";
 }
@@ -87,72 +87,78 @@ std::string Once(const std::string& columns, const std::string& view, const std:
 // DATABASE(), as the column the server looks at (a trigger's table's schema, not its own). Constraints,
 // indexes and triggers are named TABLE.NAME, their names being unique per table only.
 std::string MySqlDefinitionsQuery() {
-    // Each constraint's rows from the views that tell of it, gathered by grouping instead of
-    // joining: the server guesses two rows for each view and joins them pair by pair (2,000
-    // constraints took 0.5 s). A key's columns tell its kind: a primary key is always named
-    // PRIMARY and a foreign key references a table. A check's text joins its constraint by every
-    // column the two views share: the catalogue, schema and name, and in MariaDB, where a check's
-    // name is unique per table only, the table (MySQL's view of checks has no table). The checks
-    // come first, so that without any the constraints are not read for them.
+    // A foreign key's or check's rows from the views that tell of it, gathered by grouping instead
+    // of joining: the server guesses two rows for each view and joins them pair by pair (2,000
+    // constraints took 0.5 s). The views of keys and checks are read only where there are foreign
+    // keys or checks: each is joined after the view that has them, by its derived key. A check's
+    // text joins its constraint by every column the two views share: the catalogue, schema and
+    // name, and in MariaDB, where a check's name is unique per table only, the table (MySQL's view
+    // of checks has no table).
     const std::string constraints =
-        "(SELECT TABLE_NAME, CONSTRAINT_NAME, CASE WHEN MAX(CHECK_CLAUSE) IS NOT NULL THEN 'CHECK'"
-        " WHEN MAX(REFERENCED_TABLE) IS NOT NULL THEN 'FOREIGN KEY' WHEN CONSTRAINT_NAME = 'PRIMARY'"
-        " THEN 'PRIMARY KEY' ELSE 'UNIQUE' END AS CONSTRAINT_TYPE,"
+        "(SELECT TABLE_NAME, CONSTRAINT_NAME, MAX(CHECK_CLAUSE) AS CHECK_CLAUSE,"
         " GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION SEPARATOR ', ') AS COLUMNS,"
         " GROUP_CONCAT(REFERENCED_COLUMN_NAME ORDER BY ORDINAL_POSITION SEPARATOR ', ') AS REFERENCED,"
         " MAX(REFERENCED_TABLE) AS REFERENCED_TABLE, MAX(DELETE_RULE) AS DELETE_RULE,"
-        " MAX(UPDATE_RULE) AS UPDATE_RULE, MAX(CHECK_CLAUSE) AS CHECK_CLAUSE FROM ("
-        "SELECT TABLE_NAME, CONSTRAINT_NAME, COLUMN_NAME, ORDINAL_POSITION, REFERENCED_COLUMN_NAME,"
-        " CASE WHEN REFERENCED_TABLE_SCHEMA = DATABASE() THEN REFERENCED_TABLE_NAME"
-        " ELSE CONCAT(REFERENCED_TABLE_SCHEMA, '.', REFERENCED_TABLE_NAME) END AS REFERENCED_TABLE,"
-        " NULL AS DELETE_RULE, NULL AS UPDATE_RULE, NULL AS CHECK_CLAUSE"
-        " FROM INFORMATION_SCHEMA.KEY_COLUMN_USAGE WHERE TABLE_SCHEMA = DATABASE()"
-        " AND CONSTRAINT_SCHEMA = DATABASE()"
-        " UNION ALL SELECT TABLE_NAME, CONSTRAINT_NAME, NULL, NULL, NULL, NULL, DELETE_RULE, UPDATE_RULE, "
-        "NULL"
-        " FROM INFORMATION_SCHEMA.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = DATABASE()"
+        " MAX(UPDATE_RULE) AS UPDATE_RULE FROM ("
+        "SELECT STRAIGHT_JOIN r.TABLE_NAME, r.CONSTRAINT_NAME, k.COLUMN_NAME, k.ORDINAL_POSITION,"
+        " k.REFERENCED_COLUMN_NAME, CASE WHEN k.REFERENCED_TABLE_SCHEMA = DATABASE() THEN"
+        " k.REFERENCED_TABLE_NAME ELSE CONCAT(k.REFERENCED_TABLE_SCHEMA, '.', k.REFERENCED_TABLE_NAME) END"
+        " AS REFERENCED_TABLE, r.DELETE_RULE, r.UPDATE_RULE, NULL AS CHECK_CLAUSE FROM " +
+        Once("TABLE_NAME, CONSTRAINT_NAME, DELETE_RULE, UPDATE_RULE", "REFERENTIAL_CONSTRAINTS", "r", {},
+             "CONSTRAINT_SCHEMA") +
+        " JOIN " +
+        Once(
+            "TABLE_NAME, CONSTRAINT_NAME, COLUMN_NAME, ORDINAL_POSITION, REFERENCED_COLUMN_NAME, "
+            "REFERENCED_TABLE_SCHEMA, REFERENCED_TABLE_NAME",
+            "KEY_COLUMN_USAGE", "k", " AND CONSTRAINT_SCHEMA = DATABASE()") +
+        " ON k.TABLE_NAME = r.TABLE_NAME AND k.CONSTRAINT_NAME = r.CONSTRAINT_NAME"
         " UNION ALL SELECT STRAIGHT_JOIN TABLE_NAME, CONSTRAINT_NAME, NULL, NULL, NULL, NULL, NULL, NULL,"
         " CHECK_CLAUSE FROM " +
         Once("*", "CHECK_CONSTRAINTS", "c0", {}, "CONSTRAINT_SCHEMA") + " NATURAL JOIN " +
         Once("*", "TABLE_CONSTRAINTS", "t0",
              " AND CONSTRAINT_SCHEMA = DATABASE() AND CONSTRAINT_TYPE = 'CHECK'") +
         ") u GROUP BY TABLE_NAME, CONSTRAINT_NAME) tc";
-    // A primary key or unique constraint is its index, which the constraint already tells; every
-    // unique index is one.
+    // Every index, with its columns as a key tells them: a primary key (always named PRIMARY) or
+    // unique constraint is its unique index, and told as the constraint only.
     const std::string indexes =
-        "(SELECT s.TABLE_SCHEMA, s.TABLE_NAME, s.INDEX_NAME, CONCAT(s.INDEX_TYPE, ' (', "
+        "(SELECT s.TABLE_SCHEMA, s.TABLE_NAME, s.INDEX_NAME, s.NON_UNIQUE,"
+        " GROUP_CONCAT(s.COLUMN_NAME ORDER BY s.SEQ_IN_INDEX SEPARATOR ', ') AS COLUMNS, "
+        "CONCAT(s.INDEX_TYPE, ' (', "
         "GROUP_CONCAT(CONCAT(s.COLUMN_NAME, COALESCE(CONCAT('(', s.SUB_PART, ')'), ''), CASE WHEN "
         "s.COLLATION = 'D' THEN ' DESC' ELSE '' END) ORDER BY s.SEQ_IN_INDEX SEPARATOR ', '), ')') AS "
-        "DEFINITION FROM INFORMATION_SCHEMA.STATISTICS s WHERE s.TABLE_SCHEMA = DATABASE() AND s.NON_UNIQUE "
-        "<> 0 GROUP BY s.TABLE_SCHEMA, s.TABLE_NAME, s.INDEX_NAME, s.INDEX_TYPE) x";
+        "DEFINITION FROM INFORMATION_SCHEMA.STATISTICS s WHERE s.TABLE_SCHEMA = DATABASE()"
+        " GROUP BY s.TABLE_SCHEMA, s.TABLE_NAME, s.INDEX_NAME, s.NON_UNIQUE, s.INDEX_TYPE) x";
     const std::string parts[] = {
         // Without SHOW VIEW a login reads a view's definition as empty, which would compare as a
         // change: the read stops instead, first, naming the view.
-        Part("withheld", "v.TABLE_SCHEMA", "v.TABLE_NAME", "''",
+        Part("'withheld'", "v.TABLE_SCHEMA", "v.TABLE_NAME", "''",
              "INFORMATION_SCHEMA.VIEWS v WHERE v.TABLE_SCHEMA = DATABASE() AND v.VIEW_DEFINITION = ''",
              {{"reason",
                "CONCAT('This login may not read the definition of the view ', v.TABLE_NAME, "
                "', and perhaps of other views: SHOW VIEW is not granted to it. Grant it SHOW VIEW, "
                "or read as a login that has it.')"}}),
-        Part("table", "t.TABLE_SCHEMA", "t.TABLE_NAME", "''",
+        Part("'table'", "t.TABLE_SCHEMA", "t.TABLE_NAME", "''",
              "INFORMATION_SCHEMA.TABLES t WHERE t.TABLE_SCHEMA = DATABASE() AND t.TABLE_TYPE <> 'VIEW'",
              {{"comment", "NULLIF(t.TABLE_COMMENT, '')"}}),
-        Part("constraint", "DATABASE()", "CONCAT(tc.TABLE_NAME, '.', tc.CONSTRAINT_NAME)", "''", constraints,
+        Part("'constraint'", "DATABASE()", "CONCAT(tc.TABLE_NAME, '.', tc.CONSTRAINT_NAME)", "''",
+             constraints,
              {{"definition",
-               "CASE tc.CONSTRAINT_TYPE WHEN 'CHECK' THEN CONCAT('CHECK (', tc.CHECK_CLAUSE, ')') "
-               "WHEN 'FOREIGN KEY' THEN CONCAT('FOREIGN KEY (', tc.COLUMNS, ') REFERENCES ', "
-               "tc.REFERENCED_TABLE, ' (', tc.REFERENCED, ') ON DELETE ', tc.DELETE_RULE, ' ON UPDATE ', "
-               "tc.UPDATE_RULE) ELSE "
-               "CONCAT(tc.CONSTRAINT_TYPE, ' (', tc.COLUMNS, ')') END"}}),
-        Part("index", "x.TABLE_SCHEMA", "CONCAT(x.TABLE_NAME, '.', x.INDEX_NAME)", "''", indexes,
-             {{"table", "x.TABLE_NAME"}, {"definition", "x.DEFINITION"}}),
-        Part("view", "v.TABLE_SCHEMA", "v.TABLE_NAME", "''",
+               "CASE WHEN tc.CHECK_CLAUSE IS NOT NULL THEN CONCAT('CHECK (', tc.CHECK_CLAUSE, ')') "
+               "ELSE CONCAT('FOREIGN KEY (', tc.COLUMNS, ') REFERENCES ', tc.REFERENCED_TABLE, ' (', "
+               "tc.REFERENCED, ') ON DELETE ', tc.DELETE_RULE, ' ON UPDATE ', tc.UPDATE_RULE) END"}}),
+        Part("CASE WHEN x.NON_UNIQUE = 0 THEN 'constraint' ELSE 'index' END", "x.TABLE_SCHEMA",
+             "CONCAT(x.TABLE_NAME, '.', x.INDEX_NAME)", "''", indexes,
+             {{"table", "CASE WHEN x.NON_UNIQUE <> 0 THEN x.TABLE_NAME END"},
+              {"definition",
+               "CASE WHEN x.NON_UNIQUE <> 0 THEN x.DEFINITION WHEN x.INDEX_NAME = 'PRIMARY' THEN "
+               "CONCAT('PRIMARY KEY (', x.COLUMNS, ')') ELSE CONCAT('UNIQUE (', x.COLUMNS, ')') END"}}),
+        Part("'view'", "v.TABLE_SCHEMA", "v.TABLE_NAME", "''",
              "INFORMATION_SCHEMA.VIEWS v WHERE v.TABLE_SCHEMA = DATABASE()",
              {{"definition", WithoutDatabaseName("v.VIEW_DEFINITION")},
               {"check option", "NULLIF(v.CHECK_OPTION, 'NONE')"}}),
         // Routines are not overloaded here: a changed parameter list is the routine changed, not
         // another routine.
-        Part("routine", "r.ROUTINE_SCHEMA", "r.SPECIFIC_NAME", "''",
+        Part("'routine'", "r.ROUTINE_SCHEMA", "r.SPECIFIC_NAME", "''",
              "INFORMATION_SCHEMA.ROUTINES r LEFT JOIN (SELECT SPECIFIC_NAME, ROUTINE_TYPE, "
              "GROUP_CONCAT(CONCAT_WS(' ', PARAMETER_MODE, PARAMETER_NAME, DTD_IDENTIFIER) "
              "ORDER BY ORDINAL_POSITION SEPARATOR ', ') AS LIST FROM " +
@@ -164,7 +170,7 @@ std::string MySqlDefinitionsQuery() {
               {"returns", "CASE WHEN r.ROUTINE_TYPE = 'FUNCTION' THEN r.DTD_IDENTIFIER END"},
               {"definition", WithoutDatabaseName("r.ROUTINE_DEFINITION")},
               {"comment", "NULLIF(r.ROUTINE_COMMENT, '')"}}),
-        Part("trigger", "g.TRIGGER_SCHEMA", "CONCAT(g.EVENT_OBJECT_TABLE, '.', g.TRIGGER_NAME)", "''",
+        Part("'trigger'", "g.TRIGGER_SCHEMA", "CONCAT(g.EVENT_OBJECT_TABLE, '.', g.TRIGGER_NAME)", "''",
              "INFORMATION_SCHEMA.TRIGGERS g WHERE g.TRIGGER_SCHEMA = DATABASE() AND g.EVENT_OBJECT_SCHEMA = "
              "DATABASE()",
              {{"table", "g.EVENT_OBJECT_TABLE"},
