@@ -231,6 +231,8 @@ void Main::BuildMenus() {
     mnuFile = menuBar()->addMenu("&File");
     mnuSnapShots = mnuFile->addMenu("SnapShots");
     mnuRefreshList = mnuSnapShots->addAction("&Refresh List");
+    mnuScript = mnuFile->addAction("Migration &Script...");
+    mnuScript->setEnabled(false);
     mnuOptions = mnuFile->addAction("&Options...");
     mnuSep1 = mnuFile->addSeparator();
     mnuExit = mnuFile->addAction("E&xit");
@@ -347,6 +349,11 @@ void Main::BuildControls() {
         MakePicture(comparisonFrame_, LargePicture::CompareType, QPoint(t.X(165), t.Y(255))),
         LargePicture::CompareType);
 
+    btnScript = CaptionButton(client_, LargePicture::ToHtml, "&Script", right(t.Rect(5190, 3795, 990, 825)));
+    btnScript->setIcon(QIcon(QStringLiteral(":/pictures/large/script.svg")));
+    btnScript->setToolTip("Shows the migration script that makes one compared object like the other");
+    // Only a comparison has sides to make a script from.
+    btnScript->setEnabled(false);
     btnHelp = CaptionButton(client_, LargePicture::Help, "&Help", right(t.Rect(6370, 3795, 990, 825)));
     btnHelp->setToolTip("Help (F1)");
     btnSave = CaptionButton(client_, LargePicture::ToHtml, "&To HTML", right(t.Rect(7550, 3795, 990, 825)));
@@ -435,6 +442,7 @@ void Main::NameParts() {
         {mnuFile, "mnuFile"},
         {mnuSnapShots, "mnuSnapShots"},
         {mnuRefreshList, "mnuRefreshList"},
+        {mnuScript, "mnuScript"},
         {mnuOptions, "mnuOptions"},
         {mnuSep1, "mnuSep1"},
         {mnuExit, "mnuExit"},
@@ -459,6 +467,7 @@ void Main::NameParts() {
         {lvCompare, "lvCompare"},
         {btnClear, "btnClear"},
         {btnCompare, "btnCompare"},
+        {btnScript, "btnScript"},
         {btnHelp, "btnHelp"},
         {btnSave, "btnSave"},
         {btnExit, "btnExit"},
@@ -494,6 +503,7 @@ void Main::SetFocusOrder() {
                               lvCompare,
                               btnClear,
                               btnCompare,
+                              btnScript,
                               btnHelp,
                               btnSave,
                               btnExit,
@@ -534,6 +544,8 @@ void Main::ConnectCommands() {
     txtServer->view()->installEventFilter(this);
     connect(btnCompare, &QToolButton::clicked, this, [this] { Guarded([this] { CompareCommand(); }); });
     connect(btnSave, &QToolButton::clicked, this, [this] { Guarded([this] { SaveHtmlCommand(); }); });
+    connect(btnScript, &QToolButton::clicked, this, [this] { Guarded([this] { ScriptCommand(); }); });
+    connect(mnuScript, &QAction::triggered, this, [this] { Guarded([this] { ScriptCommand(); }); });
 
     connect(lvDifferences->header(), &QHeaderView::sectionClicked, this, [this](int column) {
         differences->SortBy(column);

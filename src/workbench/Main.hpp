@@ -2,6 +2,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -170,11 +171,20 @@ class Main : public QMainWindow {
     std::string comparedOptions_;
     std::string comparedNote_;
     bool compared_ = false;
+    // The sides of the last successful comparison, as described and as read, and the options it
+    // was made with: its migration script is made from them.
+    struct ComparedSide {
+        SideDescription description;
+        SideRead read;
+    };
+    std::array<ComparedSide, 2> comparedSides_;
+    CompareOptions comparedWith_;
 
     // Menus.
     QMenu* mnuFile = nullptr;
     QMenu* mnuSnapShots = nullptr;
     QAction* mnuRefreshList = nullptr;
+    QAction* mnuScript = nullptr;
     QAction* mnuOptions = nullptr;
     QAction* mnuSep1 = nullptr;
     QAction* mnuExit = nullptr;
@@ -207,6 +217,7 @@ class Main : public QMainWindow {
     QToolButton* btnClear = nullptr;
     QToolButton* btnCompare = nullptr;
 
+    QToolButton* btnScript = nullptr;
     QToolButton* btnHelp = nullptr;
     QToolButton* btnSave = nullptr;
     QToolButton* btnExit = nullptr;
@@ -243,6 +254,9 @@ class Main : public QMainWindow {
     void ClearCommand();
     void CompareCommand();
     void SaveHtmlCommand();
+    void ScriptCommand();
+    // Reads again, with definitions, each compared live side that was read by names only.
+    void ReadComparedDefinitions();
     void OptionsCommand();
     void RunHook(const std::function<void(Main&)>& hook, bool readsSchema);
 

@@ -1,4 +1,5 @@
-// The main window's long commands: compare, save and delete a snapshot, export to HTML.
+// The main window's long commands: compare, save and delete a snapshot, export to HTML, the
+// migration script.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,12 +11,14 @@
 #include <QListWidget>
 #include <QToolButton>
 #include <QTreeView>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "report/DifferenceRow.hpp"
@@ -29,6 +32,7 @@
 #include "workbench/Main.hpp"
 #include "workbench/PatternUse.hpp"
 #include "workbench/SaveFileDialog.hpp"
+#include "workbench/ScriptDialog.hpp"
 
 namespace tablor::gui {
 namespace {
@@ -170,6 +174,7 @@ void Main::CompareCommand() {
     std::vector<DifferencesModel::Row> rows;
     std::string note;
     QStringList unmatched;
+    std::array<ComparedSide, 2> sides;
     ReadOffThread([&](const ProgressCallback& progress, const CancellationToken& cancel) {
         ComparisonResult result;
         if (!side1.IsLive() && !side2.IsLive()) {
@@ -188,6 +193,7 @@ void Main::CompareCommand() {
         note = ReadInPartNote(result.side1, result.side2);
         if (!options.include.empty() || !options.exclude.empty())
             unmatched = PatternsMatchingNothing(options, *result.side1.model, *result.side2.model);
+        sides = {ComparedSide{side1, result.side1}, ComparedSide{side2, result.side2}};
         // What only this comparison held goes with the rows it replaces, off the window's thread.
         release_.Drop(std::make_shared<ComparisonResult>(std::move(result)));
     });
@@ -200,6 +206,11 @@ void Main::CompareCommand() {
     comparedOptions_ = options.Describe();
     comparedNote_ = note;
     compared_ = true;
+    release_.Drop(
+        std::make_shared<std::array<ComparedSide, 2>>(std::exchange(comparedSides_, std::move(sides))));
+    comparedWith_ = options;
+    btnScript->setEnabled(true);
+    mnuScript->setEnabled(true);
     busy.reset();
     // The keys go to the result, not to whatever follows the Compare button.
     lvDifferences->setFocus(Qt::OtherFocusReason);
@@ -332,6 +343,63 @@ void Main::SaveHtmlCommand() {
     if (service_.WriteReport(request))
         Tell("The report was saved as " + *chosen + ".", PromptIcon::Information, PromptButtons::Ok,
              "Report saved");
+}
+
+void Main::ReadComparedDefinitions() {
+    std::array<SideDescription, 2> sides{comparedSides_[0].description, comparedSides_[1].description};
+    std::array<bool, 2> again{};
+    QStringList names;
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        if (!sides[i].IsLive() || sides[i].live.readDefinitions) continue;
+        sides[i].live.readDefinitions = again[i] = true;
+        names.append(QString::fromStdString(sides[i].displayName));
+    }
+    if (names.isEmpty()) return;
+    std::optional<BusyScope> busy(std::in_place, *this, "Reading the definitions of " + names.join(" and "));
+    pump_.Now();
+    std::array<SideRead, 2> reads;
+    ReadOffThread([&](const ProgressCallback& progress, const CancellationToken& cancel) {
+        for (std::size_t i = 0; i < sides.size(); ++i)
+            if (again[i]) reads[i] = service_.Read(sides[i], progress, cancel);
+    });
+    // Kept, so that the next script of this comparison reads nothing.
+    for (std::size_t i = 0; i < sides.size(); ++i)
+        if (again[i])
+            release_.Drop(std::make_shared<ComparedSide>(
+                std::exchange(comparedSides_[i], ComparedSide{std::move(sides[i]), std::move(reads[i])})));
+}
+
+void Main::ScriptCommand() {
+    if (busy_) return;
+    if (!compared_) {
+        Tell("Please make a comparison first: the script makes one compared object like the other.",
+             PromptIcon::Information, PromptButtons::Ok, "Migration Script");
+        return;
+    }
+    // A side that lacks what it could not read would be made whole by dropping and adding.
+    if (!comparedNote_.empty()) {
+        Tell("No migration script is made from this comparison: " + QString::fromStdString(comparedNote_),
+             PromptIcon::Warning, PromptButtons::Ok, "Migration Script");
+        return;
+    }
+    // Names are enough to compare; a script needs each column's and object's definition.
+    ReadComparedDefinitions();
+    const ScriptDialog::Build build = [this](bool firstLikeSecond, bool allowDrop) {
+        const SideRead& first = comparedSides_[0].read;
+        const SideRead& second = comparedSides_[1].read;
+        return firstLikeSecond ? service_.Script(first, second, comparedWith_, std::nullopt, allowDrop)
+                               : service_.Script(second, first, comparedWith_, std::nullopt, allowDrop);
+    };
+    MigrationScript script;
+    try {
+        script = build(false, false);
+    } catch (const TablorError& error) {
+        Tell("No migration script can be made: " + QString::fromStdString(error.Description()) + ".",
+             PromptIcon::Warning, PromptButtons::Ok, "Migration Script");
+        return;
+    }
+    ScriptDialog dialog(Object1Name, Object2Name, std::move(script), build, prompt_, Dialog, this);
+    dialog.exec();
 }
 
 }  // namespace tablor::gui

@@ -196,6 +196,19 @@ void GuiTest::WriteSnapShot(const std::string& name, const std::string& content)
     home_->Write("SnapShots/" + name, content);
 }
 
+void GuiTest::WriteDefinedSnapShots() {
+    const std::string head =
+        "*shop*app*\r\n\r\n\r\n\r\n~E*1*engine=postgresql\r\n~T*1*schema=public*\r\n"
+        "~T*2*schema=public*\r\n";
+    const std::string id = "id*integer*4*nullable=NO*type=integer\r\n";
+    WriteSnapShot("model.snp", "PG01" + head + ":customers\r\n" + id +
+                                   "name*text*0*nullable=YES*type=text\r\n" + ":orders\r\n" + id +
+                                   "note*varchar*200*nullable=YES*type=character varying(200)\r\n");
+    WriteSnapShot("copy.snp", "PG02" + head + ":orders\r\n" + id +
+                                  "legacy*text*0*nullable=YES*type=text\r\n" +
+                                  ":old_log\r\nline*text*0*nullable=YES*type=text\r\n");
+}
+
 void GuiTest::Click(const char* button) {
     Find<QAbstractButton>(button).click();
 }

@@ -100,6 +100,9 @@ class GuiTest : public ::testing::Test {
     // Copies an example file (snapshots, template) beside the program or into SnapShots.
     void CopyExample(const std::string& name, const std::string& targetRelative);
     void WriteSnapShot(const std::string& name, const std::string& content);
+    // Two snapshots of one PostgreSQL database with definitions, for migration scripts:
+    // "model.snp" has customers and orders.note, "copy.snp" orders.legacy and old_log instead.
+    void WriteDefinedSnapShots();
 
     // The main window's parts by name.
     template <class T>

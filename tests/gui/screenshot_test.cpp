@@ -105,5 +105,25 @@ TEST_F(Screenshot, OptionsDialog) {
     EXPECT_TRUE(taken);
 }
 
+// The migration script of a comparison, with statements held back.
+TEST_F(Screenshot, ScriptDialog) {
+    WriteDefinedSnapShots();
+    ShownWindow();
+    AddSnapShotEntry("model.snp");
+    AddSnapShotEntry("copy.snp");
+    Click("btnCompare");
+    bool taken = false;
+    QTimer::singleShot(0, &Window(), [&] {
+        auto* dialog = Window().findChild<QDialog*>("ScriptDialog");
+        if (dialog == nullptr) return;
+        QTest::qWait(50);
+        SaveScreenshot(*dialog, TABLOR_SCREENSHOT_DIR, "script-dialog.png");
+        taken = true;
+        dialog->reject();
+    });
+    Click("btnScript");
+    EXPECT_TRUE(taken);
+}
+
 }  // namespace
 }  // namespace tablor::testing
