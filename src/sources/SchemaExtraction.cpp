@@ -70,8 +70,10 @@ class PropertyReader {
                 start = end + 1;
             }
         }
+        while (labels_.size() < names_.size())
+            labels_.push_back(labels_.empty() ? "VALUE" : "VALUE" + std::to_string(labels_.size() + 1));
         for (std::size_t i = 0; i < names_.size(); ++i) {
-            std::optional<std::string> value = row.Value(i == 0 ? "VALUE" : "VALUE" + std::to_string(i + 1));
+            std::optional<std::string> value = row.Value(labels_[i]);
             if (value) properties_.push_back({kind, schema, name, column, names_[i], std::move(*value)});
         }
     }
@@ -80,6 +82,7 @@ class PropertyReader {
     std::vector<SchemaRows::Property>& properties_;
     std::string namesText_;
     std::vector<std::string> names_;
+    std::vector<std::string> labels_;  // VALUE, VALUE2, ...
 };
 
 }  // namespace
@@ -218,21 +221,27 @@ namespace {
 class DefinitionsByObject {
   public:
     explicit DefinitionsByObject(const std::vector<SchemaRows::Property>& rows) {
+        byKey_.reserve(rows.size());
         for (const SchemaRows::Property& row : rows) {
             const auto [at, added] = byKey_.try_emplace(Key(row.kind, row.schema, row.name, row.column));
-            if (added && !IsElementKind(row.kind)) created_.push_back(&row);
-            at->second.emplace_back(row.property, row.value);
+            if (added) {
+                at->second = std::make_shared<Properties>();
+                if (!IsElementKind(row.kind)) created_.push_back(&row);
+            }
+            at->second->emplace_back(row.property, row.value);
         }
         for (auto& [key, properties] : byKey_)
-            std::stable_sort(properties.begin(), properties.end(),
+            std::stable_sort(properties->begin(), properties->end(),
                              [](const auto& a, const auto& b) { return a.first < b.first; });
     }
 
     // An object's definition: empty when the catalogue told nothing of it, known all the same.
+    // Objects of one key (constraints repeated by partitions) share it: a list is never changed.
     std::shared_ptr<const Properties> Of(std::string_view kind, std::string_view schema,
                                          std::string_view name, std::string_view column = {}) const {
         const auto found = byKey_.find(Key(kind, schema, name, column));
-        return std::make_shared<const Properties>(found == byKey_.end() ? Properties() : found->second);
+        if (found == byKey_.end()) return std::make_shared<const Properties>();
+        return found->second;
     }
     // The first row of each index, trigger, sequence and type, in the order read.
     const std::vector<const SchemaRows::Property*>& Created() const noexcept { return created_; }
@@ -249,7 +258,7 @@ class DefinitionsByObject {
         return key;
     }
 
-    std::unordered_map<std::string, Properties> byKey_;
+    std::unordered_map<std::string, std::shared_ptr<Properties>> byKey_;
     std::vector<const SchemaRows::Property*> created_;
 };
 
