@@ -398,7 +398,7 @@ void Main::ScriptCommand() {
              PromptIcon::Warning, PromptButtons::Ok, "Migration Script");
         return;
     }
-    ScriptDialog dialog(Object1Name, Object2Name, std::move(script), build, prompt_, Dialog, this);
+    ScriptDialog dialog(Object1Name, Object2Name, script, build, prompt_, Dialog, this);
     dialog.exec();
 }
 

@@ -75,8 +75,8 @@ void MarkHeldBack(QPlainTextEdit& view, const QStringList& reasons) {
 
 }  // namespace
 
-ScriptDialog::ScriptDialog(const QString& first, const QString& second, MigrationScript script, Build build,
-                           UserPrompt& prompt, SaveFileDialog& saveDialog, QWidget* parent)
+ScriptDialog::ScriptDialog(const QString& first, const QString& second, const MigrationScript& script,
+                           Build build, UserPrompt& prompt, SaveFileDialog& saveDialog, QWidget* parent)
     : QDialog(parent), build_(std::move(build)), prompt_(prompt), saveDialog_(saveDialog) {
     setObjectName("ScriptDialog");
     setWindowTitle("Migration Script");

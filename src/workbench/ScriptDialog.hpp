@@ -29,7 +29,7 @@ class ScriptDialog : public QDialog {
 
     // `script` is the first shown: the second made like the first, losing no data. The caller
     // makes it, so that a script that cannot be made opens no dialog.
-    ScriptDialog(const QString& first, const QString& second, MigrationScript script, Build build,
+    ScriptDialog(const QString& first, const QString& second, const MigrationScript& script, Build build,
                  UserPrompt& prompt, SaveFileDialog& saveDialog, QWidget* parent = nullptr);
 
   private:
