@@ -67,6 +67,7 @@ WINDOW_CANCEL = ("gui_live_test", "SqlServerWindow.Cancel*")
 WINDOW_CRASH = ("gui_live_test", "SqlServerWindow.ADriverThatCrashes*")
 WINDOW_FOLDER = ("gui_hardening_test", "HostileSnapshotFolder.*")
 DIFFERENCES = ("gui_test", "Differences*")
+SCRIPT_DIALOG = ("gui_test", "ScriptDialog.*")
 VIEWER = ("viewer_test", "StructureViewer.*")
 MIGRATE = ("migrate_test", "*")
 PG_MIGRATE = ("live_postgres_definitions_test", "*Migrations*")
@@ -314,9 +315,10 @@ MUTANTS = [
     # Definitions
     M("definition-unknown-side-compared", DC, "if (!a.Definition || !b.Definition) return;",
       "if (!a.Definition && !b.Definition) return;", COMPARE),
-    M("definition-not-normalized", DC, "if (Normalized(value1) != Normalized(value2)) onChange",
-      "if (value1 != value2) onChange", COMPARE),
-    M("definition-ignore-unread", DC, "|| ignored_.count(FoldCase(property)) != 0", "", COMPARE),
+    M("definition-not-normalized", DC, " || SameOnceNormalized(value1, value2)) continue;", ") continue;",
+      COMPARE),
+    M("definition-ignore-unread", DC, " || Ignored(property)", "", COMPARE),
+    M("definition-unlike-pair-remembered", DC, "    if (alike) alike_[", "    alike_[", COMPARE),
     M("definition-type-told-twice", CE, "if (!typeChanges || bothDefined ||", "if (!typeChanges ||", COMPARE),
     M("snapshot-known-empty-lost", SD, "taken.defined = parts > (named ? 2u : 1u);",
       "taken.defined = parts > (named ? 3u : 2u);", SNAPSHOT),
@@ -343,6 +345,10 @@ MUTANTS = [
     M("migrate-mysql-body-delimiter", MYD, "if (!body || sql.find(';') == std::string::npos) return sql + \";\";",
       "return sql + \";\";", MY_MIGRATE),
     M("migrate-enum-values-reordered", PGD, "if (kept != before)", "if (false)", PG_ROUND_TRIPS),
+    M("migrate-window-way-ignored", "src/workbench/ScriptDialog.cpp", "build_(optFirstLikeSecond->isChecked(),",
+      "build_(false,", SCRIPT_DIALOG),
+    M("migrate-window-drops-ignored", "src/workbench/ScriptDialog.cpp", "chkAllowDrop->isChecked()));", "false));",
+      SCRIPT_DIALOG),
     M("migrate-partition-columns-altered", MP, "if (!partitions) PlanColumns(*now, *wanted);",
       "PlanColumns(*now, *wanted);", PG_MIGRATE),
 ]
