@@ -26,12 +26,38 @@ std::size_t FirstDifferentLine(std::string_view a, std::string_view b) {
     return line;
 }
 
+// The lines of a text as Normalized keeps them, each without its trailing blanks.
+class NormalizedLines {
+  public:
+    explicit NormalizedLines(std::string_view text) : text_(text) {}
+    // The next line, or false past the last; blank lines before the first are skipped.
+    bool Next(std::string_view& line) {
+        while (start_ <= text_.size()) {
+            std::size_t end = text_.find('\n', start_);
+            if (end == std::string_view::npos) end = text_.size();
+            line = text_.substr(start_, end - start_);
+            while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+                line.remove_suffix(1);
+            start_ = end + 1;
+            if (!line.empty()) begun_ = true;
+            if (begun_) return true;
+        }
+        return false;
+    }
+
+  private:
+    std::string_view text_;
+    std::size_t start_ = 0;
+    bool begun_ = false;
+};
+
 }  // namespace
 
 DefinitionComparison::DefinitionComparison(const CompareOptions& options,
                                            std::function<std::string(const cMetaDataElement&)> shownName,
                                            coDifferences& out)
     : shownName_(std::move(shownName)), out_(out) {
+    if (options.definitions) alike_.resize(std::size_t{1} << kAlikeBits);
     for (const auto& property : options.ignoreProperties) ignored_.insert(FoldCase(property));
 }
 
@@ -50,6 +76,20 @@ std::string DefinitionComparison::Normalized(std::string_view text) {
     }
     while (!out.empty() && out.back() == '\n') out.pop_back();
     return out;
+}
+
+bool DefinitionComparison::SameOnceNormalized(std::string_view a, std::string_view b) {
+    NormalizedLines x(a), y(b);
+    std::string_view lineA, lineB;
+    bool moreA = x.Next(lineA), moreB = y.Next(lineB);
+    for (; moreA && moreB; moreA = x.Next(lineA), moreB = y.Next(lineB))
+        if (lineA != lineB) return false;
+    // Blank lines at the end are set aside.
+    for (; moreA; moreA = x.Next(lineA))
+        if (!lineA.empty()) return false;
+    for (; moreB; moreB = y.Next(lineB))
+        if (!lineB.empty()) return false;
+    return true;
 }
 
 std::string DefinitionComparison::ChangeText(std::string_view property, std::string_view value1,
@@ -85,16 +125,22 @@ std::string DefinitionComparison::ChangeText(std::string_view property, std::str
     return text.append(": ").append(part(value1)).append(" \u2192 ").append(part(value2));
 }
 
+bool DefinitionComparison::Ignored(std::string_view property) const {
+    return !ignored_.empty() && ignored_.count(FoldCase(property)) != 0;
+}
+
 template <class OnChange>
-void DefinitionComparison::CompareProperties(const Properties& a, const Properties& b,
+bool DefinitionComparison::CompareProperties(const Properties& a, const Properties& b,
                                              OnChange&& onChange) const {
     // Alike, the usual case, is told by one pass over both.
-    if (a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const auto& x, const auto& y) {
-            return SameName(x.first, y.first) && SameName(x.second, y.second);
-        }))
-        return;
+    if (&a == &b ||
+        (a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const auto& x, const auto& y) {
+             return SameName(x.first, y.first) && SameName(x.second, y.second);
+         })))
+        return true;
     // Both lists are in order of property name: one walk finds each property of either.
     static const std::string none;
+    bool alike = true;
     std::size_t i = 0, k = 0;
     while (i < a.size() || k < b.size()) {
         const bool takeA = k == b.size() || (i < a.size() && a[i].first <= b[k].first);
@@ -104,9 +150,11 @@ void DefinitionComparison::CompareProperties(const Properties& a, const Properti
         const std::string& value2 = takeB ? b[k].second : none;
         if (takeA) ++i;
         if (takeB) ++k;
-        if (value1 == value2 || ignored_.count(FoldCase(property)) != 0) continue;
-        if (Normalized(value1) != Normalized(value2)) onChange(property, value1, value2);
+        if (SameName(value1, value2) || Ignored(property) || SameOnceNormalized(value1, value2)) continue;
+        alike = false;
+        onChange(property, value1, value2);
     }
+    return alike;
 }
 
 void DefinitionComparison::CompareElements(const cMetaDataElement& a, const cMetaDataElement& b) {
@@ -122,17 +170,20 @@ void DefinitionComparison::CompareElements(const cMetaDataElement& a, const cMet
                       });
 }
 
-void DefinitionComparison::CompareColumnPair(const cMetaDataElement& aTable, const cField& aField,
-                                             const cField& bField) {
-    CompareProperties(*aField.Definition, *bField.Definition,
-                      [&](const std::string& property, const std::string& value1, const std::string& value2) {
-                          std::string table = shownName_(aTable);
-                          std::string message = "Field " + table + "." + aField.FieldName +
-                                                " changed: " + ChangeText(property, value1, value2);
-                          out_.AddChange(cDifference::DefinitionChanged(
-                              ObjectType::FieldChanged, aField.FieldName, std::move(table), property, value1,
-                              value2, std::move(message), aTable.Schema));
-                      });
+void DefinitionComparison::CompareNewColumnPair(const cMetaDataElement& aTable, const cField& aField,
+                                                const Properties& aDefinition,
+                                                const Properties& bDefinition) {
+    const bool alike = CompareProperties(
+        aDefinition, bDefinition,
+        [&](const std::string& property, const std::string& value1, const std::string& value2) {
+            std::string table = shownName_(aTable);
+            std::string message = "Field " + table + "." + aField.FieldName +
+                                  " changed: " + ChangeText(property, value1, value2);
+            out_.AddChange(cDifference::DefinitionChanged(ObjectType::FieldChanged, aField.FieldName,
+                                                          std::move(table), property, value1, value2,
+                                                          std::move(message), aTable.Schema));
+        });
+    if (alike) alike_[AlikeSlot(&aDefinition, &bDefinition)] = {&aDefinition, &bDefinition};
 }
 
 }  // namespace tablor

@@ -40,7 +40,7 @@ struct cCompareEngine::Rules {
 
     bool Keep(std::string_view name) const {
         if (!include.Empty() && !include.MatchesAll() && !include.Matches(name)) return false;
-        return !exclude.Matches(name);
+        return exclude.Empty() || !exclude.Matches(name);
     }
 
     // Generated constraint names are keyed by their stem; a leading byte keeps them apart from
@@ -324,17 +324,9 @@ coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::st
     // Every difference refers to the name of the side that lacks it; one copy serves them all.
     const auto name1 = std::make_shared<const std::string>(srcName1);
     const auto name2 = std::make_shared<const std::string>(srcName2);
-    // A name in several schemas says which schema's; a routine paired by signature, which overload.
-    const auto shownName = [this, bySignature](const cMetaDataElement& element) {
-        std::string name = severalSchemas_.count(KindKey(element)) != 0
-                               ? element.Schema + "." + element.ObjectName
-                               : element.ObjectName;
-        const bool routine =
-            element.ObjectType == ObjectType::Function || element.ObjectType == ObjectType::Procedure;
-        if (bySignature && routine && !Signature(element).empty()) name += "(" + Signature(element) + ")";
-        return name;
-    };
-    DefinitionComparison definitions(options, shownName, *differences_);
+    bySignature_ = bySignature;
+    DefinitionComparison definitions(
+        options, [this](const cMetaDataElement& element) { return ShownName(element); }, *differences_);
     definitions_ = options.definitions ? &definitions : nullptr;
     try {
         CompareOneWay(MetaData1, index1, MetaData2, index2, name2, Pass::Forward);
@@ -347,24 +339,46 @@ coDifferences& cCompareEngine::Compare(const cMetaData& MetaData1, const std::st
         backwardMissing_.clear();
         rules_ = nullptr;
         definitions_ = nullptr;
+        bySignature_ = false;
         throw;
     }
     backwardMissing_.clear();
     rules_ = nullptr;
     definitions_ = nullptr;
-    // A name held in several schemas: each difference about it says which schema's.
-    if (!severalSchemas_.empty() || bySignature) {
+    // A name held in several schemas: each difference about it says which schema's. (A missing
+    // routine named otherwise was named so when it was found.)
+    if (!severalSchemas_.empty()) {
         for (const auto& difference : differences_->Items()) {
             const cMetaDataElement* element = difference->ElementFound();
             if (element == nullptr) continue;
-            if (bySignature && difference->FieldTable().empty() && shownName(*element) != element->ObjectName)
-                difference->ShowNameAs(shownName(*element));
+            if (bySignature && difference->FieldTable().empty() && Renamed(*element))
+                difference->ShowNameAs(ShownName(*element));
             else if (severalSchemas_.count(KindKey(*element)) != 0)
                 difference->QualifyBySchema();
         }
     }
+    bySignature_ = false;
     severalSchemas_.clear();
     return *differences_;
+}
+
+// A name in several schemas says which schema's; a routine paired by signature, which overload.
+std::string cCompareEngine::ShownName(const cMetaDataElement& element) const {
+    std::string name = severalSchemas_.count(KindKey(element)) != 0
+                           ? element.Schema + "." + element.ObjectName
+                           : element.ObjectName;
+    const bool routine =
+        element.ObjectType == ObjectType::Function || element.ObjectType == ObjectType::Procedure;
+    if (bySignature_ && routine && !Signature(element).empty()) name += "(" + Signature(element) + ")";
+    return name;
+}
+
+// Whether ShownName tells more than the element's name, without making it.
+bool cCompareEngine::Renamed(const cMetaDataElement& element) const {
+    const bool routine =
+        element.ObjectType == ObjectType::Function || element.ObjectType == ObjectType::Procedure;
+    return (bySignature_ && routine && !Signature(element).empty()) ||
+           (!severalSchemas_.empty() && severalSchemas_.count(KindKey(element)) != 0);
 }
 
 void cCompareEngine::CompareOneWay(const cMetaData& a, const SchemaIndex& aIndex, const cMetaData& b,
@@ -395,9 +409,11 @@ void cCompareEngine::CompareOneWay(const cMetaData& a, const SchemaIndex& aIndex
         if ((only & kind) == 0 || aIndex.routines.LeftOut(i)) continue;
         // A procedure and a function of one name are the same routine.
         const std::uint32_t match = bIndex.routines.First(aIndex.routines.KeyAt(i));
-        if (match == NameIndex::kNone)
+        if (match == NameIndex::kNone) {
             differences_->AddFound(routine->ObjectType, routine, name);
-        else if (definitions != nullptr)
+            if (bySignature_ && Renamed(*routine))
+                differences_->Items().back()->ShowNameAs(ShownName(*routine));
+        } else if (definitions != nullptr)
             definitions->CompareElements(*routine, *b.Routines().Items()[match]);
     }
     if (definitions_ != nullptr) {
@@ -495,6 +511,17 @@ void cCompareEngine::CompareColumns(const std::shared_ptr<cMetaDataElement>& aTa
             for (std::uint32_t x = 0; x < bCount; ++x) bPositions.emplace(b.NameAt(x), x);
         }
     }
+    // Each column is an object of its own, away from the names: reading every definition in one
+    // pass, before the names are matched, lets those reads overlap.
+    const bool definitions = changes && definitions_ != nullptr && rules_->columnDefinitions;
+    if (definitions) {
+        for (int side = 0; side < 2; ++side) {
+            const auto& fields = (side == 0 ? a : b).fields.Items();
+            auto& held = definitionsScratch_[side];
+            held.resize(fields.size());
+            for (std::size_t x = 0; x < fields.size(); ++x) held[x] = fields[x]->Definition.get();
+        }
+    }
     std::vector<unsigned char>& bMatched = matchedScratch_;
     bMatched.assign(bCount, 0);
     std::size_t matchedCount = 0;
@@ -530,7 +557,6 @@ void cCompareEngine::CompareColumns(const std::shared_ptr<cMetaDataElement>& aTa
         const auto& aFields = a.fields.Items();
         const auto& bFields = b.fields.Items();
         const bool typeChanges = rules_->changes;
-        const bool definitions = definitions_ != nullptr && rules_->columnDefinitions;
         for (std::size_t n = 0; n < aCount; ++n) {
             if (matchAtScratch_[n] == bCount) continue;
             const std::uint32_t aAt = a.PositionAt(n);
@@ -538,8 +564,10 @@ void cCompareEngine::CompareColumns(const std::shared_ptr<cMetaDataElement>& aTa
             const cField& aField = *aFields[aAt];
             const cField& bField = *bFields[bAt];
             // Where both columns' definitions are compared, their "type" tells a change whole.
-            const bool bothDefined = definitions && aField.Definition && bField.Definition;
-            if (bothDefined) definitions_->CompareColumnPair(*aTable, aField, bField);
+            const Properties* aDefinition = definitions ? definitionsScratch_[0][aAt] : nullptr;
+            const Properties* bDefinition = definitions ? definitionsScratch_[1][bAt] : nullptr;
+            const bool bothDefined = aDefinition != nullptr && bDefinition != nullptr;
+            if (bothDefined) definitions_->CompareColumnPair(*aTable, aField, *aDefinition, *bDefinition);
             // Alike byte for byte, the usual case, is told inline.
             if (!typeChanges || bothDefined ||
                 (SameName(aField.FieldType, bField.FieldType) &&

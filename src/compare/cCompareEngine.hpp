@@ -54,10 +54,13 @@ class cCompareEngine {
     void CompareColumns(const std::shared_ptr<cMetaDataElement>& aTable, const Columns& a, const Columns& b,
                         const SideName& name, std::uint64_t backwardPair, bool missing, bool changes);
     void AddChange(const cMetaDataElement& aTable, const cField& aField, const cField& bField);
+    std::string ShownName(const cMetaDataElement& element) const;
+    bool Renamed(const cMetaDataElement& element) const;
 
     std::shared_ptr<coDifferences> differences_;
     const Rules* rules_ = nullptr;                    // during a comparison with options
     bool bySchema_ = false;                           // during a comparison
+    bool bySignature_ = false;                        // during a comparison: routines pair by signature
     std::unordered_set<std::string> severalSchemas_;  // KindKeys of names in several schemas
     const std::string* firstName_ = nullptr;
     const std::string* secondName_ = nullptr;
@@ -68,9 +71,10 @@ class cCompareEngine {
     // lacks going back waits here: the pair (second-side index, first-side index) and the
     // column's position. A flat list, since many same-named tables make millions of pairs.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> backwardMissing_;
-    std::vector<unsigned char> matchedScratch_;  // by column of the second table: matched
-    std::vector<std::uint32_t> matchAtScratch_;  // by column of the first table: its match
-    std::vector<std::uint32_t> keptScratch_[2];  // the columns the excludes leave, by side
+    std::vector<unsigned char> matchedScratch_;             // by column of the second table: matched
+    std::vector<std::uint32_t> matchAtScratch_;             // by column of the first table: its match
+    std::vector<std::uint32_t> keptScratch_[2];             // the columns the excludes leave, by side
+    std::vector<const Properties*> definitionsScratch_[2];  // by column, by side
     std::string foldedScratch_;
     std::string foldedNameScratch_;
 };

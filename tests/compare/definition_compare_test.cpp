@@ -1,6 +1,7 @@
 // Definitions compared: one change per case, each giving the differences a user reads.
 #include <gtest/gtest.h>
 
+#include "compare/DefinitionComparison.hpp"
 #include "compare/cCompareEngine.hpp"
 
 using namespace tablor;
@@ -141,4 +142,43 @@ TEST(DefinitionCompare, OverloadsPairBySignature) {
     EXPECT_EQ(differences.Item(1)->ObjectName(), "f(text)");
     EXPECT_EQ(differences.Item(1)->Message(), "Routine was not found on A");
     EXPECT_EQ(engine.Compare(first, "A", second, "B").Count(), 0);
+}
+
+// Texts are compared as Normalized makes them, without making them.
+TEST(DefinitionCompare, SameOnceNormalizedAgreesWithNormalized) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"a", "a"},          {"a", "a \t"},    {"a\r\nb", "a\nb"}, {"\n \n a", " a\n\n"},
+        {"a\n\nb", "a\nb"},  {"", " \r\n\n"},  {"a", "b"},         {"a\n", "a\nb"},
+        {" a", "a"},         {"a\rb", "ab"},   {"", "x"},          {"a\n \nb\n", "a\n\nb"},
+        {"a\nb ", "a\nb\t"}, {"\n\n", "\r\n"}, {"ab", "a\nb"},     {"a\n\n\nb", "a\n\nb"},
+    };
+    for (const auto& [a, b] : cases) {
+        const bool same = DefinitionComparison::Normalized(a) == DefinitionComparison::Normalized(b);
+        EXPECT_EQ(DefinitionComparison::SameOnceNormalized(a, b), same) << a << " | " << b;
+        EXPECT_EQ(DefinitionComparison::SameOnceNormalized(b, a), same) << b << " | " << a;
+    }
+}
+
+// Columns of one definition share one list; each pair is still told on its own.
+TEST(DefinitionCompare, ColumnsSharingADefinitionAreEachCompared) {
+    const auto shared = Props({{"nullable", "NO"}});
+    const auto alike = Props({{"nullable", "NO "}});
+    const auto other = Props({{"nullable", "YES"}});
+    cMetaData first, second;
+    for (cMetaData* side : {&first, &second}) {
+        auto& fields = side->Tables().Add("t")->Fields();
+        for (const char* column : {"a", "b", "c", "d"})
+            fields.Add(column, "int", "")->Definition = side == &first ? shared : nullptr;
+    }
+    const auto& bFields = second.Tables().Item(1)->Fields();
+    bFields.Item(1)->Definition = alike;
+    bFields.Item(2)->Definition = other;
+    bFields.Item(3)->Definition = alike;
+    bFields.Item(4)->Definition = other;
+    CompareOptions options;
+    options.definitions = true;
+    cCompareEngine engine;
+    EXPECT_EQ(Messages(engine.Compare(first, "A", second, "B", options)),
+              (std::vector<std::string>{"Field t.b changed: nullable: NO \u2192 YES",
+                                        "Field t.d changed: nullable: NO \u2192 YES"}));
 }
