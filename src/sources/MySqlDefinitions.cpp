@@ -20,21 +20,22 @@ using Properties = std::vector<std::pair<const char*, std::string>>;
 constexpr std::size_t kValues = 8;
 
 // The PROPERTY and VALUE, VALUE2, ... columns of a row of `properties` (DefinitionQueries.hpp),
-// PROPERTY only where `when` holds; `filled` gets the list of the value columns.
+// PROPERTY naming them up to the last that has a value, so that the reader fetches no more, and
+// none where `when` does not hold; `filled` gets the list of the value columns.
 std::string PropertyColumns(const Properties& properties, std::string& filled, const std::string& when = {}) {
-    std::string names, values;
+    std::string names, values, property;
     std::size_t count = 0;
-    for (const auto& [property, value] : properties) {
+    for (const auto& [key, value] : properties) {
         const std::string label = count == 0 ? "VALUE" : "VALUE" + std::to_string(count + 1);
-        names += (count == 0 ? std::string() : std::string(1, kPropertySeparator)) + property;
+        names += (count == 0 ? std::string() : std::string(1, kPropertySeparator)) + key;
         values += ", " + value + " AS " + label;
         filled += (count == 0 ? "" : ", ") + label;
+        property = " WHEN (" + value + ") IS NOT NULL THEN '" + names + "'" + property;
         ++count;
     }
     for (; count < kValues; ++count) values += ", NULL AS VALUE" + std::to_string(count + 1);
-    const std::string property = "'" + names + "'";
-    return (when.empty() ? property : "CASE WHEN " + when + " THEN " + property + " END") + " AS PROPERTY" +
-           values;
+    return "CASE" + (when.empty() ? std::string() : " WHEN NOT (" + when + ") THEN NULL") + property +
+           " END AS PROPERTY" + values;
 }
 
 // The objects `from` (its tables and WHERE) lists, of the kind the expression `kind` gives, a row

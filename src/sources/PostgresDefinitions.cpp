@@ -35,24 +35,28 @@ using Properties = std::initializer_list<std::pair<const char*, std::string>>;
 constexpr std::size_t kValues = 7;
 
 // One kind of object, a row each with its properties (DefinitionQueries.hpp): a row a property,
-// unpivoted here, took the server longer than reading the catalogue. Objects the catalogue tells
+// unpivoted here, took the server longer than reading the catalogue. PROPERTY names them up to
+// the last that has a value, so that the reader fetches no more. Objects the catalogue tells
 // nothing of are left out; OFFSET 0 keeps the server from working each value out again for that.
 std::string Part(const std::string& kind, const std::string& name, const std::string& column,
                  const std::string& from, const std::string& where, Properties properties) {
-    std::string names, values, any;
+    std::string names, values, labels, any, property;
     std::size_t count = 0;
-    for (const auto& [property, value] : properties) {
+    for (const auto& [key, value] : properties) {
         const std::string label = count == 0 ? "value" : "value" + std::to_string(count + 1);
-        names += (count == 0 ? std::string() : std::string(1, kPropertySeparator)) + property;
+        names += (count == 0 ? std::string() : std::string(1, kPropertySeparator)) + key;
         values += ", (" + value + ")::text AS " + label;
+        labels += ", " + label;
         any += (count == 0 ? "" : ", ") + label;
+        property = " WHEN " + label + " IS NOT NULL THEN '" + names + "'" + property;
         ++count;
     }
-    for (; count < kValues; ++count) values += ", NULL::text AS value" + std::to_string(count + 1);
-    return "SELECT * FROM (SELECT '" + kind + "'::text AS object_kind, n.nspname::text AS object_schema, " +
-           name + " AS object_name, " + column + " AS column_name, '" + names + "'::text AS property" +
-           values + from + " WHERE TRUE" + where + kUserSchema + " OFFSET 0) p WHERE COALESCE(" + any +
-           ") IS NOT NULL";
+    for (; count < kValues; ++count) labels += ", NULL::text AS value" + std::to_string(count + 1);
+    return "SELECT object_kind, object_schema, object_name, column_name, CASE" + property +
+           " END AS property" + labels + " FROM (SELECT '" + kind +
+           "'::text AS object_kind, n.nspname::text AS object_schema, " + name + " AS object_name, " +
+           column + " AS column_name" + values + from + " WHERE TRUE" + where + kUserSchema +
+           " OFFSET 0) p WHERE COALESCE(" + any + ") IS NOT NULL";
 }
 
 }  // namespace
