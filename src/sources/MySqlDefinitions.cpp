@@ -188,14 +188,18 @@ std::string MySqlDefinitionsQuery() {
 // The names query's columns (SchemaQueries::columns) with each column's properties: the view of
 // columns is the dearest the definitions read, and this way it is read once. A view's columns
 // show what their tables' columns are (their defaults even): each change to a table would be told
-// again for every view over it, so they have none; the view's definition tells.
+// again for every view over it, so they have none; the view's definition tells. Tables are
+// matched letter for letter, as the names are read: two whose names differ in case alone would
+// otherwise give each column twice.
 std::string MySqlColumnsWithDefinitionsQuery() {
     std::string filled;
     return "SELECT c.TABLE_SCHEMA, c.TABLE_NAME, c.COLUMN_NAME, c.CHARACTER_MAXIMUM_LENGTH, c.DATA_TYPE, " +
-           PropertyColumns(ColumnProperties(), filled, "t.TABLE_NAME IS NOT NULL") +
+           PropertyColumns(ColumnProperties(), filled, "t.TABLE_KEY IS NOT NULL") +
            " FROM INFORMATION_SCHEMA.COLUMNS c LEFT JOIN " +
-           Once("TABLE_NAME, TABLE_COLLATION", "TABLES", "t", " AND TABLE_TYPE <> 'VIEW'") +
-           " ON t.TABLE_NAME = c.TABLE_NAME WHERE c.TABLE_SCHEMA = DATABASE() ORDER BY c.TABLE_NAME, "
+           Once("CAST(TABLE_NAME AS BINARY) AS TABLE_KEY, TABLE_COLLATION", "TABLES", "t",
+                " AND TABLE_TYPE <> 'VIEW'") +
+           " ON t.TABLE_KEY = CAST(c.TABLE_NAME AS BINARY) WHERE c.TABLE_SCHEMA = DATABASE() ORDER BY "
+           "c.TABLE_NAME, "
            "c.ORDINAL_POSITION";
 }
 
