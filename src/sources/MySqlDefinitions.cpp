@@ -28,9 +28,10 @@ std::string PropertyColumns(const Properties& properties, std::string& filled, c
     for (const auto& [key, value] : properties) {
         const std::string label = count == 0 ? "VALUE" : "VALUE" + std::to_string(count + 1);
         names += (count == 0 ? std::string() : std::string(1, kPropertySeparator)) + key;
-        values += ", " + value + " AS " + label;
-        filled += (count == 0 ? "" : ", ") + label;
-        property = " WHEN (" + value + ") IS NOT NULL THEN '" + names + "'" + property;
+        values.append(", ").append(value).append(" AS ").append(label);
+        filled.append(count == 0 ? "" : ", ").append(label);
+        property.insert(
+            0, std::string(" WHEN (").append(value).append(") IS NOT NULL THEN '").append(names).append("'"));
         ++count;
     }
     for (; count < kValues; ++count) values += ", NULL AS VALUE" + std::to_string(count + 1);

@@ -45,10 +45,11 @@ std::string Part(const std::string& kind, const std::string& name, const std::st
     for (const auto& [key, value] : properties) {
         const std::string label = count == 0 ? "value" : "value" + std::to_string(count + 1);
         names += (count == 0 ? std::string() : std::string(1, kPropertySeparator)) + key;
-        values += ", (" + value + ")::text AS " + label;
-        labels += ", " + label;
-        any += (count == 0 ? "" : ", ") + label;
-        property = " WHEN " + label + " IS NOT NULL THEN '" + names + "'" + property;
+        values.append(", (").append(value).append(")::text AS ").append(label);
+        labels.append(", ").append(label);
+        any.append(count == 0 ? "" : ", ").append(label);
+        property.insert(
+            0, std::string(" WHEN ").append(label).append(" IS NOT NULL THEN '").append(names).append("'"));
         ++count;
     }
     for (; count < kValues; ++count) labels += ", NULL::text AS value" + std::to_string(count + 1);
