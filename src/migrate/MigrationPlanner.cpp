@@ -64,10 +64,6 @@ bool SameProperties(const std::shared_ptr<const Properties>& a, const std::share
     return others.empty();
 }
 
-bool StartsWith(std::string_view text, std::string_view start) {
-    return text.substr(0, start.size()) == start;
-}
-
 bool IsForeignKey(const Element& constraint) {
     return StartsWith(PropertyText(constraint.Definition, "definition"), "FOREIGN KEY");
 }

@@ -3,28 +3,6 @@
 namespace tablor {
 namespace {
 
-bool StartsWith(std::string_view text, std::string_view start) {
-    return text.substr(0, start.size()) == start;
-}
-
-// The text between the first "(" at or after `from` and its closing ")".
-std::string_view Parenthesized(std::string_view text, std::size_t from = 0) {
-    const std::size_t open = text.find('(', from);
-    if (open == std::string_view::npos) return {};
-    int depth = 0;
-    for (std::size_t i = open; i < text.size(); ++i) {
-        if (text[i] == '(') ++depth;
-        if (text[i] == ')' && --depth == 0) return text.substr(open + 1, i - open - 1);
-    }
-    return text.substr(open + 1);
-}
-
-std::string WithoutSuffix(std::string text, std::string_view suffix) {
-    if (text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0)
-        text.resize(text.size() - suffix.size());
-    return text;
-}
-
 bool IsFunction(const cMetaDataElement& routine) {
     return routine.ObjectType == ObjectType::Function;
 }
@@ -32,12 +10,7 @@ bool IsFunction(const cMetaDataElement& routine) {
 }  // namespace
 
 std::string MySqlDialect::Quote(std::string_view identifier) const {
-    std::string out = "`";
-    for (const char c : identifier) {
-        out += c;
-        if (c == '`') out += c;
-    }
-    return out + "`";
+    return Enclosed(identifier, "`", '`');
 }
 
 std::string MySqlDialect::Literal(std::string_view text) const {
@@ -117,9 +90,9 @@ std::string MySqlDialect::ConstraintClause(const cMetaDataElement& constraint) c
     const std::string definition = PropertyText(constraint.Definition, "definition");
     const std::string name = Quote(OwnName(constraint));
     if (StartsWith(definition, "PRIMARY KEY"))
-        return "PRIMARY KEY (" + QuotedList(Parenthesized(definition)) + ")";
+        return "PRIMARY KEY (" + QuotedList(Parenthesized(definition).first) + ")";
     if (StartsWith(definition, "UNIQUE"))
-        return "CONSTRAINT " + name + " UNIQUE (" + QuotedList(Parenthesized(definition)) + ")";
+        return "CONSTRAINT " + name + " UNIQUE (" + QuotedList(Parenthesized(definition).first) + ")";
     if (StartsWith(definition, "FOREIGN KEY")) {
         // FOREIGN KEY (a) REFERENCES t (b) ON DELETE ... ON UPDATE ...
         const std::size_t references = definition.find(" REFERENCES ");
@@ -132,8 +105,8 @@ std::string MySqlDialect::ConstraintClause(const cMetaDataElement& constraint) c
         const std::size_t dot = table.find('.');
         table = dot == std::string::npos ? Quote(table)
                                          : Quote(table.substr(0, dot)) + "." + Quote(table.substr(dot + 1));
-        return "CONSTRAINT " + name + " FOREIGN KEY (" + QuotedList(Parenthesized(definition)) +
-               ") REFERENCES " + table + " (" + QuotedList(Parenthesized(definition, tableEnd)) + ")" +
+        return "CONSTRAINT " + name + " FOREIGN KEY (" + QuotedList(Parenthesized(definition).first) +
+               ") REFERENCES " + table + " (" + QuotedList(Parenthesized(definition, tableEnd).first) + ")" +
                (rulesAt == std::string::npos ? std::string() : definition.substr(rulesAt));
     }
     return "CONSTRAINT " + name + " " + definition;
@@ -239,7 +212,7 @@ Statements MySqlDialect::CreateIndex(const cMetaDataElement& index) const {
     if (unique) sql += "UNIQUE ";
     if (method == "FULLTEXT" || method == "SPATIAL") sql += method + " ";
     sql += "INDEX " + Quote(OwnName(index)) + " ON " + Quote(TableOf(index)) + " (" +
-           QuotedList(Parenthesized(definition)) + ")";
+           QuotedList(Parenthesized(definition).first) + ")";
     if (method == "BTREE" || method == "HASH") sql += " USING " + method;
     return {MigrationStatement::Run(sql)};
 }

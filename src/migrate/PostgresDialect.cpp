@@ -5,22 +5,6 @@
 namespace tablor {
 namespace {
 
-// Identifiers are quoted whole, doubling any quote inside.
-std::string Quoted(std::string_view text, char quote) {
-    std::string out(1, quote);
-    for (const char c : text) {
-        out += c;
-        if (c == quote) out += c;
-    }
-    return out + quote;
-}
-
-std::string WithoutSuffix(std::string text, std::string_view suffix) {
-    if (text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0)
-        text.resize(text.size() - suffix.size());
-    return text;
-}
-
 // A body as the server wrote it, without the ";" and blanks it may end in.
 std::string Body(std::string text) {
     while (!text.empty() && (text.back() == ';' || text.back() == ' ' || text.back() == '\n' ||
@@ -75,11 +59,11 @@ bool IsFunction(const cMetaDataElement& routine) {
 }  // namespace
 
 std::string PostgresDialect::Quote(std::string_view identifier) const {
-    return Quoted(identifier, '"');
+    return Enclosed(identifier, "\"", '"');
 }
 
 std::string PostgresDialect::Literal(std::string_view text) const {
-    return Quoted(text, '\'');
+    return Enclosed(text, "'", '\'');
 }
 
 std::string PostgresDialect::Qualified(const cMetaDataElement& element, std::string_view name) const {

@@ -100,6 +100,36 @@ std::string PropertyText(const std::shared_ptr<const Properties>& definition, st
     return value ? *value : std::string();
 }
 
+bool StartsWith(std::string_view text, std::string_view start) {
+    return text.substr(0, start.size()) == start;
+}
+
+std::string WithoutSuffix(std::string text, std::string_view suffix) {
+    if (text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0)
+        text.resize(text.size() - suffix.size());
+    return text;
+}
+
+std::pair<std::string_view, std::size_t> Parenthesized(std::string_view text, std::size_t from) {
+    const std::size_t open = text.find('(', from);
+    if (open == std::string_view::npos) return {{}, std::string_view::npos};
+    int depth = 0;
+    for (std::size_t i = open; i < text.size(); ++i) {
+        if (text[i] == '(') ++depth;
+        if (text[i] == ')' && --depth == 0) return {text.substr(open + 1, i - open - 1), i + 1};
+    }
+    return {text.substr(open + 1), text.size()};
+}
+
+std::string Enclosed(std::string_view text, std::string_view open, char close) {
+    std::string out(open);
+    for (const char c : text) {
+        out += c;
+        if (c == close) out += c;
+    }
+    return out + close;
+}
+
 std::vector<std::string> ListParts(std::string_view list) {
     std::vector<std::string> parts;
     int depth = 0;

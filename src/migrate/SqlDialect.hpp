@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "migrate/MigrationScript.hpp"
@@ -80,6 +81,14 @@ std::string PropertyText(const std::shared_ptr<const Properties>& definition, st
 // True when a column of type `from` can take type `to` without losing any value: a longer
 // length, more precision, a wider integer or float, any text.
 bool TypeWidens(std::string_view from, std::string_view to);
+
+// Texts the dialects take apart and put together.
+bool StartsWith(std::string_view text, std::string_view start);
+std::string WithoutSuffix(std::string text, std::string_view suffix);
+// The text between the first "(" at or after `from` and its closing ")", and where that ends.
+std::pair<std::string_view, std::size_t> Parenthesized(std::string_view text, std::size_t from = 0);
+// `text` between `open` and `close`, every `close` within doubled: how engines quote.
+std::string Enclosed(std::string_view text, std::string_view open, char close);
 
 // The comma-separated parts of a list, outside parentheses and quotes: "a, b(1, 2)" gives
 // "a" and "b(1, 2)".

@@ -3,28 +3,6 @@
 namespace tablor {
 namespace {
 
-bool StartsWith(std::string_view text, std::string_view start) {
-    return text.substr(0, start.size()) == start;
-}
-
-std::string WithoutSuffix(std::string text, std::string_view suffix) {
-    if (text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0)
-        text.resize(text.size() - suffix.size());
-    return text;
-}
-
-// The text between the first "(" at or after `from` and its closing ")", and where it ends.
-std::pair<std::string_view, std::size_t> Parenthesized(std::string_view text, std::size_t from = 0) {
-    const std::size_t open = text.find('(', from);
-    if (open == std::string_view::npos) return {{}, std::string_view::npos};
-    int depth = 0;
-    for (std::size_t i = open; i < text.size(); ++i) {
-        if (text[i] == '(') ++depth;
-        if (text[i] == ')' && --depth == 0) return {text.substr(open + 1, i - open - 1), i + 1};
-    }
-    return {text.substr(open + 1), text.size()};
-}
-
 const char* RoutineWord(const cMetaDataElement& routine) {
     return routine.ObjectType == ObjectType::Function ? "FUNCTION" : "PROCEDURE";
 }
@@ -32,21 +10,11 @@ const char* RoutineWord(const cMetaDataElement& routine) {
 }  // namespace
 
 std::string SqlServerDialect::Quote(std::string_view identifier) const {
-    std::string out = "[";
-    for (const char c : identifier) {
-        out += c;
-        if (c == ']') out += c;
-    }
-    return out + "]";
+    return Enclosed(identifier, "[", ']');
 }
 
 std::string SqlServerDialect::Literal(std::string_view text) const {
-    std::string out = "N'";
-    for (const char c : text) {
-        out += c;
-        if (c == '\'') out += c;
-    }
-    return out + "'";
+    return Enclosed(text, "N'", '\'');
 }
 
 std::string SqlServerDialect::Qualified(const cMetaDataElement& element, std::string_view name) const {
