@@ -95,7 +95,7 @@ std::unordered_set<std::string> NamesIn(std::string_view text) {
         }
         if (c == '"' || c == '`' || c == '[' || c == ']') {
             flush();
-            quote = c == '[' ? ']' : (c == ']' ? 0 : c);
+            quote = c == '[' ? ']' : (c == ']' ? '\0' : c);
             continue;
         }
         if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' ||
@@ -434,7 +434,7 @@ class Planner {
             if (pairs[i].second != nullptr && (pairs[i].first == nullptr || dropped[i]))
                 creates.push_back(pairs[i].second);
         }
-        const auto ordered = [this](std::vector<const Element*> views) {
+        const auto ordered = [this](const std::vector<const Element*>& views) {
             // Each view after those it names.
             std::unordered_map<std::string, const Element*> byName;
             for (const Element* view : views) byName.emplace(TableKey(*view, view->ObjectName), view);
@@ -452,9 +452,10 @@ class Planner {
             for (const Element* view : views) place(view);
             return out;
         };
-        const std::vector<const Element*> dropOrder = ordered(drops);
-        for (auto view = dropOrder.rbegin(); view != dropOrder.rend(); ++view)
-            Add(kDropViews, dialect_->DropView(**view));
+        // Dropped the other way round: a view before those it names.
+        std::vector<const Element*> dropOrder = ordered(drops);
+        std::reverse(dropOrder.begin(), dropOrder.end());
+        for (const Element* view : dropOrder) Add(kDropViews, dialect_->DropView(*view));
         for (const Element* view : ordered(creates)) Add(kCreateViews, dialect_->CreateView(*view));
     }
 

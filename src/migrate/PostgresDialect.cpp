@@ -396,7 +396,7 @@ Statements PostgresDialect::CreateType(const cMetaDataElement& type) const {
     if (const std::string* value = PropertyOf(definition, "default")) sql += " DEFAULT " + *value;
     if (PropertyText(definition, "nullable") == "NO") sql += " NOT NULL";
     for (const auto& [constraint, check] : DomainConstraints(PropertyText(definition, "constraints")))
-        sql += " CONSTRAINT " + constraint + " " + check;
+        sql.append(" CONSTRAINT ").append(constraint).append(" ").append(check);
     return {MigrationStatement::Run(sql)};
 }
 
