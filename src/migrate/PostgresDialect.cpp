@@ -79,12 +79,6 @@ std::string PostgresDialect::Closing() const {
     return "COMMIT;\n";
 }
 
-std::string PostgresDialect::TableName(const cMetaDataElement& element, std::string_view table) const {
-    cMetaDataElement owner;
-    owner.Schema = element.Schema;
-    return Qualified(owner, table);
-}
-
 std::string PostgresDialect::ColumnSpecification(const cField& column) const {
     const auto& definition = column.Definition;
     std::string out = Quote(column.FieldName) + " " + PropertyText(definition, "type");
@@ -282,13 +276,13 @@ Statements PostgresDialect::AlterColumn(const cMetaDataElement& table, const cFi
 }
 
 Statements PostgresDialect::AddConstraint(const cMetaDataElement& constraint, std::string_view table) const {
-    return {MigrationStatement::Run("ALTER TABLE " + TableName(constraint, table) + " ADD CONSTRAINT " +
+    return {MigrationStatement::Run("ALTER TABLE " + Qualified(constraint, table) + " ADD CONSTRAINT " +
                                     Quote(OwnName(constraint)) + " " +
                                     PropertyText(constraint.Definition, "definition"))};
 }
 
 Statements PostgresDialect::DropConstraint(const cMetaDataElement& constraint, std::string_view table) const {
-    return {MigrationStatement::Run("ALTER TABLE " + TableName(constraint, table) + " DROP CONSTRAINT " +
+    return {MigrationStatement::Run("ALTER TABLE " + Qualified(constraint, table) + " DROP CONSTRAINT " +
                                     Quote(OwnName(constraint)))};
 }
 
@@ -338,7 +332,7 @@ Statements PostgresDialect::CreateTrigger(const cMetaDataElement& trigger) const
 
 Statements PostgresDialect::DropTrigger(const cMetaDataElement& trigger) const {
     return {MigrationStatement::Run("DROP TRIGGER " + Quote(OwnName(trigger)) + " ON " +
-                                    TableName(trigger, TableOf(trigger)))};
+                                    Qualified(trigger, TableOf(trigger)))};
 }
 
 namespace {

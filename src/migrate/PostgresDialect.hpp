@@ -42,8 +42,6 @@ class PostgresDialect : public SqlDialect {
     Statements DropType(const cMetaDataElement& type) const override;
 
   private:
-    // A table of the element's schema, by name.
-    std::string TableName(const cMetaDataElement& element, std::string_view table) const;
     std::string ColumnSpecification(const cField& column) const;
     Statements ColumnComment(const cMetaDataElement& table, const cField& column, bool always) const;
 };

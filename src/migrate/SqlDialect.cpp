@@ -10,12 +10,6 @@
 namespace tablor {
 namespace {
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 std::string_view Trimmed(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
@@ -35,12 +29,12 @@ TypeParts PartsOf(std::string_view type) {
     const std::size_t open = type.find('(');
     const std::size_t close = type.rfind(')');
     if (open == std::string_view::npos || close == std::string_view::npos || close < open) {
-        parts.base = Lower(Trimmed(type));
+        parts.base = FoldCase(Trimmed(type));
         return parts;
     }
-    parts.base = Lower(Trimmed(type.substr(0, open)));
+    parts.base = FoldCase(Trimmed(type.substr(0, open)));
     parts.arguments = ListParts(type.substr(open + 1, close - open - 1));
-    parts.rest = Lower(Trimmed(type.substr(close + 1)));
+    parts.rest = FoldCase(Trimmed(type.substr(close + 1)));
     return parts;
 }
 

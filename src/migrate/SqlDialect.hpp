@@ -25,8 +25,8 @@ class SqlDialect {
     // An identifier quoted for any name: quotes, reserved words, letters of any script.
     virtual std::string Quote(std::string_view identifier) const = 0;
     virtual std::string Literal(std::string_view text) const = 0;
-    // The element's name with its schema where the engine has schemas; `name` is the object's
-    // own name (for a constraint, index or trigger without its table).
+    // `name` in the element's schema, where the engine has schemas: the element's own name (for
+    // a constraint, index or trigger without its table), or its table's.
     virtual std::string Qualified(const cMetaDataElement& element, std::string_view name) const = 0;
 
     // What opens and closes the script: a transaction where the engine's DDL runs in one.

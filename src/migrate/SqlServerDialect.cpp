@@ -36,12 +36,6 @@ std::string SqlServerDialect::Terminated(const std::string& sql) const {
     return sql + "\nGO";
 }
 
-std::string SqlServerDialect::TableName(const cMetaDataElement& element, std::string_view table) const {
-    cMetaDataElement owner;
-    owner.Schema = element.Schema;
-    return Qualified(owner, table);
-}
-
 std::string SqlServerDialect::QuotedList(std::string_view list) const {
     std::string out;
     for (const std::string& part : ListParts(list)) {
@@ -109,7 +103,7 @@ std::string SqlServerDialect::KeyClause(const cMetaDataElement& constraint) cons
         const std::size_t tableEnd = definition.find(" (", references + 12);
         std::string table = definition.substr(references + 12, tableEnd - references - 12);
         const std::size_t dot = table.find('.');
-        table = dot == std::string::npos ? TableName(constraint, table)
+        table = dot == std::string::npos ? Qualified(constraint, table)
                                          : Quote(table.substr(0, dot)) + "." + Quote(table.substr(dot + 1));
         const auto [referenced, after] = Parenthesized(definition, tableEnd);
         return name + "FOREIGN KEY (" + QuotedList(columns) + ") REFERENCES " + table + " (" +
@@ -229,13 +223,13 @@ Statements SqlServerDialect::AlterColumn(const cMetaDataElement& table, const cF
 }
 
 Statements SqlServerDialect::AddConstraint(const cMetaDataElement& constraint, std::string_view table) const {
-    return {MigrationStatement::Run("ALTER TABLE " + TableName(constraint, table) + " ADD " +
+    return {MigrationStatement::Run("ALTER TABLE " + Qualified(constraint, table) + " ADD " +
                                     KeyClause(constraint))};
 }
 
 Statements SqlServerDialect::DropConstraint(const cMetaDataElement& constraint,
                                             std::string_view table) const {
-    return {MigrationStatement::Run("ALTER TABLE " + TableName(constraint, table) + " DROP CONSTRAINT " +
+    return {MigrationStatement::Run("ALTER TABLE " + Qualified(constraint, table) + " DROP CONSTRAINT " +
                                     Quote(OwnName(constraint)))};
 }
 
@@ -245,7 +239,7 @@ Statements SqlServerDialect::CreateIndex(const cMetaDataElement& index) const {
     const std::size_t open = definition.find(" (");
     const auto [columns, end] = Parenthesized(definition);
     std::string sql = "CREATE " + definition.substr(0, open) + " INDEX " + Quote(OwnName(index)) + " ON " +
-                      TableName(index, TableOf(index)) + " (" + QuotedList(columns) + ")";
+                      Qualified(index, TableOf(index)) + " (" + QuotedList(columns) + ")";
     std::string rest = end < definition.size() ? definition.substr(end) : std::string();
     if (StartsWith(rest, " INCLUDE (")) {
         const auto [included, after] = Parenthesized(rest);
@@ -257,7 +251,7 @@ Statements SqlServerDialect::CreateIndex(const cMetaDataElement& index) const {
 
 Statements SqlServerDialect::DropIndex(const cMetaDataElement& index) const {
     return {MigrationStatement::Run("DROP INDEX " + Quote(OwnName(index)) + " ON " +
-                                    TableName(index, TableOf(index)))};
+                                    Qualified(index, TableOf(index)))};
 }
 
 Statements SqlServerDialect::CreateView(const cMetaDataElement& view) const {

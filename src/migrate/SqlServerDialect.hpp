@@ -41,7 +41,6 @@ class SqlServerDialect : public SqlDialect {
     Statements DropType(const cMetaDataElement& type) const override;
 
   private:
-    std::string TableName(const cMetaDataElement& element, std::string_view table) const;
     // "a ASC, b DESC" with each column name quoted.
     std::string QuotedList(std::string_view list) const;
     std::string ColumnSpecification(const cField& column) const;
