@@ -294,7 +294,7 @@ class Planner {
 
     void PlanColumns(const Element& now, const Element& wanted) {
         std::unordered_map<std::string_view, const cField*> wantedByName;
-        for (const auto& column : wanted.Fields()) wantedByName.emplace(column->FieldName, column.get());
+        for (const auto& column : wanted.Fields()) wantedByName.emplace(column->FieldName, column);
         bool rebuilt = false;
         for (const auto& column : now.Fields()) {
             const auto found = wantedByName.find(column->FieldName);

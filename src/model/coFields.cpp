@@ -1,58 +1,152 @@
 #include "model/coFields.hpp"
 
 #include <algorithm>
+#include <functional>
+
+#include "support/TablorError.hpp"
+#include "support/TextCase.hpp"
 
 namespace tablor {
+namespace {
 
-std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldType, std::string FieldSize) {
-    auto field = std::make_shared<cField>();
-    field->FieldName = std::move(FieldName);
-    field->FieldType = std::move(FieldType);
-    field->FieldSize = std::move(FieldSize);
-    const std::string_view key = field->FieldName;
-    const auto appendName = [this](std::string_view name) {
-        names_.append(name);
-        nameEnds_.push_back(static_cast<std::uint32_t>(names_.size()));
+// Never kNoKey, so that a keyed column is told from one without a key by its hash alone.
+std::uint32_t HashOf(std::string_view folded) {
+    return static_cast<std::uint32_t>(std::hash<std::string_view>{}(folded)) | 1U;
+}
+
+}  // namespace
+
+coFields::Item_t coFields::Shared(cField* field) const {
+    if (block_ && block_->Holds(field)) return {block_, field};
+    if (extra_)
+        for (const auto& block : extra_->oldBlocks)
+            if (block->Holds(field)) return {block, field};
+    return {};  // not reached: every column lives in one of the blocks
+}
+
+coFields::Item_t coFields::Item(long position) const {
+    if (position < 1 || position > Count()) throw errors::SubscriptError();
+    return Shared(items_[static_cast<std::size_t>(position - 1)]);
+}
+
+coFields::Item_t coFields::Item(std::string_view key) const {
+    const std::string folded = FoldCase(key);
+    const long index = keyCount_ == 0 ? -1 : Find(folded, HashOf(folded));
+    if (index < 0) throw errors::InvalidKeyError();
+    return Shared(items_[static_cast<std::size_t>(index)]);
+}
+
+long coFields::Find(std::string_view folded, std::uint32_t hash) const {
+    const auto matches = [&](std::size_t index) {
+        if (hashes_[index] != hash) return false;
+        const std::string& name = items_[index]->FieldName;
+        return name == folded || FoldCase(name) == folded;
     };
-    try {
-        if (key.empty()) namesDistinct_ = false;
-        const auto& added = Append(field, key);
-        appendName(key);
-        return added;
-    } catch (const TablorError& error) {
-        if (error.Number() != errors::DuplicateKey) throw;
-        // Only an exact repeat is refused. A name that differs from a key in letter case alone
-        // (PostgreSQL's "id" and "ID") is kept without a key: found by position, compared by
-        // its exact name.
-        const auto& items = Items();
-        for (const auto& existing : items)
-            if (existing->FieldName == field->FieldName) throw;
-        const auto& added = Append(field, {});
-        namesDistinct_ = false;
-        appendName(key);
-        return added;
+    if (!extra_ || extra_->hashSlots.empty()) {
+        for (std::size_t i = 0; i < hashes_.size(); ++i)
+            if (matches(i)) return static_cast<long>(i);
+        return -1;
+    }
+    const auto& hashSlots = extra_->hashSlots;
+    const std::size_t mask = hashSlots.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const std::uint32_t position = hashSlots[slot];
+        if (position == 0) return -1;
+        if (matches(position - 1)) return static_cast<long>(position - 1);
     }
 }
 
+void coFields::PlaceInSlots(std::size_t index) {
+    auto& hashSlots = extra_->hashSlots;
+    const std::size_t mask = hashSlots.size() - 1;
+    std::size_t slot = hashes_[index] & mask;
+    while (hashSlots[slot] != 0) slot = (slot + 1) & mask;
+    hashSlots[slot] = static_cast<std::uint32_t>(index + 1);
+}
+
+void coFields::RebuildSlots() {
+    if (extra_) extra_->hashSlots.clear();
+    if (keyCount_ <= kScanLimit) return;
+    if (!extra_) extra_ = std::make_unique<Extra>();
+    std::size_t size = 64;
+    while (size < std::size_t{keyCount_} * 2) size *= 2;
+    extra_->hashSlots.assign(size, 0);
+    for (std::size_t i = 0; i < hashes_.size(); ++i)
+        if (hashes_[i] != kNoKey) PlaceInSlots(i);
+}
+
+void coFields::NewBlock(std::uint32_t size) {
+    if (block_) {
+        if (!extra_) extra_ = std::make_unique<Extra>();
+        extra_->oldBlocks.push_back(std::move(block_));
+    }
+    block_ = std::make_shared<Block>();
+    block_->fields = std::make_unique<cField[]>(size);
+    block_->size = size;
+    blockUsed_ = 0;
+}
+
+cField& coFields::NextInBlock() {
+    // Blocks grow with the table, so that one of unknown size wastes at most half a block.
+    if (!block_ || blockUsed_ == block_->size)
+        NewBlock(std::max<std::uint32_t>(4, static_cast<std::uint32_t>(items_.size())));
+    return block_->fields[blockUsed_++];
+}
+
+std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldType, std::string FieldSize) {
+    const std::string folded = FoldCase(FieldName);
+    std::uint32_t hash = HashOf(folded);
+    const long same = keyCount_ == 0 ? -1 : Find(folded, hash);
+    if (same >= 0) {
+        // Only an exact repeat is refused. A name that differs from a key in letter case alone
+        // (PostgreSQL's "id" and "ID") is kept without a key: found by position, compared by
+        // its exact name.
+        for (const cField* existing : items_)
+            if (existing->FieldName == FieldName) throw errors::DuplicateKeyError();
+        hash = kNoKey;
+    }
+    if (FieldName.empty()) hash = kNoKey;
+    if (hash == kNoKey) namesDistinct_ = false;
+
+    cField& field = NextInBlock();
+    field.FieldName = std::move(FieldName);
+    field.FieldType = std::move(FieldType);
+    field.FieldSize = std::move(FieldSize);
+    items_.push_back(&field);
+    hashes_.push_back(hash);
+    if (hash != kNoKey) {
+        ++keyCount_;
+        if (keyCount_ > kScanLimit) {
+            if (!extra_ || std::size_t{keyCount_} * 2 > extra_->hashSlots.size())
+                RebuildSlots();
+            else
+                PlaceInSlots(items_.size() - 1);
+        }
+    }
+    return {block_, &field};
+}
+
 void coFields::Remove(long position) {
-    Collection<cField>::Remove(position);
-    const auto index = static_cast<std::size_t>(position - 1);
-    const std::uint32_t start = index == 0 ? 0 : nameEnds_[index - 1];
-    const std::uint32_t length = nameEnds_[index] - start;
-    names_.erase(start, length);
-    nameEnds_.erase(nameEnds_.begin() + static_cast<std::ptrdiff_t>(index));
-    for (std::size_t i = index; i < nameEnds_.size(); ++i) nameEnds_[i] -= length;
+    if (position < 1 || position > Count()) throw errors::SubscriptError();
+    const auto index = static_cast<std::ptrdiff_t>(position - 1);
+    if (hashes_[static_cast<std::size_t>(index)] != kNoKey) --keyCount_;
+    items_.erase(items_.begin() + index);
+    hashes_.erase(hashes_.begin() + index);
+    RebuildSlots();
 }
 
 void coFields::Remove(std::string_view key) {
-    const auto item = Item(key);
-    const auto& items = Items();
-    Remove(static_cast<long>(std::find(items.begin(), items.end(), item) - items.begin()) + 1);
+    const cField* item = Item(key).get();
+    Remove(static_cast<long>(std::find(items_.begin(), items_.end(), item) - items_.begin()) + 1);
 }
 
 void coFields::Reserve(std::size_t count) {
-    Collection<cField>::Reserve(count);
-    nameEnds_.reserve(count);
+    if (count <= items_.size()) return;
+    items_.reserve(count);
+    hashes_.reserve(count);
+    const std::size_t wanted = count - items_.size();
+    // The rest of a block too small for the whole table stays unused.
+    if (!block_ || block_->size - blockUsed_ < wanted) NewBlock(static_cast<std::uint32_t>(wanted));
 }
 
 }  // namespace tablor

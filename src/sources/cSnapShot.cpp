@@ -35,6 +35,20 @@ class LineReader {
         return rest.substr(0, end);
     }
 
+    // How many lines come before the next one that starts with `mark`, or the end; lines
+    // ended by "\r" alone count as one with the line after them.
+    std::size_t LinesBefore(char mark) const {
+        if (AtEnd()) return 0;
+        const std::string_view rest = std::string_view(*text_).substr(offset_);
+        std::size_t count = 0;
+        for (std::size_t start = 0; start < rest.size() && rest[start] != mark; ++count) {
+            const std::size_t end = rest.find('\n', start);
+            if (end == std::string_view::npos) return count + 1;
+            start = end + 1;
+        }
+        return count;
+    }
+
   private:
     const std::optional<std::string>& text_;
     std::size_t offset_ = 0;
@@ -154,6 +168,7 @@ void cSnapShot::Load(const std::optional<std::string>& text, UserPrompt& prompt)
             ++lineBeingRead_;
             if (!line.empty() && line.front() == ':') {
                 current = tables.Add(std::string(line.substr(1))).get();
+                current->Fields().Reserve(reader.LinesBefore(':'));
             } else if (current == nullptr) {
                 step([&] { definitions.Take(line); });
             } else {

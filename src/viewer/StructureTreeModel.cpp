@@ -185,7 +185,7 @@ const cField* StructureTreeModel::Field(std::size_t table, std::size_t column) c
     const cMetaDataElement* element = Table(table);
     if (element == nullptr) return nullptr;
     const auto& fields = element->Fields().Items();
-    return column < fields.size() ? fields[column].get() : nullptr;
+    return column < fields.size() ? fields[column] : nullptr;
 }
 
 QModelIndex StructureTreeModel::GroupIndex(Kind group) const {

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 
 #include "compare/coDifferences.hpp"
 #include "model/ElementCollections.hpp"
 #include "model/coFields.hpp"
 #include "support/TablorError.hpp"
+#include "support/TextCase.hpp"
 
 using namespace tablor;
 
@@ -134,6 +136,66 @@ TEST(Collection, HoldsFarMoreThanSixteenBitsOfEntries) {
     EXPECT_EQ(fields.Item(100000)->FieldName, "Column99999");
     EXPECT_EQ(fields.Item("COLUMN77777")->FieldName, "Column77777");
     EXPECT_EQ(ErrorNumber([&] { fields.Add("Column5", "int", ""); }), errors::DuplicateKey);
+}
+
+// Random additions, removals and lookups, on tables small enough to be scanned and large
+// enough to be hashed, against a plain list searched name by name. Items handed out earlier
+// keep their column however the list moves or grows.
+TEST(Collection, ColumnsAgreeWithAPlainListAndHeldItemsStayValid) {
+    const std::vector<std::string> names{"id",       "ID", "Id", "name",  "NAME", "Émission",
+                                         "émission", "",   "表", "ΩMEGA", "ωmega"};
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        std::mt19937 random(seed);
+        const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+        coFields fields;
+        if (seed % 2 == 0) fields.Reserve(3 + pick(40));
+        std::vector<std::pair<std::string, bool>> plain;  // name, keyed
+        std::vector<std::pair<std::shared_ptr<cField>, std::string>> held;
+        const auto keyOf = [&](const std::string& name) -> long {
+            for (std::size_t i = 0; i < plain.size(); ++i)
+                if (plain[i].second && FoldCase(plain[i].first) == FoldCase(name))
+                    return static_cast<long>(i);
+            return -1;
+        };
+        for (int step = 0; step < 300; ++step) {
+            const std::string name =
+                pick(3) == 0 ? names[pick(names.size())] : "c" + std::to_string(pick(seed * 10));
+            if (pick(5) == 0 && !plain.empty()) {
+                const std::size_t at = pick(plain.size());
+                fields.Remove(static_cast<long>(at + 1));
+                plain.erase(plain.begin() + static_cast<std::ptrdiff_t>(at));
+                continue;
+            }
+            // Refused: a name whose key is taken, repeated exactly. A column without a key
+            // never blocks one.
+            bool exact = false;
+            for (const auto& entry : plain) exact = exact || entry.first == name;
+            exact = exact && keyOf(name) >= 0;
+            const bool keyed = !name.empty() && keyOf(name) < 0;
+            const long error =
+                ErrorNumber([&] { held.emplace_back(fields.Add(name, "t" + name, ""), name); });
+            ASSERT_EQ(error, exact ? errors::DuplicateKey : 0) << name;
+            if (!exact) plain.emplace_back(name, keyed);
+            ASSERT_EQ(fields.Count(), static_cast<long>(plain.size()));
+
+            const long found = keyOf(name);
+            if (found < 0) {
+                EXPECT_EQ(ErrorNumber([&] { fields.Item(name); }), errors::InvalidProcedureCall);
+            } else {
+                EXPECT_EQ(fields.Item(name), fields.Item(found + 1)) << name;
+            }
+        }
+        bool distinct = true;
+        for (std::size_t i = 0; i < plain.size(); ++i) {
+            EXPECT_EQ(fields.NameAt(i), plain[i].first);
+            EXPECT_EQ(fields.Items()[i], fields.Item(static_cast<long>(i + 1)).get());
+        }
+        for (const auto& entry : plain) distinct = distinct && entry.second;
+        if (!distinct) {
+            EXPECT_FALSE(fields.NamesDistinct());
+        }
+        for (const auto& [item, name] : held) EXPECT_EQ(item->FieldType, "t" + name);
+    }
 }
 
 TEST(Collection, AddsElementsOfTheirOwnKind) {

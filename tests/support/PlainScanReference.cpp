@@ -139,7 +139,7 @@ void OneWay(const cMetaData& a, const cMetaData& b, const std::string& name, coD
                 continue;
             for (const auto& field : table->Fields()) {
                 if (!rules.ColumnKept(table->ObjectName, field->FieldName)) continue;
-                std::shared_ptr<cField> first;
+                const cField* first = nullptr;
                 for (const auto& otherField : other->Fields())
                     if (!first && rules.ColumnKept(other->ObjectName, otherField->FieldName) &&
                         rules.SameText(otherField->FieldName, field->FieldName))
