@@ -15,15 +15,13 @@ namespace tablor {
 // tens of thousands of views, routines and constraints.
 class cMetaDataElement {
   public:
-    coFields& Fields() { return *FieldsPtr(); }
+    coFields& Fields() {
+        if (!fields_) fields_ = std::make_unique<coFields>();
+        return *fields_;
+    }
     const coFields& Fields() const noexcept {
         static const coFields empty;
         return fields_ ? *fields_ : empty;
-    }
-    // The shared column list, for holders that outlive the element.
-    const std::shared_ptr<coFields>& FieldsPtr() {
-        if (!fields_) fields_ = std::make_shared<coFields>();
-        return fields_;
     }
 
     std::int32_t ObjectType = 0;
@@ -35,7 +33,7 @@ class cMetaDataElement {
     std::shared_ptr<const Properties> Definition;
 
   private:
-    std::shared_ptr<coFields> fields_;
+    std::unique_ptr<coFields> fields_;
 };
 
 }  // namespace tablor

@@ -5,54 +5,13 @@
 #include <string_view>
 
 #include "sources/SnapshotDefinitions.hpp"
-#include "support/FileIO.hpp"
+#include "sources/SnapshotLines.hpp"
 #include "support/FileStep.hpp"
 #include "support/TablorError.hpp"
 #include "support/TextEncoding.hpp"
 
 namespace tablor {
 namespace {
-
-// Lines of the decoded file. A line ends at CR LF, a lone CR or a lone LF (files kept in
-// git may have lost their CRs).
-class LineReader {
-  public:
-    explicit LineReader(const std::optional<std::string>& text) : text_(text) {}
-
-    bool AtEnd() const { return !text_ || offset_ >= text_->size(); }
-
-    std::string_view ReadLine() {
-        if (!text_) throw TablorError(errors::BadFileNameOrNumber, "Bad file name or number");
-        if (AtEnd()) throw TablorError(errors::InputPastEndOfFile, "Input past end of file");
-        const std::string_view rest = std::string_view(*text_).substr(offset_);
-        std::size_t end = 0;
-        while (end < rest.size() && rest[end] != '\r' && rest[end] != '\n') ++end;
-        if (end == rest.size()) {
-            offset_ = text_->size();
-            return rest;
-        }
-        offset_ += end + ((rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n') ? 2 : 1);
-        return rest.substr(0, end);
-    }
-
-    // How many lines come before the next one that starts with `mark`, or the end; lines
-    // ended by "\r" alone count as one with the line after them.
-    std::size_t LinesBefore(char mark) const {
-        if (AtEnd()) return 0;
-        const std::string_view rest = std::string_view(*text_).substr(offset_);
-        std::size_t count = 0;
-        for (std::size_t start = 0; start < rest.size() && rest[start] != mark; ++count) {
-            const std::size_t end = rest.find('\n', start);
-            if (end == std::string_view::npos) return count + 1;
-            start = end + 1;
-        }
-        return count;
-    }
-
-  private:
-    const std::optional<std::string>& text_;
-    std::size_t offset_ = 0;
-};
 
 // Calls `onPart` for every part of `line` split at "*". An empty text has no parts; a text
 // ending in "*" has an empty last part.
@@ -101,29 +60,28 @@ ThreeParts SplitThree(std::string_view line) {
 
 std::string cSnapShot::Fill(UserPrompt& prompt) {
     abortedBy_.reset();
-    std::optional<std::string> text;
+    SnapshotLines lines;
     try {
-        RunFileStep(prompt, [&] { text = DecodeFileText(ReadFileBytes(fileName_)); });
+        RunFileStep(prompt, [&] { lines = SnapshotLines::OfFile(fileName_); });
     } catch (const ReportedFailure& failure) {
         abortedBy_ = failure;
         return {};
     }
-    Load(text, prompt);
+    Load(lines, prompt);
     return {};
 }
 
 std::string cSnapShot::FillFromBytes(std::string bytes, UserPrompt& prompt) {
     abortedBy_.reset();
-    Load(DecodeFileText(std::move(bytes)), prompt);
+    SnapshotLines lines(DecodeFileText(std::move(bytes)));
+    Load(lines, prompt);
     return {};
 }
 
-void cSnapShot::Load(const std::optional<std::string>& text, UserPrompt& prompt) {
+void cSnapShot::Load(SnapshotLines& reader, UserPrompt& prompt) {
     const auto step = [&prompt](auto&& run) { RunFileStep(prompt, run); };
     lineBeingRead_ = 0;
     try {
-        LineReader reader(text);
-
         std::array<std::string, 4> head;
         for (auto& line : head) {
             ++lineBeingRead_;

@@ -9,6 +9,8 @@
 
 namespace tablor {
 
+class SnapshotLines;
+
 // The source for one snapshot file: loads it into a schema model and tells which server,
 // database and user it was taken from.
 class cSnapShot {
@@ -41,8 +43,8 @@ class cSnapShot {
     void SetFileName(std::string value) { fileName_ = std::move(value); }
 
   private:
-    // Loads decoded text; nothing when the file could not be opened and the user went on.
-    void Load(const std::optional<std::string>& text, UserPrompt& prompt);
+    // Loads the lines; none at all when the file could not be opened and the user went on.
+    void Load(SnapshotLines& reader, UserPrompt& prompt);
 
     std::string fileName_;
     std::shared_ptr<cMetaData> metaData_;

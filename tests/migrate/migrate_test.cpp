@@ -62,8 +62,9 @@ cField& Column(cMetaData& model, const std::string& table, const std::string& na
     throw std::logic_error("no column " + name);
 }
 
-void SetProperty(std::shared_ptr<const Properties>& definition, const std::string& key,
-                 const std::string& value) {
+// For an element's definition and a column's alike.
+template <class Definition>
+void SetProperty(Definition& definition, const std::string& key, const std::string& value) {
     Properties properties = definition ? *definition : Properties();
     properties.erase(
         std::remove_if(properties.begin(), properties.end(), [&](const auto& p) { return p.first == key; }),

@@ -37,12 +37,12 @@ TEST(MetaData, NewElementIsEmptyWithAnEmptyColumnList) {
 }
 
 TEST(MetaData, ColumnsOutliveTheirTableForHolders) {
-    std::shared_ptr<coFields> columns;
+    std::shared_ptr<cField> column;
     {
         cMetaData schema;
         auto table = schema.Tables().Add("T");
         table->Fields().Add("id", "int", "");
-        columns = table->FieldsPtr();
+        column = table->Fields().Item(1);
     }
-    EXPECT_EQ(columns->Item(1)->FieldName, "id");
+    EXPECT_EQ(column->FieldName, "id");
 }

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include "ModelText.hpp"
 #include "ScriptedPrompt.hpp"
 #include "TempFolder.hpp"
+#include "sources/SnapshotLines.hpp"
 #include "sources/SnapshotWriter.hpp"
 #include "sources/cSnapShot.hpp"
 #include "support/TablorError.hpp"
+#include "support/TextEncoding.hpp"
 
 using namespace tablor;
 using tablor::testing::ScriptedPrompt;
@@ -279,4 +282,32 @@ TEST(SnapshotLoader, SchemasAndDefinitionsComeBackAndOlderRulesSeeTheSameNames) 
     EXPECT_EQ(tablor::testing::TablesWithColumns(plain.MetaData()->Tables()),
               tablor::testing::TablesWithColumns(model.Tables()));
     EXPECT_EQ(Names(plain.MetaData()->Views()), Names(model.Views()));
+}
+
+// A file read a block at a time gives the lines the whole decoded text gives, wherever the
+// blocks end: inside a CR LF, inside a UTF-8 or Windows-1252 character, or right after a
+// byte-order mark.
+TEST(SnapshotLoader, FileReadInBlocksGivesTheLinesOfTheWholeText) {
+    const std::vector<std::string> pieces{"\r\n",  "\r",        "\n",           "a", "*b*", ":T",
+                                          "Größe", "\xE9t\xE9", "\xEF\xBB\xBF", "",  "表"};
+    TempFolder folder;
+    for (unsigned seed = 1; seed <= 60; ++seed) {
+        std::mt19937 random(seed);
+        std::string bytes = seed % 3 == 0 ? "\xEF\xBB\xBF" : "";
+        const bool windows = seed % 4 == 0;
+        for (int i = 0; i < 40; ++i) {
+            const std::string& piece = pieces[random() % pieces.size()];
+            if (windows || piece.find('\xE9') == std::string::npos) bytes += piece;
+        }
+        const auto linesOf = [](SnapshotLines lines) {
+            std::vector<std::string> out;
+            while (!lines.AtEnd()) out.emplace_back(lines.ReadLine());
+            return out;
+        };
+        const auto whole = linesOf(SnapshotLines(DecodeFileText(bytes)));
+        const std::string path = folder.Write("b.snp", bytes);
+        for (const std::size_t block : {1, 2, 3, 5, 64})
+            EXPECT_EQ(linesOf(SnapshotLines::OfFile(path, block)), whole)
+                << "seed " << seed << ", block " << block;
+    }
 }
