@@ -78,6 +78,8 @@ SS_MIGRATE = ("live_sqlserver_test", "SqlServerDefinitions.EachChange*")
 TC = "src/support/TextCase.cpp"
 TE = "src/support/TextEncoding.cpp"
 FIO = "src/support/FileIO.cpp"
+CF = "src/model/coFields.cpp"
+SL = "src/sources/SnapshotLines.cpp"
 CP = "src/support/ChildProcess.cpp"
 APP = "src/cli/CliApp.cpp"
 ARGS = "src/cli/CliArguments.cpp"
@@ -128,6 +130,13 @@ MUTANTS = [
     M("cp1252-nbsp", TE, "byte >= 0x80 && byte < 0xA0", "byte >= 0x80 && byte <= 0xA0", MODEL),
     M("cp1252-trade-mark", TE, "0x2122", "0x2121", MODEL),
     M("utf8-length-ef-lead", TE, "lead >= 0xE0 && lead <= 0xEF", "lead >= 0xE0 && lead < 0xEF", MODEL, CLI),
+    # Columns kept in blocks, and snapshots read in blocks
+    M("columns-slots-stale-after-removal", CF, "    hashes_.erase(hashes_.begin() + index);\n    RebuildSlots();",
+      "    hashes_.erase(hashes_.begin() + index);", MODEL),
+    M("columns-old-block-not-shared", CF, "for (const auto& block : extra_->oldBlocks)",
+      "for (const auto& block : std::vector<std::shared_ptr<Block>>{})", MODEL),
+    M("lines-cr-at-block-end", SL, "(text_[end] == '\\n' || end + 1 < text_.size())", "true", SNAPSHOT),
+    M("lines-mark-kept-in-windows-text", SL, "OpensWithByteOrderMark(fd) ? 3 : 0", "0", SNAPSHOT),
     # File writing
     M("write-mode-forgotten", FIO, "existing != nullptr ? (existing->st_mode & 0777) : DefaultFileMode()",
       "DefaultFileMode()", HARDENING),
