@@ -36,14 +36,19 @@ std::size_t ReadSome(int fd, const std::string& path, std::string& out, std::siz
     }
 }
 
-// Whole lines are checked at once: a line break never splits a UTF-8 sequence.
+// Whole lines are checked at once: a line break never splits a UTF-8 sequence. Only what was
+// just read is searched for one, so that a long line costs no more than its length.
 bool FileIsUtf8(int fd, const std::string& path, std::size_t block) {
     std::string pending;
     for (;;) {
+        const std::size_t before = pending.size();
         const bool more = ReadSome(fd, path, pending, block) > 0;
-        const std::size_t cut = more ? pending.rfind('\n') : pending.size();
-        if (cut == std::string::npos) continue;
-        const std::size_t length = more ? cut + 1 : cut;
+        std::size_t length = pending.size();
+        if (more) {
+            const std::size_t cut = std::string_view(pending).substr(before).rfind('\n');
+            if (cut == std::string_view::npos) continue;
+            length = before + cut + 1;
+        }
         if (!IsValidUtf8(std::string_view(pending).substr(0, length))) return false;
         pending.erase(0, length);
         if (!more) return true;
@@ -129,11 +134,14 @@ std::string_view SnapshotLines::ReadLine() {
     if (!open_) throw TablorError(errors::BadFileNameOrNumber, "Bad file name or number");
     if (AtEnd()) throw TablorError(errors::InputPastEndOfFile, "Input past end of file");
     std::size_t end = 0;
-    for (;;) {
-        end = text_.find_first_of("\r\n", offset_);
+    for (std::size_t from = offset_;;) {
+        end = text_.find_first_of("\r\n", from);
         // A CR at the end of what was read may be the first half of a CR LF.
         const bool whole = end != std::string::npos && (text_[end] == '\n' || end + 1 < text_.size());
+        // The search goes on where it stopped, so that a long line costs no more than its length.
+        const std::size_t seen = (end == std::string::npos ? text_.size() : end) - offset_;
         if (whole || !ReadBlock()) break;
+        from = offset_ + seen;
     }
     const std::string_view rest = std::string_view(text_).substr(offset_);
     if (end == std::string::npos) {
