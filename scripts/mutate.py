@@ -131,8 +131,7 @@ MUTANTS = [
     M("cp1252-trade-mark", TE, "0x2122", "0x2121", MODEL),
     M("utf8-length-ef-lead", TE, "lead >= 0xE0 && lead <= 0xEF", "lead >= 0xE0 && lead < 0xEF", MODEL, CLI),
     # Columns kept in blocks, and snapshots read in blocks
-    M("columns-slots-stale-after-removal", CF, "    hashes_.erase(hashes_.begin() + index);\n    RebuildSlots();",
-      "    hashes_.erase(hashes_.begin() + index);", MODEL),
+    M("columns-slots-stale-after-removal", CF, "if (extra_) extra_->hashSlots.Rebuild(hashes_, keyCount_);", "", MODEL),
     M("columns-old-block-not-shared", CF, "for (const auto& block : extra_->oldBlocks)",
       "for (const auto& block : std::vector<std::shared_ptr<Block>>{})", MODEL),
     M("lines-cr-at-block-end", SL, "(text_[end] == '\\n' || end + 1 < text_.size())", "true", SNAPSHOT),

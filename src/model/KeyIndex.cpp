@@ -7,8 +7,9 @@
 
 namespace tablor {
 namespace {
+// Never HashSlots::kNoKey, which marks a position without a key.
 std::uint32_t HashOf(std::string_view folded) {
-    return static_cast<std::uint32_t>(std::hash<std::string_view>{}(folded));
+    return static_cast<std::uint32_t>(std::hash<std::string_view>{}(folded)) | 1U;
 }
 }  // namespace
 
@@ -19,33 +20,7 @@ std::string_view KeyIndex::KeyAt(std::size_t index) const {
 }
 
 long KeyIndex::FindFolded(std::string_view folded, std::uint32_t hash) const {
-    if (slots_.empty()) {
-        for (std::size_t i = 0; i < hashes_.size(); ++i) {
-            if (hashes_[i] == hash && KeyAt(i) == folded) return static_cast<long>(i + 1);
-        }
-        return 0;
-    }
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const std::uint32_t position = slots_[slot];
-        if (position == 0) return 0;
-        if (hashes_[position - 1] == hash && KeyAt(position - 1) == folded) return position;
-    }
-}
-
-void KeyIndex::RebuildSlots() {
-    slots_.clear();
-    if (keyCount_ <= kScanLimit) return;
-    std::size_t size = 64;
-    while (size < keyCount_ * 2) size *= 2;
-    slots_.assign(size, 0);
-    const std::size_t mask = size - 1;
-    for (std::size_t i = 0; i < starts_.size(); ++i) {
-        if (KeyAt(i).empty()) continue;
-        std::size_t slot = hashes_[i] & mask;
-        while (slots_[slot] != 0) slot = (slot + 1) & mask;
-        slots_[slot] = static_cast<std::uint32_t>(i + 1);
-    }
+    return slots_.Find(hashes_, hash, [&](std::size_t index) { return KeyAt(index) == folded; }) + 1;
 }
 
 void KeyIndex::Insert(std::string_view key, long position) {
@@ -62,21 +37,12 @@ void KeyIndex::Insert(std::string_view key, long position) {
     // Items added without a key before this one hold empty keys.
     const auto index = static_cast<std::size_t>(position - 1);
     starts_.resize(index, static_cast<std::uint32_t>(start));
-    hashes_.resize(index, 0);
+    hashes_.resize(index, HashSlots::kNoKey);
     starts_.push_back(static_cast<std::uint32_t>(start));
     hashes_.push_back(hash);
     recordedEnd_ = static_cast<std::uint32_t>(arena_.size());
     ++keyCount_;
-
-    if (keyCount_ <= kScanLimit) return;
-    if (keyCount_ * 2 > slots_.size()) {
-        RebuildSlots();
-        return;
-    }
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t slot = hash & mask;
-    while (slots_[slot] != 0) slot = (slot + 1) & mask;
-    slots_[slot] = static_cast<std::uint32_t>(position);
+    slots_.Added(hashes_, keyCount_);
 }
 
 long KeyIndex::Find(std::string_view key) const {
@@ -98,14 +64,14 @@ void KeyIndex::Erase(long position) {
     }
     starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(index));
     hashes_.erase(hashes_.begin() + static_cast<std::ptrdiff_t>(index));
-    RebuildSlots();
+    slots_.Rebuild(hashes_, keyCount_);
 }
 
 void KeyIndex::Clear() noexcept {
     arena_.clear();
     starts_.clear();
     hashes_.clear();
-    slots_.clear();
+    slots_.Clear();
     recordedEnd_ = 0;
     keyCount_ = 0;
 }

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/HashSlots.hpp"
+
 namespace tablor {
 
 // Finds a collection position by a key that ignores letter case. Built to stay small, since
@@ -21,17 +23,14 @@ class KeyIndex {
     void Clear() noexcept;
 
   private:
-    static constexpr std::size_t kScanLimit = 32;
-
     std::string_view KeyAt(std::size_t index) const;
     long FindFolded(std::string_view folded, std::uint32_t hash) const;
-    void RebuildSlots();
 
     std::string arena_;                  // the folded keys, one after another
     std::vector<std::uint32_t> starts_;  // by position - 1: where its key starts in arena_
-    std::vector<std::uint32_t> hashes_;  // by position - 1
-    std::vector<std::uint32_t> slots_;   // positions; 0 is a free slot; empty while scanning
-    std::uint32_t recordedEnd_ = 0;      // arena_ up to here holds recorded keys
+    std::vector<std::uint32_t> hashes_;  // by position - 1; HashSlots::kNoKey without a key
+    HashSlots slots_;
+    std::uint32_t recordedEnd_ = 0;  // arena_ up to here holds recorded keys
     std::size_t keyCount_ = 0;
 };
 

@@ -9,7 +9,7 @@
 namespace tablor {
 namespace {
 
-// Never kNoKey, so that a keyed column is told from one without a key by its hash alone.
+// Never HashSlots::kNoKey, so that a keyed column is told from one without a key by its hash.
 std::uint32_t HashOf(std::string_view folded) {
     return static_cast<std::uint32_t>(std::hash<std::string_view>{}(folded)) | 1U;
 }
@@ -38,48 +38,20 @@ coFields::Item_t coFields::Item(std::string_view key) const {
 
 long coFields::Find(std::string_view folded, std::uint32_t hash) const {
     const auto matches = [&](std::size_t index) {
-        if (hashes_[index] != hash) return false;
         const std::string& name = items_[index]->FieldName;
         return name == folded || FoldCase(name) == folded;
     };
-    if (!extra_ || extra_->hashSlots.empty()) {
-        for (std::size_t i = 0; i < hashes_.size(); ++i)
-            if (matches(i)) return static_cast<long>(i);
-        return -1;
-    }
-    const auto& hashSlots = extra_->hashSlots;
-    const std::size_t mask = hashSlots.size() - 1;
-    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const std::uint32_t position = hashSlots[slot];
-        if (position == 0) return -1;
-        if (matches(position - 1)) return static_cast<long>(position - 1);
-    }
+    static const HashSlots scanned;  // a table that never held more keys than a scan handles well
+    return (extra_ ? extra_->hashSlots : scanned).Find(hashes_, hash, matches);
 }
 
-void coFields::PlaceInSlots(std::size_t index) {
-    auto& hashSlots = extra_->hashSlots;
-    const std::size_t mask = hashSlots.size() - 1;
-    std::size_t slot = hashes_[index] & mask;
-    while (hashSlots[slot] != 0) slot = (slot + 1) & mask;
-    hashSlots[slot] = static_cast<std::uint32_t>(index + 1);
-}
-
-void coFields::RebuildSlots() {
-    if (extra_) extra_->hashSlots.clear();
-    if (keyCount_ <= kScanLimit) return;
+coFields::Extra& coFields::Extras() {
     if (!extra_) extra_ = std::make_unique<Extra>();
-    std::size_t size = 64;
-    while (size < std::size_t{keyCount_} * 2) size *= 2;
-    extra_->hashSlots.assign(size, 0);
-    for (std::size_t i = 0; i < hashes_.size(); ++i)
-        if (hashes_[i] != kNoKey) PlaceInSlots(i);
+    return *extra_;
 }
 
 void coFields::NewBlock(std::uint32_t size) {
-    if (block_) {
-        if (!extra_) extra_ = std::make_unique<Extra>();
-        extra_->oldBlocks.push_back(std::move(block_));
-    }
+    if (block_) Extras().oldBlocks.push_back(std::move(block_));
     block_ = std::make_shared<Block>();
     block_->fields = std::make_unique<cField[]>(size);
     block_->size = size;
@@ -103,10 +75,10 @@ std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldTy
         // its exact name.
         for (const cField* existing : items_)
             if (existing->FieldName == FieldName) throw errors::DuplicateKeyError();
-        hash = kNoKey;
+        hash = HashSlots::kNoKey;
     }
-    if (FieldName.empty()) hash = kNoKey;
-    if (hash == kNoKey) namesDistinct_ = false;
+    if (FieldName.empty()) hash = HashSlots::kNoKey;
+    if (hash == HashSlots::kNoKey) namesDistinct_ = false;
 
     cField& field = NextInBlock();
     field.FieldName = std::move(FieldName);
@@ -114,14 +86,9 @@ std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldTy
     field.FieldSize = std::move(FieldSize);
     items_.push_back(&field);
     hashes_.push_back(hash);
-    if (hash != kNoKey) {
+    if (hash != HashSlots::kNoKey) {
         ++keyCount_;
-        if (keyCount_ > kScanLimit) {
-            if (!extra_ || std::size_t{keyCount_} * 2 > extra_->hashSlots.size())
-                RebuildSlots();
-            else
-                PlaceInSlots(items_.size() - 1);
-        }
+        if (keyCount_ > HashSlots::kScanLimit) Extras().hashSlots.Added(hashes_, keyCount_);
     }
     return {block_, &field};
 }
@@ -129,10 +96,10 @@ std::shared_ptr<cField> coFields::Add(std::string FieldName, std::string FieldTy
 void coFields::Remove(long position) {
     if (position < 1 || position > Count()) throw errors::SubscriptError();
     const auto index = static_cast<std::ptrdiff_t>(position - 1);
-    if (hashes_[static_cast<std::size_t>(index)] != kNoKey) --keyCount_;
+    if (hashes_[static_cast<std::size_t>(index)] != HashSlots::kNoKey) --keyCount_;
     items_.erase(items_.begin() + index);
     hashes_.erase(hashes_.begin() + index);
-    RebuildSlots();
+    if (extra_) extra_->hashSlots.Rebuild(hashes_, keyCount_);
 }
 
 void coFields::Remove(std::string_view key) {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/HashSlots.hpp"
 #include "model/cField.hpp"
 
 namespace tablor {
@@ -55,13 +56,8 @@ class coFields {
     bool NamesDistinct() const noexcept { return namesDistinct_; }
 
   private:
-    static constexpr std::size_t kScanLimit = 32;
-    static constexpr std::uint32_t kNoKey = 0;
-
     // 0-based index of the keyed column whose name folds to `folded`, or -1.
     long Find(std::string_view folded, std::uint32_t hash) const;
-    void RebuildSlots();
-    void PlaceInSlots(std::size_t index);
     void NewBlock(std::uint32_t size);
     cField& NextInBlock();
     Item_t Shared(cField* field) const;
@@ -73,12 +69,13 @@ class coFields {
     };
     // What only large or grown tables need, kept apart so that a small table does not pay for it.
     struct Extra {
-        std::vector<std::uint32_t> hashSlots;           // positions, 0 free
+        HashSlots hashSlots;
         std::vector<std::shared_ptr<Block>> oldBlocks;  // filled blocks, for Item's ownership
     };
+    Extra& Extras();
 
     std::vector<cField*> items_;
-    std::vector<std::uint32_t> hashes_;  // by index: the folded name's hash, kNoKey without a key
+    std::vector<std::uint32_t> hashes_;  // by index: the folded name's hash, HashSlots::kNoKey without a key
     std::shared_ptr<Block> block_;
     std::unique_ptr<Extra> extra_;
     std::uint32_t blockUsed_ = 0;
