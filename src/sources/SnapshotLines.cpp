@@ -64,17 +64,18 @@ bool OpensWithByteOrderMark(int fd) {
 }  // namespace
 
 SnapshotLines SnapshotLines::OfFile(const std::string& path, std::size_t block) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw errors::FileError(errno, path);
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) throw errors::FileError(errno, path);
+    const int fd = file.get();
     struct stat info {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     if (!regular || static_cast<std::uintmax_t>(info.st_size) > kMaxReadBytes) {
-        ::close(fd);
+        file.Reset();
         return SnapshotLines(DecodeFileText(ReadFileBytes(path)));
     }
     SnapshotLines lines;
     lines.open_ = true;
-    lines.fd_ = fd;
+    lines.file_ = std::move(file);
     lines.path_ = path;
     lines.block_ = block;
     const off_t start = OpensWithByteOrderMark(fd) ? 3 : 0;
@@ -84,38 +85,11 @@ SnapshotLines SnapshotLines::OfFile(const std::string& path, std::size_t block) 
     return lines;
 }
 
-SnapshotLines::SnapshotLines(SnapshotLines&& other) noexcept
-    : text_(std::move(other.text_)),
-      offset_(other.offset_),
-      open_(other.open_),
-      fd_(std::exchange(other.fd_, -1)),
-      path_(std::move(other.path_)),
-      block_(other.block_),
-      windows1252_(other.windows1252_) {}
-
-SnapshotLines& SnapshotLines::operator=(SnapshotLines&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        text_ = std::move(other.text_);
-        offset_ = other.offset_;
-        open_ = other.open_;
-        fd_ = std::exchange(other.fd_, -1);
-        path_ = std::move(other.path_);
-        block_ = other.block_;
-        windows1252_ = other.windows1252_;
-    }
-    return *this;
-}
-
-SnapshotLines::~SnapshotLines() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
 bool SnapshotLines::ReadBlock() {
-    if (fd_ < 0) return false;
+    if (file_.get() < 0) return false;
     std::string raw;
-    if (ReadSome(fd_, path_, raw, block_) == 0) {
-        ::close(std::exchange(fd_, -1));
+    if (ReadSome(file_.get(), path_, raw, block_) == 0) {
+        file_.Reset();
         return false;
     }
     text_.erase(0, offset_);

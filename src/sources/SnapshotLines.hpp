@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/FileIO.hpp"
+
 namespace tablor {
 
 // The lines of a snapshot, from text already decoded in memory, or from a file read a block at
@@ -20,12 +22,6 @@ class SnapshotLines {
     // can be read only once and is read whole.
     static SnapshotLines OfFile(const std::string& path, std::size_t block = kBlock);
 
-    SnapshotLines(SnapshotLines&& other) noexcept;
-    SnapshotLines& operator=(SnapshotLines&& other) noexcept;
-    SnapshotLines(const SnapshotLines&) = delete;
-    SnapshotLines& operator=(const SnapshotLines&) = delete;
-    ~SnapshotLines();
-
     bool AtEnd();
     std::string_view ReadLine();
     // How many lines come before the next one that starts with `mark`, among those read ahead
@@ -41,7 +37,7 @@ class SnapshotLines {
     std::string text_;
     std::size_t offset_ = 0;
     bool open_ = false;
-    int fd_ = -1;  // while a file has more to read
+    FileDescriptor file_;  // while a file has more to read
     std::string path_;
     std::size_t block_ = kBlock;
     bool windows1252_ = false;

@@ -1,11 +1,41 @@
 #pragma once
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace tablor {
+
+// Closes a descriptor on every path out of a function, or when its owner goes.
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd = -1) noexcept : fd_(fd) {}
+    ~FileDescriptor() { Reset(); }
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            fd_ = other.release();
+        }
+        return *this;
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const noexcept { return fd_; }
+    int release() noexcept {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void Reset() noexcept {
+        if (fd_ >= 0) ::close(release());
+    }
+
+  private:
+    int fd_;
+};
 
 // Far above any real schema or template, low enough that an endless input (/dev/zero) ends.
 inline constexpr std::size_t kMaxReadBytes = std::size_t{1} << 30;
