@@ -13,3 +13,13 @@ inline tablor::testing::SchemaShape LargeShape() {
     shape.differing = 0.05;
     return shape;
 }
+
+// The pair the memory goals are set for: 200,000 tables of 16 columns a side (about 70 MB of
+// snapshot each) and otherwise the size above, an eighth of the tables differing.
+inline tablor::testing::SchemaShape MemoryShape() {
+    tablor::testing::SchemaShape shape = LargeShape();
+    shape.tables = 200000;
+    shape.columnsPerTable = 16;
+    shape.differing = 0.125;
+    return shape;
+}

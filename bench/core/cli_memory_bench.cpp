@@ -10,29 +10,14 @@
 #include <sstream>
 #include <string>
 
-#include "SchemaGenerator.hpp"
+#include "CountingBuffer.hpp"
+#include "LargeSchemas.hpp"
 #include "cli/CliApp.hpp"
 #include "sources/SnapshotWriter.hpp"
 
 namespace {
 
 using namespace tablor;
-
-// Counts what would be written without keeping it.
-class CountingBuffer : public std::streambuf {
-  public:
-    long long count = 0;
-
-  protected:
-    int_type overflow(int_type c) override {
-        ++count;
-        return c;
-    }
-    std::streamsize xsputn(const char*, std::streamsize n) override {
-        count += n;
-        return n;
-    }
-};
 
 // The exit status of `run` in a child process, and the child's peak resident size in MB.
 template <class Run>
@@ -52,14 +37,7 @@ int main(int argc, char** argv) {
     const std::string first = folder + "/tablor-cli-memory-1.snp";
     const std::string second = folder + "/tablor-cli-memory-2.snp";
     const auto written = InChild([&] {
-        testing::SchemaShape shape;
-        shape.tables = 200000;
-        shape.columnsPerTable = 16;
-        shape.views = 5000;
-        shape.routines = 10000;
-        shape.constraints = 40000;
-        shape.differing = 0.125;
-        const auto [a, b] = testing::GenerateSchemaPair(shape, 2026);
+        const auto [a, b] = testing::GenerateSchemaPair(MemoryShape(), 2026);
         WriteSnapshot(first, {"SRV01", "Sales", "reader"}, *a);
         WriteSnapshot(second, {"SRV01", "Sales", "reader"}, *b);
         return 0;

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "CountingBuffer.hpp"
 #include "cli/CliApp.hpp"
 
 namespace {
@@ -20,22 +21,6 @@ std::string WriteSameNamedTables(const std::string& path, int tables, const std:
     for (int i = 0; i < tables; ++i) file << ":T\r\n" << column << "*int*\r\n";
     return path;
 }
-
-// Counts what would be written without keeping it.
-class CountingBuffer : public std::streambuf {
-  public:
-    long long count = 0;
-
-  protected:
-    int_type overflow(int_type c) override {
-        ++count;
-        return c;
-    }
-    std::streamsize xsputn(const char*, std::streamsize n) override {
-        count += n;
-        return n;
-    }
-};
 
 }  // namespace
 

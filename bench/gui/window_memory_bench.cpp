@@ -18,7 +18,7 @@
 #include <fstream>
 #include <string>
 
-#include "SchemaGenerator.hpp"
+#include "LargeSchemas.hpp"
 #include "ScriptedPrompt.hpp"
 #include "TempFolder.hpp"
 #include "sources/SnapshotWriter.hpp"
@@ -72,14 +72,7 @@ int main(int argc, char** argv) {
     ::mkdir(snapshots.c_str(), 0700);
     const pid_t child = ::fork();
     if (child == 0) {
-        testing::SchemaShape shape;
-        shape.tables = 200000;
-        shape.columnsPerTable = 16;
-        shape.views = 5000;
-        shape.routines = 10000;
-        shape.constraints = 40000;
-        shape.differing = 0.125;
-        const auto [first, second] = testing::GenerateSchemaPair(shape, 2026);
+        const auto [first, second] = testing::GenerateSchemaPair(MemoryShape(), 2026);
         WriteSnapshot(snapshots + "/large-1.snp", {"SRV01", "Sales", "reader"}, *first);
         WriteSnapshot(snapshots + "/large-2.snp", {"SRV01", "Sales", "reader"}, *second);
         ::_exit(0);
