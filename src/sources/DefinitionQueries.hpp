@@ -16,9 +16,10 @@ namespace tablor {
 std::string PostgresDefinitionsQuery();
 std::string MySqlDefinitionsQuery();
 std::string SqlServerDefinitionsQuery();
-// MySQL's columns query with its columns' properties (SchemaQueries::columnsWithDefinitions),
-// which its definitions query then leaves out.
+// The columns query with its columns' properties (SchemaQueries::columnsWithDefinitions), which
+// the engine's definitions query then leaves out.
 std::string MySqlColumnsWithDefinitionsQuery();
+std::string PostgresColumnsWithDefinitionsQuery();
 
 inline constexpr char kPropertySeparator = '|';
 

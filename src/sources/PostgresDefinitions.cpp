@@ -34,13 +34,11 @@ using Properties = std::initializer_list<std::pair<const char*, std::string>>;
 // The most properties one kind has: every part gives as many values.
 constexpr std::size_t kValues = 7;
 
-// One kind of object, a row each with its properties (DefinitionQueries.hpp): a row a property,
-// unpivoted here, took the server longer than reading the catalogue. PROPERTY names them up to
-// the last that has a value, so that the reader fetches no more. Objects the catalogue tells
-// nothing of are left out; OFFSET 0 keeps the server from working each value out again for that.
-std::string Part(const std::string& kind, const std::string& name, const std::string& column,
-                 const std::string& from, const std::string& where, Properties properties) {
-    std::string names, values, labels, any, property;
+// The PROPERTY and value, value2, ... columns (DefinitionQueries.hpp) over a subquery that gives
+// each value under its label: PROPERTY names them up to the last that has a value, so that the
+// reader fetches no more. `values` gets the subquery's columns, `any` the list of the labels.
+std::string PropertyColumns(Properties properties, std::string& values, std::string& any) {
+    std::string names, labels, property;
     std::size_t count = 0;
     for (const auto& [key, value] : properties) {
         const std::string label = count == 0 ? "value" : "value" + std::to_string(count + 1);
@@ -53,48 +51,33 @@ std::string Part(const std::string& kind, const std::string& name, const std::st
         ++count;
     }
     for (; count < kValues; ++count) labels += ", NULL::text AS value" + std::to_string(count + 1);
-    return "SELECT object_kind, object_schema, object_name, column_name, CASE" + property +
-           " END AS property" + labels + " FROM (SELECT '" + kind +
-           "'::text AS object_kind, n.nspname::text AS object_schema, " + name + " AS object_name, " +
+    return "CASE" + property + " END AS property" + labels;
+}
+
+// One kind of object, a row each with its properties (DefinitionQueries.hpp): a row a property,
+// unpivoted here, took the server longer than reading the catalogue. Objects the catalogue tells
+// nothing of are left out; OFFSET 0 keeps the server from working each value out again for that.
+std::string Part(const std::string& kind, const std::string& name, const std::string& column,
+                 const std::string& from, const std::string& where, Properties properties) {
+    std::string values, any;
+    const std::string columns = PropertyColumns(properties, values, any);
+    return "SELECT object_kind, object_schema, object_name, column_name, " + columns + " FROM (SELECT '" +
+           kind + "'::text AS object_kind, n.nspname::text AS object_schema, " + name + " AS object_name, " +
            column + " AS column_name" + values + from + " WHERE TRUE" + where + kUserSchema +
            " OFFSET 0) p WHERE COALESCE(" + any + ") IS NOT NULL";
 }
+
+const std::string kTableKinds =
+    " AND c.relkind IN ('r', 'v', 'f', 'p')" + NotFromAnExtension("pg_class", "c.oid");
 
 }  // namespace
 
 // Every text read is the server's own rendering, which holds neither the database's name nor an
 // oid, so two databases built from one script read alike.
 std::string PostgresDefinitionsQuery() {
-    const std::string tableKinds =
-        " AND c.relkind IN ('r', 'v', 'f', 'p')" + NotFromAnExtension("pg_class", "c.oid");
     const std::string parts[] = {
-        // A column's collation counts only where it is not the one its type gives it anyway, so
-        // COLLATE "default" spelled out reads as left out.
-        Part(
-            "column", "c.relname::text", "a.attname::text",
-            std::string(kRelation) +
-                " JOIN pg_catalog.pg_attribute a"
-                " ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped"
-                " JOIN pg_catalog.pg_type t ON t.oid = a.atttypid"
-                " LEFT JOIN pg_catalog.pg_attrdef d ON d.adrelid = c.oid AND d.adnum = a.attnum"
-                " LEFT JOIN pg_catalog.pg_collation co"
-                " ON co.oid = a.attcollation AND a.attcollation <> t.typcollation"
-                " LEFT JOIN pg_catalog.pg_namespace cn ON cn.oid = co.collnamespace" +
-                Comments("a.attnum"),
-            tableKinds,
-            {{"type", "pg_catalog.format_type(a.atttypid, a.atttypmod)"},
-             {"nullable", "CASE WHEN a.attnotnull THEN 'NO' ELSE 'YES' END"},
-             {"default", "CASE WHEN a.attgenerated = '' THEN pg_catalog.pg_get_expr(d.adbin, d.adrelid) END"},
-             {"identity", "CASE a.attidentity WHEN 'a' THEN 'ALWAYS' WHEN 'd' THEN 'BY DEFAULT' END"},
-             {"generated",
-              "CASE WHEN a.attgenerated = 's' THEN pg_catalog.pg_get_expr(d.adbin, d.adrelid) || ' STORED' "
-              "END"},
-             {"collation",
-              "CASE WHEN cn.nspname = 'pg_catalog' THEN quote_ident(co.collname) ELSE "
-              "quote_ident(cn.nspname) || '.' || quote_ident(co.collname) END"},
-             {"comment", "ds.description"}}),
         // A partition names its parent as the name queries would: by name in its own schema.
-        Part("table", "c.relname::text", "''", kRelation + Comments("0"), tableKinds,
+        Part("table", "c.relname::text", "''", kRelation + Comments("0"), kTableKinds,
              {{"comment", "ds.description"},
               {"partition key", "CASE WHEN c.relkind = 'p' THEN pg_catalog.pg_get_partkeydef(c.oid) END"},
               {"partition of",
@@ -183,6 +166,59 @@ std::string PostgresDefinitionsQuery() {
     std::string query;
     for (const std::string& part : parts) query += (query.empty() ? "" : " UNION ALL ") + part;
     return query;
+}
+
+// The name query's columns (SchemaQueries::columns) with each column's properties, from the
+// catalogue itself: INFORMATION_SCHEMA.COLUMNS took the server longer than every definition
+// together, in a function call a column for the length alone. The names, types and lengths are
+// worked out as that view does, for the columns it lists (those the login holds a privilege on).
+// A column's collation counts only where it is not the one its type gives it anyway, so COLLATE
+// "default" spelled out reads as left out.
+std::string PostgresColumnsWithDefinitionsQuery() {
+    std::string values, any;
+    const std::string properties = PropertyColumns(
+        {{"type", "pg_catalog.format_type(a.atttypid, a.atttypmod)"},
+         {"nullable", "CASE WHEN a.attnotnull THEN 'NO' ELSE 'YES' END"},
+         {"default", "CASE WHEN a.attgenerated = '' THEN pg_catalog.pg_get_expr(d.adbin, d.adrelid) END"},
+         {"identity", "CASE a.attidentity WHEN 'a' THEN 'ALWAYS' WHEN 'd' THEN 'BY DEFAULT' END"},
+         {"generated",
+          "CASE WHEN a.attgenerated = 's' THEN pg_catalog.pg_get_expr(d.adbin, d.adrelid) || ' STORED' END"},
+         {"collation",
+          "CASE WHEN cn.nspname = 'pg_catalog' THEN quote_ident(co.collname) ELSE "
+          "quote_ident(cn.nspname) || '.' || quote_ident(co.collname) END"},
+         {"comment", "ds.description"}},
+        values, any);
+    // A domain's column tells its base type; a type of the user's (or an extension's) is named by
+    // its own name, not "USER-DEFINED". Lengths: char and varchar less the header, bit and varbit.
+    const std::string trueType = "CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE a.atttypid END";
+    const std::string trueModifier = "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END";
+    return "SELECT table_schema, table_name, column_name, character_maximum_length, data_type, " +
+           properties +
+           " FROM (SELECT c.relname AS sort_name, a.attnum AS sort_position, n.nspname::text AS table_schema,"
+           " c.relname::text AS table_name, a.attname::text AS column_name, CASE WHEN " +
+           trueModifier + " = -1 THEN NULL WHEN " + trueType + " IN (1042, 1043) THEN " + trueModifier +
+           " - 4 WHEN " + trueType + " IN (1560, 1562) THEN " + trueModifier +
+           " END AS character_maximum_length,"
+           " CASE WHEN t.typtype = 'd' THEN CASE WHEN bt.typelem <> 0 AND bt.typlen = -1 THEN 'ARRAY'"
+           " WHEN nbt.nspname = 'pg_catalog' THEN pg_catalog.format_type(t.typbasetype, NULL)"
+           " ELSE bt.typname::text END"
+           " ELSE CASE WHEN t.typelem <> 0 AND t.typlen = -1 THEN 'ARRAY'"
+           " WHEN nt.nspname = 'pg_catalog' THEN pg_catalog.format_type(a.atttypid, NULL)"
+           " ELSE t.typname::text END END AS data_type" +
+           values + kRelation +
+           " JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped"
+           " JOIN pg_catalog.pg_type t ON t.oid = a.atttypid"
+           " JOIN pg_catalog.pg_namespace nt ON nt.oid = t.typnamespace"
+           " LEFT JOIN (pg_catalog.pg_type bt JOIN pg_catalog.pg_namespace nbt ON nbt.oid = bt.typnamespace)"
+           " ON t.typtype = 'd' AND bt.oid = t.typbasetype"
+           " LEFT JOIN pg_catalog.pg_attrdef d ON d.adrelid = c.oid AND d.adnum = a.attnum"
+           " LEFT JOIN pg_catalog.pg_collation co ON co.oid = a.attcollation AND a.attcollation <> "
+           "t.typcollation"
+           " LEFT JOIN pg_catalog.pg_namespace cn ON cn.oid = co.collnamespace" +
+           Comments("a.attnum") + " WHERE NOT pg_catalog.pg_is_other_temp_schema(n.oid)" + kTableKinds +
+           kUserSchema +
+           " AND (pg_catalog.pg_has_role(c.relowner, 'USAGE') OR pg_catalog.has_column_privilege(c.oid,"
+           " a.attnum, 'SELECT, INSERT, UPDATE, REFERENCES')) OFFSET 0) p ORDER BY sort_name, sort_position";
 }
 
 }  // namespace tablor

@@ -91,7 +91,7 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             "pg_catalog.has_any_column_privilege(c.oid, 'SELECT, INSERT, UPDATE, REFERENCES'))) h WHERE " +
                 UserSchemasOnly("TABLE_SCHEMA") + NotFromAnExtension(),
             PostgresDefinitionsQuery(),
-            {},
+            PostgresColumnsWithDefinitionsQuery(),
         };
     }
     return {

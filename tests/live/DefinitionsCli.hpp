@@ -55,7 +55,8 @@ std::pair<int, std::vector<std::string>> MigrateAndCompare(const std::string& cu
 }
 
 // A snapshot of `live` written to `path`, as the `snapshot` command writes it, and then each of
-// `others` compared with `live`: each must give no difference.
+// `others` compared with `live`: each must give no difference. The snapshot's names, types and
+// sizes, read with the definitions, are also those that `live` read by names alone gives.
 inline void ExpectAlike(const std::string& live, const std::string& path, std::vector<std::string> others,
                         const std::string& password) {
     cli::CliEnvironment environment;
@@ -63,6 +64,9 @@ inline void ExpectAlike(const std::string& live, const std::string& path, std::v
     std::ostringstream out, err;
     ASSERT_EQ(cli::RunCli({"snapshot", live, "-o", path}, out, err, environment), cli::kNoDifferences)
         << err.str();
+    EXPECT_EQ(cli::RunCli({"compare", live, path, "--column-changes"}, out, err, environment),
+              cli::kNoDifferences)
+        << out.str() << err.str();
     others.push_back(path);
     for (const std::string& other : others) {
         const auto [status, messages] = CompareDefinitions(live, other, password);
