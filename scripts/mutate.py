@@ -359,6 +359,11 @@ MUTANTS = [
       SCRIPT_DIALOG),
     M("migrate-partition-columns-altered", MP, "if (!partitions) PlanColumns(*now, *wanted);",
       "PlanColumns(*now, *wanted);", PG_MIGRATE),
+    M("reader-constraint-definitions-always", "src/sources/SchemaExtraction.cpp",
+      "if (std::find(constraintTypes.begin(), constraintTypes.end(), type) != constraintTypes.end())",
+      "if (!type.empty())", ("live_core_test", "FillTest.*")),
+    M("wire-column-definition-dropped", "src/sources/ReaderWire.cpp",
+      "column.Definition = SharedDefinition(fields.Rest());", "(void)fields;", WIRE),
     M("pg-definitions-column-length-off", "src/sources/PostgresDefinitions.cpp", "\" - 4 WHEN \"", "\" - 3 WHEN \"",
       PG_ALIKE),
 ]

@@ -19,6 +19,9 @@ std::string SqlServerDefinitionsQuery();
 // The columns query with its columns' properties (SchemaQueries::columnsWithDefinitions), which
 // the engine's definitions query then leaves out.
 std::string MySqlColumnsWithDefinitionsQuery();
+// MySQL's foreign keys' and checks' definitions (SchemaQueries::constraintDefinitions).
+std::string MySqlForeignKeyDefinitionsQuery();
+std::string MySqlCheckDefinitionsQuery();
 std::string PostgresColumnsWithDefinitionsQuery();
 
 inline constexpr char kPropertySeparator = '|';

@@ -89,37 +89,6 @@ std::string Once(const std::string& columns, const std::string& view, const std:
 // DATABASE(), as the column the server looks at (a trigger's table's schema, not its own). Constraints,
 // indexes and triggers are named TABLE.NAME, their names being unique per table only.
 std::string MySqlDefinitionsQuery() {
-    // A foreign key's or check's rows from the views that tell of it, gathered by grouping instead
-    // of joining: the server guesses two rows for each view and joins them pair by pair (2,000
-    // constraints took 0.5 s). The views of keys and checks are read only where there are foreign
-    // keys or checks: each is joined after the view that has them, by its derived key. A check's
-    // text joins its constraint by every column the two views share: the catalogue, schema and
-    // name, and in MariaDB, where a check's name is unique per table only, the table (MySQL's view
-    // of checks has no table).
-    const std::string constraints =
-        "(SELECT TABLE_NAME, CONSTRAINT_NAME, MAX(CHECK_CLAUSE) AS CHECK_CLAUSE,"
-        " GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION SEPARATOR ', ') AS COLUMNS,"
-        " GROUP_CONCAT(REFERENCED_COLUMN_NAME ORDER BY ORDINAL_POSITION SEPARATOR ', ') AS REFERENCED,"
-        " MAX(REFERENCED_TABLE) AS REFERENCED_TABLE, MAX(DELETE_RULE) AS DELETE_RULE,"
-        " MAX(UPDATE_RULE) AS UPDATE_RULE FROM ("
-        "SELECT STRAIGHT_JOIN r.TABLE_NAME, r.CONSTRAINT_NAME, k.COLUMN_NAME, k.ORDINAL_POSITION,"
-        " k.REFERENCED_COLUMN_NAME, CASE WHEN k.REFERENCED_TABLE_SCHEMA = DATABASE() THEN"
-        " k.REFERENCED_TABLE_NAME ELSE CONCAT(k.REFERENCED_TABLE_SCHEMA, '.', k.REFERENCED_TABLE_NAME) END"
-        " AS REFERENCED_TABLE, r.DELETE_RULE, r.UPDATE_RULE, NULL AS CHECK_CLAUSE FROM " +
-        Once("TABLE_NAME, CONSTRAINT_NAME, DELETE_RULE, UPDATE_RULE", "REFERENTIAL_CONSTRAINTS", "r", {},
-             "CONSTRAINT_SCHEMA") +
-        " JOIN " +
-        Once(
-            "TABLE_NAME, CONSTRAINT_NAME, COLUMN_NAME, ORDINAL_POSITION, REFERENCED_COLUMN_NAME, "
-            "REFERENCED_TABLE_SCHEMA, REFERENCED_TABLE_NAME",
-            "KEY_COLUMN_USAGE", "k", " AND CONSTRAINT_SCHEMA = DATABASE()") +
-        " ON k.TABLE_NAME = r.TABLE_NAME AND k.CONSTRAINT_NAME = r.CONSTRAINT_NAME"
-        " UNION ALL SELECT STRAIGHT_JOIN TABLE_NAME, CONSTRAINT_NAME, NULL, NULL, NULL, NULL, NULL, NULL,"
-        " CHECK_CLAUSE FROM " +
-        Once("*", "CHECK_CONSTRAINTS", "c0", {}, "CONSTRAINT_SCHEMA") + " NATURAL JOIN " +
-        Once("*", "TABLE_CONSTRAINTS", "t0",
-             " AND CONSTRAINT_SCHEMA = DATABASE() AND CONSTRAINT_TYPE = 'CHECK'") +
-        ") u GROUP BY TABLE_NAME, CONSTRAINT_NAME) tc";
     // Every index, with its columns as a key tells them: a primary key (always named PRIMARY) or
     // unique constraint is its unique index, and told as the constraint only.
     const std::string indexes =
@@ -131,33 +100,26 @@ std::string MySqlDefinitionsQuery() {
         "DEFINITION FROM INFORMATION_SCHEMA.STATISTICS s WHERE s.TABLE_SCHEMA = DATABASE()"
         " GROUP BY s.TABLE_SCHEMA, s.TABLE_NAME, s.INDEX_NAME, s.NON_UNIQUE, s.INDEX_TYPE) x";
     const std::string parts[] = {
-        // Without SHOW VIEW a login reads a view's definition as empty, which would compare as a
-        // change: the read stops instead, first, naming the view.
-        Part("'withheld'", "v.TABLE_SCHEMA", "v.TABLE_NAME", "''",
-             "INFORMATION_SCHEMA.VIEWS v WHERE v.TABLE_SCHEMA = DATABASE() AND v.VIEW_DEFINITION = ''",
-             {{"reason",
-               "CONCAT('This login may not read the definition of the view ', v.TABLE_NAME, "
-               "', and perhaps of other views: SHOW VIEW is not granted to it. Grant it SHOW VIEW, "
-               "or read as a login that has it.')"}}),
         Part("'table'", "t.TABLE_SCHEMA", "t.TABLE_NAME", "''",
              "INFORMATION_SCHEMA.TABLES t WHERE t.TABLE_SCHEMA = DATABASE() AND t.TABLE_TYPE <> 'VIEW'",
              {{"comment", "NULLIF(t.TABLE_COMMENT, '')"}}),
-        Part("'constraint'", "DATABASE()", "CONCAT(tc.TABLE_NAME, '.', tc.CONSTRAINT_NAME)", "''",
-             constraints,
-             {{"definition",
-               "CASE WHEN tc.CHECK_CLAUSE IS NOT NULL THEN CONCAT('CHECK (', tc.CHECK_CLAUSE, ')') "
-               "ELSE CONCAT('FOREIGN KEY (', tc.COLUMNS, ') REFERENCES ', tc.REFERENCED_TABLE, ' (', "
-               "tc.REFERENCED, ') ON DELETE ', tc.DELETE_RULE, ' ON UPDATE ', tc.UPDATE_RULE) END"}}),
         Part("CASE WHEN x.NON_UNIQUE = 0 THEN 'constraint' ELSE 'index' END", "x.TABLE_SCHEMA",
              "CONCAT(x.TABLE_NAME, '.', x.INDEX_NAME)", "''", indexes,
              {{"table", "CASE WHEN x.NON_UNIQUE <> 0 THEN x.TABLE_NAME END"},
               {"definition",
                "CASE WHEN x.NON_UNIQUE <> 0 THEN x.DEFINITION WHEN x.INDEX_NAME = 'PRIMARY' THEN "
                "CONCAT('PRIMARY KEY (', x.COLUMNS, ')') ELSE CONCAT('UNIQUE (', x.COLUMNS, ')') END"}}),
-        Part("'view'", "v.TABLE_SCHEMA", "v.TABLE_NAME", "''",
-             "INFORMATION_SCHEMA.VIEWS v WHERE v.TABLE_SCHEMA = DATABASE()",
-             {{"definition", WithoutDatabaseName("v.VIEW_DEFINITION")},
-              {"check option", "NULLIF(v.CHECK_OPTION, 'NONE')"}}),
+        // Without SHOW VIEW a login reads a view's definition as empty, which would compare as a
+        // change: the read stops instead, naming the view.
+        Part(
+            "CASE WHEN v.VIEW_DEFINITION = '' THEN 'withheld' ELSE 'view' END", "v.TABLE_SCHEMA",
+            "v.TABLE_NAME", "''", "INFORMATION_SCHEMA.VIEWS v WHERE v.TABLE_SCHEMA = DATABASE()",
+            {{"definition",
+              "CASE WHEN v.VIEW_DEFINITION = '' THEN CONCAT('This login may not read the definition of the "
+              "view ', v.TABLE_NAME, ', and perhaps of other views: SHOW VIEW is not granted to it. Grant it "
+              "SHOW VIEW, or read as a login that has it.') ELSE " +
+                  WithoutDatabaseName("v.VIEW_DEFINITION") + " END"},
+             {"check option", "NULLIF(v.CHECK_OPTION, 'NONE')"}}),
         // Routines are not overloaded here: a changed parameter list is the routine changed, not
         // another routine.
         Part("'routine'", "r.ROUTINE_SCHEMA", "r.SPECIFIC_NAME", "''",
@@ -184,6 +146,50 @@ std::string MySqlDefinitionsQuery() {
     std::string query;
     for (const std::string& part : parts) query += (query.empty() ? "" : " UNION ALL ") + part;
     return query;
+}
+
+// A foreign key's rows from the two views that tell of it, gathered by grouping instead of
+// joining: the server guesses two rows for each view and joins them pair by pair (2,000
+// constraints took 0.5 s). The key columns' view, the larger, is read after the one of foreign
+// keys and only where that has rows.
+std::string MySqlForeignKeyDefinitionsQuery() {
+    const std::string keys =
+        "(SELECT TABLE_NAME, CONSTRAINT_NAME,"
+        " GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION SEPARATOR ', ') AS COLUMNS,"
+        " GROUP_CONCAT(REFERENCED_COLUMN_NAME ORDER BY ORDINAL_POSITION SEPARATOR ', ') AS REFERENCED,"
+        " MAX(REFERENCED_TABLE) AS REFERENCED_TABLE, MAX(DELETE_RULE) AS DELETE_RULE,"
+        " MAX(UPDATE_RULE) AS UPDATE_RULE FROM ("
+        "SELECT STRAIGHT_JOIN r.TABLE_NAME, r.CONSTRAINT_NAME, k.COLUMN_NAME, k.ORDINAL_POSITION,"
+        " k.REFERENCED_COLUMN_NAME, CASE WHEN k.REFERENCED_TABLE_SCHEMA = DATABASE() THEN"
+        " k.REFERENCED_TABLE_NAME ELSE CONCAT(k.REFERENCED_TABLE_SCHEMA, '.', k.REFERENCED_TABLE_NAME) END"
+        " AS REFERENCED_TABLE, r.DELETE_RULE, r.UPDATE_RULE FROM " +
+        Once("TABLE_NAME, CONSTRAINT_NAME, DELETE_RULE, UPDATE_RULE", "REFERENTIAL_CONSTRAINTS", "r", {},
+             "CONSTRAINT_SCHEMA") +
+        " JOIN " +
+        Once(
+            "TABLE_NAME, CONSTRAINT_NAME, COLUMN_NAME, ORDINAL_POSITION, REFERENCED_COLUMN_NAME, "
+            "REFERENCED_TABLE_SCHEMA, REFERENCED_TABLE_NAME",
+            "KEY_COLUMN_USAGE", "k", " AND CONSTRAINT_SCHEMA = DATABASE()") +
+        " ON k.TABLE_NAME = r.TABLE_NAME AND k.CONSTRAINT_NAME = r.CONSTRAINT_NAME"
+        ") u GROUP BY TABLE_NAME, CONSTRAINT_NAME) f";
+    return Part(
+        "'constraint'", "DATABASE()", "CONCAT(f.TABLE_NAME, '.', f.CONSTRAINT_NAME)", "''", keys,
+        {{"definition",
+          "CONCAT('FOREIGN KEY (', f.COLUMNS, ') REFERENCES ', f.REFERENCED_TABLE, ' (', f.REFERENCED, "
+          "') ON DELETE ', f.DELETE_RULE, ' ON UPDATE ', f.UPDATE_RULE)"}});
+}
+
+// A check's text joins its constraint by every column the two views share: the catalogue, schema
+// and name, and in MariaDB, where a check's name is unique per table only, the table (MySQL's
+// view of checks has no table).
+std::string MySqlCheckDefinitionsQuery() {
+    return Part("'constraint'", "DATABASE()", "CONCAT(k.TABLE_NAME, '.', k.CONSTRAINT_NAME)", "''",
+                "(SELECT STRAIGHT_JOIN TABLE_NAME, CONSTRAINT_NAME, CHECK_CLAUSE FROM " +
+                    Once("*", "CHECK_CONSTRAINTS", "c0", {}, "CONSTRAINT_SCHEMA") + " NATURAL JOIN " +
+                    Once("*", "TABLE_CONSTRAINTS", "t0",
+                         " AND CONSTRAINT_SCHEMA = DATABASE() AND CONSTRAINT_TYPE = 'CHECK'") +
+                    ") k",
+                {{"definition", "CONCAT('CHECK (', k.CHECK_CLAUSE, ')')"}});
 }
 
 // The names query's columns (SchemaQueries::columns) with each column's properties: the view of

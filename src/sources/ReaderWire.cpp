@@ -1,6 +1,7 @@
 #include "sources/ReaderWire.hpp"
 
 #include <charconv>
+#include <vector>
 
 namespace tablor::wire {
 namespace {
@@ -32,7 +33,10 @@ std::string_view StageWord(Stage stage) {
 
 }  // namespace
 
-void AppendFrame(std::string& out, Frame kind, std::initializer_list<std::string_view> fields) {
+namespace {
+
+template <class Fields>
+void AppendFields(std::string& out, Frame kind, const Fields& fields) {
     std::size_t payload = 0;
     for (const std::string_view field : fields) payload += 4 + field.size();
     out += static_cast<char>(kind);
@@ -41,6 +45,24 @@ void AppendFrame(std::string& out, Frame kind, std::initializer_list<std::string
         AppendLength(out, field.size());
         out += field;
     }
+}
+
+void AppendColumn(std::string& out, const cField& column, std::vector<std::string_view>& fields) {
+    fields.assign({column.FieldName, column.FieldType, column.FieldSize});
+    if (column.Definition) {
+        fields.emplace_back("D");
+        for (const auto& [property, value] : *column.Definition) {
+            fields.emplace_back(property);
+            fields.emplace_back(value);
+        }
+    }
+    AppendFields(out, Frame::Column, fields);
+}
+
+}  // namespace
+
+void AppendFrame(std::string& out, Frame kind, std::initializer_list<std::string_view> fields) {
+    AppendFields(out, kind, fields);
 }
 
 bool TakeFrame(std::string_view& buffer, Frame& kind, std::string_view& payload) {
@@ -146,10 +168,10 @@ void AppendRows(std::string& out, const SchemaRows& rows) {
     for (const SchemaRows::Routine& routine : rows.routines)
         AppendFrame(out, Frame::Routine,
                     {routine.schema, routine.name, routine.isFunction ? "F" : "P", routine.specificName});
+    std::vector<std::string_view> fields;
     for (const auto& [key, columns] : rows.columns) {
         AppendFrame(out, Frame::Columns, {key});
-        for (const cField& column : columns)
-            AppendFrame(out, Frame::Column, {column.FieldName, column.FieldType, column.FieldSize});
+        for (const cField& column : columns) AppendColumn(out, column, fields);
     }
     for (const SchemaRows::Property& row : rows.properties)
         AppendFrame(out, Frame::Property,
@@ -209,12 +231,30 @@ bool RowsCollector::Take(Frame kind, std::string_view payload) {
             column.FieldName = fields.Text();
             column.FieldType = fields.Text();
             column.FieldSize = fields.Text();
+            if (!fields.AtEnd()) {
+                if (fields.Next() != "D") Garbled("a column's definition");
+                column.Definition = SharedDefinition(fields.Rest());
+            }
             columns_->push_back(std::move(column));
             return true;
         }
         default:
             return false;
     }
+}
+
+ColumnDefinition::Shared RowsCollector::SharedDefinition(std::string_view fields) {
+    key_.assign(fields);
+    const auto found = definitions_.find(key_);
+    if (found != definitions_.end()) return found->second;
+    auto definition = std::make_shared<Properties>();
+    FieldReader pairs(fields);
+    while (!pairs.AtEnd()) {
+        std::string property = pairs.Text();
+        definition->emplace_back(std::move(property), pairs.Text());
+    }
+    definitions_.emplace(key_, definition);
+    return definition;
 }
 
 }  // namespace tablor::wire

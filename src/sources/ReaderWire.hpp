@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "sources/DatabaseError.hpp"
 #include "sources/DatabaseSession.hpp"
@@ -27,7 +28,7 @@ enum class Frame : char {
     View = 'V',        // schema, model name
     Routine = 'R',     // schema, model name, "F" or "P", specific name
     Columns = 'G',     // the table (TableKey) the next Column frames belong to
-    Column = 'C',      // name, type, size
+    Column = 'C',      // name, type, size[, "D", property, value, ...]: with its definition
     Property = 'Y',    // kind, schema, name, column, property, value: one property of a definition
     Error = 'E',       // stage ("open" or "read"), number, description, SQLSTATE, native code
     Done = 'D',        // the reader ends
@@ -51,6 +52,8 @@ class FieldReader {
     std::string Text() { return std::string(Next()); }
     long Number();
     bool AtEnd() const noexcept { return rest_.empty(); }
+    // What the fields not read yet take, as sent.
+    std::string_view Rest() const noexcept { return rest_; }
 
   private:
     std::string_view rest_;
@@ -93,8 +96,14 @@ class RowsCollector {
     SchemaRows& Rows() noexcept { return rows_; }
 
   private:
+    // The definition whose property and value fields are `fields`: alike ones, as most columns'
+    // are, share one list.
+    ColumnDefinition::Shared SharedDefinition(std::string_view fields);
+
     SchemaRows rows_;
     std::vector<cField>* columns_ = nullptr;
+    std::unordered_map<std::string, ColumnDefinition::Shared> definitions_;
+    std::string key_;  // kept, so that looking a definition up allocates nothing
 };
 
 }  // namespace tablor::wire

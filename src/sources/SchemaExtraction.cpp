@@ -60,8 +60,34 @@ class PropertyReader {
                                    std::move(*property), Text(row, "VALUE")});
             return;
         }
-        if (*property != namesText_) {
-            namesText_ = std::move(*property);
+        Split(std::move(*property));
+        for (std::size_t i = 0; i < names_.size(); ++i) {
+            std::optional<std::string> value = row.Value(labels_[i]);
+            if (value) properties_.push_back({kind, schema, name, column, names_[i], std::move(*value)});
+        }
+    }
+
+    // The properties a row of the columns query gives, as its column's definition.
+    ColumnDefinition::Shared Definition(RecordSet& row) {
+        auto definition = std::make_shared<Properties>();
+        std::optional<std::string> property = row.Value("PROPERTY");
+        if (property) {
+            Split(std::move(*property));
+            for (std::size_t i = 0; i < names_.size(); ++i) {
+                std::optional<std::string> value = row.Value(labels_[i]);
+                if (value) definition->emplace_back(names_[i], std::move(*value));
+            }
+            std::stable_sort(definition->begin(), definition->end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+        }
+        return definition;
+    }
+
+  private:
+    // The names in a PROPERTY list, and the labels of their values.
+    void Split(std::string property) {
+        if (property != namesText_) {
+            namesText_ = std::move(property);
             names_.clear();
             for (std::size_t start = 0;;) {
                 const std::size_t end = namesText_.find(kPropertySeparator, start);
@@ -72,13 +98,8 @@ class PropertyReader {
         }
         while (labels_.size() < names_.size())
             labels_.push_back(labels_.empty() ? "VALUE" : "VALUE" + std::to_string(labels_.size() + 1));
-        for (std::size_t i = 0; i < names_.size(); ++i) {
-            std::optional<std::string> value = row.Value(labels_[i]);
-            if (value) properties_.push_back({kind, schema, name, column, names_[i], std::move(*value)});
-        }
     }
 
-  private:
     std::vector<SchemaRows::Property>& properties_;
     std::string namesText_;
     std::vector<std::string> names_;
@@ -128,10 +149,17 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
         std::string modelName = ModelName(schema, name);
         rows_.tables.push_back({std::move(schema), std::move(name), std::move(modelName)});
     });
+    // The constraint types read, where definitions of some types are read only if there are any.
+    const bool typesRead = definitionsAsked && !queries.constraintDefinitions.empty();
+    std::vector<std::string> constraintTypes;
     ReadRows(session, queries.constraints, kConstraints, rowLimit_, prompt, [&](RecordSet& row) {
         const std::string schema = schemaOf(row, "CONSTRAINT_SCHEMA");
-        if (Wanted(schema))
-            rows_.constraints.push_back({schema, ModelName(schema, Text(row, "CONSTRAINT_NAME"))});
+        if (!Wanted(schema)) return;
+        rows_.constraints.push_back({schema, ModelName(schema, Text(row, "CONSTRAINT_NAME"))});
+        if (!typesRead) return;
+        std::string type = Text(row, "CONSTRAINT_TYPE");
+        if (std::find(constraintTypes.begin(), constraintTypes.end(), type) == constraintTypes.end())
+            constraintTypes.push_back(std::move(type));
     });
     ReadRows(session, queries.views, kViews, rowLimit_, prompt, [&](RecordSet& row) {
         const std::string schema = schemaOf(row, "TABLE_SCHEMA");
@@ -182,13 +210,12 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
         const std::optional<std::string> length = row.Value("CHARACTER_MAXIMUM_LENGTH");
         field.FieldType = Text(row, "DATA_TYPE");
         field.FieldSize = FieldSize(field.FieldType, length);
-        if (columnProperties)
-            properties.Read(row, "column", schemaRead ? schema : std::string(), table, field.FieldName);
+        if (columnProperties) field.Definition = properties.Definition(row);
         rows_.columns[SchemaRows::TableKey(schema, table)].push_back(std::move(field));
     });
     if (definitionsAsked) {
         rows_.definitionsRead = true;
-        ReadRows(session, queries.definitions, kDefinitions, rowLimit_, prompt, [&](RecordSet& row) {
+        const auto readDefinition = [&](RecordSet& row) {
             std::string kind = Text(row, "OBJECT_KIND");
             // A text this login may not read would compare as an empty one: the query says so by a
             // row of its own, whose value tells why.
@@ -197,7 +224,12 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
             if (!Wanted(schema)) return;
             properties.Read(row, std::move(kind), std::move(schema), Text(row, "OBJECT_NAME"),
                             Text(row, "COLUMN_NAME"));
-        });
+        };
+        ReadRows(session, queries.definitions, kDefinitions, rowLimit_, prompt, readDefinition);
+        for (const auto& [type, query] : queries.constraintDefinitions) {
+            if (std::find(constraintTypes.begin(), constraintTypes.end(), type) != constraintTypes.end())
+                ReadRows(session, query, kDefinitions, rowLimit_, prompt, readDefinition);
+        }
     }
     // A schema asked for that gives nothing is a wrong name, or one this login cannot see into:
     // reading on would show every object as missing.
@@ -278,8 +310,12 @@ void SchemaExtraction::ApplyDefinitions(cMetaData& model) const {
         const SchemaRows::Table& row = rows_.tables[i];
         cMetaDataElement& table = *model.Tables().Items()[i];
         table.Definition = definitions.Of("table", schemaOf(row.schema), row.name);
-        for (const auto& field : table.Fields())
-            field->Definition = definitions.Of("column", schemaOf(row.schema), row.name, field->FieldName);
+        // Columns read with their properties have their definitions already.
+        for (const auto& field : table.Fields()) {
+            if (!field->Definition)
+                field->Definition =
+                    definitions.Of("column", schemaOf(row.schema), row.name, field->FieldName);
+        }
     }
     for (const auto& [kind, elements] :
          {std::pair{"view", &model.Views().Items()}, std::pair{"constraint", &model.Constraints().Items()}}) {
@@ -320,7 +356,8 @@ void SchemaExtraction::Apply(cMetaData& model) const {
         fields.Reserve(columns->second.size());
         for (const cField& field : columns->second) {
             try {
-                fields.Add(field.FieldName, field.FieldType, field.FieldSize);
+                const auto added = fields.Add(field.FieldName, field.FieldType, field.FieldSize);
+                if (field.Definition) added->Definition = field.Definition;
             } catch (const TablorError& error) {
                 // Say where: the collection's own text names neither table nor column.
                 throw TablorError(error.Number(), error.Description() + " (column \"" + field.FieldName +

@@ -55,6 +55,7 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             {},
             MySqlDefinitionsQuery(),
             MySqlColumnsWithDefinitionsQuery(),
+            {{"FOREIGN KEY", MySqlForeignKeyDefinitionsQuery()}, {"CHECK", MySqlCheckDefinitionsQuery()}},
         };
     }
     if (engine == DatabaseEngine::PostgreSql) {
@@ -92,6 +93,7 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
                 UserSchemasOnly("TABLE_SCHEMA") + NotFromAnExtension(),
             PostgresDefinitionsQuery(),
             PostgresColumnsWithDefinitionsQuery(),
+            {},
         };
     }
     return {
@@ -105,6 +107,7 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
         {},
         {},
         SqlServerDefinitionsQuery(),
+        {},
         {},
     };
 }

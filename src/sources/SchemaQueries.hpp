@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "sources/DatabaseSession.hpp"
 
@@ -29,6 +30,14 @@ struct SchemaQueries {
     // giving its column's properties as a definitions row does (PROPERTY, VALUE, VALUE2, ...;
     // no PROPERTY, none), so that the catalogue's columns are scanned once.
     std::string columnsWithDefinitions;
+    // Definitions queries read only where the constraints read hold one of the type named
+    // (CONSTRAINT_TYPE, as FOREIGN KEY): the views that tell of them cost a scan of every table
+    // even when they have nothing to tell.
+    struct ConstraintDefinitions {
+        std::string constraintType;
+        std::string query;
+    };
+    std::vector<ConstraintDefinitions> constraintDefinitions;
 
     // SQL Server's as they always were (the columns query gaining TABLE_SCHEMA); PostgreSQL's
     // read the same views, limited to user schemas and without the entries that SQL Server

@@ -337,6 +337,19 @@ TEST_F(FillTest, ARowOfSeveralPropertiesGivesEachWithAValue) {
         queries.columnsWithDefinitions,
         {several(Column("dbo", "Customers", "CustomerID", std::nullopt, "int"), std::nullopt),
          several(Column("dbo", "Orders", "OrderID", std::nullopt, "int"), "type|default|nullable")});
+    // Definitions of a constraint type are read only where the constraints read hold one.
+    queries.constraintDefinitions = {{"FOREIGN KEY", "FOREIGN KEYS"}, {"CHECK", "CHECKS"}};
+    auto foreignKey = Constraint("FK_Orders_Customers");
+    foreignKey["CONSTRAINT_TYPE"] = "FOREIGN KEY";
+    auto primaryKey = Constraint("PK_Orders");
+    primaryKey["CONSTRAINT_TYPE"] = "PRIMARY KEY";
+    database->SetRows(kConstraints, {primaryKey, foreignKey});
+    database->SetRows("FOREIGN KEYS", {Row{{"OBJECT_KIND", "constraint"},
+                                           {"OBJECT_SCHEMA", "dbo"},
+                                           {"OBJECT_NAME", "FK_Orders_Customers"},
+                                           {"COLUMN_NAME", ""},
+                                           {"PROPERTY", "definition"},
+                                           {"VALUE", "FOREIGN KEY (CustomerID)"}}});
     database->SetRows(queries.definitions, {Row{{"OBJECT_KIND", "view"},
                                                 {"OBJECT_SCHEMA", "dbo"},
                                                 {"OBJECT_NAME", "OpenOrders"},
@@ -353,6 +366,10 @@ TEST_F(FillTest, ARowOfSeveralPropertiesGivesEachWithAValue) {
     EXPECT_EQ(*model.Tables().Item(2)->Fields().Item(1)->Definition,
               (Properties{{"nullable", "NO"}, {"type", "int"}}));
     EXPECT_EQ(*model.Views().Item(1)->Definition, (Properties{{"definition", "SELECT 1"}}));
+    EXPECT_EQ(*model.Constraints().Item(2)->Definition,
+              (Properties{{"definition", "FOREIGN KEY (CustomerID)"}}));
+    EXPECT_THAT(database->queries, ::testing::Contains("FOREIGN KEYS"));
+    EXPECT_THAT(database->queries, ::testing::Not(::testing::Contains("CHECKS")));
 }
 
 TEST_F(FillTest, SaveSnapShotWritesTheModelUnderTheSettings) {

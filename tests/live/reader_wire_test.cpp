@@ -22,8 +22,14 @@ std::string Describe(const SchemaRows& rows) {
     std::map<std::string, std::vector<cField>> columns(rows.columns.begin(), rows.columns.end());
     for (const auto& [key, fields] : columns) {
         text += "G[" + key + "]";
-        for (const cField& field : fields)
-            text += "C[" + field.FieldName + "|" + field.FieldType + "|" + field.FieldSize + "]";
+        for (const cField& field : fields) {
+            text += "C[" + field.FieldName + "|" + field.FieldType + "|" + field.FieldSize;
+            if (field.Definition) {
+                text += "|D";
+                for (const auto& [property, value] : *field.Definition) text += "|" + property + "=" + value;
+            }
+            text += "]";
+        }
     }
     for (const auto& p : rows.properties)
         text += "Y[" + p.kind + "|" + p.schema + "|" + p.name + "|" + p.column + "|" + p.property + "|" +
@@ -57,8 +63,14 @@ TEST(ReaderWire, EverythingComesBackAsSentHoweverTheBytesArrive) {
     rows.definitionsRead = true;
     rows.namesQualified = true;
     rows.properties = {{"column", "dbo", awkward, awkward, "default", awkward}, {"", "", "", "", "", ""}};
-    rows.columns[SchemaRows::TableKey("dbo", awkward)] = {{awkward, "varchar", "10", nullptr},
-                                                          {"", "", "", nullptr}};
+    const auto definition = [](Properties properties) -> ColumnDefinition::Shared {
+        return std::make_shared<Properties>(std::move(properties));
+    };
+    rows.columns[SchemaRows::TableKey("dbo", awkward)] = {
+        {awkward, "varchar", "10", nullptr},
+        {"", "", "", definition({})},
+        {"a", "int", "", definition({{"nullable", "NO"}, {awkward, awkward}, {"", ""}})},
+        {"b", "int", "", definition({{"nullable", "NO"}, {awkward, awkward}, {"", ""}})}};
     rows.columns[SchemaRows::TableKey("", "")] = {};
 
     std::string bytes;
@@ -105,6 +117,9 @@ TEST(ReaderWire, EverythingComesBackAsSentHoweverTheBytesArrive) {
                            settings.integratedSecurity, settings.readDefinitions));
         EXPECT_EQ(got.encryption, settings.encryption);
         EXPECT_EQ(Describe(collected.Rows()), Describe(rows));
+        // Alike definitions come back as one list.
+        const auto& columns = collected.Rows().columns.at(SchemaRows::TableKey("dbo", awkward));
+        EXPECT_EQ(columns[2].Definition.get(), columns[3].Definition.get());
         ASSERT_EQ(errors.size(), 2u);
         EXPECT_EQ(std::tie(errors[0].stage, errors[0].description, errors[0].sqlState, errors[0].nativeCode),
                   std::make_tuple(Stage::Open, awkward, std::string("08001"), -18456L));
