@@ -200,14 +200,13 @@ std::string MySqlCheckDefinitionsQuery() {
 // otherwise give each column twice.
 std::string MySqlColumnsWithDefinitionsQuery() {
     std::string filled;
-    return "SELECT c.TABLE_SCHEMA, c.TABLE_NAME, c.COLUMN_NAME, c.CHARACTER_MAXIMUM_LENGTH, c.DATA_TYPE, " +
+    return "SELECT c.TABLE_SCHEMA, c.TABLE_NAME, c.COLUMN_NAME, c.CHARACTER_MAXIMUM_LENGTH, c.DATA_TYPE, "
+           "c.ORDINAL_POSITION, " +
            PropertyColumns(ColumnProperties(), filled, "t.TABLE_KEY IS NOT NULL") +
            " FROM INFORMATION_SCHEMA.COLUMNS c LEFT JOIN " +
            Once("CAST(TABLE_NAME AS BINARY) AS TABLE_KEY, TABLE_COLLATION", "TABLES", "t",
                 " AND TABLE_TYPE <> 'VIEW'") +
-           " ON t.TABLE_KEY = CAST(c.TABLE_NAME AS BINARY) WHERE c.TABLE_SCHEMA = DATABASE() ORDER BY "
-           "c.TABLE_NAME, "
-           "c.ORDINAL_POSITION";
+           " ON t.TABLE_KEY = CAST(c.TABLE_NAME AS BINARY) WHERE c.TABLE_SCHEMA = DATABASE()";
 }
 
 }  // namespace tablor

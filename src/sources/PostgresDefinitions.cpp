@@ -192,9 +192,10 @@ std::string PostgresColumnsWithDefinitionsQuery() {
     // its own name, not "USER-DEFINED". Lengths: char and varchar less the header, bit and varbit.
     const std::string trueType = "CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE a.atttypid END";
     const std::string trueModifier = "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END";
-    return "SELECT table_schema, table_name, column_name, character_maximum_length, data_type, " +
+    return "SELECT table_schema, table_name, column_name, character_maximum_length, data_type, "
+           "ordinal_position, " +
            properties +
-           " FROM (SELECT c.relname AS sort_name, a.attnum AS sort_position, n.nspname::text AS table_schema,"
+           " FROM (SELECT a.attnum AS ordinal_position, n.nspname::text AS table_schema,"
            " c.relname::text AS table_name, a.attname::text AS column_name, CASE WHEN " +
            trueModifier + " = -1 THEN NULL WHEN " + trueType + " IN (1042, 1043) THEN " + trueModifier +
            " - 4 WHEN " + trueType + " IN (1560, 1562) THEN " + trueModifier +
@@ -218,7 +219,7 @@ std::string PostgresColumnsWithDefinitionsQuery() {
            Comments("a.attnum") + " WHERE NOT pg_catalog.pg_is_other_temp_schema(n.oid)" + kTableKinds +
            kUserSchema +
            " AND (pg_catalog.pg_has_role(c.relowner, 'USAGE') OR pg_catalog.has_column_privilege(c.oid,"
-           " a.attnum, 'SELECT, INSERT, UPDATE, REFERENCES')) OFFSET 0) p ORDER BY sort_name, sort_position";
+           " a.attnum, 'SELECT, INSERT, UPDATE, REFERENCES')) OFFSET 0) p";
 }
 
 }  // namespace tablor

@@ -1,6 +1,7 @@
 #include "sources/SchemaExtraction.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <memory>
 
 #include "model/ObjectType.hpp"
@@ -44,6 +45,27 @@ bool IsSystemView(std::string_view name) {
 // Routines named dt_... belong to the design tools of old servers.
 bool IsDesignToolRoutine(std::string_view name) {
     return name.substr(0, 3) == "dt_";
+}
+
+long Position(const std::string& text) {
+    long position = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), position);
+    if (error != std::errc() || end != text.data() + text.size())
+        throw DatabaseError("The server gave a column position that is no number: \"" + text + "\".");
+    return position;
+}
+
+// Puts `fields` in the order of their `positions`, one each.
+void InPositionOrder(std::vector<cField>& fields, const std::vector<long>& positions) {
+    if (std::is_sorted(positions.begin(), positions.end())) return;
+    std::vector<std::size_t> order(fields.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&positions](std::size_t a, std::size_t b) { return positions[a] < positions[b]; });
+    std::vector<cField> sorted;
+    sorted.reserve(fields.size());
+    for (const std::size_t i : order) sorted.push_back(std::move(fields[i]));
+    fields = std::move(sorted);
 }
 
 // Reads the properties a row gives (DefinitionQueries.hpp), splitting each list of names once
@@ -201,6 +223,8 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
     PropertyReader properties(rows_.properties);
     const bool columnProperties = definitionsAsked && !queries.columnsWithDefinitions.empty();
     const std::string& columnsQuery = columnProperties ? queries.columnsWithDefinitions : queries.columns;
+    // Each table's column positions, where the query gives its columns unsorted.
+    std::unordered_map<std::vector<cField>*, std::vector<long>> positions;
     ReadRows(session, columnsQuery, kColumns, rowLimit_, prompt, [&](RecordSet& row) {
         const std::string schema = Text(row, "TABLE_SCHEMA");
         if (!Wanted(schema)) return;
@@ -210,9 +234,14 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
         const std::optional<std::string> length = row.Value("CHARACTER_MAXIMUM_LENGTH");
         field.FieldType = Text(row, "DATA_TYPE");
         field.FieldSize = FieldSize(field.FieldType, length);
-        if (columnProperties) field.Definition = properties.Definition(row);
-        rows_.columns[SchemaRows::TableKey(schema, table)].push_back(std::move(field));
+        std::vector<cField>& fields = rows_.columns[SchemaRows::TableKey(schema, table)];
+        if (columnProperties) {
+            positions[&fields].push_back(Position(Text(row, "ORDINAL_POSITION")));
+            field.Definition = properties.Definition(row);
+        }
+        fields.push_back(std::move(field));
     });
+    for (auto& [fields, order] : positions) InPositionOrder(*fields, order);
     if (definitionsAsked) {
         rows_.definitionsRead = true;
         const auto readDefinition = [&](RecordSet& row) {

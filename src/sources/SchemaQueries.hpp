@@ -28,7 +28,9 @@ struct SchemaQueries {
     std::string definitions;
     // Where not empty, read instead of `columns` with definitions: the same rows, each also
     // giving its column's properties as a definitions row does (PROPERTY, VALUE, VALUE2, ...;
-    // no PROPERTY, none), so that the catalogue's columns are scanned once.
+    // no PROPERTY, none), so that the catalogue's columns are scanned once. Unsorted: each row
+    // gives ORDINAL_POSITION after DATA_TYPE, by which the reader puts a table's columns in order
+    // (sorting on the server took longer than reading).
     std::string columnsWithDefinitions;
     // Definitions queries read only where the constraints read hold one of the type named
     // (CONSTRAINT_TYPE, as FOREIGN KEY): the views that tell of them cost a scan of every table

@@ -328,15 +328,20 @@ TEST_F(FillTest, ARowOfSeveralPropertiesGivesEachWithAValue) {
     SchemaQueries queries = SchemaQueries::For(DatabaseEngine::SqlServer);
     queries.definitions = "DEFINITIONS";
     queries.columnsWithDefinitions = "COLUMNS WITH DEFINITIONS";
-    const auto several = [](Row row, std::optional<std::string> names) {
-        row.insert(
-            {{"PROPERTY", std::move(names)}, {"VALUE", "int"}, {"VALUE2", std::nullopt}, {"VALUE3", "NO"}});
+    // Unsorted: each row gives its column's position.
+    const auto several = [](Row row, std::string position, std::optional<std::string> names) {
+        row.insert({{"ORDINAL_POSITION", std::move(position)},
+                    {"PROPERTY", std::move(names)},
+                    {"VALUE", "int"},
+                    {"VALUE2", std::nullopt},
+                    {"VALUE3", "NO"}});
         return row;
     };
     database->SetRows(
         queries.columnsWithDefinitions,
-        {several(Column("dbo", "Customers", "CustomerID", std::nullopt, "int"), std::nullopt),
-         several(Column("dbo", "Orders", "OrderID", std::nullopt, "int"), "type|default|nullable")});
+        {several(Column("dbo", "Orders", "Total", std::nullopt, "int"), "10", std::nullopt),
+         several(Column("dbo", "Customers", "CustomerID", std::nullopt, "int"), "1", std::nullopt),
+         several(Column("dbo", "Orders", "OrderID", std::nullopt, "int"), "2", "type|default|nullable")});
     // Definitions of a constraint type are read only where the constraints read hold one.
     queries.constraintDefinitions = {{"FOREIGN KEY", "FOREIGN KEYS"}, {"CHECK", "CHECKS"}};
     auto foreignKey = Constraint("FK_Orders_Customers");
@@ -365,6 +370,7 @@ TEST_F(FillTest, ARowOfSeveralPropertiesGivesEachWithAValue) {
     EXPECT_TRUE(model.Tables().Item(1)->Fields().Item(1)->Definition->empty());
     EXPECT_EQ(*model.Tables().Item(2)->Fields().Item(1)->Definition,
               (Properties{{"nullable", "NO"}, {"type", "int"}}));
+    EXPECT_EQ(model.Tables().Item(2)->Fields().Item(2)->FieldName, "Total");
     EXPECT_EQ(*model.Views().Item(1)->Definition, (Properties{{"definition", "SELECT 1"}}));
     EXPECT_EQ(*model.Constraints().Item(2)->Definition,
               (Properties{{"definition", "FOREIGN KEY (CustomerID)"}}));
