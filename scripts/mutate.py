@@ -364,6 +364,8 @@ MUTANTS = [
       "if (!type.empty())", ("live_core_test", "FillTest.*")),
     M("wire-column-definition-dropped", "src/sources/ReaderWire.cpp",
       "column.Definition = SharedDefinition(fields.Rest());", "(void)fields;", WIRE),
+    M("mysql-sequence-name-unquoted", "src/sources/MySqlDefinitions.cpp", "quoted += c == '`' ? \"``\" : std::string(1, c);",
+      "quoted += c;", ("live_mariadb_definitions_test", "*EachChange*")),
     M("pg-definitions-column-length-off", "src/sources/PostgresDefinitions.cpp", "\" - 4 WHEN \"", "\" - 3 WHEN \"",
       PG_ALIKE),
 ]

@@ -35,6 +35,10 @@ class MySqlDialect : public SqlDialect {
     Statements DropRoutine(const cMetaDataElement& routine) const override;
     Statements CreateTrigger(const cMetaDataElement& trigger) const override;
     Statements DropTrigger(const cMetaDataElement& trigger) const override;
+    // MariaDB's; MySQL has none, and none are read from it.
+    Statements CreateSequence(const cMetaDataElement& sequence) const override;
+    Statements AlterSequence(const cMetaDataElement& current, const cMetaDataElement& desired) const override;
+    Statements DropSequence(const cMetaDataElement& sequence) const override;
 
   private:
     // "a, b(10) DESC" with each column name quoted.

@@ -335,39 +335,14 @@ Statements PostgresDialect::DropTrigger(const cMetaDataElement& trigger) const {
                                     Qualified(trigger, TableOf(trigger)))};
 }
 
-namespace {
-
-// The options of a sequence, as CREATE and ALTER SEQUENCE take them.
-std::string SequenceOptions(const std::shared_ptr<const Properties>& definition,
-                            const std::shared_ptr<const Properties>& current) {
-    std::string out;
-    const auto add = [&](const char* property, const std::string& words) {
-        const std::string* value = PropertyOf(definition, property);
-        if (value == nullptr || (current && PropertyText(current, property) == *value)) return;
-        out += " " + words + " " + *value;
-    };
-    add("type", "AS");
-    add("increment", "INCREMENT BY");
-    add("minimum", "MINVALUE");
-    add("maximum", "MAXVALUE");
-    add("start", "START WITH");
-    add("cache", "CACHE");
-    if (const std::string* cycle = PropertyOf(definition, "cycle");
-        cycle != nullptr && (!current || PropertyText(current, "cycle") != *cycle))
-        out += *cycle == "YES" ? " CYCLE" : " NO CYCLE";
-    return out;
-}
-
-}  // namespace
-
 Statements PostgresDialect::CreateSequence(const cMetaDataElement& sequence) const {
     return {MigrationStatement::Run("CREATE SEQUENCE " + Qualified(sequence, sequence.ObjectName) +
-                                    SequenceOptions(sequence.Definition, nullptr))};
+                                    SequenceOptions(sequence.Definition, nullptr, "NO CYCLE"))};
 }
 
 Statements PostgresDialect::AlterSequence(const cMetaDataElement& current,
                                           const cMetaDataElement& desired) const {
-    const std::string options = SequenceOptions(desired.Definition, current.Definition);
+    const std::string options = SequenceOptions(desired.Definition, current.Definition, "NO CYCLE");
     if (options.empty()) return {};
     return {MigrationStatement::Run("ALTER SEQUENCE " + Qualified(desired, desired.ObjectName) + options)};
 }

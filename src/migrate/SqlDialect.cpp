@@ -94,6 +94,26 @@ std::string PropertyText(const std::shared_ptr<const Properties>& definition, st
     return value ? *value : std::string();
 }
 
+std::string SequenceOptions(const std::shared_ptr<const Properties>& definition,
+                            const std::shared_ptr<const Properties>& current, std::string_view noCycle) {
+    std::string out;
+    const auto add = [&](const char* property, const std::string& words) {
+        const std::string* value = PropertyOf(definition, property);
+        if (value == nullptr || (current && PropertyText(current, property) == *value)) return;
+        out += " " + words + " " + *value;
+    };
+    add("type", "AS");
+    add("increment", "INCREMENT BY");
+    add("minimum", "MINVALUE");
+    add("maximum", "MAXVALUE");
+    add("start", "START WITH");
+    add("cache", "CACHE");
+    if (const std::string* cycle = PropertyOf(definition, "cycle");
+        cycle != nullptr && (!current || PropertyText(current, "cycle") != *cycle))
+        out += " " + std::string(*cycle == "YES" ? "CYCLE" : noCycle);
+    return out;
+}
+
 bool StartsWith(std::string_view text, std::string_view start) {
     return text.substr(0, start.size()) == start;
 }

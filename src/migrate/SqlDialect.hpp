@@ -77,6 +77,10 @@ class SqlDialect {
 const std::string* PropertyOf(const std::shared_ptr<const Properties>& definition, std::string_view key);
 // The value, or empty.
 std::string PropertyText(const std::shared_ptr<const Properties>& definition, std::string_view key);
+// The options of a sequence as CREATE and ALTER SEQUENCE take them: all that `definition` tells,
+// or, given `current`, those that differ from it. `noCycle` is the engine's word for no cycle.
+std::string SequenceOptions(const std::shared_ptr<const Properties>& definition,
+                            const std::shared_ptr<const Properties>& current, std::string_view noCycle);
 
 // True when a column of type `from` can take type `to` without losing any value: a longer
 // length, more precision, a wider integer or float, any text.

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 namespace tablor {
 
@@ -22,6 +23,10 @@ std::string MySqlColumnsWithDefinitionsQuery();
 // MySQL's foreign keys' and checks' definitions (SchemaQueries::constraintDefinitions).
 std::string MySqlForeignKeyDefinitionsQuery();
 std::string MySqlCheckDefinitionsQuery();
+// MariaDB's sequences (SchemaQueries::sequences and sequenceDefinitions): the catalogue names
+// them, and only each sequence itself tells its options.
+std::string MySqlSequencesQuery();
+std::string MySqlSequenceDefinitionsQuery(const std::vector<std::string>& names);
 std::string PostgresColumnsWithDefinitionsQuery();
 
 inline constexpr char kPropertySeparator = '|';

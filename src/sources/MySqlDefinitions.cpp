@@ -192,6 +192,35 @@ std::string MySqlCheckDefinitionsQuery() {
                 {{"definition", "CONCAT('CHECK (', k.CHECK_CLAUSE, ')')"}});
 }
 
+std::string MySqlSequencesQuery() {
+    return "SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
+           "TABLE_TYPE = 'SEQUENCE'";
+}
+
+// Each sequence read as the one-row table it is. A name comes back in hexadecimal, which no
+// character of it can break out of, and as an identifier quoted with its backquotes doubled.
+std::string MySqlSequenceDefinitionsQuery(const std::vector<std::string>& names) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string query;
+    for (const std::string& name : names) {
+        std::string hex, quoted;
+        for (const char c : name) {
+            hex += kDigits[static_cast<unsigned char>(c) >> 4];
+            hex += kDigits[static_cast<unsigned char>(c) & 0x0F];
+            quoted += c == '`' ? "``" : std::string(1, c);
+        }
+        query +=
+            (query.empty() ? "" : " UNION ALL ") +
+            std::string("SELECT 'sequence' AS OBJECT_KIND, DATABASE() AS OBJECT_SCHEMA, CONVERT(X'") + hex +
+            "' USING utf8mb4) AS OBJECT_NAME, '' AS COLUMN_NAME, "
+            "'start|increment|minimum|maximum|cache|cycle' AS PROPERTY, start_value AS VALUE, "
+            "increment AS VALUE2, minimum_value AS VALUE3, maximum_value AS VALUE4, cache_size AS VALUE5, "
+            "CASE WHEN cycle_option = 1 THEN 'YES' ELSE 'NO' END AS VALUE6 FROM `" +
+            quoted + "`";
+    }
+    return query;
+}
+
 // The names query's columns (SchemaQueries::columns) with each column's properties: the view of
 // columns is the dearest the definitions read, and this way it is read once. A view's columns
 // show what their tables' columns are (their defaults even): each change to a table would be told

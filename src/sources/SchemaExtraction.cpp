@@ -259,6 +259,21 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
             if (std::find(constraintTypes.begin(), constraintTypes.end(), type) != constraintTypes.end())
                 ReadRows(session, query, kDefinitions, rowLimit_, prompt, readDefinition);
         }
+        if (!queries.sequences.empty() && queries.sequenceDefinitions != nullptr) {
+            std::vector<std::string> sequences;
+            ReadRows(session, queries.sequences, kDefinitions, rowLimit_, prompt,
+                     [&](RecordSet& row) { sequences.push_back(Text(row, "TABLE_NAME")); });
+            // A few hundred a query, so that none grows past what a server takes.
+            constexpr std::size_t kSequencesAQuery = 200;
+            for (std::size_t first = 0; first < sequences.size(); first += kSequencesAQuery) {
+                const std::vector<std::string> some(
+                    sequences.begin() + static_cast<std::ptrdiff_t>(first),
+                    sequences.begin() +
+                        static_cast<std::ptrdiff_t>(std::min(sequences.size(), first + kSequencesAQuery)));
+                ReadRows(session, queries.sequenceDefinitions(some), kDefinitions, rowLimit_, prompt,
+                         readDefinition);
+            }
+        }
     }
     // A schema asked for that gives nothing is a wrong name, or one this login cannot see into:
     // reading on would show every object as missing.

@@ -56,6 +56,8 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             MySqlDefinitionsQuery(),
             MySqlColumnsWithDefinitionsQuery(),
             {{"FOREIGN KEY", MySqlForeignKeyDefinitionsQuery()}, {"CHECK", MySqlCheckDefinitionsQuery()}},
+            MySqlSequencesQuery(),
+            MySqlSequenceDefinitionsQuery,
         };
     }
     if (engine == DatabaseEngine::PostgreSql) {
@@ -94,6 +96,8 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             PostgresDefinitionsQuery(),
             PostgresColumnsWithDefinitionsQuery(),
             {},
+            {},
+            nullptr,
         };
     }
     return {
@@ -109,6 +113,8 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
         SqlServerDefinitionsQuery(),
         {},
         {},
+        {},
+        nullptr,
     };
 }
 

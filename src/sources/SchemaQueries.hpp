@@ -40,6 +40,10 @@ struct SchemaQueries {
         std::string query;
     };
     std::vector<ConstraintDefinitions> constraintDefinitions;
+    // Where the catalogue names sequences but does not tell their options (MariaDB): the query of
+    // their names (TABLE_NAME), and the definitions query that reads those of the names given.
+    std::string sequences;
+    std::string (*sequenceDefinitions)(const std::vector<std::string>& names) = nullptr;
 
     // SQL Server's as they always were (the columns query gaining TABLE_SCHEMA); PostgreSQL's
     // read the same views, limited to user schemas and without the entries that SQL Server

@@ -32,6 +32,7 @@ CREATE TABLE orders (
 );
 CREATE VIEW big_orders AS SELECT id, amount FROM orders WHERE amount > 100;
 CREATE FUNCTION order_count() RETURNS BIGINT READS SQL DATA RETURN (SELECT COUNT(*) FROM orders);
+CREATE SEQUENCE tickets START WITH 100 INCREMENT BY 10;
 )sql";
 
 // The same schema in other words and another order.
@@ -55,6 +56,7 @@ ALTER TABLE orders ADD CONSTRAINT chk_orders_amount CHECK (amount >= 0),
     ADD CONSTRAINT fk_orders_customers FOREIGN KEY (customer_id) REFERENCES customers (id) ON DELETE CASCADE;
 CREATE INDEX ix_orders_amount ON orders (amount DESC);
 create view big_orders as select id,amount from orders where amount>100;
+CREATE SEQUENCE tickets INCREMENT = 10 MINVALUE 1 START = 100 NOCYCLE;
 )sql";
 
 // One change to the base, and the one difference it makes.
@@ -107,6 +109,8 @@ const SingleChange kSingleChanges[] = {
      "seen: Field customers.seen changed: type: datetime(3) \u2192 datetime(6)"},
     {"ALTER TABLE customers MODIFY flags BIT(8)",
      "flags: Field customers.flags changed: type: bit(4) \u2192 bit(8)"},
+    {"ALTER SEQUENCE tickets INCREMENT BY 5", "tickets: Sequence tickets changed: increment: 10 \u2192 5"},
+    {"CREATE SEQUENCE `we``ird s` CYCLE", "we`ird s: Sequence was not found on first"},
 };
 
 class MariaDbDefinitions : public ::testing::Test {
