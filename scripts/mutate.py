@@ -366,6 +366,9 @@ MUTANTS = [
       "column.Definition = SharedDefinition(fields.Rest());", "(void)fields;", WIRE),
     M("mysql-sequence-name-unquoted", "src/sources/MySqlDefinitions.cpp", "quoted += c == '`' ? \"``\" : std::string(1, c);",
       "quoted += c;", ("live_mariadb_definitions_test", "*EachChange*")),
+    M("pg-definitions-column-privilege-ignored", "src/sources/PostgresDefinitions.cpp",
+      "pg_catalog.pg_has_role(c.relowner, 'USAGE') OR pg_catalog.has_column_privilege(c.oid,",
+      "TRUE OR pg_catalog.has_column_privilege(c.oid,", ("live_postgres_definitions_test", "*Columns*")),
     M("pg-definitions-column-length-off", "src/sources/PostgresDefinitions.cpp", "\" - 4 WHEN \"", "\" - 3 WHEN \"",
       PG_ALIKE),
 ]

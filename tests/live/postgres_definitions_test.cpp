@@ -266,5 +266,20 @@ TEST_F(PostgresDefinitions, EqualSchemasGiveNone) {
                 server_.password);
 }
 
+// A login that may read some of a table's columns only reads those, with definitions as by names.
+TEST_F(PostgresDefinitions, ColumnsTheLoginMayNotReadAreLeftOutAlike) {
+    Sql("postgres",
+        "DO $$BEGIN CREATE ROLE tablor_partial LOGIN PASSWORD 'partial'; EXCEPTION WHEN duplicate_object "
+        "THEN NULL; END$$;");
+    Create("tablor_defs_columns",
+           "CREATE TABLE partial (visible int, secret int); GRANT SELECT (visible) ON partial TO "
+           "tablor_partial");
+    const std::string snapshot = folder_.File("partial.snp");
+    ExpectAlike("postgresql://tablor_partial@" + server_.ServerName() + "/tablor_defs_columns", snapshot, {},
+                "partial");
+    EXPECT_THAT(TempFolder::Read(snapshot), ::testing::AllOf(::testing::HasSubstr("visible*"),
+                                                             ::testing::Not(::testing::HasSubstr("secret"))));
+}
+
 }  // namespace
 }  // namespace tablor::testing
