@@ -23,9 +23,8 @@ std::string MySqlColumnsWithDefinitionsQuery();
 // MySQL's foreign keys' and checks' definitions (SchemaQueries::constraintDefinitions).
 std::string MySqlForeignKeyDefinitionsQuery();
 std::string MySqlCheckDefinitionsQuery();
-// MariaDB's sequences (SchemaQueries::sequences and sequenceDefinitions): the catalogue names
-// them, and only each sequence itself tells its options.
-std::string MySqlSequencesQuery();
+// MariaDB's sequences' options (SchemaQueries::sequenceDefinitions), which only each sequence
+// itself tells.
 std::string MySqlSequenceDefinitionsQuery(const std::vector<std::string>& names);
 std::string PostgresColumnsWithDefinitionsQuery();
 

@@ -42,13 +42,16 @@ std::string PropertyColumns(const Properties& properties, std::string& filled, c
 // The objects `from` (its tables and WHERE) lists, of the kind the expression `kind` gives, a row
 // each with their properties, read in one scan of it: a row a property, unpivoted here, took the
 // server longer than the scan. Objects the catalogue tells nothing of are left out.
+// Objects of the kind `keep` are listed even so.
 std::string Part(const std::string& kind, const std::string& schema, const std::string& name,
-                 const std::string& column, const std::string& from, const Properties& properties) {
+                 const std::string& column, const std::string& from, const Properties& properties,
+                 const std::string& keep = {}) {
     std::string filled;
     const std::string columns = PropertyColumns(properties, filled);
     return "SELECT * FROM (SELECT " + kind + " AS OBJECT_KIND, " + schema + " AS OBJECT_SCHEMA, " + name +
            " AS OBJECT_NAME, " + column + " AS COLUMN_NAME, " + columns + " FROM " + from +
-           ") p WHERE COALESCE(" + filled + ") IS NOT NULL";
+           ") p WHERE COALESCE(" + filled + ") IS NOT NULL" +
+           (keep.empty() ? std::string() : " OR p.OBJECT_KIND = '" + keep + "'");
 }
 
 // A column of COLUMNS c, whose table's collation is t.TABLE_COLLATION.
@@ -100,9 +103,13 @@ std::string MySqlDefinitionsQuery() {
         "DEFINITION FROM INFORMATION_SCHEMA.STATISTICS s WHERE s.TABLE_SCHEMA = DATABASE()"
         " GROUP BY s.TABLE_SCHEMA, s.TABLE_NAME, s.INDEX_NAME, s.NON_UNIQUE, s.INDEX_TYPE) x";
     const std::string parts[] = {
-        Part("'table'", "t.TABLE_SCHEMA", "t.TABLE_NAME", "''",
+        // A sequence is a table to the catalogue, which tells its name only: a row of no property
+        // names it for the query of its options (SchemaQueries::sequenceDefinitions).
+        Part("CASE WHEN t.TABLE_TYPE = 'SEQUENCE' THEN 'sequence' ELSE 'table' END", "t.TABLE_SCHEMA",
+             "t.TABLE_NAME", "''",
              "INFORMATION_SCHEMA.TABLES t WHERE t.TABLE_SCHEMA = DATABASE() AND t.TABLE_TYPE <> 'VIEW'",
-             {{"comment", "NULLIF(t.TABLE_COMMENT, '')"}}),
+             {{"comment", "CASE WHEN t.TABLE_TYPE <> 'SEQUENCE' THEN NULLIF(t.TABLE_COMMENT, '') END"}},
+             "sequence"),
         Part("CASE WHEN x.NON_UNIQUE = 0 THEN 'constraint' ELSE 'index' END", "x.TABLE_SCHEMA",
              "CONCAT(x.TABLE_NAME, '.', x.INDEX_NAME)", "''", indexes,
              {{"table", "CASE WHEN x.NON_UNIQUE <> 0 THEN x.TABLE_NAME END"},
@@ -190,11 +197,6 @@ std::string MySqlCheckDefinitionsQuery() {
                          " AND CONSTRAINT_SCHEMA = DATABASE() AND CONSTRAINT_TYPE = 'CHECK'") +
                     ") k",
                 {{"definition", "CONCAT('CHECK (', k.CHECK_CLAUSE, ')')"}});
-}
-
-std::string MySqlSequencesQuery() {
-    return "SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
-           "TABLE_TYPE = 'SEQUENCE'";
 }
 
 // Each sequence read as the one-row table it is. A name comes back in hexadecimal, which no

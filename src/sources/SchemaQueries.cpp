@@ -56,7 +56,6 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             MySqlDefinitionsQuery(),
             MySqlColumnsWithDefinitionsQuery(),
             {{"FOREIGN KEY", MySqlForeignKeyDefinitionsQuery()}, {"CHECK", MySqlCheckDefinitionsQuery()}},
-            MySqlSequencesQuery(),
             MySqlSequenceDefinitionsQuery,
         };
     }
@@ -96,7 +95,6 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
             PostgresDefinitionsQuery(),
             PostgresColumnsWithDefinitionsQuery(),
             {},
-            {},
             nullptr,
         };
     }
@@ -111,7 +109,6 @@ SchemaQueries SchemaQueries::For(DatabaseEngine engine) {
         {},
         {},
         SqlServerDefinitionsQuery(),
-        {},
         {},
         {},
         nullptr,

@@ -40,9 +40,9 @@ struct SchemaQueries {
         std::string query;
     };
     std::vector<ConstraintDefinitions> constraintDefinitions;
-    // Where the catalogue names sequences but does not tell their options (MariaDB): the query of
-    // their names (TABLE_NAME), and the definitions query that reads those of the names given.
-    std::string sequences;
+    // Where the catalogue names sequences but does not tell their options (MariaDB): the
+    // definitions query lists each by a row of kind sequence, and this builds the query that reads
+    // the options of those named.
     std::string (*sequenceDefinitions)(const std::vector<std::string>& names) = nullptr;
 
     // SQL Server's as they always were (the columns query gaining TABLE_SCHEMA); PostgreSQL's
