@@ -209,16 +209,20 @@ std::string MySqlSequenceDefinitionsQuery(const std::vector<std::string>& names)
         for (const char c : name) {
             hex += kDigits[static_cast<unsigned char>(c) >> 4];
             hex += kDigits[static_cast<unsigned char>(c) & 0x0F];
-            quoted += c == '`' ? "``" : std::string(1, c);
+            if (c == '`') quoted += '`';
+            quoted += c;
         }
-        query +=
-            (query.empty() ? "" : " UNION ALL ") +
-            std::string("SELECT 'sequence' AS OBJECT_KIND, DATABASE() AS OBJECT_SCHEMA, CONVERT(X'") + hex +
-            "' USING utf8mb4) AS OBJECT_NAME, '' AS COLUMN_NAME, "
-            "'start|increment|minimum|maximum|cache|cycle' AS PROPERTY, start_value AS VALUE, "
-            "increment AS VALUE2, minimum_value AS VALUE3, maximum_value AS VALUE4, cache_size AS VALUE5, "
-            "CASE WHEN cycle_option = 1 THEN 'YES' ELSE 'NO' END AS VALUE6 FROM `" +
-            quoted + "`";
+        query.append(query.empty() ? "" : " UNION ALL ")
+            .append("SELECT 'sequence' AS OBJECT_KIND, DATABASE() AS OBJECT_SCHEMA, CONVERT(X'")
+            .append(hex)
+            .append(
+                "' USING utf8mb4) AS OBJECT_NAME, '' AS COLUMN_NAME, "
+                "'start|increment|minimum|maximum|cache|cycle' AS PROPERTY, start_value AS VALUE, "
+                "increment AS VALUE2, minimum_value AS VALUE3, maximum_value AS VALUE4, cache_size AS "
+                "VALUE5, "
+                "CASE WHEN cycle_option = 1 THEN 'YES' ELSE 'NO' END AS VALUE6 FROM `")
+            .append(quoted)
+            .append("`");
     }
     return query;
 }
