@@ -265,22 +265,4 @@ Statements MySqlDialect::DropTrigger(const cMetaDataElement& trigger) const {
     return {MigrationStatement::Run("DROP TRIGGER " + Quote(OwnName(trigger)))};
 }
 
-Statements MySqlDialect::CreateSequence(const cMetaDataElement& sequence) const {
-    return {MigrationStatement::Run("CREATE SEQUENCE " + Qualified(sequence, sequence.ObjectName) +
-                                    SequenceOptions(sequence.Definition, nullptr, "NOCYCLE"))};
-}
-
-Statements MySqlDialect::AlterSequence(const cMetaDataElement& current,
-                                       const cMetaDataElement& desired) const {
-    const std::string options = SequenceOptions(desired.Definition, current.Definition, "NOCYCLE");
-    if (options.empty()) return {};
-    return {MigrationStatement::Run("ALTER SEQUENCE " + Qualified(desired, desired.ObjectName) + options)};
-}
-
-Statements MySqlDialect::DropSequence(const cMetaDataElement& sequence) const {
-    return {
-        MigrationStatement::LosesData("DROP SEQUENCE IF EXISTS " + Qualified(sequence, sequence.ObjectName),
-                                      "dropping sequence " + sequence.ObjectName + " loses its position")};
-}
-
 }  // namespace tablor

@@ -35,10 +35,8 @@ class MySqlDialect : public SqlDialect {
     Statements DropRoutine(const cMetaDataElement& routine) const override;
     Statements CreateTrigger(const cMetaDataElement& trigger) const override;
     Statements DropTrigger(const cMetaDataElement& trigger) const override;
-    // MariaDB's; MySQL has none, and none are read from it.
-    Statements CreateSequence(const cMetaDataElement& sequence) const override;
-    Statements AlterSequence(const cMetaDataElement& current, const cMetaDataElement& desired) const override;
-    Statements DropSequence(const cMetaDataElement& sequence) const override;
+    // MariaDB's sequences; MySQL has none, and none are read from it.
+    std::string NoCycle() const override { return "NOCYCLE"; }
 
   private:
     // "a, b(10) DESC" with each column name quoted.

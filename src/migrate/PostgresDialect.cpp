@@ -335,25 +335,6 @@ Statements PostgresDialect::DropTrigger(const cMetaDataElement& trigger) const {
                                     Qualified(trigger, TableOf(trigger)))};
 }
 
-Statements PostgresDialect::CreateSequence(const cMetaDataElement& sequence) const {
-    return {MigrationStatement::Run("CREATE SEQUENCE " + Qualified(sequence, sequence.ObjectName) +
-                                    SequenceOptions(sequence.Definition, nullptr, "NO CYCLE"))};
-}
-
-Statements PostgresDialect::AlterSequence(const cMetaDataElement& current,
-                                          const cMetaDataElement& desired) const {
-    const std::string options = SequenceOptions(desired.Definition, current.Definition, "NO CYCLE");
-    if (options.empty()) return {};
-    return {MigrationStatement::Run("ALTER SEQUENCE " + Qualified(desired, desired.ObjectName) + options)};
-}
-
-Statements PostgresDialect::DropSequence(const cMetaDataElement& sequence) const {
-    // A serial column's sequence goes with its table, which the script may have dropped.
-    return {
-        MigrationStatement::LosesData("DROP SEQUENCE IF EXISTS " + Qualified(sequence, sequence.ObjectName),
-                                      "dropping sequence " + sequence.ObjectName + " loses its position")};
-}
-
 Statements PostgresDialect::CreateType(const cMetaDataElement& type) const {
     const auto& definition = type.Definition;
     const std::string name = Qualified(type, type.ObjectName);

@@ -34,9 +34,6 @@ class PostgresDialect : public SqlDialect {
                               const cMetaDataElement& desired) const override;
     Statements CreateTrigger(const cMetaDataElement& trigger) const override;
     Statements DropTrigger(const cMetaDataElement& trigger) const override;
-    Statements CreateSequence(const cMetaDataElement& sequence) const override;
-    Statements AlterSequence(const cMetaDataElement& current, const cMetaDataElement& desired) const override;
-    Statements DropSequence(const cMetaDataElement& sequence) const override;
     Statements CreateType(const cMetaDataElement& type) const override;
     Statements AlterType(const cMetaDataElement& current, const cMetaDataElement& desired) const override;
     Statements DropType(const cMetaDataElement& type) const override;

@@ -94,26 +94,6 @@ std::string PropertyText(const std::shared_ptr<const Properties>& definition, st
     return value ? *value : std::string();
 }
 
-std::string SequenceOptions(const std::shared_ptr<const Properties>& definition,
-                            const std::shared_ptr<const Properties>& current, std::string_view noCycle) {
-    std::string out;
-    const auto add = [&](const char* property, const std::string& words) {
-        const std::string* value = PropertyOf(definition, property);
-        if (value == nullptr || (current && PropertyText(current, property) == *value)) return;
-        out += " " + words + " " + *value;
-    };
-    add("type", "AS");
-    add("increment", "INCREMENT BY");
-    add("minimum", "MINVALUE");
-    add("maximum", "MAXVALUE");
-    add("start", "START WITH");
-    add("cache", "CACHE");
-    if (const std::string* cycle = PropertyOf(definition, "cycle");
-        cycle != nullptr && (!current || PropertyText(current, "cycle") != *cycle))
-        out += " " + std::string(*cycle == "YES" ? "CYCLE" : noCycle);
-    return out;
-}
-
 bool StartsWith(std::string_view text, std::string_view start) {
     return text.substr(0, start.size()) == start;
 }
@@ -238,14 +218,46 @@ Statements SqlDialect::ReplaceRoutine(const cMetaDataElement& current,
     return out;
 }
 
-Statements SqlDialect::CreateSequence(const cMetaDataElement& sequence) const {
-    return {MigrationStatement::ByHand("this engine has no sequence " + sequence.ObjectName)};
+namespace {
+
+// The options of a sequence as CREATE and ALTER SEQUENCE take them: all that `definition` tells,
+// or, given `current`, those that differ from it.
+std::string SequenceOptions(const std::shared_ptr<const Properties>& definition,
+                            const std::shared_ptr<const Properties>& current, std::string_view noCycle) {
+    std::string out;
+    const auto add = [&](const char* property, const std::string& words) {
+        const std::string* value = PropertyOf(definition, property);
+        if (value == nullptr || (current && PropertyText(current, property) == *value)) return;
+        out += " " + words + " " + *value;
+    };
+    add("type", "AS");
+    add("increment", "INCREMENT BY");
+    add("minimum", "MINVALUE");
+    add("maximum", "MAXVALUE");
+    add("start", "START WITH");
+    add("cache", "CACHE");
+    if (const std::string* cycle = PropertyOf(definition, "cycle");
+        cycle != nullptr && (!current || PropertyText(current, "cycle") != *cycle))
+        out += " " + std::string(*cycle == "YES" ? "CYCLE" : noCycle);
+    return out;
 }
-Statements SqlDialect::AlterSequence(const cMetaDataElement& current, const cMetaDataElement&) const {
-    return CreateSequence(current);
+
+}  // namespace
+
+Statements SqlDialect::CreateSequence(const cMetaDataElement& sequence) const {
+    return {MigrationStatement::Run("CREATE SEQUENCE " + Qualified(sequence, sequence.ObjectName) +
+                                    SequenceOptions(sequence.Definition, nullptr, NoCycle()))};
+}
+Statements SqlDialect::AlterSequence(const cMetaDataElement& current, const cMetaDataElement& desired) const {
+    const std::string options = SequenceOptions(desired.Definition, current.Definition, NoCycle());
+    if (options.empty()) return {};
+    return {MigrationStatement::Run("ALTER SEQUENCE " + Qualified(desired, desired.ObjectName) + options)};
 }
 Statements SqlDialect::DropSequence(const cMetaDataElement& sequence) const {
-    return CreateSequence(sequence);
+    // A serial column's sequence goes with its table, which the script may have dropped.
+    return {
+        MigrationStatement::LosesData("DROP SEQUENCE IF EXISTS " + Qualified(sequence, sequence.ObjectName),
+                                      "dropping sequence " + sequence.ObjectName + " loses its position")};
 }
 Statements SqlDialect::CreateType(const cMetaDataElement& type) const {
     return {MigrationStatement::ByHand("this engine has no user-defined type " + type.ObjectName)};

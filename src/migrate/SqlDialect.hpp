@@ -60,6 +60,8 @@ class SqlDialect {
     virtual Statements ReplaceRoutine(const cMetaDataElement& current, const cMetaDataElement& desired) const;
     virtual Statements CreateTrigger(const cMetaDataElement& trigger) const = 0;
     virtual Statements DropTrigger(const cMetaDataElement& trigger) const = 0;
+    // CREATE, ALTER and DROP SEQUENCE as the standard spells them; NoCycle is the words for no cycle.
+    virtual std::string NoCycle() const { return "NO CYCLE"; }
     virtual Statements CreateSequence(const cMetaDataElement& sequence) const;
     virtual Statements AlterSequence(const cMetaDataElement& current, const cMetaDataElement& desired) const;
     virtual Statements DropSequence(const cMetaDataElement& sequence) const;
@@ -77,10 +79,6 @@ class SqlDialect {
 const std::string* PropertyOf(const std::shared_ptr<const Properties>& definition, std::string_view key);
 // The value, or empty.
 std::string PropertyText(const std::shared_ptr<const Properties>& definition, std::string_view key);
-// The options of a sequence as CREATE and ALTER SEQUENCE take them: all that `definition` tells,
-// or, given `current`, those that differ from it. `noCycle` is the engine's word for no cycle.
-std::string SequenceOptions(const std::shared_ptr<const Properties>& definition,
-                            const std::shared_ptr<const Properties>& current, std::string_view noCycle);
 
 // True when a column of type `from` can take type `to` without losing any value: a longer
 // length, more precision, a wider integer or float, any text.

@@ -31,10 +31,6 @@ std::string_view StageWord(Stage stage) {
     return stage == Stage::Open ? "open" : "read";
 }
 
-}  // namespace
-
-namespace {
-
 template <class Fields>
 void AppendFields(std::string& out, Frame kind, const Fields& fields) {
     std::size_t payload = 0;

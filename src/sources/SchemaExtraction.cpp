@@ -244,7 +244,9 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
     for (auto& [fields, order] : positions) InPositionOrder(*fields, order);
     if (definitionsAsked) {
         rows_.definitionsRead = true;
-        std::vector<std::string> sequences;  // whose options are read apart
+        // The sequences the definitions query names, whose options are read apart.
+        std::vector<std::string> sequences;
+        bool listingSequences = queries.sequenceDefinitions != nullptr;
         const auto readDefinition = [&](RecordSet& row) {
             std::string kind = Text(row, "OBJECT_KIND");
             // A text this login may not read would compare as an empty one: the query says so by a
@@ -253,24 +255,23 @@ void SchemaExtraction::Read(DatabaseSession& session, const SchemaQueries& queri
             std::string schema = schemaOf(row, "OBJECT_SCHEMA");
             if (!Wanted(schema)) return;
             std::string name = Text(row, "OBJECT_NAME");
-            if (kind == "sequence" && queries.sequenceDefinitions != nullptr) sequences.push_back(name);
+            if (kind == "sequence" && listingSequences) sequences.push_back(name);
             properties.Read(row, std::move(kind), std::move(schema), std::move(name),
                             Text(row, "COLUMN_NAME"));
         };
         ReadRows(session, queries.definitions, kDefinitions, rowLimit_, prompt, readDefinition);
+        listingSequences = false;
         for (const auto& [type, query] : queries.constraintDefinitions) {
             if (std::find(constraintTypes.begin(), constraintTypes.end(), type) != constraintTypes.end())
                 ReadRows(session, query, kDefinitions, rowLimit_, prompt, readDefinition);
         }
-        // A few hundred a query, so that none grows past what a server takes; their rows name
-        // the sequences again, which are not read twice.
-        const std::vector<std::string> named = std::move(sequences);
-        sequences.clear();
+        // A few hundred a query, so that none grows past what a server takes.
         constexpr std::size_t kSequencesAQuery = 200;
-        for (std::size_t first = 0; first < named.size(); first += kSequencesAQuery) {
-            const auto begin = named.begin() + static_cast<std::ptrdiff_t>(first);
+        for (std::size_t first = 0; first < sequences.size(); first += kSequencesAQuery) {
+            const auto begin = sequences.begin() + static_cast<std::ptrdiff_t>(first);
             const std::vector<std::string> some(
-                begin, begin + static_cast<std::ptrdiff_t>(std::min(named.size() - first, kSequencesAQuery)));
+                begin,
+                begin + static_cast<std::ptrdiff_t>(std::min(sequences.size() - first, kSequencesAQuery)));
             ReadRows(session, queries.sequenceDefinitions(some), kDefinitions, rowLimit_, prompt,
                      readDefinition);
         }
